@@ -1,0 +1,44 @@
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "document/clsExcelDBDocInfo.h"
+#include "model/clsDBInfo.h"
+#include "sqlserver/clsSQLServerFieldAttr.h"
+
+namespace morvane::batch {
+
+struct BatchOptions {
+  std::optional<std::vector<int>> layoutValues;  // the ten numbers of --layout-values
+  bool list = false;
+  bool dump = false;
+  std::vector<std::string> tables;  // --table, repeatable
+  std::string layoutFile;           // --layout
+  std::string typesFile;            // --types
+  std::string saveLayoutFile;       // --save-layout
+  std::string saveTypesFile;        // --save-types
+  std::string sqlDir;               // --sql
+  std::string htmlDir;              // --html
+  std::optional<std::string> title; // --title
+  std::string server;               // --server
+  std::string database;             // --database
+  std::string user;                 // --user
+  std::string workbook;
+};
+
+// The settings in effect for one run: defaults, or what was loaded.
+struct BatchSettings {
+  clsExcelDBDocInfo layout;
+  std::shared_ptr<clsSQLServerFieldAttr> types = std::make_shared<clsSQLServerFieldAttr>();
+};
+
+// Each command returns its exit status: 0 success, 1 some table failed, 2 unusable input.
+int loadSettings(const BatchOptions& options, BatchSettings& settings);
+int saveSettings(const BatchOptions& options, const BatchSettings& settings);
+int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
+int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+
+}  // namespace morvane::batch

@@ -1,0 +1,186 @@
+// morvane-batch: the command-line companion of the windows, driving the same core.
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "app/batch/BatchOptions.h"
+#include "document/clsExcelDBDoc.h"
+#include "model/Number.h"
+
+namespace morvane::batch {
+namespace {
+
+constexpr const char* kUsage =
+    "usage: morvane-batch [--layout FILE.edf] [--types FILE.sfa] [--layout-values N,N,N,N,N,N,N,N,N,N]\n"
+    "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
+    "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
+    "                     [--server S --database D --user U] [WORKBOOK]\n"
+    "  --layout-values takes start sheet, end sheet, first field row, table-name row, table-name\n"
+    "  column, then the field-name, type, size, key and NULL columns. The password for --server\n"
+    "  comes from MORVANE_PASSWORD or is asked on the terminal.\n";
+
+[[noreturn]] void usageError(const std::string& reason) {
+  std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
+  std::exit(2);
+}
+
+std::vector<int> parseLayoutValues(const std::string& text) {
+  std::vector<int> values;
+  std::size_t start = 0;
+  for (;;) {
+    const auto comma = text.find(',', start);
+    const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const auto value = toInt32(piece);
+    if (!value) usageError("--layout-values: '" + piece + "' is not a number");
+    values.push_back(*value);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (values.size() != 10) usageError("--layout-values takes exactly ten numbers");
+  return values;
+}
+
+BatchOptions parseArguments(int argc, char** argv) {
+  BatchOptions options;
+  auto value = [&](int& i) -> std::string {
+    if (i + 1 >= argc) usageError(std::string(argv[i]) + " needs a value");
+    return argv[++i];
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      std::exit(0);
+    } else if (arg == "--list") {
+      options.list = true;
+    } else if (arg == "--dump") {
+      options.dump = true;
+    } else if (arg == "--layout-values") {
+      options.layoutValues = parseLayoutValues(value(i));
+    } else if (arg == "--table") {
+      options.tables.push_back(value(i));
+    } else if (arg == "--layout") {
+      options.layoutFile = value(i);
+    } else if (arg == "--types") {
+      options.typesFile = value(i);
+    } else if (arg == "--save-layout") {
+      options.saveLayoutFile = value(i);
+    } else if (arg == "--save-types") {
+      options.saveTypesFile = value(i);
+    } else if (arg == "--sql") {
+      options.sqlDir = value(i);
+    } else if (arg == "--html") {
+      options.htmlDir = value(i);
+    } else if (arg == "--title") {
+      options.title = value(i);
+    } else if (arg == "--server") {
+      options.server = value(i);
+    } else if (arg == "--database") {
+      options.database = value(i);
+    } else if (arg == "--user") {
+      options.user = value(i);
+    } else if (arg.starts_with("--")) {
+      usageError("unknown option " + arg);
+    } else if (options.workbook.empty()) {
+      options.workbook = arg;
+    } else {
+      usageError("only one workbook can be read at a time");
+    }
+  }
+  const bool serverAsked = !options.server.empty() || !options.database.empty() || !options.user.empty();
+  if (serverAsked && (options.server.empty() || options.database.empty() || options.user.empty())) {
+    usageError("--server, --database and --user go together");
+  }
+  const bool workbookJob = options.list || options.dump || !options.sqlDir.empty() ||
+                           !options.htmlDir.empty() || serverAsked;
+  if (workbookJob && options.workbook.empty()) usageError("no workbook given");
+  if (!workbookJob && !options.workbook.empty()) usageError("nothing to do with the workbook");
+  if (!workbookJob && options.saveLayoutFile.empty() && options.saveTypesFile.empty()) {
+    usageError("nothing to do");
+  }
+  return options;
+}
+
+nlohmann::ordered_json toJson(const clsDBInfo& db) {
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  for (const auto& table : db.getTables()) {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+    for (const auto& field : table->getFields()) {
+      fields.push_back({{"name", field.getName()},
+                        {"type", field.getAttr()},
+                        {"size", field.getSize()},
+                        {"nullable", field.getNull()}});
+    }
+    tables.push_back({{"name", table->getName()}, {"fields", fields}, {"primaryKeys", table->getPrimaryKeys()}});
+  }
+  return {{"tables", tables}};
+}
+
+// The tables named by --table, in list order; every table when none is named.
+clsDBInfo selectTables(const clsDBInfo& model, const std::vector<std::string>& names) {
+  if (names.empty()) return model;
+  for (const auto& name : names) {
+    if (!model.getTable(name)) usageError("no table named '" + name + "' in the workbook");
+  }
+  clsDBInfo selected;
+  for (const auto& table : model.getTables()) {
+    if (std::find(names.begin(), names.end(), table->getName()) != names.end()) selected.setTable(table);
+  }
+  return selected;
+}
+
+int run(int argc, char** argv) {
+  const BatchOptions options = parseArguments(argc, argv);
+  BatchSettings settings;
+  if (int status = loadSettings(options, settings); status != 0) return status;
+  if (options.layoutValues) {
+    const auto& v = *options.layoutValues;
+    settings.layout.sbSetPage(v[0], v[1]);
+    settings.layout.sbSetFieldPos(v[2]);
+    settings.layout.sbSetTableNmPos(v[3], v[4]);
+    settings.layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  }
+  if (int status = saveSettings(options, settings); status != 0) return status;
+  if (options.workbook.empty()) return 0;
+
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(settings.layout);
+  try {
+    if (!reader.fnReadDBDoc(options.workbook)) {
+      std::cerr << "morvane-batch: cannot open the workbook " << options.workbook << "\n";
+      return 2;
+    }
+  } catch (const std::exception& error) {
+    std::cerr << "morvane-batch: " << options.workbook << ": " << error.what() << "\n";
+    return 2;
+  }
+  const clsDBInfo& model = reader.getDBInfo();
+  if (options.list) {
+    for (const auto& table : model.getTables()) std::cout << table->getName() << "\n";
+  }
+  if (options.dump) {
+    std::cout << toJson(model).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+  }
+  const clsDBInfo selected = selectTables(model, options.tables);
+  int status = 0;
+  if (!options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));
+  if (!options.htmlDir.empty()) status = std::max(status, writeHtml(options, selected));
+  if (!options.server.empty()) status = std::max(status, createOnServer(options, settings, selected));
+  return status;
+}
+
+}  // namespace
+}  // namespace morvane::batch
+
+int main(int argc, char** argv) {
+  try {
+    return morvane::batch::run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "morvane-batch: " << error.what() << "\n";
+    return 2;
+  }
+}

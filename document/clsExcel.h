@@ -1,0 +1,41 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/Workbook.h"
+
+namespace morvane {
+
+// The six operations through which the reader sees a workbook. Read only: nothing is ever
+// written to the workbook.
+class clsExcel {
+ public:
+  clsExcel();
+  ~clsExcel();
+  clsExcel(const clsExcel&) = delete;
+  clsExcel& operator=(const clsExcel&) = delete;
+
+  // The current sheet's tab caption; empty when no sheet is current.
+  std::string SheetName() const;
+  // False for a blank path, a missing file or anything that cannot be opened; never throws.
+  bool fnOpenBook(const std::string& path);
+  void CloseBook();
+  // Row above 999 or column above 99: empty text without touching the workbook. A row or
+  // column below 1, or no current sheet, throws platform::WorkbookError; so does a cell
+  // holding an error value.
+  std::string Cells(std::int32_t row, std::int32_t column) const;
+  // True when 1 <= n <= the sheet count; the sheet becomes current. Throws WorkbookError when
+  // the sheet is damaged.
+  bool fnOpenSheet(std::int32_t n);
+  void CloseSheet();
+
+ private:
+  std::string path_;
+  std::unique_ptr<platform::Workbook> book_;
+  std::optional<platform::SheetCells> sheet_;
+  std::int32_t sheetCount_ = 0;
+};
+
+}  // namespace morvane

@@ -1,0 +1,17 @@
+#pragma once
+// Small text helpers shared by every subsystem. Texts are UTF-8 inside the system.
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// Removes leading and trailing ASCII spaces only.
+std::string trimSpaces(std::string_view text);
+
+// Removes leading and trailing ASCII spaces and ideographic spaces (U+3000).
+std::string trimBlanks(std::string_view text);
+
+// A text is blank when nothing is left after removing ASCII and ideographic spaces.
+bool isBlank(std::string_view text);
+
+}  // namespace morvane

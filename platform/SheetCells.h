@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+namespace morvane::platform {
+
+// The readable cells of one worksheet, already turned into text. Only rows 1..999 and
+// columns 1..99 are kept: nothing beyond them is ever asked for.
+class SheetCells {
+ public:
+  static constexpr std::int32_t kMaxRow = 999;
+  static constexpr std::int32_t kMaxCol = 99;
+
+  SheetCells() = default;
+  explicit SheetCells(std::string name) : name_(std::move(name)) {}
+
+  const std::string& name() const { return name_; }
+  void setName(std::string name) { name_ = std::move(name); }
+
+  static bool inRange(std::int32_t row, std::int32_t col) {
+    return row >= 1 && row <= kMaxRow && col >= 1 && col <= kMaxCol;
+  }
+
+  // Cells outside the kept range are dropped silently.
+  void setText(std::int32_t row, std::int32_t col, std::string text);
+  // An error value (#N/A, #DIV/0!, ...); reading the cell throws.
+  void setError(std::int32_t row, std::int32_t col, std::string value);
+
+  // The cell's text; empty for an empty cell. Throws WorkbookError for an error value, naming
+  // the sheet, the cell and the value.
+  std::string text(std::int32_t row, std::int32_t col) const;
+
+  std::size_t size() const { return cells_.size(); }
+
+ private:
+  struct Cell {
+    std::string text;
+    bool error = false;
+  };
+  static std::uint32_t key(std::int32_t row, std::int32_t col) {
+    return static_cast<std::uint32_t>(row) * 128u + static_cast<std::uint32_t>(col);
+  }
+
+  std::string name_;
+  std::unordered_map<std::uint32_t, Cell> cells_;
+};
+
+// "C3" for row 3, column 3.
+std::string cellReference(std::int32_t row, std::int32_t col);
+
+}  // namespace morvane::platform

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program's main job.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+build=build
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_TESTS=OFF
+cmake --build "$build" -j"$(nproc)"
+"$build/morvane-batch" --list examples/design-document.xlsx

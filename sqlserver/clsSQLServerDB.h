@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "model/clsTableInfo.h"
+#include "sqlserver/clsSQLServerFieldAttr.h"
+
+namespace morvane {
+
+namespace platform {
+class OdbcConnection;
+}
+
+// Turns a table definition into a CREATE TABLE script, writes it to a file, or runs it on a
+// SQL Server database.
+class clsSQLServerDB {
+ public:
+  clsSQLServerDB();
+  ~clsSQLServerDB();
+  clsSQLServerDB(const clsSQLServerDB&) = delete;
+  clsSQLServerDB& operator=(const clsSQLServerDB&) = delete;
+
+  // The last undefined notation followed by "は未定義です"; never cleared.
+  const std::string& getErrMsg() const { return errMsg_; }
+  std::int32_t getErrNo() const { return errNo_; }
+  // Holds the table by reference: later edits reach the next script.
+  void sbSetFieldAttr(std::shared_ptr<const clsSQLServerFieldAttr> objFieldAttrExp) {
+    fieldAttr_ = std::move(objFieldAttrExp);
+  }
+
+  bool fnCloseDB();
+  // Writes <strFolder>/<table name>.sql in code page 932; false on any failure.
+  bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder);
+  // Runs the table's script on the open connection as one batch; false on any failure, the
+  // server's reason kept in getServerMessage().
+  bool fnMakeTable(const clsTableInfo& objTable);
+  // False when the connection cannot be opened; the data layer's description is then in
+  // getServerMessage().
+  bool fnOpenDB(const std::string& strServer, const std::string& strDBName, const std::string& strUser,
+                const std::string& strPassword);
+
+  // What the data layer said about the last failed open or batch; empty after success.
+  const std::string& getServerMessage() const { return serverMessage_; }
+
+  // The table's script (no trailing line break), or nothing when it cannot be built
+  // (an Identity or Decimal size without a comma). Public for the benchmark and tests.
+  std::optional<std::string> makeCreateSQL(const clsTableInfo& table) { return fnMakeCreateSQL(table); }
+
+ private:
+  std::optional<std::string> fnMakeFieldSQL(const clsFieldInfo& field);
+  std::optional<std::string> fnMakeCreateSQL(const clsTableInfo& table);
+  const clsSQLServerFieldAttr& fieldAttr();
+
+  std::shared_ptr<const clsSQLServerFieldAttr> fieldAttr_;
+  std::string errMsg_;
+  std::int32_t errNo_ = 0;
+  std::unique_ptr<platform::OdbcConnection> connection_;
+  std::string serverMessage_;
+};
+
+}  // namespace morvane

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UBSan, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh scripts/test-packages.txt
+build=build-test
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_BUILD_TESTS=ON
+cmake --build "$build" -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$build" --output-on-failure -j"$(nproc)"

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "platform/CellText.h"
+#include "platform/Workbook.h"
+
+namespace morvane::platform {
+namespace {
+
+TEST(CellText, NumbersShowAsAGeneralCellShowsThem) {
+  EXPECT_EQ(formatNumber(10), "10");
+  EXPECT_EQ(formatNumber(1.5), "1.5");
+  EXPECT_EQ(formatNumber(0.1 + 0.2), "0.3");
+  EXPECT_EQ(formatNumber(-0.0), "0");
+  EXPECT_EQ(formatNumber(-12.25), "-12.25");
+  EXPECT_EQ(formatNumber(123456789012345.0), "123456789012345");
+  EXPECT_EQ(formatNumber(1234567890123456.0), "1.23456789012346E+15");
+  EXPECT_EQ(formatNumber(1e15), "1E+15");
+  EXPECT_EQ(formatNumber(0.00001), "0.00001");
+  EXPECT_EQ(formatNumber(0.000001), "1E-06");
+  EXPECT_EQ(formatNumber(1.0 / 3.0), "0.333333333333333");
+  EXPECT_EQ(formatNumber(2.0 / 3.0 * 100), "66.6666666666667");
+}
+
+TEST(CellText, DateSerialsBecomeDatesTimesOrBoth) {
+  EXPECT_EQ(formatDateSerial(45292, false), "2024/01/01");
+  EXPECT_EQ(formatDateSerial(45292.5, false), "2024/01/01 12:00:00");
+  EXPECT_EQ(formatDateSerial(0.75, false), "18:00:00");
+  EXPECT_EQ(formatDateSerial(1, false), "1900/01/01");
+  EXPECT_EQ(formatDateSerial(60, false), "1900/02/29");
+  EXPECT_EQ(formatDateSerial(61, false), "1900/03/01");
+  EXPECT_EQ(formatDateSerial(43830, true), "2024/01/01");  // 1904 system: 1462 days less
+  EXPECT_EQ(formatDateSerial(45292.99999999, false), "2024/01/02");
+  EXPECT_THROW(formatDateSerial(-1, false), WorkbookError);
+}
+
+TEST(CellText, DateFormatsAreToldFromNumberFormats) {
+  EXPECT_TRUE(isBuiltinDateFormat(14));
+  EXPECT_TRUE(isBuiltinDateFormat(57));
+  EXPECT_FALSE(isBuiltinDateFormat(2));
+  EXPECT_TRUE(isDateFormatCode("yyyy/m/d"));
+  EXPECT_TRUE(isDateFormatCode("[$-411]ggge\"年\"m\"月\"d\"日\""));
+  EXPECT_TRUE(isDateFormatCode("[h]:mm"));
+  EXPECT_FALSE(isDateFormatCode("0.00"));
+  EXPECT_FALSE(isDateFormatCode("General"));
+  EXPECT_FALSE(isDateFormatCode("\"day\" 0"));
+  EXPECT_FALSE(isDateFormatCode("[Red]0.00"));
+  EXPECT_FALSE(isDateFormatCode("0.00E+00"));
+  EXPECT_FALSE(isDateFormatCode("#,##0;[Red]-#,##0"));
+}
+
+TEST(SheetCells, ErrorCellsThrowNamingSheetCellAndValue) {
+  SheetCells sheet("テーブル1");
+  sheet.setText(3, 3, "Customer");
+  sheet.setError(4, 28, "#N/A");
+  sheet.setText(1000, 1, "dropped");
+  EXPECT_EQ(sheet.text(3, 3), "Customer");
+  EXPECT_EQ(sheet.text(1, 1), "");
+  EXPECT_EQ(sheet.size(), 2u);
+  try {
+    sheet.text(4, 28);
+    FAIL() << "no error";
+  } catch (const WorkbookError& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("テーブル1"), std::string::npos);
+    EXPECT_NE(message.find("AB4"), std::string::npos);
+    EXPECT_NE(message.find("#N/A"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace morvane::platform
