@@ -6,4 +6,4 @@ scripts/install-deps.sh
 build=build
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DMORVANE_BUILD_TESTS=OFF
 cmake --build "$build" -j"$(nproc)"
-"$build/morvane-batch" --list examples/design-document.xlsx
+"$build/morvane-batch" --layout-values 1,5,6,3,3,4,5,6,7,9 --list examples/design-document.xlsx
