@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/XlsWorkbook.h"
+#include "tests/platform/XlsTestSupport.h"
+
+namespace morvane::test {
+namespace {
+
+using platform::WorkbookError;
+
+// The message of the error thrown by reading a cell; empty when it reads.
+std::string errorOf(const platform::SheetCells& sheet, int row, int col) {
+  try {
+    sheet.text(row, col);
+  } catch (const WorkbookError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(XlsCells, EveryKindOfCellRecordBecomesText) {
+  TempDir dir;
+  BiffWriter writer;
+  const auto s = writer.addSheet("値");
+  writer.labelSst(s, 0, 0, "共有の文字列");
+  writer.label(s, 0, 1, "LABELの文字列 ");
+  writer.number(s, 1, 0, 10);
+  writer.number(s, 1, 1, 0.1 + 0.2);
+  writer.number(s, 1, 2, -12.25);
+  writer.rk(s, 2, 0, BiffWriter::rkInteger(-536870912));
+  writer.rk(s, 2, 1, BiffWriter::rkInteger(1234, true));
+  writer.rk(s, 2, 2, BiffWriter::rkDouble(1.5));
+  writer.rk(s, 2, 3, BiffWriter::rkDouble(1.5, true));
+  writer.mulRk(s, 3, 2, {BiffWriter::rkInteger(7), BiffWriter::rkInteger(8), BiffWriter::rkDouble(0.25)});
+  writer.formulaNumber(s, 4, 0, 3);
+  const std::string text = "=Cover!C3 の結果";
+  writer.formulaString(s, 4, 1, &text);
+  writer.formulaBoolean(s, 4, 2, true);
+  writer.formulaBoolean(s, 4, 3, false);
+  writer.formulaEmpty(s, 4, 4);
+  writer.formulaString(s, 4, 5, nullptr);  // no STRING record: no cached result
+  writer.number(s, 4, 6, 99);              // and the next cell is not taken for it
+  writer.boolErr(s, 5, 0, 1, false);
+  writer.boolErr(s, 5, 1, 0, false);
+  writer.blank(s, 6, 0);
+  writer.mulBlank(s, 6, 1, 3);
+  writer.number(s, 998, 98, 1);  // row 999, column 99: still kept
+  writer.number(s, 999, 0, 1);   // row 1000: beyond what is read
+  writer.number(s, 0, 99, 1);    // column 100
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  ASSERT_EQ(book->sheetCount(), 1);
+  const auto sheet = book->readSheet(1);
+  EXPECT_EQ(sheet.name(), "値");
+  EXPECT_EQ(sheet.text(1, 1), "共有の文字列");
+  EXPECT_EQ(sheet.text(1, 2), "LABELの文字列 ");
+  EXPECT_EQ(sheet.text(2, 1), "10");
+  EXPECT_EQ(sheet.text(2, 2), "0.3");
+  EXPECT_EQ(sheet.text(2, 3), "-12.25");
+  EXPECT_EQ(sheet.text(3, 1), "-536870912");
+  EXPECT_EQ(sheet.text(3, 2), "12.34");
+  EXPECT_EQ(sheet.text(3, 3), "1.5");
+  EXPECT_EQ(sheet.text(3, 4), "0.015");
+  EXPECT_EQ(sheet.text(4, 3), "7");
+  EXPECT_EQ(sheet.text(4, 4), "8");
+  EXPECT_EQ(sheet.text(4, 5), "0.25");
+  EXPECT_EQ(sheet.text(5, 1), "3");
+  EXPECT_EQ(sheet.text(5, 2), text);
+  EXPECT_EQ(sheet.text(5, 3), "True");
+  EXPECT_EQ(sheet.text(5, 4), "False");
+  EXPECT_EQ(sheet.text(5, 5), "");
+  EXPECT_EQ(sheet.text(5, 6), "");
+  EXPECT_EQ(sheet.text(5, 7), "99");
+  EXPECT_EQ(sheet.text(6, 1), "True");
+  EXPECT_EQ(sheet.text(6, 2), "False");
+  EXPECT_EQ(sheet.text(7, 1), "");
+  EXPECT_EQ(sheet.text(7, 3), "");
+  EXPECT_EQ(sheet.text(999, 99), "1");
+  EXPECT_EQ(sheet.size(), 22u);  // blanks and cells beyond the limits hold nothing
+}
+
+TEST(XlsCells, ErrorValuesOfBoolErrAndFormulasThrowWhenRead) {
+  const std::pair<std::uint8_t, const char*> codes[] = {
+      {0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"}, {0x17, "#REF!"},
+      {0x1D, "#NAME?"}, {0x24, "#NUM!"},   {0x2A, "#N/A"}};
+  TempDir dir;
+  BiffWriter writer;
+  const auto s = writer.addSheet("エラー");
+  for (int i = 0; i < 7; ++i) {
+    writer.boolErr(s, i, 0, codes[i].first, true);
+    writer.formulaError(s, i, 27, codes[i].first);
+  }
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  const auto sheet = book->readSheet(1);
+  for (int i = 0; i < 7; ++i) {
+    SCOPED_TRACE(codes[i].second);
+    const std::string viaBoolErr = errorOf(sheet, i + 1, 1);
+    EXPECT_NE(viaBoolErr.find(codes[i].second), std::string::npos) << viaBoolErr;
+    EXPECT_NE(viaBoolErr.find("A" + std::to_string(i + 1)), std::string::npos) << viaBoolErr;
+    EXPECT_NE(viaBoolErr.find("エラー"), std::string::npos) << viaBoolErr;
+    const std::string viaFormula = errorOf(sheet, i + 1, 28);
+    EXPECT_NE(viaFormula.find(codes[i].second), std::string::npos) << viaFormula;
+    EXPECT_NE(viaFormula.find("AB" + std::to_string(i + 1)), std::string::npos) << viaFormula;
+  }
+}
+
+TEST(XlsCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
+  const std::vector<BiffWriter::SharedString> strings = {
+      {"abcdefghijklmnopqrstuvwxyz0123456789abcdefghijklmnopqrstuvwxyz"},  // 8-bit halves
+      {"日本語のとても長いテーブル名がレコードの境目をまたいで続きます"},  // 16-bit halves
+      {"abcdefghijklmnopqrstuvwxyz日本語の続き"},                          // 8-bit, then 16-bit
+      {"日本語の後にASCIIだけが続きます: abcdefghijklmnopqrstuvwxyz"},     // 16-bit, then 8-bit
+      {"書式付きの文字列で、書式の並びも分かれます", 9},                   // rich-text runs
+      {"ふりがな付きの氏名", 2, std::string(70, '\x05')},                  // phonetic data
+      {""},
+      {"Café ü 😀"},                                                      // Latin-1 and a surrogate pair
+      {"最後"},
+  };
+  TempDir dir;
+  // Small records, so nearly every string is cut somewhere; and the same table in one record.
+  for (const std::size_t recordSize : {std::size_t{23}, std::size_t{8224}}) {
+    SCOPED_TRACE(recordSize);
+    BiffWriter writer(recordSize);
+    const auto s = writer.addSheet("SST");
+    for (std::size_t i = 0; i < strings.size(); ++i) writer.labelSst(s, static_cast<int>(i), 2, strings[i]);
+    if (recordSize < 100) {
+      // The table must really be cut: count its CONTINUE records.
+      const std::string stream = writer.stream();
+      std::size_t continues = 0;
+      for (std::size_t pos = 0; pos + 4 <= stream.size();) {
+        const auto type = static_cast<unsigned char>(stream[pos]) | static_cast<unsigned char>(stream[pos + 1]) << 8;
+        const auto length = static_cast<unsigned char>(stream[pos + 2]) | static_cast<unsigned char>(stream[pos + 3]) << 8;
+        continues += type == 0x003C;
+        pos += 4 + static_cast<std::size_t>(length);
+      }
+      EXPECT_GT(continues, 20u);
+    }
+    const auto book = saveAndOpen(writer, dir);
+    ASSERT_TRUE(book);
+    const auto sheet = book->readSheet(1);
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+      EXPECT_EQ(sheet.text(static_cast<int>(i) + 1, 3), strings[i].text);
+    }
+  }
+}
+
+TEST(XlsCells, DateFormatsGiveDatesAndOtherFormatsNumbers) {
+  TempDir dir;
+  for (const bool date1904 : {false, true}) {
+    SCOPED_TRACE(date1904);
+    BiffWriter writer;
+    writer.setDate1904(date1904);
+    const auto builtinDate = writer.addXf(14);
+    const auto builtinTime = writer.addXf(21);
+    const auto customDateTime = writer.addXf(writer.addFormat("yyyy\"年\"m\"月\"d\"日\" h:mm"));
+    const auto customNumber = writer.addXf(writer.addFormat("#,##0.00\"円\""));
+    const auto percent = writer.addXf(10);
+    const auto s = writer.addSheet("日付");
+    writer.number(s, 0, 0, 45292, builtinDate);
+    writer.rk(s, 1, 0, BiffWriter::rkInteger(45292), builtinDate);
+    writer.number(s, 2, 0, 0.75, builtinTime);
+    writer.number(s, 3, 0, 45292.5, customDateTime);
+    writer.formulaNumber(s, 4, 0, 45292, customDateTime);
+    writer.number(s, 5, 0, 45292, customNumber);
+    writer.number(s, 6, 0, 0.5, percent);
+    writer.number(s, 7, 0, -1, builtinDate);  // no date can show it: a number
+    writer.mulRk(s, 8, 0, {BiffWriter::rkInteger(45292), BiffWriter::rkInteger(45293)}, builtinDate);
+    const auto book = saveAndOpen(writer, dir);
+    ASSERT_TRUE(book);
+    const auto sheet = book->readSheet(1);
+    const std::string day = date1904 ? "2028/01/02" : "2024/01/01";
+    EXPECT_EQ(sheet.text(1, 1), day);
+    EXPECT_EQ(sheet.text(2, 1), day);
+    // In the 1904 system a time of day still falls on the system's first day.
+    EXPECT_EQ(sheet.text(3, 1), date1904 ? "1904/01/01 18:00:00" : "18:00:00");
+    EXPECT_EQ(sheet.text(4, 1), day + " 12:00:00");
+    EXPECT_EQ(sheet.text(5, 1), day);
+    EXPECT_EQ(sheet.text(6, 1), "45292");
+    EXPECT_EQ(sheet.text(7, 1), "0.5");
+    EXPECT_EQ(sheet.text(8, 1), "-1");
+    EXPECT_EQ(sheet.text(9, 2), date1904 ? "2028/01/03" : "2024/01/02");
+  }
+}
+
+TEST(XlsCells, OnlyWorksheetsCountInWorkbookOrderHiddenOnesToo) {
+  TempDir dir;
+  BiffWriter writer;
+  const auto first = writer.addSheet("表紙");
+  writer.addSheet("グラフ", BiffWriter::SheetKind::Chart);
+  const auto hidden = writer.addSheet("隠し", BiffWriter::SheetKind::Worksheet, true);
+  writer.addSheet("Macro1", BiffWriter::SheetKind::Macro);
+  const auto last = writer.addSheet("最後");
+  writer.labelSst(first, 2, 2, "一枚目");
+  writer.labelSst(hidden, 2, 2, "二枚目");
+  writer.labelSst(last, 2, 2, "三枚目");
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  ASSERT_EQ(book->sheetCount(), 3);
+  const std::pair<const char*, const char*> expected[] = {{"表紙", "一枚目"}, {"隠し", "二枚目"}, {"最後", "三枚目"}};
+  // Out of order, as the reader may ask: each sheet is found by its own offset.
+  for (const int n : {3, 1, 2}) {
+    const auto sheet = book->readSheet(n);
+    EXPECT_EQ(sheet.name(), expected[n - 1].first);
+    EXPECT_EQ(sheet.text(3, 3), expected[n - 1].second);
+  }
+  EXPECT_THROW(book->readSheet(4), WorkbookError);
+}
+
+TEST(XlsCells, ChartsEmbeddedInAWorksheetAreSkipped) {
+  TempDir dir;
+  BiffWriter writer;
+  const auto s = writer.addSheet("埋め込み");
+  writer.number(s, 0, 0, 1);
+  // A chart substream inside the sheet, holding a cell-like record of its own.
+  writer.sheetRecord(s, 0x0809, std::string("\x00\x06\x20\x00", 4) + std::string(12, '\0'));
+  writer.number(s, 0, 1, 666);
+  writer.sheetRecord(s, 0x000A, {});
+  writer.number(s, 0, 2, 3);
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  const auto sheet = book->readSheet(1);
+  EXPECT_EQ(sheet.text(1, 1), "1");
+  EXPECT_EQ(sheet.text(1, 2), "");
+  EXPECT_EQ(sheet.text(1, 3), "3");
+}
+
+TEST(XlsCells, Biff5BookStreamsDecodeTheirCodePage) {
+  TempDir dir;
+  // Shift_JIS bytes for 顧客 and 顧客ID, 日付.
+  const std::string customer = "\x8C\xDA\x8B\x71";
+  const std::string customerId = customer + "ID";
+  BiffWriter writer(8224, true, 932);
+  const auto date = writer.addXf(writer.addFormat("yyyy/mm/dd"));
+  const auto s = writer.addSheet(customer);
+  writer.label(s, 2, 2, customer);
+  writer.label(s, 5, 3, customerId);
+  writer.number(s, 5, 4, 45292, date);
+  writer.formulaString(s, 5, 5, &customerId);
+  writer.rk(s, 5, 6, BiffWriter::rkInteger(5));
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  const auto sheet = book->readSheet(1);
+  EXPECT_EQ(sheet.name(), "顧客");
+  EXPECT_EQ(sheet.text(3, 3), "顧客");
+  EXPECT_EQ(sheet.text(6, 4), "顧客ID");
+  EXPECT_EQ(sheet.text(6, 5), "2024/01/01");
+  EXPECT_EQ(sheet.text(6, 6), "顧客ID");
+  EXPECT_EQ(sheet.text(6, 7), "5");
+}
+
+}  // namespace
+}  // namespace morvane::test
