@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "tests/support/TempDir.h"
 
 namespace morvane::test {
 namespace {
@@ -222,7 +221,8 @@ std::string BiffWriter::sharedStringTable() const {
     while (done < units.size()) {
       newSegment();
       const std::size_t n = chunk(units, done, space() - 1, high);
-      current += std::string(1, high ? 1 : 0) + chars(units, done, n, high);
+      current += static_cast<char>(high ? 1 : 0);
+      current += chars(units, done, n, high);
       done += n;
     }
     std::string extras;

@@ -1,0 +1,80 @@
+// Reading a large .xls design document into the model: 300 table sheets of 99 fields.
+// The workbook is written once with the tests' BIFF writer and kept at the printed path, so
+// bench/xls_read_xlrd.py can time python3-xlrd on the very same file.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "document/clsExcelDBDoc.h"
+#include "document/clsExcelDBDocInfo.h"
+// The writer lives with the tests; the benchmark program has no library of test helpers.
+#include "tests/support/BiffWriter.cpp"
+
+namespace {
+
+constexpr int kSheets = 300;
+constexpr int kFields = 99;
+
+const std::string& benchWorkbook() {
+  static const std::string path = [] {
+    const char* dir = std::getenv("TMPDIR");
+    const std::string file = std::string(dir && *dir ? dir : "/tmp") + "/morvane-bench-300x99.xls";
+    morvane::test::BiffWriter writer;
+    for (int s = 0; s < kSheets; ++s) {
+      const auto sheet = writer.addSheet("テーブル" + std::to_string(s + 1));
+      // Table name in J1, fields from row 1 to row 99 in columns D to I.
+      writer.labelSst(sheet, 0, 9, "テーブル" + std::to_string(s + 1));
+      for (int r = 0; r < kFields; ++r) {
+        writer.labelSst(sheet, r, 3, "フィールド" + std::to_string(s + 1) + "_" + std::to_string(r + 1));
+        writer.labelSst(sheet, r, 4, r % 3 ? "varchar" : "int");
+        writer.rk(sheet, r, 5, morvane::test::BiffWriter::rkInteger(r + 10));
+        if (r == 0) writer.labelSst(sheet, r, 6, "○");
+        writer.labelSst(sheet, r, 7, "備考の文字列");
+        if (r % 2) writer.labelSst(sheet, r, 8, "○");
+      }
+    }
+    writer.save(file);
+    std::fprintf(stderr, "benchmark workbook: %s\n", file.c_str());
+    return file;
+  }();
+  return path;
+}
+
+long peakRssKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
+void BM_ReadXlsDesignDocument(benchmark::State& state) {
+  const std::string& path = benchWorkbook();
+  morvane::clsExcelDBDocInfo layout;
+  layout.sbSetPage(1, kSheets);
+  layout.sbSetTableNmPos(1, 10);
+  layout.sbSetFieldPos(1);
+  layout.sbSetFieldDefPos(4, 5, 6, 7, 9);
+  // Forget the peak of writing the workbook: only reading counts.
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long before = peakRssKb();
+  std::size_t fields = 0;
+  for (auto _ : state) {
+    morvane::clsExcelDBDoc reader;
+    reader.sbSetDocInfo(layout);
+    if (!reader.fnReadDBDoc(path)) state.SkipWithError("cannot open the benchmark workbook");
+    fields = 0;
+    for (const auto& table : reader.getDBInfo().getTables()) fields += table->getFields().size();
+    benchmark::DoNotOptimize(fields);
+  }
+  state.counters["fields"] = static_cast<double>(fields);
+  state.counters["peak_rss_mb"] = static_cast<double>(peakRssKb()) / 1024.0;
+  state.counters["rss_before_mb"] = static_cast<double>(before) / 1024.0;
+}
+BENCHMARK(BM_ReadXlsDesignDocument)->Unit(benchmark::kMillisecond);
+
+}  // namespace
