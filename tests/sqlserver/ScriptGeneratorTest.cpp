@@ -125,9 +125,9 @@ TEST(ScriptGenerator, ErrorMessageNamesTheLastUndefinedNotationAsHeld) {
 
   // A failing size stops the script: fields after it are not looked at.
   const auto failing = makeTable(
-      "C", {{"a", "memo", "", true}, {"b", "decimal", "10", false}, {"c", "image", "", true}}, {"b"});
+      "C", {{"a", " Memo\xE3\x80\x80", "", true}, {"b", "decimal", "10", false}, {"c", "image", "", true}}, {"b"});
   EXPECT_FALSE(generator.makeCreateSQL(failing));
-  EXPECT_EQ(generator.getErrMsg(), "memoは未定義です");
+  EXPECT_EQ(generator.getErrMsg(), " Memo\xE3\x80\x80は未定義です");
   EXPECT_EQ(generator.getErrNo(), 0);
 }
 
