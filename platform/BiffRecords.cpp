@@ -9,8 +9,10 @@
 namespace morvane::platform {
 namespace {
 
-// Reading ahead in windows keeps libgsf calls few; a record body is at most 65535 bytes.
-constexpr std::size_t kWindow = 128 * 1024;
+// Reading ahead in windows keeps libgsf calls few; they grow from small, since a sheet read
+// on its own is often only a few kilobytes.
+constexpr std::size_t kFirstWindow = 8 * 1024;
+constexpr std::size_t kLargestWindow = 256 * 1024;
 
 void appendUtf8(std::string& out, char32_t code) {
   if (code < 0x80) {
@@ -30,23 +32,38 @@ void appendUtf8(std::string& out, char32_t code) {
   }
 }
 
-std::string utf16ToUtf8(const std::u16string& units) {
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t unit = units[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] <= 0xDFFF) {
-      appendUtf8(out, 0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(units[i + 1]) - 0xDC00));
-      ++i;
-    } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      appendUtf8(out, 0xFFFD);  // a lone surrogate
+// UTF-16 code units to UTF-8; a surrogate pair may arrive in two calls.
+class Utf8Builder {
+ public:
+  explicit Utf8Builder(std::size_t expected) { out_.reserve(expected); }
+  void push(char16_t unit) {
+    if (pendingHigh_) {
+      const char16_t high = pendingHigh_;
+      pendingHigh_ = 0;
+      if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        appendUtf8(out_, 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(unit) - 0xDC00));
+        return;
+      }
+      appendUtf8(out_, 0xFFFD);  // a lone surrogate
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      pendingHigh_ = unit;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      appendUtf8(out_, 0xFFFD);
     } else {
-      appendUtf8(out, unit);
+      appendUtf8(out_, unit);
     }
   }
-  return out;
-}
+  std::string take() {
+    if (pendingHigh_) appendUtf8(out_, 0xFFFD);
+    pendingHigh_ = 0;
+    return std::move(out_);
+  }
+
+ private:
+  std::string out_;
+  char16_t pendingHigh_ = 0;
+};
 
 }  // namespace
 
@@ -55,7 +72,8 @@ BiffRecordReader::BiffRecordReader(BiffByteSource& source, std::uint64_t start)
 
 void BiffRecordReader::fill(std::uint64_t offset, std::size_t n, std::uint8_t* out) {
   if (offset < bufferStart_ || offset + n > bufferStart_ + buffer_.size()) {
-    const std::size_t load = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, kWindow), size_ - offset));
+    window_ = window_ == 0 ? kFirstWindow : std::min(window_ * 2, kLargestWindow);
+    const std::size_t load = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, window_), size_ - offset));
     buffer_.resize(load);
     source_.read(offset, load, buffer_.data());
     bufferStart_ = offset;
@@ -149,23 +167,23 @@ std::size_t BiffCursor::segmentEnd() const {
 }
 
 std::string BiffCursor::characters(std::size_t cch, bool highByte) {
-  std::u16string units;
-  units.reserve(std::min(cch, remaining()));
-  while (units.size() < cch) {
+  Utf8Builder text(std::min(cch, remaining()));
+  std::size_t done = 0;
+  while (done < cch) {
     const std::size_t end = segmentEnd();
     const std::size_t width = highByte ? 2 : 1;
-    const std::size_t n = std::min(cch - units.size(), (end - pos_) / width);
+    const std::size_t n = std::min(cch - done, (end - pos_) / width);
     for (std::size_t i = 0; i < n; ++i, pos_ += width) {
-      units.push_back(highByte ? static_cast<char16_t>(data_[pos_] | data_[pos_ + 1] << 8)
-                               : static_cast<char16_t>(data_[pos_]));
+      text.push(highByte ? static_cast<char16_t>(data_[pos_] | data_[pos_ + 1] << 8) : static_cast<char16_t>(data_[pos_]));
     }
-    if (units.size() == cch) break;
+    done += n;
+    if (done == cch) break;
     // The segment is used up; the rest continues after an option byte. Half a character
     // left over means the record is damaged.
     if (pos_ != end || end >= data_.size()) overrun();
     highByte = (u8() & 0x01) != 0;
   }
-  return utf16ToUtf8(units);
+  return text.take();
 }
 
 }  // namespace morvane::platform

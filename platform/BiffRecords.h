@@ -71,6 +71,7 @@ class BiffRecordReader {
   std::uint64_t size_;
   std::vector<std::uint8_t> buffer_;
   std::uint64_t bufferStart_ = 0;
+  std::size_t window_ = 0;
 };
 
 // Reads a record body front to back. Plain reads run on across segment ends; character data

@@ -1,6 +1,7 @@
 #include "platform/BiffSheet.h"
 
 #include <bit>
+#include <cmath>
 #include <optional>
 
 #include "platform/CellText.h"
@@ -153,6 +154,11 @@ class SheetParser {
       } catch (const WorkbookError&) {
         // Outside the dates the spreadsheet can show: it is still a number.
       }
+    }
+    // Whole numbers are most of a design document's numbers; they need no rounding.
+    if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+      sheet_.setText(row, col, std::to_string(static_cast<long long>(value)));
+      return;
     }
     sheet_.setText(row, col, formatNumber(value));
   }
