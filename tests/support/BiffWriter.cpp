@@ -60,7 +60,7 @@ std::string chars(const std::u16string& units, std::size_t from, std::size_t cou
 // A tiny formula (=1): its tokens do not matter to a reader of cached results.
 const std::string kFormulaTail = le16(0) + le32(0) + le16(3) + std::string("\x1E\x01\x00", 3);
 
-std::string specialResult(std::uint8_t kind, std::uint8_t value) {
+std::string nonNumericResult(std::uint8_t kind, std::uint8_t value) {
   return std::string{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
 }
 
@@ -144,20 +144,20 @@ void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value
 }
 
 void BiffWriter::formulaString(std::size_t sheet, int row, int col, const std::string* text) {
-  cell(sheet, 0x0006, row, col, 0, specialResult(0, 0) + kFormulaTail);
+  cell(sheet, 0x0006, row, col, 0, nonNumericResult(0, 0) + kFormulaTail);
   if (text) sheetRecord(sheet, 0x0207, unicodeString(*text, true));
 }
 
 void BiffWriter::formulaBoolean(std::size_t sheet, int row, int col, bool value) {
-  cell(sheet, 0x0006, row, col, 0, specialResult(1, value ? 1 : 0) + kFormulaTail);
+  cell(sheet, 0x0006, row, col, 0, nonNumericResult(1, value ? 1 : 0) + kFormulaTail);
 }
 
 void BiffWriter::formulaError(std::size_t sheet, int row, int col, std::uint8_t code) {
-  cell(sheet, 0x0006, row, col, 0, specialResult(2, code) + kFormulaTail);
+  cell(sheet, 0x0006, row, col, 0, nonNumericResult(2, code) + kFormulaTail);
 }
 
 void BiffWriter::formulaEmpty(std::size_t sheet, int row, int col) {
-  cell(sheet, 0x0006, row, col, 0, specialResult(3, 0) + kFormulaTail);
+  cell(sheet, 0x0006, row, col, 0, nonNumericResult(3, 0) + kFormulaTail);
 }
 
 void BiffWriter::boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError) {
