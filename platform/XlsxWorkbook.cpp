@@ -1,8 +1,439 @@
 #include "platform/XlsxWorkbook.h"
 
-namespace morvane::platform {
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <map>
+#include <vector>
 
-// Placeholder until the .xlsx backend lands.
-std::unique_ptr<Workbook> openXlsxWorkbook(const std::string&) { return nullptr; }
+#include "platform/CellText.h"
+#include "platform/XmlStreamReader.h"
+#include "platform/ZipArchive.h"
+
+namespace morvane::platform {
+namespace {
+
+// Transitional and strict SpreadsheetML spell their namespaces differently.
+bool isMainNamespace(const char* uri) {
+  return std::strcmp(uri, "http://schemas.openxmlformats.org/spreadsheetml/2006/main") == 0 ||
+         std::strcmp(uri, "http://purl.oclc.org/ooxml/spreadsheetml/main") == 0;
+}
+
+constexpr const char* kRelationshipNamespaces[] = {
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
+    "http://purl.oclc.org/ooxml/officeDocument/relationships",
+};
+constexpr const char* kPackageRelationshipNamespace = "http://schemas.openxmlformats.org/package/2006/relationships";
+
+bool isMain(const XmlStreamReader& xml, const char* local) {
+  return xml.isStart(local) && isMainNamespace(xml.namespaceUri());
+}
+
+bool hasTypeSuffix(const std::string& type, std::string_view suffix) {
+  return type.size() > suffix.size() && type.compare(type.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+         type[type.size() - suffix.size() - 1] == '/';
+}
+
+// A relationship target is relative to the folder of the part that names it, or absolute.
+std::string resolvePartName(const std::string& source, const std::string& target) {
+  std::vector<std::string> segments;
+  std::string path = target;
+  if (!path.empty() && path.front() == '/') {
+    path.erase(0, 1);
+  } else {
+    const auto slash = source.rfind('/');
+    if (slash != std::string::npos) path = source.substr(0, slash + 1) + path;
+  }
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const auto end = std::min(path.find('/', start), path.size());
+    const std::string segment = path.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(segment);
+    }
+    start = end + 1;
+  }
+  std::string resolved;
+  for (const auto& segment : segments) resolved += (resolved.empty() ? "" : "/") + segment;
+  return resolved;
+}
+
+struct Relationship {
+  std::string type;
+  std::string target;  // resolved part name
+};
+
+// The relationships of a part, by id; empty when it has none.
+std::map<std::string, Relationship> readRelationships(const ZipArchive& zip, const std::string& source) {
+  const auto slash = source.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : source.substr(0, slash + 1);
+  const std::string file = slash == std::string::npos ? source : source.substr(slash + 1);
+  std::map<std::string, Relationship> relationships;
+  auto part = zip.find(folder + "_rels/" + file + ".rels");
+  if (!part) return relationships;
+  XmlStreamReader xml(std::move(*part));
+  while (xml.next()) {
+    if (!xml.isStart("Relationship") || std::strcmp(xml.namespaceUri(), kPackageRelationshipNamespace) != 0) continue;
+    if (xml.attribute("TargetMode").value_or("") == "External") continue;
+    auto id = xml.attribute("Id");
+    auto type = xml.attribute("Type");
+    auto target = xml.attribute("Target");
+    if (!id || !type || !target) xml.fail("Relationship に Id, Type, Target のどれかがありません");
+    relationships[*id] = Relationship{*type, resolvePartName(source, *target)};
+  }
+  return relationships;
+}
+
+bool isTrue(const std::optional<std::string>& value) { return value && (*value == "1" || *value == "true"); }
+
+// "_x000D_" stands for the character U+000D; "_x005F_" escapes an underscore.
+std::string decodeEscapes(std::string text) {
+  if (text.find("_x") == std::string::npos) return text;
+  auto hexAt = [&](std::size_t pos, unsigned& value) {
+    if (pos + 7 > text.size() || text[pos] != '_' || (text[pos + 1] != 'x' && text[pos + 1] != 'X') ||
+        text[pos + 6] != '_') {
+      return false;
+    }
+    const auto result = std::from_chars(text.data() + pos + 2, text.data() + pos + 6, value, 16);
+    return result.ec == std::errc() && result.ptr == text.data() + pos + 6;
+  };
+  auto append = [](std::string& out, unsigned cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned unit = 0;
+    if (!hexAt(i, unit)) {
+      out += text[i++];
+      continue;
+    }
+    i += 7;
+    unsigned low = 0;
+    if (unit >= 0xD800 && unit <= 0xDBFF && hexAt(i, low) && low >= 0xDC00 && low <= 0xDFFF) {
+      unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+      i += 7;
+    }
+    append(out, unit);
+  }
+  return out;
+}
+
+// The text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic guides left out.
+std::string readStringItem(XmlStreamReader& xml) {
+  std::string result;
+  if (xml.isEmptyElement()) return result;
+  const int start = xml.depth();
+  int phoneticDepth = -1;
+  while (xml.next()) {
+    if (xml.node() == XmlStreamReader::Node::kEnd) {
+      if (xml.depth() == start) return decodeEscapes(std::move(result));
+      if (xml.depth() == phoneticDepth) phoneticDepth = -1;
+      continue;
+    }
+    if (xml.node() != XmlStreamReader::Node::kStart || phoneticDepth >= 0) continue;
+    if (isMain(xml, "rPh") && !xml.isEmptyElement()) {
+      phoneticDepth = xml.depth();
+    } else if (isMain(xml, "t")) {
+      result += xml.readText();
+    }
+  }
+  xml.fail("文字列が閉じていません");
+}
+
+double parseNumber(const XmlStreamReader& xml, std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+    xml.fail("数値 \"" + std::string(text) + "\" が読めません");
+  }
+  return value;
+}
+
+// "yyyy-mm-ddThh:mm:ss(.fff)(Z)" of a date cell (t="d"), in the text a date-formatted number gives.
+std::string formatIsoDate(std::string_view iso) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0;
+  double s = 0;
+  bool hasDate = false;
+  auto number = [&](std::size_t pos, std::size_t len, int& out) {
+    if (pos + len > iso.size()) return false;
+    const auto r = std::from_chars(iso.data() + pos, iso.data() + pos + len, out);
+    return r.ec == std::errc() && r.ptr == iso.data() + pos + len;
+  };
+  std::size_t pos = 0;
+  if (number(0, 4, y) && iso.size() >= 10 && iso[4] == '-' && number(5, 2, mo) && iso[7] == '-' &&
+      number(8, 2, d)) {
+    hasDate = true;
+    pos = 10;
+  }
+  if (pos < iso.size() && iso[pos] == 'T') ++pos;
+  if (pos < iso.size()) {
+    if (!number(pos, 2, h) || pos + 5 > iso.size() || iso[pos + 2] != ':' || !number(pos + 3, 2, mi)) {
+      return std::string(iso);
+    }
+    pos += 5;
+    if (pos < iso.size() && iso[pos] == ':') {
+      std::size_t end = pos + 1;
+      while (end < iso.size() && (std::isdigit(static_cast<unsigned char>(iso[end])) || iso[end] == '.')) ++end;
+      if (std::from_chars(iso.data() + pos + 1, iso.data() + end, s).ec != std::errc()) return std::string(iso);
+    }
+  } else if (!hasDate) {
+    return std::string(iso);
+  }
+  // Serial days as the 1900 system counts them, with its phantom 29 February 1900.
+  double serial = 0;
+  if (hasDate) {
+    const int yy = y - (mo <= 2);
+    const int era = (yy >= 0 ? yy : yy - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(yy - era * 400);
+    const unsigned doy = (153 * static_cast<unsigned>(mo > 2 ? mo - 3 : mo + 9) + 2) / 5 + static_cast<unsigned>(d) - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long long unixDays = static_cast<long long>(era) * 146097 + doe - 719468;
+    serial = static_cast<double>(unixDays + 25569);
+    if (serial < 61) serial -= 1;
+  }
+  serial += (h * 3600.0 + mi * 60.0 + s) / 86400.0;
+  try {
+    return formatDateSerial(serial, false);
+  } catch (const WorkbookError&) {
+    return std::string(iso);
+  }
+}
+
+// "BC12" -> row 12, column 55. False when the reference is not a cell reference.
+bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
+  std::size_t i = 0;
+  std::int32_t c = 0;
+  while (i < ref.size() && i < 3 && ref[i] >= 'A' && ref[i] <= 'Z') c = c * 26 + (ref[i++] - 'A' + 1);
+  if (c == 0) return false;
+  std::int32_t r = 0;
+  const auto result = std::from_chars(ref.data() + i, ref.data() + ref.size(), r);
+  if (result.ec != std::errc() || result.ptr != ref.data() + ref.size() || r < 1) return false;
+  row = r;
+  col = c;
+  return true;
+}
+
+class XlsxWorkbook final : public Workbook {
+ public:
+  explicit XlsxWorkbook(std::unique_ptr<ZipArchive> zip) : zip_(std::move(zip)) {}
+
+  void load() {
+    std::string workbookPart = "xl/workbook.xml";
+    for (const auto& [id, rel] : readRelationships(*zip_, "")) {
+      if (hasTypeSuffix(rel.type, "officeDocument")) workbookPart = rel.target;
+    }
+    auto part = zip_->find(workbookPart);
+    if (!part) throw WorkbookError("workbook.xml がありません");
+    const auto relationships = readRelationships(*zip_, workbookPart);
+    readWorkbook(std::move(*part), relationships);
+    for (const auto& [id, rel] : relationships) {
+      if (hasTypeSuffix(rel.type, "sharedStrings")) readSharedStrings(rel.target);
+      if (hasTypeSuffix(rel.type, "styles")) readStyles(rel.target);
+    }
+  }
+
+  std::int32_t sheetCount() const override { return static_cast<std::int32_t>(sheets_.size()); }
+
+  SheetCells readSheet(std::int32_t n) override {
+    if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
+    const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
+    auto part = zip_->find(sheet.part);
+    if (!part) throw WorkbookError("シート「" + sheet.name + "」のパーツ " + sheet.part + " がありません");
+    XmlStreamReader xml(std::move(*part));
+    SheetCells cells(sheet.name);
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    while (xml.next()) {
+      // What follows the cell data (merged cells, page setup, ...) says nothing about values.
+      if (xml.isEnd("sheetData")) break;
+      if (xml.node() != XmlStreamReader::Node::kStart || !isMainNamespace(xml.namespaceUri())) continue;
+      const char* local = xml.localName();
+      if (std::strcmp(local, "row") == 0) {
+        const auto r = xml.attribute("r");
+        std::int32_t next = row + 1;
+        if (r && (std::from_chars(r->data(), r->data() + r->size(), next).ec != std::errc() || next < 1)) {
+          xml.fail("行番号 \"" + *r + "\" が読めません");
+        }
+        // Rows come in ascending order; nothing below the kept range is ever asked for.
+        if (next > SheetCells::kMaxRow) break;
+        row = next;
+        col = 0;
+      } else if (std::strcmp(local, "c") == 0) {
+        if (const auto r = xml.attribute("r")) {
+          if (!parseCellReference(*r, row, col)) xml.fail("セル参照 \"" + *r + "\" が読めません");
+        } else {
+          row = std::max(row, 1);
+          ++col;
+        }
+        readCell(xml, cells, row, col);
+      }
+    }
+    return cells;
+  }
+
+ private:
+  struct Sheet {
+    std::string name;
+    std::string part;
+  };
+
+  void readWorkbook(ZipPart part, const std::map<std::string, Relationship>& relationships) {
+    XmlStreamReader xml(std::move(part));
+    while (xml.next()) {
+      if (isMain(xml, "workbookPr")) {
+        date1904_ = isTrue(xml.attribute("date1904"));
+      } else if (isMain(xml, "sheet")) {
+        auto name = xml.attribute("name");
+        std::optional<std::string> id;
+        for (const char* ns : kRelationshipNamespaces) {
+          if (!id) id = xml.attribute("id", ns);
+        }
+        if (!name || !id) xml.fail("sheet に name か r:id がありません");
+        const auto found = relationships.find(*id);
+        if (found == relationships.end()) xml.fail("シート「" + *name + "」の参照 " + *id + " がありません");
+        // Chart, dialog and macro sheets do not count.
+        if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{*name, found->second.target});
+      }
+    }
+  }
+
+  void readSharedStrings(const std::string& partName) {
+    auto part = zip_->find(partName);
+    if (!part) return;
+    XmlStreamReader xml(std::move(*part));
+    while (xml.next()) {
+      if (isMain(xml, "si")) strings_.push_back(readStringItem(xml));
+    }
+  }
+
+  void readStyles(const std::string& partName) {
+    auto part = zip_->find(partName);
+    if (!part) return;
+    XmlStreamReader xml(std::move(*part));
+    std::map<int, bool> customFormats;
+    std::vector<int> formatIds;
+    bool inCellXfs = false;
+    auto formatId = [&] {
+      int id = 0;
+      const auto text = xml.attribute("numFmtId").value_or("0");
+      std::from_chars(text.data(), text.data() + text.size(), id);
+      return id;
+    };
+    while (xml.next()) {
+      if (isMain(xml, "numFmt")) {
+        customFormats[formatId()] = isDateFormatCode(xml.attribute("formatCode").value_or(""));
+      } else if (isMain(xml, "cellXfs")) {
+        inCellXfs = !xml.isEmptyElement();
+      } else if (xml.isEnd("cellXfs")) {
+        inCellXfs = false;
+      } else if (inCellXfs && isMain(xml, "xf")) {
+        formatIds.push_back(formatId());
+      }
+    }
+    dateStyles_.reserve(formatIds.size());
+    for (const int id : formatIds) {
+      const auto custom = customFormats.find(id);
+      dateStyles_.push_back(custom != customFormats.end() ? custom->second : isBuiltinDateFormat(id));
+    }
+  }
+
+  void readCell(XmlStreamReader& xml, SheetCells& cells, std::int32_t row, std::int32_t col) {
+    if (xml.isEmptyElement() || !SheetCells::inRange(row, col)) return;
+    const std::string type = xml.attribute("t").value_or("n");
+    const auto style = xml.attribute("s");
+    std::string value;
+    std::optional<std::string> inlineText;
+    bool hasValue = false;
+    const int start = xml.depth();
+    while (xml.next()) {
+      if (xml.node() == XmlStreamReader::Node::kEnd && xml.depth() == start) break;
+      if (isMain(xml, "v")) {
+        value = xml.readText();
+        hasValue = true;
+      } else if (isMain(xml, "is")) {
+        inlineText = readStringItem(xml);
+      }
+    }
+    if (type == "inlineStr") {
+      if (inlineText) cells.setText(row, col, std::move(*inlineText));
+      return;
+    }
+    if (!hasValue) return;  // a formula without a cached result
+    if (type == "s") {
+      const double index = parseNumber(xml, value);
+      if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
+        xml.fail("共有文字列 " + value + " がありません");
+      }
+      cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
+    } else if (type == "str") {
+      cells.setText(row, col, decodeEscapes(std::move(value)));
+    } else if (type == "b") {
+      cells.setText(row, col, formatBoolean(parseNumber(xml, value) != 0));
+    } else if (type == "e") {
+      cells.setError(row, col, std::move(value));
+    } else if (type == "d") {
+      cells.setText(row, col, formatIsoDate(value));
+    } else {
+      const double number = parseNumber(xml, value);
+      cells.setText(row, col, isDateStyle(style) ? formatDate(number) : formatNumber(number));
+    }
+  }
+
+  bool isDateStyle(const std::optional<std::string>& style) const {
+    if (!style) return false;
+    std::size_t index = 0;
+    const auto result = std::from_chars(style->data(), style->data() + style->size(), index);
+    return result.ec == std::errc() && index < dateStyles_.size() && dateStyles_[index];
+  }
+
+  std::string formatDate(double serial) const {
+    // A negative or huge serial cannot be a date; the spreadsheet hands over the number then.
+    try {
+      return formatDateSerial(serial, date1904_);
+    } catch (const WorkbookError&) {
+      return formatNumber(serial);
+    }
+  }
+
+  std::unique_ptr<ZipArchive> zip_;
+  std::vector<Sheet> sheets_;
+  std::vector<std::string> strings_;
+  std::vector<bool> dateStyles_;
+  bool date1904_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Workbook> openXlsxWorkbook(const std::string& path) {
+  try {
+    auto zip = ZipArchive::open(path);
+    if (!zip) return nullptr;
+    auto book = std::make_unique<XlsxWorkbook>(std::move(zip));
+    book->load();
+    return book;
+  } catch (const WorkbookError&) {
+    return nullptr;
+  }
+}
 
 }  // namespace morvane::platform

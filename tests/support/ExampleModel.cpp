@@ -1,0 +1,90 @@
+#include "tests/support/ExampleModel.h"
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+
+#include "model/Text.h"
+
+namespace morvane::test {
+namespace {
+
+nlohmann::json description() {
+  std::ifstream file(exampleDescriptionPath());
+  if (!file) throw std::runtime_error("cannot read " + exampleDescriptionPath());
+  return nlohmann::json::parse(file);
+}
+
+// Number cells read as their plain decimal text; the description's sizes are whole numbers.
+std::string cellText(const nlohmann::json& value) {
+  return value.is_string() ? value.get<std::string>() : value.dump();
+}
+
+}  // namespace
+
+std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
+
+clsDBInfo exampleModel() {
+  const nlohmann::json doc = description();
+  const auto& columns = doc["fieldColumns"];
+  auto position = [&](const char* letter) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i] == letter) return i;
+    }
+    throw std::runtime_error(std::string("no field column ") + letter);
+  };
+  const std::size_t name = position("D"), type = position("E"), size = position("F"), key = position("G"),
+                    null = position("I");
+  clsDBInfo db;
+  for (const auto& sheet : doc["sheets"]) {
+    if (isBlank(sheet["table"].get<std::string>())) continue;
+    auto table = std::make_shared<clsTableInfo>();
+    table->setName(sheet["table"].get<std::string>());
+    for (const auto& row : sheet.value("fields", nlohmann::json::array())) {
+      clsFieldInfo field;
+      field.setName(cellText(row[name]));
+      field.setAttr(cellText(row[type]));
+      field.setSize(cellText(row[size]));
+      field.setNull(!isBlank(cellText(row[null])));
+      if (!isBlank(cellText(row[key]))) table->sbAddPKey(field.getName());
+      table->setField(std::move(field));
+    }
+    db.setTable(std::move(table));
+  }
+  return db;
+}
+
+clsExcelDBDocInfo exampleLayout() {
+  std::istringstream values(description()["layoutValues"].get<std::string>());
+  int v[10];
+  char comma;
+  for (int i = 0; i < 10; ++i) {
+    values >> v[i];
+    if (i < 9) values >> comma;
+  }
+  if (!values) throw std::runtime_error("bad layoutValues in the example description");
+  clsExcelDBDocInfo layout;
+  layout.sbSetPage(v[0], v[1]);
+  layout.sbSetFieldPos(v[2]);
+  layout.sbSetTableNmPos(v[3], v[4]);
+  layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  return layout;
+}
+
+nlohmann::ordered_json modelJson(const clsDBInfo& db) {
+  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
+  for (const auto& table : db.getTables()) {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+    for (const auto& field : table->getFields()) {
+      fields.push_back({{"name", field.getName()},
+                        {"type", field.getAttr()},
+                        {"size", field.getSize()},
+                        {"nullable", field.getNull()}});
+    }
+    tables.push_back({{"name", table->getName()}, {"fields", fields}, {"primaryKeys", table->getPrimaryKeys()}});
+  }
+  return {{"tables", tables}};
+}
+
+}  // namespace morvane::test

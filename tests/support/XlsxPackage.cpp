@@ -1,0 +1,199 @@
+#include "tests/support/XlsxPackage.h"
+
+#include <gsf/gsf-outfile-zip.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
+#include <xlsxwriter.h>
+
+#include <map>
+#include <memory>
+#include <stdexcept>
+
+namespace morvane::test {
+namespace {
+
+struct Unref {
+  void operator()(void* object) const {
+    if (object != nullptr) g_object_unref(object);
+  }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, Unref>;
+
+void check(bool ok, const std::string& what) {
+  if (!ok) throw std::runtime_error("writing a test zip failed: " + what);
+}
+
+// Writes the parts; the huge one, when named, gets `head` followed by filler up to `size`.
+void writeParts(const std::string& path, const ZipParts& parts, const std::string& hugeName,
+                const std::string& head, char filler, std::int64_t size) {
+  gsf_init();
+  GPtr<GsfOutput> file(gsf_output_stdio_new(path.c_str(), nullptr));
+  check(file != nullptr, path);
+  GPtr<GsfOutfile> zip(gsf_outfile_zip_new(file.get(), nullptr));
+  check(zip != nullptr, path);
+  std::map<std::string, GPtr<GsfOutfile>> folders;
+  std::vector<std::string> folderOrder;
+  auto folderFor = [&](const std::string& name) -> GsfOutfile* {
+    GsfOutfile* parent = zip.get();
+    std::string prefix;
+    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+      const std::string folder = name.substr(0, slash);
+      auto found = folders.find(folder);
+      if (found == folders.end()) {
+        const std::string leaf = folder.substr(prefix.size());
+        GsfOutput* made = gsf_outfile_new_child(parent, leaf.c_str(), TRUE);
+        check(made != nullptr, folder);
+        found = folders.emplace(folder, GPtr<GsfOutfile>(GSF_OUTFILE(made))).first;
+        folderOrder.push_back(folder);
+      }
+      parent = found->second.get();
+      prefix = folder + "/";
+    }
+    return parent;
+  };
+  auto writePart = [&](const std::string& name, auto&& fill) {
+    const auto slash = name.rfind('/');
+    const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
+    GPtr<GsfOutput> child(gsf_outfile_new_child_full(folderFor(name), leaf.c_str(), FALSE, "compression-level",
+                                                     GSF_ZIP_DEFLATED, nullptr));
+    check(child != nullptr, name);
+    fill(child.get());
+    check(gsf_output_close(child.get()), name);
+  };
+  for (const auto& [name, content] : parts) {
+    writePart(name, [&](GsfOutput* out) {
+      check(gsf_output_write(out, content.size(), reinterpret_cast<const guint8*>(content.data())), name);
+    });
+  }
+  if (!hugeName.empty()) {
+    writePart(hugeName, [&](GsfOutput* out) {
+      check(gsf_output_write(out, head.size(), reinterpret_cast<const guint8*>(head.data())), hugeName);
+      const std::string chunk(1 << 20, filler);
+      for (std::int64_t left = size - static_cast<std::int64_t>(head.size()); left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(chunk.size())));
+        check(gsf_output_write(out, n, reinterpret_cast<const guint8*>(chunk.data())), hugeName);
+        left -= static_cast<std::int64_t>(n);
+      }
+    });
+  }
+  for (auto it = folderOrder.rbegin(); it != folderOrder.rend(); ++it) {
+    gsf_output_close(GSF_OUTPUT(folders[*it].get()));
+  }
+  folders.clear();
+  check(gsf_output_close(GSF_OUTPUT(zip.get())), path);
+  zip.reset();
+  gsf_output_close(file.get());
+}
+
+std::string relationship(const std::string& id, const std::string& type, const std::string& target) {
+  return "<Relationship Id=\"" + id + "\" Type=\"" + std::string(kRelNs) + "/" + type + "\" Target=\"" + target +
+         "\"/>";
+}
+
+}  // namespace
+
+XlsxWriterBook::XlsxWriterBook(const std::string& path, bool constantMemory) {
+  lxw_workbook_options options = {};
+  options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+  book_ = workbook_new_opt(path.c_str(), &options);
+  if (book_ == nullptr) throw std::runtime_error("libxlsxwriter cannot create " + path);
+}
+
+XlsxWriterBook::~XlsxWriterBook() {
+  if (book_ != nullptr) workbook_close(book_);
+}
+
+lxw_worksheet* XlsxWriterBook::addSheet(const std::string& name) {
+  lxw_worksheet* sheet = workbook_add_worksheet(book_, name.empty() ? nullptr : name.c_str());
+  if (sheet == nullptr) throw std::runtime_error("libxlsxwriter cannot add sheet " + name);
+  return sheet;
+}
+
+lxw_format* XlsxWriterBook::numberFormat(const std::string& code) {
+  lxw_format* format = workbook_add_format(book_);
+  format_set_num_format(format, code.c_str());
+  return format;
+}
+
+void XlsxWriterBook::close() {
+  const lxw_error status = workbook_close(book_);
+  book_ = nullptr;
+  if (status != LXW_NO_ERROR) throw std::runtime_error(std::string("libxlsxwriter: ") + lxw_strerror(status));
+}
+
+void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& text) {
+  const lxw_row_t row = lxw_name_to_row(ref.c_str());
+  const lxw_col_t col = lxw_name_to_col(ref.c_str());
+  std::size_t used = 0;
+  try {
+    const double number = std::stod(text, &used);
+    if (used == text.size() && !text.empty() && text.find_first_of(" \t") == std::string::npos) {
+      worksheet_write_number(sheet, row, col, number, nullptr);
+      return;
+    }
+  } catch (const std::exception&) {
+  }
+  worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
+}
+
+void writeZip(const std::string& path, const ZipParts& parts) { writeParts(path, parts, "", "", ' ', 0); }
+
+void writeZipWithHugePart(const std::string& path, const ZipParts& parts, const std::string& hugeName,
+                          const std::string& head, char filler, std::int64_t size) {
+  writeParts(path, parts, hugeName, head, filler, size);
+}
+
+std::string worksheetXml(const std::string& sheetData) {
+  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") + kMainNs +
+         "\" xmlns:r=\"" + kRelNs + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
+}
+
+ZipParts HandPackage::parts() const {
+  ZipParts parts;
+  std::string types =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+      "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+      "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+  parts.emplace_back("[Content_Types].xml", types);
+  parts.emplace_back("_rels/.rels",
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                     "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+                         relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>");
+  std::string sheetList;
+  std::string rels;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::string n = std::to_string(i + 1);
+    sheetList += "<sheet name=\"Sheet" + n + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
+    rels += relationship("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml");
+    parts.emplace_back("xl/worksheets/sheet" + n + ".xml", sheets[i]);
+  }
+  if (!sharedStrings.empty()) {
+    rels += relationship("rIdS", "sharedStrings", "sharedStrings.xml");
+    parts.emplace_back("xl/sharedStrings.xml", sharedStrings);
+  }
+  if (!styles.empty()) {
+    rels += relationship("rIdT", "styles", "styles.xml");
+    parts.emplace_back("xl/styles.xml", styles);
+  }
+  parts.emplace_back("xl/workbook.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") +
+                                            kMainNs + "\" xmlns:r=\"" + kRelNs + "\">" + workbookPr + "<sheets>" +
+                                            sheetList + "</sheets></workbook>");
+  parts.emplace_back("xl/_rels/workbook.xml.rels",
+                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                     "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+                         rels + "</Relationships>");
+  return parts;
+}
+
+std::string& part(ZipParts& parts, const std::string& name) {
+  for (auto& [partName, content] : parts) {
+    if (partName == name) return content;
+  }
+  parts.emplace_back(name, "");
+  return parts.back().second;
+}
+
+}  // namespace morvane::test
