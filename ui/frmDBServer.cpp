@@ -31,6 +31,8 @@ void frmDBServer::sbShow() {
 }
 
 void frmDBServer::sbShowModal() {
+  // Modality only takes effect when the window is shown anew.
+  if (isVisible() && !isModal()) hide();
   setWindowModality(Qt::ApplicationModal);
   sbShow();
   QEventLoop loop;
