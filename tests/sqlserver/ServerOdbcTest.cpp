@@ -179,6 +179,16 @@ TEST(ServerOdbc, ServerBoxTakesHostPortAndInstance) {
   }
 }
 
+TEST(ServerOdbc, InstanceIsFoundThroughTheBrowserService) {
+  auto config = account("sa", "pw");
+  config.browser = true;
+  TdsTestServer server(config);
+  if (!server.browserListening()) GTEST_SKIP() << "UDP port 1434 is taken";
+  EXPECT_NO_THROW(OdbcConnection(freeTdsConnectionString({"127.0.0.1\\INST1", "", "sa", "pw"}), 15));
+  ASSERT_EQ(server.logins().size(), 1u);
+  EXPECT_EQ(server.logins()[0].instance, "INST1");
+}
+
 TEST(ServerOdbc, TextThatIsNotUtf8IsRefused) {
   TdsTestServer server(account("sa", "pw"));
   OdbcConnection connection(freeTdsConnectionString({server.address(), "", "sa", "pw"}), 15);

@@ -173,6 +173,17 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
     ::close(listenFd_);
     throw error;
   }
+  if (config_.browser) {
+    browserFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in browser{};
+    browser.sin_family = AF_INET;
+    browser.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    browser.sin_port = htons(1434);
+    if (browserFd_ >= 0 && ::bind(browserFd_, reinterpret_cast<sockaddr*>(&browser), sizeof browser) != 0) {
+      ::close(browserFd_);
+      browserFd_ = -1;
+    }
+  }
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -190,6 +201,7 @@ TdsTestServer::~TdsTestServer() {
   for (auto& session : sessions_) session.join();
   ::close(listenFd_);
   ::close(wakeFd_);
+  if (browserFd_ >= 0) ::close(browserFd_);
 }
 
 std::string TdsTestServer::address() const { return "127.0.0.1," + std::to_string(port_); }
@@ -222,12 +234,14 @@ std::set<std::string> TdsTestServer::tables() const {
 
 void TdsTestServer::acceptLoop() {
   for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    pollfd fds[3] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {browserFd_, POLLIN, 0}};
+    if (::poll(fds, browserFd_ >= 0 ? 3 : 2, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[1].revents) return;
+    if (browserFd_ >= 0 && fds[2].revents) answerBrowser();
+    if (!fds[0].revents) continue;
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     std::lock_guard lock(mutex_);
@@ -239,6 +253,23 @@ void TdsTestServer::acceptLoop() {
     sessionFds_.push_back(fd);
     sessions_.emplace_back([this, fd] { serve(fd); });
   }
+}
+
+// A CLNT_UCAST_INST request (0x04, then the instance name) gets one SVR_RESP naming this
+// server's TCP port for whatever instance was asked for.
+void TdsTestServer::answerBrowser() {
+  char request[512];
+  sockaddr_in from{};
+  socklen_t size = sizeof from;
+  const ssize_t got = ::recvfrom(browserFd_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &size);
+  if (got < 1 || request[0] != 0x04) return;
+  const std::string instance(request + 1, strnlen(request + 1, static_cast<std::size_t>(got - 1)));
+  const std::string text = "ServerName;MORVANE-TEST;InstanceName;" + instance +
+                           ";IsClustered;No;Version;16.0.1000.6;tcp;" + std::to_string(port_) + ";;";
+  std::string reply{"\x05"};
+  tds::putLe16(reply, static_cast<std::uint16_t>(text.size()));
+  reply += text;
+  ::sendto(browserFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), size);
 }
 
 void TdsTestServer::serve(int fd) {

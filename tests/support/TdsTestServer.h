@@ -34,6 +34,9 @@ class TdsTestServer {
     Mode mode = Mode::answer;
     // How long each SQL batch waits before its answer.
     std::chrono::milliseconds batchDelay{0};
+    // Also answer SQL Server Browser requests on UDP 127.0.0.1:1434 with this server's port, so
+    // "127.0.0.1\\INSTANCE" finds it. The port is fixed: see browserListening().
+    bool browser = false;
   };
 
   // What one LOGIN7 carried, password de-obfuscated.
@@ -52,6 +55,8 @@ class TdsTestServer {
   TdsTestServer& operator=(const TdsTestServer&) = delete;
 
   int port() const { return port_; }
+  // False when the browser was asked for but UDP port 1434 was taken.
+  bool browserListening() const { return browserFd_ >= 0; }
   // The text for a server box: "127.0.0.1,PORT".
   std::string address() const;
 
@@ -66,11 +71,13 @@ class TdsTestServer {
 
  private:
   void acceptLoop();
+  void answerBrowser();
   void serve(int fd);
 
   Config config_;
   int listenFd_ = -1;
   int wakeFd_ = -1;
+  int browserFd_ = -1;
   int port_ = 0;
   std::thread acceptor_;
 
