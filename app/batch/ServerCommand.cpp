@@ -105,8 +105,8 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
     }
     if (created) continue;
     status = 1;
-    const std::string reason = db.getServerMessage().empty() ? "no script: " + db.getFailReason()
-                                                             : oneLine(db.getServerMessage());
+    const std::string reason =
+        db.getServerMessage().empty() ? "no script: " + db.getFailReason() : oneLine(db.getServerMessage());
     std::cerr << "morvane-batch: table " << table->getName() << ": not created: " << reason << "\n";
   }
   db.fnCloseDB();

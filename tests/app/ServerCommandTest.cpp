@@ -1,13 +1,12 @@
 // morvane-batch --server against the TDS test server.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
-#include <signal.h>
 #include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
@@ -90,8 +89,12 @@ BatchRun runBatch(std::vector<std::string> args, const std::vector<std::string>&
 }
 
 std::vector<std::string> serverArgs(const TdsTestServer& server) {
-  return {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa",
-          "--server", server.address(), "--database", "販売", "--user", "sa", kExample};
+  return {"--layout",   kExamples + "design-document.edf",
+          "--types",    kExamples + "types-ja.sfa",
+          "--server",   server.address(),
+          "--database", "販売",
+          "--user",     "sa",
+          kExample};
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -122,9 +125,9 @@ std::vector<std::string> exampleScripts() {
   return scripts;
 }
 
-#define SKIP_WITHOUT_EXAMPLE()                                                           \
-  do {                                                                                   \
-    if (!std::filesystem::exists(kExample)) GTEST_SKIP() << "no example workbook yet";   \
+#define SKIP_WITHOUT_EXAMPLE()                                                         \
+  do {                                                                                 \
+    if (!std::filesystem::exists(kExample)) GTEST_SKIP() << "no example workbook yet"; \
   } while (false)
 
 TdsTestServer::Config account() {
@@ -180,7 +183,8 @@ TEST(ServerCommand, FindsTheDriverLibraryWhenNoDriverIsRegistered) {
   SKIP_WITHOUT_EXAMPLE();
   TdsTestServer server(account());
   test::TempDir emptyConfig;  // an odbcinst.ini-less configuration folder
-  const BatchRun run = runBatch(serverArgs(server), {"MORVANE_PASSWORD=p;w={x}", "ODBCSYSINI=" + emptyConfig.path().string()});
+  const BatchRun run =
+      runBatch(serverArgs(server), {"MORVANE_PASSWORD=p;w={x}", "ODBCSYSINI=" + emptyConfig.path().string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_FALSE(server.batches().empty());
 }

@@ -159,8 +159,7 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t size = sizeof address;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 16) != 0 ||
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 16) != 0 ||
       ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
     const auto error = systemError("listen");
     ::close(listenFd_);
@@ -289,8 +288,8 @@ void TdsTestServer::serve(int fd) {
         case tds::login7: {
           const auto login = tds::parseLogin7(message->payload);
           version = login.tdsVersion;
-          const Login seen{utf16leToUtf8(login.user), utf16leToUtf8(login.password),
-                           utf16leToUtf8(login.database), login.tdsVersion, instance};
+          const Login seen{utf16leToUtf8(login.user), utf16leToUtf8(login.password), utf16leToUtf8(login.database),
+                           login.tdsVersion, instance};
           {
             std::lock_guard lock(mutex_);
             logins_.push_back(seen);
@@ -298,10 +297,10 @@ void TdsTestServer::serve(int fd) {
           const bool wrongDatabase = !config_.database.empty() && seen.database != config_.database;
           if (seen.user != config_.user || seen.password != config_.password || wrongDatabase) {
             if (wrongDatabase && seen.user == config_.user && seen.password == config_.password) {
-              reply += tds::errorToken(4060, 1, 11,
-                                       "Cannot open database \"" + seen.database +
-                                           "\" requested by the login. The login failed.",
-                                       1, version);
+              reply += tds::errorToken(
+                  4060, 1, 11,
+                  "Cannot open database \"" + seen.database + "\" requested by the login. The login failed.", 1,
+                  version);
             }
             reply += tds::errorToken(18456, 1, 14, "Login failed for user '" + seen.user + "'.", 1, version);
             reply += tds::doneToken(tds::doneError, 0, version);
@@ -341,15 +340,13 @@ void TdsTestServer::serve(int fd) {
               reply += tds::doneToken(tds::doneMore, 0xD4, version);
             }
             if (table && tables_.contains(*table)) {
-              reply += tds::errorToken(2714, 6, 16,
-                                       "There is already an object named '" + *table + "' in the database.", 2,
-                                       version);
+              reply += tds::errorToken(
+                  2714, 6, 16, "There is already an object named '" + *table + "' in the database.", 2, version);
               reply += tds::doneToken(tds::doneMore | tds::doneError, 0xC6, version);
               // The statements after it still run, and the primary key exists as well.
               if (const auto constraint = addedConstraint(sql)) {
-                reply += tds::errorToken(2714, 5, 16,
-                                         "There is already an object named '" + *constraint + "' in the database.",
-                                         6, version);
+                reply += tds::errorToken(
+                    2714, 5, 16, "There is already an object named '" + *constraint + "' in the database.", 6, version);
                 reply += tds::errorToken(1750, 0, 16, "Could not create constraint or index. See previous errors.", 6,
                                          version);
                 reply += tds::doneToken(tds::doneMore | tds::doneError, 0xAF, version);
