@@ -257,8 +257,22 @@ class XlsxWorkbook final : public Workbook {
   SheetCells readSheet(std::int32_t n) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
+    try {
+      return parseSheet(sheet);
+    } catch (const WorkbookError& error) {
+      throw WorkbookError("シート「" + sheet.name + "」を読めません: " + error.what());
+    }
+  }
+
+ private:
+  struct Sheet {
+    std::string name;
+    std::string part;
+  };
+
+  SheetCells parseSheet(const Sheet& sheet) const {
     auto part = zip_->find(sheet.part);
-    if (!part) throw WorkbookError("シート「" + sheet.name + "」のパーツ " + sheet.part + " がありません");
+    if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
     XmlStreamReader xml(std::move(*part));
     SheetCells cells(sheet.name);
     std::int32_t row = 0;
@@ -290,12 +304,6 @@ class XlsxWorkbook final : public Workbook {
     }
     return cells;
   }
-
- private:
-  struct Sheet {
-    std::string name;
-    std::string part;
-  };
 
   void readWorkbook(ZipPart part, const std::map<std::string, Relationship>& relationships) {
     XmlStreamReader xml(std::move(part));
@@ -357,7 +365,7 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  void readCell(XmlStreamReader& xml, SheetCells& cells, std::int32_t row, std::int32_t col) {
+  void readCell(XmlStreamReader& xml, SheetCells& cells, std::int32_t row, std::int32_t col) const {
     if (xml.isEmptyElement() || !SheetCells::inRange(row, col)) return;
     const std::string type = xml.attribute("t").value_or("n");
     const auto style = xml.attribute("s");
