@@ -1,6 +1,9 @@
 #include "platform/XlsxWorkbook.h"
 
+#include <libxml/tree.h>
+
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstring>
 #include <map>
@@ -136,26 +139,42 @@ std::string decodeEscapes(std::string text) {
   return out;
 }
 
-// The text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic guides left out.
-std::string readStringItem(XmlStreamReader& xml) {
-  std::string result;
-  if (xml.isEmptyElement()) return result;
-  const int start = xml.depth();
-  int phoneticDepth = -1;
-  while (xml.next()) {
-    if (xml.node() == XmlStreamReader::Node::kEnd) {
-      if (xml.depth() == start) return decodeEscapes(std::move(result));
-      if (xml.depth() == phoneticDepth) phoneticDepth = -1;
-      continue;
-    }
-    if (xml.node() != XmlStreamReader::Node::kStart || phoneticDepth >= 0) continue;
-    if (isMain(xml, "rPh") && !xml.isEmptyElement()) {
-      phoneticDepth = xml.depth();
-    } else if (isMain(xml, "t")) {
-      result += xml.readText();
+bool isMainElement(const xmlNode* node, const char* local) {
+  return node->type == XML_ELEMENT_NODE && node->ns != nullptr &&
+         isMainNamespace(reinterpret_cast<const char*>(node->ns->href)) &&
+         std::strcmp(reinterpret_cast<const char*>(node->name), local) == 0;
+}
+
+// The text directly inside an element of an expanded subtree.
+std::string elementText(const xmlNode* element) {
+  std::string text;
+  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
+    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && child->content != nullptr) {
+      text += reinterpret_cast<const char*>(child->content);
     }
   }
-  xml.fail("文字列が閉じていません");
+  return text;
+}
+
+const char* attributeValue(const xmlAttr* attribute) {
+  const xmlNode* text = attribute->children;
+  return text != nullptr && text->content != nullptr ? reinterpret_cast<const char*>(text->content) : "";
+}
+
+// The text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic guides
+// (<rPh>) left out.
+std::string stringItemText(const xmlNode* item) {
+  std::string text;
+  for (const xmlNode* child = item->children; child != nullptr; child = child->next) {
+    if (isMainElement(child, "t")) {
+      text += elementText(child);
+    } else if (isMainElement(child, "r")) {
+      for (const xmlNode* run = child->children; run != nullptr; run = run->next) {
+        if (isMainElement(run, "t")) text += elementText(run);
+      }
+    }
+  }
+  return decodeEscapes(std::move(text));
 }
 
 double parseNumber(const XmlStreamReader& xml, std::string_view text) {
@@ -270,37 +289,42 @@ class XlsxWorkbook final : public Workbook {
     std::string part;
   };
 
-  SheetCells parseSheet(const Sheet& sheet) const {
+  SheetCells parseSheet(const Sheet& sheet) {
     auto part = zip_->find(sheet.part);
     if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
-    XmlStreamReader xml(std::move(*part));
+    if (sheetReader_) {
+      sheetReader_->restart(std::move(*part));
+    } else {
+      sheetReader_ = std::make_unique<XmlStreamReader>(std::move(*part));
+    }
+    XmlStreamReader& xml = *sheetReader_;
     SheetCells cells(sheet.name);
     std::int32_t row = 0;
     std::int32_t col = 0;
-    while (xml.next()) {
+    bool more = xml.next();
+    while (more) {
       // What follows the cell data (merged cells, page setup, ...) says nothing about values.
       if (xml.isEnd("sheetData")) break;
-      if (xml.node() != XmlStreamReader::Node::kStart || !isMainNamespace(xml.namespaceUri())) continue;
-      const char* local = xml.localName();
-      if (std::strcmp(local, "row") == 0) {
-        const auto r = xml.attribute("r");
+      if (isMain(xml, "c")) {
+        readCell(xml, xml.expand(), cells, row, col);
+        more = xml.skip();
+        continue;
+      }
+      if (isMain(xml, "row")) {
         std::int32_t next = row + 1;
-        if (r && (std::from_chars(r->data(), r->data() + r->size(), next).ec != std::errc() || next < 1)) {
-          xml.fail("行番号 \"" + *r + "\" が読めません");
-        }
+        xml.forEachAttribute([&](const char* name, const char* value) {
+          if (std::strcmp(name, "r") != 0) return;
+          const std::string_view r(value);
+          if (std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1) {
+            xml.fail("行番号 \"" + std::string(r) + "\" が読めません");
+          }
+        });
         // Rows come in ascending order; nothing below the kept range is ever asked for.
         if (next > SheetCells::kMaxRow) break;
         row = next;
         col = 0;
-      } else if (std::strcmp(local, "c") == 0) {
-        if (const auto r = xml.attribute("r")) {
-          if (!parseCellReference(*r, row, col)) xml.fail("セル参照 \"" + *r + "\" が読めません");
-        } else {
-          row = std::max(row, 1);
-          ++col;
-        }
-        readCell(xml, cells, row, col);
       }
+      more = xml.next();
     }
     return cells;
   }
@@ -329,8 +353,14 @@ class XlsxWorkbook final : public Workbook {
     auto part = zip_->find(partName);
     if (!part) return;
     XmlStreamReader xml(std::move(*part));
-    while (xml.next()) {
-      if (isMain(xml, "si")) strings_.push_back(readStringItem(xml));
+    bool more = xml.next();
+    while (more) {
+      if (isMain(xml, "si")) {
+        strings_.push_back(stringItemText(xml.expand()));
+        more = xml.skip();
+      } else {
+        more = xml.next();
+      }
     }
   }
 
@@ -365,28 +395,50 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  void readCell(XmlStreamReader& xml, SheetCells& cells, std::int32_t row, std::int32_t col) const {
-    if (xml.isEmptyElement() || !SheetCells::inRange(row, col)) return;
-    const std::string type = xml.attribute("t").value_or("n");
-    const auto style = xml.attribute("s");
-    std::string value;
-    std::optional<std::string> inlineText;
-    bool hasValue = false;
-    const int start = xml.depth();
-    while (xml.next()) {
-      if (xml.node() == XmlStreamReader::Node::kEnd && xml.depth() == start) break;
-      if (isMain(xml, "v")) {
-        value = xml.readText();
-        hasValue = true;
-      } else if (isMain(xml, "is")) {
-        inlineText = readStringItem(xml);
+  // One <c> element, parsed whole. Moves row and col to the cell.
+  void readCell(const XmlStreamReader& xml, const xmlNode* cell, SheetCells& cells, std::int32_t& row,
+                std::int32_t& col) const {
+    std::string_view type = "n";
+    bool dateStyle = false;
+    bool hasReference = false;
+    for (const xmlAttr* attribute = cell->properties; attribute != nullptr; attribute = attribute->next) {
+      if (attribute->ns != nullptr) continue;
+      const char* name = reinterpret_cast<const char*>(attribute->name);
+      if (name[0] == '\0' || name[1] != '\0') continue;
+      const char* value = attributeValue(attribute);
+      switch (name[0]) {
+        case 'r':
+          if (!parseCellReference(value, row, col)) xml.fail("セル参照 \"" + std::string(value) + "\" が読めません");
+          hasReference = true;
+          break;
+        case 't':
+          type = value;
+          break;
+        case 's':
+          dateStyle = isDateStyle(value);
+          break;
+        default:
+          break;
       }
     }
+    if (!hasReference) {
+      // Cells without a reference follow the previous one.
+      row = std::max(row, 1);
+      ++col;
+    }
+    if (!SheetCells::inRange(row, col)) return;
+    const xmlNode* valueElement = nullptr;
+    const xmlNode* inlineElement = nullptr;
+    for (const xmlNode* child = cell->children; child != nullptr; child = child->next) {
+      if (isMainElement(child, "v")) valueElement = child;
+      if (isMainElement(child, "is")) inlineElement = child;
+    }
     if (type == "inlineStr") {
-      if (inlineText) cells.setText(row, col, std::move(*inlineText));
+      if (inlineElement != nullptr) cells.setText(row, col, stringItemText(inlineElement));
       return;
     }
-    if (!hasValue) return;  // a formula without a cached result
+    if (valueElement == nullptr) return;  // a formula without a cached result
+    std::string value = elementText(valueElement);
     if (type == "s") {
       const double index = parseNumber(xml, value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
@@ -403,15 +455,24 @@ class XlsxWorkbook final : public Workbook {
       cells.setText(row, col, formatIsoDate(value));
     } else {
       const double number = parseNumber(xml, value);
-      cells.setText(row, col, isDateStyle(style) ? formatDate(number) : formatNumber(number));
+      cells.setText(row, col, dateStyle ? formatDate(number) : formatPlainNumber(number));
     }
   }
 
-  bool isDateStyle(const std::optional<std::string>& style) const {
-    if (!style) return false;
+  bool isDateStyle(std::string_view style) const {
     std::size_t index = 0;
-    const auto result = std::from_chars(style->data(), style->data() + style->size(), index);
+    const auto result = std::from_chars(style.data(), style.data() + style.size(), index);
     return result.ec == std::errc() && index < dateStyles_.size() && dateStyles_[index];
+  }
+
+  // Whole numbers, by far the most common, without the general formatting's detour.
+  static std::string formatPlainNumber(double number) {
+    if (number == std::trunc(number) && std::fabs(number) < 1e15) {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(number)).ptr;
+      return std::string(digits, end);
+    }
+    return formatNumber(number);
   }
 
   std::string formatDate(double serial) const {
@@ -428,6 +489,7 @@ class XlsxWorkbook final : public Workbook {
   std::vector<std::string> strings_;
   std::vector<bool> dateStyles_;
   bool date1904_ = false;
+  std::unique_ptr<XmlStreamReader> sheetReader_;
 };
 
 }  // namespace

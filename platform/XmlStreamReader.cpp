@@ -42,6 +42,29 @@ XmlStreamReader::XmlStreamReader(ZipPart part)
 
 XmlStreamReader::~XmlStreamReader() = default;
 
+void XmlStreamReader::restart(ZipPart part) {
+  // The parser reads the first bytes at once, so the new part must be in place before.
+  part_ = std::move(part);
+  error_.clear();
+  node_ = Node::kOther;
+  if (xmlReaderNewIO(reader_.get(), &XmlStreamReader::readCallback, nullptr, this, part_.name().c_str(), nullptr,
+                     kParseOptions) != 0) {
+    fail(error_.empty() ? "XMLとして読めません" : error_);
+  }
+  xmlTextReaderSetStructuredErrorHandler(reader_.get(), onError, &error_);
+}
+
+void XmlStreamReader::visitAttributes(void (*visit)(void*, const char*, const char*), void* context) {
+  xmlTextReader* reader = reader_.get();
+  if (xmlTextReaderMoveToFirstAttribute(reader) != 1) return;
+  do {
+    if (xmlTextReaderConstNamespaceUri(reader) == nullptr) {
+      visit(context, text(xmlTextReaderConstLocalName(reader)), text(xmlTextReaderConstValue(reader)));
+    }
+  } while (xmlTextReaderMoveToNextAttribute(reader) == 1);
+  xmlTextReaderMoveToElement(reader);
+}
+
 int XmlStreamReader::readCallback(void* context, char* buffer, int length) {
   auto* self = static_cast<XmlStreamReader*>(context);
   try {
@@ -56,8 +79,17 @@ void XmlStreamReader::fail(const std::string& reason) const {
   throw WorkbookError("パーツ " + part_.name() + " が壊れています: " + reason);
 }
 
-bool XmlStreamReader::next() {
-  const int status = xmlTextReaderRead(reader_.get());
+bool XmlStreamReader::next() { return settle(xmlTextReaderRead(reader_.get())); }
+
+bool XmlStreamReader::skip() { return settle(xmlTextReaderNext(reader_.get())); }
+
+const xmlNode* XmlStreamReader::expand() {
+  const xmlNode* subtree = xmlTextReaderExpand(reader_.get());
+  if (subtree == nullptr) fail(error_.empty() ? "XMLとして読めません" : error_);
+  return subtree;
+}
+
+bool XmlStreamReader::settle(int status) {
   if (status == 0) return false;
   if (status < 0) fail(error_.empty() ? "XMLとして読めません" : error_);
   switch (xmlTextReaderNodeType(reader_.get())) {
@@ -87,9 +119,23 @@ int XmlStreamReader::depth() const { return xmlTextReaderDepth(reader_.get()); }
 
 bool XmlStreamReader::isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_.get()) == 1; }
 
-const char* XmlStreamReader::localName() const { return text(xmlTextReaderConstLocalName(reader_.get())); }
+// Elements are read from the node itself: the reader's own accessors look every name up in
+// its dictionary, which costs more than the rest of a cell.
+const char* XmlStreamReader::localName() const {
+  if (node_ == Node::kStart || node_ == Node::kEnd) {
+    const xmlNode* element = xmlTextReaderCurrentNode(reader_.get());
+    if (element != nullptr) return text(element->name);
+  }
+  return text(xmlTextReaderConstLocalName(reader_.get()));
+}
 
-const char* XmlStreamReader::namespaceUri() const { return text(xmlTextReaderConstNamespaceUri(reader_.get())); }
+const char* XmlStreamReader::namespaceUri() const {
+  if (node_ == Node::kStart || node_ == Node::kEnd) {
+    const xmlNode* element = xmlTextReaderCurrentNode(reader_.get());
+    if (element != nullptr) return element->ns != nullptr ? text(element->ns->href) : "";
+  }
+  return text(xmlTextReaderConstNamespaceUri(reader_.get()));
+}
 
 bool XmlStreamReader::isStart(const char* local) const {
   return node_ == Node::kStart && std::strcmp(localName(), local) == 0;
@@ -106,17 +152,6 @@ std::optional<std::string> XmlStreamReader::attribute(const char* name) const {
 std::optional<std::string> XmlStreamReader::attribute(const char* local, const char* namespaceUri) const {
   return owned(xmlTextReaderGetAttributeNs(reader_.get(), reinterpret_cast<const xmlChar*>(local),
                                            reinterpret_cast<const xmlChar*>(namespaceUri)));
-}
-
-std::string XmlStreamReader::readText() {
-  std::string result;
-  if (node_ != Node::kStart || isEmptyElement()) return result;
-  const int start = depth();
-  while (next()) {
-    if (node_ == Node::kEnd && depth() == start) return result;
-    if (node_ == Node::kText && depth() == start + 1) result += text(xmlTextReaderConstValue(reader_.get()));
-  }
-  fail("要素 " + std::string(localName()) + " が閉じていません");
 }
 
 }  // namespace morvane::platform
