@@ -1,7 +1,5 @@
 #include "platform/XlsxWorkbook.h"
 
-#include <libxml/tree.h>
-
 #include <cctype>
 #include <cmath>
 #include <charconv>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "platform/CellText.h"
+#include "platform/XmlSaxParser.h"
 #include "platform/XmlStreamReader.h"
 #include "platform/ZipArchive.h"
 
@@ -139,51 +138,75 @@ std::string decodeEscapes(std::string text) {
   return out;
 }
 
-bool isMainElement(const xmlNode* node, const char* local) {
-  return node->type == XML_ELEMENT_NODE && node->ns != nullptr &&
-         isMainNamespace(reinterpret_cast<const char*>(node->ns->href)) &&
-         std::strcmp(reinterpret_cast<const char*>(node->name), local) == 0;
+bool isMainElement(std::string_view local, const char* uri, std::string_view wanted) {
+  return local == wanted && isMainNamespace(uri);
 }
 
-// The text directly inside an element of an expanded subtree.
-std::string elementText(const xmlNode* element) {
-  std::string text;
-  for (const xmlNode* child = element->children; child != nullptr; child = child->next) {
-    if ((child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) && child->content != nullptr) {
-      text += reinterpret_cast<const char*>(child->content);
+// Collects the text of a string item (<si> or <is>) from parser events: plain or rich-text runs
+// joined, phonetic guides (<rPh>) left out.
+class StringItem {
+ public:
+  void clear() {
+    text_.clear();
+    phonetic_ = 0;
+    inText_ = false;
+  }
+  void start(std::string_view local, const char* uri) {
+    if (isMainElement(local, uri, "rPh")) ++phonetic_;
+    if (isMainElement(local, uri, "t") && phonetic_ == 0) inText_ = true;
+  }
+  void end(std::string_view local, const char* uri) {
+    if (isMainElement(local, uri, "rPh") && phonetic_ > 0) --phonetic_;
+    if (isMainElement(local, uri, "t")) inText_ = false;
+  }
+  void text(std::string_view text) {
+    if (inText_) text_ += text;
+  }
+  std::string take() { return decodeEscapes(std::move(text_)); }
+
+ private:
+  std::string text_;
+  int phonetic_ = 0;
+  bool inText_ = false;
+};
+
+class SharedStringsHandler final : public XmlSaxHandler {
+ public:
+  explicit SharedStringsHandler(std::vector<std::string>& strings) : strings_(strings) {}
+  void start(std::string_view local, const char* uri, const XmlAttributes&) override {
+    if (isMainElement(local, uri, "si")) {
+      item_.clear();
+      inItem_ = true;
+    } else if (inItem_) {
+      item_.start(local, uri);
     }
   }
-  return text;
-}
-
-const char* attributeValue(const xmlAttr* attribute) {
-  const xmlNode* text = attribute->children;
-  return text != nullptr && text->content != nullptr ? reinterpret_cast<const char*>(text->content) : "";
-}
-
-// The text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic guides
-// (<rPh>) left out.
-std::string stringItemText(const xmlNode* item) {
-  std::string text;
-  for (const xmlNode* child = item->children; child != nullptr; child = child->next) {
-    if (isMainElement(child, "t")) {
-      text += elementText(child);
-    } else if (isMainElement(child, "r")) {
-      for (const xmlNode* run = child->children; run != nullptr; run = run->next) {
-        if (isMainElement(run, "t")) text += elementText(run);
-      }
+  void end(std::string_view local, const char* uri) override {
+    if (!inItem_) return;
+    if (isMainElement(local, uri, "si")) {
+      strings_.push_back(item_.take());
+      inItem_ = false;
+    } else {
+      item_.end(local, uri);
     }
   }
-  return decodeEscapes(std::move(text));
-}
+  void text(std::string_view text) override {
+    if (inItem_) item_.text(text);
+  }
 
-double parseNumber(const XmlStreamReader& xml, std::string_view text) {
+ private:
+  std::vector<std::string>& strings_;
+  StringItem item_;
+  bool inItem_ = false;
+};
+
+double parseNumber(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   double value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
-    xml.fail("数値 \"" + std::string(text) + "\" が読めません");
+    throw WorkbookError("数値 \"" + std::string(text) + "\" が読めません");
   }
   return value;
 }
@@ -238,6 +261,16 @@ std::string formatIsoDate(std::string_view iso) {
   }
 }
 
+// The cell types the reader tells apart; any other reads as a number.
+constexpr std::string_view kCellTypes[] = {"s", "inlineStr", "str", "b", "e", "d"};
+
+std::string_view cellType(std::string_view type) {
+  for (const auto known : kCellTypes) {
+    if (type == known) return known;
+  }
+  return "n";
+}
+
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
   std::size_t i = 0;
@@ -289,45 +322,144 @@ class XlsxWorkbook final : public Workbook {
     std::string part;
   };
 
-  SheetCells parseSheet(const Sheet& sheet) {
+  SheetCells parseSheet(const Sheet& sheet) const {
     auto part = zip_->find(sheet.part);
     if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
-    if (sheetReader_) {
-      sheetReader_->restart(std::move(*part));
-    } else {
-      sheetReader_ = std::make_unique<XmlStreamReader>(std::move(*part));
-    }
-    XmlStreamReader& xml = *sheetReader_;
     SheetCells cells(sheet.name);
-    std::int32_t row = 0;
-    std::int32_t col = 0;
-    bool more = xml.next();
-    while (more) {
-      // What follows the cell data (merged cells, page setup, ...) says nothing about values.
-      if (xml.isEnd("sheetData")) break;
-      if (isMain(xml, "c")) {
-        readCell(xml, xml.expand(), cells, row, col);
-        more = xml.skip();
-        continue;
-      }
-      if (isMain(xml, "row")) {
-        std::int32_t next = row + 1;
-        xml.forEachAttribute([&](const char* name, const char* value) {
-          if (std::strcmp(name, "r") != 0) return;
-          const std::string_view r(value);
-          if (std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1) {
-            xml.fail("行番号 \"" + std::string(r) + "\" が読めません");
-          }
-        });
-        // Rows come in ascending order; nothing below the kept range is ever asked for.
-        if (next > SheetCells::kMaxRow) break;
-        row = next;
-        col = 0;
-      }
-      more = xml.next();
-    }
+    SheetHandler handler(*this, cells);
+    XmlSaxParser::parse(std::move(*part), handler);
     return cells;
   }
+
+  // The cells of one worksheet part, from parser events.
+  class SheetHandler final : public XmlSaxHandler {
+   public:
+    SheetHandler(const XlsxWorkbook& book, SheetCells& cells) : book_(book), cells_(cells) {}
+
+    void start(std::string_view local, const char* uri, const XmlAttributes& attributes) override {
+      if (!isMainNamespace(uri)) return;
+      try {
+        if (inCell_) {
+          startInCell(local, uri);
+        } else if (local == "c") {
+          startCell(attributes);
+        } else if (local == "row") {
+          startRow(attributes);
+        }
+      } catch (const WorkbookError& error) {
+        XmlSaxParser::current().fail(error.what());
+      }
+    }
+
+    void end(std::string_view local, const char* uri) override {
+      if (!isMainNamespace(uri)) return;
+      if (!inCell_) {
+        // What follows the cell data (merged cells, page setup, ...) says nothing about values.
+        if (local == "sheetData") XmlSaxParser::current().finish();
+        return;
+      }
+      if (local == "c") {
+        inCell_ = false;
+        try {
+          book_.storeCell(cells_, row_, col_, type_, dateStyle_, hasValue_ ? &value_ : nullptr,
+                          hasInline_ ? &inlineText_ : nullptr);
+        } catch (const WorkbookError& error) {
+          XmlSaxParser::current().fail(error.what());
+        }
+      } else if (local == "v") {
+        inValue_ = false;
+      } else if (local == "is") {
+        inlineText_ = item_.take();
+        inInline_ = false;
+      } else if (inInline_) {
+        item_.end(local, uri);
+      }
+    }
+
+    void text(std::string_view text) override {
+      if (inValue_) {
+        value_ += text;
+      } else if (inInline_) {
+        item_.text(text);
+      }
+    }
+
+   private:
+    void startRow(const XmlAttributes& attributes) {
+      std::int32_t next = row_ + 1;
+      for (int i = 0; i < attributes.size(); ++i) {
+        if (attributes.name(i) != "r" || attributes.uri(i) != nullptr) continue;
+        const std::string_view r = attributes.value(i);
+        if (std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1) {
+          throw WorkbookError("行番号 \"" + std::string(r) + "\" が読めません");
+        }
+      }
+      // Rows come in ascending order; nothing below the kept range is ever asked for.
+      if (next > SheetCells::kMaxRow) {
+        XmlSaxParser::current().finish();
+        return;
+      }
+      row_ = next;
+      col_ = 0;
+    }
+
+    void startCell(const XmlAttributes& attributes) {
+      inCell_ = true;
+      type_ = {};
+      dateStyle_ = false;
+      hasValue_ = hasInline_ = false;
+      bool hasReference = false;
+      for (int i = 0; i < attributes.size(); ++i) {
+        if (attributes.uri(i) != nullptr) continue;
+        const std::string_view name = attributes.name(i);
+        const std::string_view value = attributes.value(i);
+        if (name == "r") {
+          if (!parseCellReference(value, row_, col_)) {
+            throw WorkbookError("セル参照 \"" + std::string(value) + "\" が読めません");
+          }
+          hasReference = true;
+        } else if (name == "t") {
+          type_ = cellType(value);
+        } else if (name == "s") {
+          dateStyle_ = book_.isDateStyle(value);
+        }
+      }
+      if (!hasReference) {
+        // Cells without a reference follow the previous one.
+        row_ = std::max(row_, 1);
+        ++col_;
+      }
+    }
+
+    void startInCell(std::string_view local, const char* uri) {
+      if (inInline_) {
+        item_.start(local, uri);
+      } else if (local == "v") {
+        inValue_ = true;
+        hasValue_ = true;
+        value_.clear();
+      } else if (local == "is") {
+        inInline_ = true;
+        hasInline_ = true;
+        item_.clear();
+      }
+    }
+
+    const XlsxWorkbook& book_;
+    SheetCells& cells_;
+    std::int32_t row_ = 0;
+    std::int32_t col_ = 0;
+    bool inCell_ = false;
+    bool inValue_ = false;
+    bool inInline_ = false;
+    bool hasValue_ = false;
+    bool hasInline_ = false;
+    bool dateStyle_ = false;
+    std::string_view type_;  // interned: one of kCellTypes
+    std::string value_;
+    std::string inlineText_;
+    StringItem item_;
+  };
 
   void readWorkbook(ZipPart part, const std::map<std::string, Relationship>& relationships) {
     XmlStreamReader xml(std::move(part));
@@ -352,16 +484,8 @@ class XlsxWorkbook final : public Workbook {
   void readSharedStrings(const std::string& partName) {
     auto part = zip_->find(partName);
     if (!part) return;
-    XmlStreamReader xml(std::move(*part));
-    bool more = xml.next();
-    while (more) {
-      if (isMain(xml, "si")) {
-        strings_.push_back(stringItemText(xml.expand()));
-        more = xml.skip();
-      } else {
-        more = xml.next();
-      }
-    }
+    SharedStringsHandler handler(strings_);
+    XmlSaxParser::parse(std::move(*part), handler);
   }
 
   void readStyles(const std::string& partName) {
@@ -395,66 +519,31 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  // One <c> element, parsed whole. Moves row and col to the cell.
-  void readCell(const XmlStreamReader& xml, const xmlNode* cell, SheetCells& cells, std::int32_t& row,
-                std::int32_t& col) const {
-    std::string_view type = "n";
-    bool dateStyle = false;
-    bool hasReference = false;
-    for (const xmlAttr* attribute = cell->properties; attribute != nullptr; attribute = attribute->next) {
-      if (attribute->ns != nullptr) continue;
-      const char* name = reinterpret_cast<const char*>(attribute->name);
-      if (name[0] == '\0' || name[1] != '\0') continue;
-      const char* value = attributeValue(attribute);
-      switch (name[0]) {
-        case 'r':
-          if (!parseCellReference(value, row, col)) xml.fail("セル参照 \"" + std::string(value) + "\" が読めません");
-          hasReference = true;
-          break;
-        case 't':
-          type = value;
-          break;
-        case 's':
-          dateStyle = isDateStyle(value);
-          break;
-        default:
-          break;
-      }
-    }
-    if (!hasReference) {
-      // Cells without a reference follow the previous one.
-      row = std::max(row, 1);
-      ++col;
-    }
+  // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage.
+  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, std::string_view type, bool dateStyle,
+                 std::string* value, std::string* inlineText) const {
     if (!SheetCells::inRange(row, col)) return;
-    const xmlNode* valueElement = nullptr;
-    const xmlNode* inlineElement = nullptr;
-    for (const xmlNode* child = cell->children; child != nullptr; child = child->next) {
-      if (isMainElement(child, "v")) valueElement = child;
-      if (isMainElement(child, "is")) inlineElement = child;
-    }
     if (type == "inlineStr") {
-      if (inlineElement != nullptr) cells.setText(row, col, stringItemText(inlineElement));
+      if (inlineText != nullptr) cells.setText(row, col, std::move(*inlineText));
       return;
     }
-    if (valueElement == nullptr) return;  // a formula without a cached result
-    std::string value = elementText(valueElement);
+    if (value == nullptr) return;  // a formula without a cached result
     if (type == "s") {
-      const double index = parseNumber(xml, value);
+      const double index = parseNumber(*value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
-        xml.fail("共有文字列 " + value + " がありません");
+        throw WorkbookError("共有文字列 " + *value + " がありません");
       }
       cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
     } else if (type == "str") {
-      cells.setText(row, col, decodeEscapes(std::move(value)));
+      cells.setText(row, col, decodeEscapes(std::move(*value)));
     } else if (type == "b") {
-      cells.setText(row, col, formatBoolean(parseNumber(xml, value) != 0));
+      cells.setText(row, col, formatBoolean(parseNumber(*value) != 0));
     } else if (type == "e") {
-      cells.setError(row, col, std::move(value));
+      cells.setError(row, col, std::move(*value));
     } else if (type == "d") {
-      cells.setText(row, col, formatIsoDate(value));
+      cells.setText(row, col, formatIsoDate(*value));
     } else {
-      const double number = parseNumber(xml, value);
+      const double number = parseNumber(*value);
       cells.setText(row, col, dateStyle ? formatDate(number) : formatPlainNumber(number));
     }
   }
@@ -489,7 +578,6 @@ class XlsxWorkbook final : public Workbook {
   std::vector<std::string> strings_;
   std::vector<bool> dateStyles_;
   bool date1904_ = false;
-  std::unique_ptr<XmlStreamReader> sheetReader_;
 };
 
 }  // namespace

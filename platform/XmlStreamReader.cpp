@@ -42,29 +42,6 @@ XmlStreamReader::XmlStreamReader(ZipPart part)
 
 XmlStreamReader::~XmlStreamReader() = default;
 
-void XmlStreamReader::restart(ZipPart part) {
-  // The parser reads the first bytes at once, so the new part must be in place before.
-  part_ = std::move(part);
-  error_.clear();
-  node_ = Node::kOther;
-  if (xmlReaderNewIO(reader_.get(), &XmlStreamReader::readCallback, nullptr, this, part_.name().c_str(), nullptr,
-                     kParseOptions) != 0) {
-    fail(error_.empty() ? "XMLとして読めません" : error_);
-  }
-  xmlTextReaderSetStructuredErrorHandler(reader_.get(), onError, &error_);
-}
-
-void XmlStreamReader::visitAttributes(void (*visit)(void*, const char*, const char*), void* context) {
-  xmlTextReader* reader = reader_.get();
-  if (xmlTextReaderMoveToFirstAttribute(reader) != 1) return;
-  do {
-    if (xmlTextReaderConstNamespaceUri(reader) == nullptr) {
-      visit(context, text(xmlTextReaderConstLocalName(reader)), text(xmlTextReaderConstValue(reader)));
-    }
-  } while (xmlTextReaderMoveToNextAttribute(reader) == 1);
-  xmlTextReaderMoveToElement(reader);
-}
-
 int XmlStreamReader::readCallback(void* context, char* buffer, int length) {
   auto* self = static_cast<XmlStreamReader*>(context);
   try {
@@ -80,14 +57,6 @@ void XmlStreamReader::fail(const std::string& reason) const {
 }
 
 bool XmlStreamReader::next() { return settle(xmlTextReaderRead(reader_.get())); }
-
-bool XmlStreamReader::skip() { return settle(xmlTextReaderNext(reader_.get())); }
-
-const xmlNode* XmlStreamReader::expand() {
-  const xmlNode* subtree = xmlTextReaderExpand(reader_.get());
-  if (subtree == nullptr) fail(error_.empty() ? "XMLとして読めません" : error_);
-  return subtree;
-}
 
 bool XmlStreamReader::settle(int status) {
   if (status == 0) return false;
@@ -114,8 +83,6 @@ bool XmlStreamReader::settle(int status) {
   }
   return true;
 }
-
-int XmlStreamReader::depth() const { return xmlTextReaderDepth(reader_.get()); }
 
 bool XmlStreamReader::isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_.get()) == 1; }
 

@@ -56,8 +56,13 @@ TEST(XlsxDamage, WhatIsNoWorkbookIsNotOpened) {
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>";
   EXPECT_FALSE(openWorkbook(written(dir, parts, "norels.xlsx")));
   // Damaged XML in the parts read when the workbook is opened.
-  for (const char* name : {"xl/workbook.xml", "xl/_rels/workbook.xml.rels", "_rels/.rels"}) {
-    auto broken = oneSheet("").parts();
+  HandPackage withStrings = oneSheet("");
+  withStrings.sharedStrings = std::string("<sst xmlns=\"") + test::kMainNs + "\"><si><t>a</t></si></sst>";
+  withStrings.styles = std::string("<styleSheet xmlns=\"") + test::kMainNs + "\"/>";
+  EXPECT_TRUE(openWorkbook(written(dir, withStrings.parts(), "sound.xlsx")));
+  for (const char* name : {"xl/workbook.xml", "xl/_rels/workbook.xml.rels", "_rels/.rels", "xl/sharedStrings.xml",
+                           "xl/styles.xml"}) {
+    auto broken = withStrings.parts();
     test::part(broken, name) += "<unclosed>";
     EXPECT_FALSE(openWorkbook(written(dir, broken, "broken.xlsx"))) << name;
   }
