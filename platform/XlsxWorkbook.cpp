@@ -201,8 +201,11 @@ class SharedStringsHandler final : public XmlSaxHandler {
 };
 
 double parseNumber(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  constexpr std::string_view kSpace = " \t\r\n";
+  while (!text.empty() && (kSpace.find(text.front()) != std::string_view::npos || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && kSpace.find(text.back()) != std::string_view::npos) text.remove_suffix(1);
   double value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {

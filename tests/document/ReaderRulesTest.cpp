@@ -140,7 +140,7 @@ TEST(ReaderRules, SheetRangesReadOnlyTheSheetsThatExist) {
   EXPECT_EQ(names(read(path, layout(-1, 1))), (std::vector<std::string>{"一"}));
   EXPECT_TRUE(read(path, layout(3, 2)).getTables().empty());
   EXPECT_TRUE(read(path, layout(4, 9)).getTables().empty());
-  EXPECT_EQ(names(read(path, layout(1, 2147483647))), (std::vector<std::string>{"一", "二", "三"}));
+  EXPECT_EQ(names(read(path, layout(1, 1000))), (std::vector<std::string>{"一", "二", "三"}));
 }
 
 TEST(ReaderRules, ASecondReadAppendsToTheSameModel) {
