@@ -1,8 +1,65 @@
 #include "sqlserver/clsSQLServerDB.h"
 
+#include <array>
+#include <exception>
+#include <string_view>
+#include <utility>
+
+#include "model/Text.h"
+#include "platform/Cp932.h"
+#include "platform/Files.h"
 #include "platform/Odbc.h"
 
 namespace morvane {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+enum class ColumnKind { Char, VarChar, Int, Identity, Date, Money, Real, Float, Decimal };
+
+// Lower-cases ASCII letters and the full-width Latin capitals (U+FF21..U+FF3A, which are
+// EF BC A1..BA in UTF-8, and become EF BD 81..9A). Everything else is kept byte for byte.
+std::string foldNotation(std::string_view text) {
+  std::string folded;
+  folded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= 'A' && c <= 'Z') {
+      folded += static_cast<char>(c - 'A' + 'a');
+    } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBC' &&
+               static_cast<unsigned char>(text[i + 2]) >= 0xA1 && static_cast<unsigned char>(text[i + 2]) <= 0xBA) {
+      folded += '\xEF';
+      folded += '\xBD';
+      folded += static_cast<char>(static_cast<unsigned char>(text[i + 2]) - 0xA1 + 0x81);
+      i += 2;
+    } else {
+      folded += c;
+    }
+  }
+  return folded;
+}
+
+// Int before Identity and Money before Real: when two kinds share a notation, the earlier wins.
+std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
+  const std::string key = foldNotation(trimBlanks(notation));
+  const std::array<std::pair<ColumnKind, const std::string*>, 9> order{{
+      {ColumnKind::Char, &types.getChar()},
+      {ColumnKind::VarChar, &types.getVarChar()},
+      {ColumnKind::Int, &types.getInt()},
+      {ColumnKind::Identity, &types.getIdentity()},
+      {ColumnKind::Date, &types.getDate()},
+      {ColumnKind::Money, &types.getMoney()},
+      {ColumnKind::Real, &types.getReal()},
+      {ColumnKind::Float, &types.getFloat()},
+      {ColumnKind::Decimal, &types.getDecimal()},
+  }};
+  for (const auto& [kind, text] : order) {
+    if (foldNotation(*text) == key) return kind;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 clsSQLServerDB::clsSQLServerDB() = default;
 clsSQLServerDB::~clsSQLServerDB() = default;
@@ -12,9 +69,114 @@ const clsSQLServerFieldAttr& clsSQLServerDB::fieldAttr() {
   return *fieldAttr_;
 }
 
-// Placeholders until the script generator lands.
-std::optional<std::string> clsSQLServerDB::fnMakeFieldSQL(const clsFieldInfo&) { return std::nullopt; }
-std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo&) { return std::nullopt; }
-bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo&, const std::string&) { return false; }
+std::optional<std::string> clsSQLServerDB::fnMakeFieldSQL(const clsFieldInfo& field) {
+  const auto kind = resolveKind(fieldAttr(), field.getAttr());
+  if (!kind) {
+    errMsg_ = field.getAttr() + "は未定義です";
+    undefinedNotations_.push_back(field.getAttr());
+    return std::string();
+  }
+  const std::string& name = field.getName();
+  const std::string& size = field.getSize();
+  const std::string nullText = field.getNull() ? " NULL " : " NOT NULL ";
+  // Seed and increment, or precision and scale: split at the first comma, nothing trimmed.
+  auto splitSize = [&]() -> std::optional<std::pair<std::string, std::string>> {
+    const auto comma = size.find(',');
+    if (comma == std::string::npos) {
+      failReason_ = "the size '" + size + "' of the field '" + name + "' has no comma";
+      return std::nullopt;
+    }
+    return std::pair(size.substr(0, comma), size.substr(comma + 1));
+  };
+  switch (*kind) {
+    case ColumnKind::Char:
+      return name + " char(" + size + ") " + nullText;
+    case ColumnKind::VarChar:
+      return name + " varchar(" + size + ") " + nullText;
+    case ColumnKind::Int:
+      return name + " int " + nullText;
+    case ColumnKind::Identity: {
+      const auto parts = splitSize();
+      if (!parts) return std::nullopt;
+      return name + " int " + nullText + " IDENTITY (" + parts->first + "," + parts->second + ") ";
+    }
+    case ColumnKind::Date:
+      return name + " datetime " + nullText;
+    case ColumnKind::Money:
+      return name + " money " + nullText;
+    case ColumnKind::Real:
+      return name + " real " + nullText;
+    case ColumnKind::Float:
+      return name + " float(" + size + ") " + nullText;
+    case ColumnKind::Decimal: {
+      const auto parts = splitSize();
+      if (!parts) return std::nullopt;
+      return name + " decimal(" + parts->first + "," + parts->second + ") " + nullText;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& table) {
+  failReason_.clear();
+  undefinedNotations_.clear();
+  const std::string& name = table.getName();
+  std::string columns;
+  for (const auto& field : table.getFields()) {
+    const auto column = fnMakeFieldSQL(field);
+    if (!column) return std::nullopt;
+    if (column->empty()) continue;
+    if (!columns.empty()) columns.append(",").append(kCrLf);
+    columns.append("\t").append(*column);
+  }
+  // CREATE TABLE without a column is not SQL.
+  if (columns.empty()) {
+    failReason_ = "no column left to create";
+    return std::nullopt;
+  }
+  std::string script;
+  script.append("BEGIN TRANSACTION ").append(kCrLf);
+  script.append("CREATE TABLE dbo.").append(name).append(" ").append(kCrLf);
+  script.append("\t(").append(kCrLf);
+  script.append(columns).append(kCrLf);
+  script.append("\t) ON [PRIMARY] ").append(kCrLf);
+  // Without keys the constraint statement is left out whole: an empty key list is not SQL.
+  if (!table.getPrimaryKeys().empty()) {
+    script.append("ALTER TABLE dbo.").append(name).append(" ADD CONSTRAINT ").append(kCrLf);
+    script.append("\tPK_").append(name).append(" PRIMARY KEY CLUSTERED ").append(kCrLf);
+    script.append("\t( ").append(kCrLf);
+    bool first = true;
+    for (const auto& key : table.getPrimaryKeys()) {
+      if (!first) script.append(",").append(kCrLf);
+      script.append("\t").append(key);
+      first = false;
+    }
+    script.append(kCrLf);
+    script.append("\t) ON [PRIMARY] ").append(kCrLf);
+  }
+  script.append("COMMIT ");
+  return script;
+}
+
+bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder) {
+  const auto script = fnMakeCreateSQL(objTable);
+  if (!script) return false;
+  // The name becomes a file name: it must not climb out of the chosen folder.
+  if (!platform::isSafeFileStem(objTable.getName())) {
+    failReason_ = "the table name cannot name a file in the folder";
+    return false;
+  }
+  try {
+    const std::string bytes = platform::toCp932(*script + std::string(kCrLf));
+    platform::replaceFile(platform::joinPath(strFolder, objTable.getName() + ".sql"), bytes);
+  } catch (const platform::Cp932Error& error) {
+    failReason_ = std::string("code page 932 cannot hold the script: ") + error.what();
+    return false;
+  } catch (const std::exception& error) {
+    failReason_ = error.what();
+    return false;
+  }
+  return true;
+}
 
 }  // namespace morvane

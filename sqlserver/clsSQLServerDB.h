@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "model/clsTableInfo.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
@@ -44,9 +45,15 @@ class clsSQLServerDB {
   // What the data layer said about the last failed open or batch; empty after success.
   const std::string& getServerMessage() const { return serverMessage_; }
 
-  // The table's script (no trailing line break), or nothing when it cannot be built
-  // (an Identity or Decimal size without a comma). Public for the benchmark and tests.
+  // The table's script (no trailing line break), or nothing when it cannot be built (an
+  // Identity or Decimal size without a comma, or no column left). Public for the benchmark and tests.
   std::optional<std::string> makeCreateSQL(const clsTableInfo& table) { return fnMakeCreateSQL(table); }
+
+  // Why the last script could not be built or written, in one line; empty after a success.
+  const std::string& getFailReason() const { return failReason_; }
+  // The undefined notations, as held, of the last script built, in field order. Unlike
+  // getErrMsg this starts afresh with every script, so a caller can report per table.
+  const std::vector<std::string>& getUndefinedNotations() const { return undefinedNotations_; }
 
  private:
   std::optional<std::string> fnMakeFieldSQL(const clsFieldInfo& field);
@@ -55,6 +62,8 @@ class clsSQLServerDB {
 
   std::shared_ptr<const clsSQLServerFieldAttr> fieldAttr_;
   std::string errMsg_;
+  std::string failReason_;
+  std::vector<std::string> undefinedNotations_;
   std::int32_t errNo_ = 0;
   std::unique_ptr<platform::OdbcConnection> connection_;
   std::string serverMessage_;

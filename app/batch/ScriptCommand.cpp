@@ -1,13 +1,34 @@
+#include <filesystem>
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
 
-// Placeholder until the script generator lands.
-int writeScripts(const BatchOptions&, const BatchSettings&, const clsDBInfo&) {
-  std::cerr << "morvane-batch: --sql is not available yet\n";
-  return 2;
+// One script per selected table; a table that fails does not stop the others.
+int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
+  const std::string& folder = options.sqlDir;
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) {
+    std::cerr << "morvane-batch: --sql " << folder << ": no such folder; no script written\n";
+    return 1;
+  }
+  clsSQLServerDB generator;
+  generator.sbSetFieldAttr(settings.types);
+  int status = 0;
+  for (const auto& table : selected.getTables()) {
+    const bool written = generator.fnSaveCreateSQL(*table, folder);
+    for (const auto& notation : generator.getUndefinedNotations()) {
+      std::cerr << "morvane-batch: table " << table->getName() << ": " << notation << "は未定義です\n";
+    }
+    if (!written) {
+      std::cerr << "morvane-batch: table " << table->getName() << ": no script written: "
+                << generator.getFailReason() << "\n";
+      status = 1;
+    }
+  }
+  return status;
 }
 
 }  // namespace morvane::batch

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "model/clsHash.h"
+#include "model/clsXML.h"
+#include "tests/support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+class TagFile : public ::testing::Test {
+ protected:
+  // Reads the bytes as a tag file and asks for the value of one key.
+  std::string valueIn(const std::string& bytes, const std::string& key) {
+    test::writeBytes(dir.file("f.txt"), bytes);
+    EXPECT_TRUE(reader.fnReadFile(dir.file("f.txt")));
+    return tag(key);
+  }
+  std::string tag(const std::string& key) const { return reader.fnTagData("<" + key + ">", "</" + key + ">"); }
+
+  test::TempDir dir;
+  clsXML reader;
+};
+
+TEST_F(TagFile, ValuesWithCommasQuotesAndSpacesReadBackUnchanged) {
+  const std::string values[] = {"abc,def", ",", " leading and trailing ", "\"quoted\"", "a,\"b\", c", "", "日付"};
+  clsHash hash;
+  for (std::size_t i = 0; i < std::size(values); ++i) hash.Add("k" + std::to_string(i), values[i]);
+  ASSERT_TRUE(hash.fnSaveFileAsXml(dir.file("r.sfa")));
+  ASSERT_TRUE(reader.fnReadFile(dir.file("r.sfa")));
+  for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(tag("k" + std::to_string(i)), values[i]);
+}
+
+TEST_F(TagFile, EmptyFileAndMissingTagsGiveEmptyText) {
+  EXPECT_EQ(tag("a"), "");  // before any read
+  EXPECT_EQ(valueIn("", "a"), "");
+  EXPECT_EQ(valueIn("<b>1</b>\r\n", "a"), "");
+}
+
+TEST_F(TagFile, FirstOccurrenceWins) {
+  EXPECT_EQ(valueIn("<a>1</a>\r\n<a>2</a>\r\n", "a"), "1");
+  // A start tag seen again restarts the value.
+  EXPECT_EQ(valueIn("<a>x\r\n<a>y</a>\r\n", "a"), "y");
+}
+
+TEST_F(TagFile, ValuesSpanningLinesAreJoinedWithoutLineEnds) {
+  EXPECT_EQ(valueIn("<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "a"), "onetwothree");
+  EXPECT_EQ(valueIn("<a>one\ntwo\nthree</a>\n", "a"), "onetwothree");
+  EXPECT_EQ(valueIn("<a>one\rtwo\rthree</a>", "a"), "onetwothree");
+  EXPECT_EQ(valueIn("<a>one\r\rtwo\n\nthree</a>", "a"), "onetwothree");
+}
+
+TEST_F(TagFile, AnyLineEndSeparatesLines) {
+  const std::string lf = "<a>1</a>\n<b>2</b>\n<c>3</c>";
+  const std::string cr = "<a>1</a>\r<b>2</b>\r<c>3</c>\r";
+  for (const auto& bytes : {lf, cr}) {
+    EXPECT_EQ(valueIn(bytes, "a"), "1");
+    EXPECT_EQ(tag("b"), "2");
+    EXPECT_EQ(tag("c"), "3");
+  }
+}
+
+TEST_F(TagFile, MalformedTagsGiveEmptyText) {
+  EXPECT_EQ(valueIn("<a>never closed\r\nmore\r\n", "a"), "");
+  EXPECT_EQ(valueIn("</a>x<a>\r\n", "a"), "");                 // end tag before the start tag
+  EXPECT_EQ(valueIn("</a>\r\n<a>v</a>\r\n", "a"), "v");       // a stray end tag on its own line
+  EXPECT_EQ(reader.fnTagData("<a>", "a>"), "");              // end tag inside the start tag
+  EXPECT_EQ(reader.fnTagData("", ""), "");
+  EXPECT_EQ(valueIn("<a></a>\r\n", "a"), "");
+}
+
+TEST_F(TagFile, UnreadableFilesFailAndClearTheItems) {
+  EXPECT_EQ(valueIn("<a>1</a>\r\n", "a"), "1");
+  EXPECT_FALSE(reader.fnReadFile(dir.file("missing")));
+  EXPECT_NE(reader.getErrMsg(), "");
+  EXPECT_EQ(tag("a"), "");
+  EXPECT_FALSE(reader.fnReadFile(dir.path().string()));  // a folder
+}
+
+TEST_F(TagFile, TextThatIsNotCodePage932IsRefused) {
+  test::writeBytes(dir.file("utf8.sfa"), "<date>\xE6\x97\xA5\xE4\xBB\x98</date>\r\n");
+  EXPECT_FALSE(reader.fnReadFile(dir.file("utf8.sfa")));
+  EXPECT_EQ(tag("date"), "");
+  test::writeBytes(dir.file("binary"), std::string("\x00\xff\xfe\x81\x0a<a>1</a>", 11));
+  EXPECT_FALSE(reader.fnReadFile(dir.file("binary")));
+  // The same word in code page 932 reads.
+  EXPECT_EQ(valueIn("<date>\x93\xfa\x95\x74</date>\r\n", "date"), "日付");
+}
+
+TEST_F(TagFile, HugeFilesAreRefused) {
+  std::string bytes = "<a>1</a>\r\n";
+  bytes.resize(clsXML::kMaxFileBytes + 1, 'x');
+  test::writeBytes(dir.file("huge"), bytes);
+  EXPECT_FALSE(reader.fnReadFile(dir.file("huge")));
+  EXPECT_EQ(tag("a"), "");
+}
+
+}  // namespace
+}  // namespace morvane

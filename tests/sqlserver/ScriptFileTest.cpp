@@ -1,0 +1,125 @@
+// Script files as written by fnSaveCreateSQL.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/Cp932.h"
+#include "sqlserver/clsSQLServerDB.h"
+#include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+using test::makeTable;
+
+std::size_t fileCount(const std::filesystem::path& dir) {
+  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+TEST(ScriptFile, WorkedExampleByteForByte) {
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  ASSERT_TRUE(generator.fnSaveCreateSQL(test::customerTable(), dir.path().string()));
+  EXPECT_EQ(test::readBytes(dir.file("Customer.sql")), test::kCustomerScript);
+  EXPECT_EQ(generator.getErrMsg(), "textは未定義です");
+  EXPECT_EQ(generator.getErrNo(), 0);
+  EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ScriptFile, OverwritesAndLeavesNoTemporaryFile) {
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable("T", {{"a", "int", "", false}, {"b", "int", "", false}}, {"a"}),
+                                        dir.path().string()));
+  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable("T", {{"c", "money", "", true}}, {}), dir.path().string()));
+  EXPECT_EQ(test::readBytes(dir.file("T.sql")),
+            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.T \r\n\t(\r\n\tc money  NULL \r\n\t) ON [PRIMARY] \r\n"
+            "COMMIT \r\n");
+  EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ScriptFile, SizeWithoutCommaTouchesNoFile) {
+  test::TempDir dir;
+  test::writeBytes(dir.file("T.sql"), "previous");
+  clsSQLServerDB generator;
+  generator.fnSaveCreateSQL(makeTable("U", {{"a", "text", "", true}, {"b", "int", "", false}}, {}),
+                            dir.path().string());
+  const auto table = makeTable("T", {{"a", "int", "", false}, {"b", "identity", "1", false}}, {"a"});
+  EXPECT_FALSE(generator.fnSaveCreateSQL(table, dir.path().string()));
+  EXPECT_EQ(test::readBytes(dir.file("T.sql")), "previous");
+  EXPECT_EQ(generator.getErrMsg(), "textは未定義です");
+  EXPECT_EQ(fileCount(dir.path()), 2u);
+}
+
+TEST(ScriptFile, TablesWithoutColumnsAreRefused) {
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("E", {}, {}), dir.path().string()));
+  EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("V", {{"a", "text", "", false}}, {"a"}), dir.path().string()));
+  EXPECT_EQ(generator.getErrMsg(), "textは未定義です");
+  EXPECT_EQ(fileCount(dir.path()), 0u);
+}
+
+TEST(ScriptFile, NamesThatLeaveTheFolderAreRefused) {
+  test::TempDir dir;
+  const std::filesystem::path inner = dir.path() / "out";
+  std::filesystem::create_directory(inner);
+  clsSQLServerDB generator;
+  for (const std::string name : {"", ".", "..", "../T", "..\\T", "a/b", "/tmp/x"}) {
+    EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable(name, {{"a", "int", "", false}}, {"a"}), inner.string()))
+        << name;
+  }
+  EXPECT_EQ(fileCount(inner), 0u);
+  EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ScriptFile, UnwritableFolderFails) {
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  EXPECT_FALSE(generator.fnSaveCreateSQL(test::customerTable(), dir.file("missing")));
+  EXPECT_NE(generator.getFailReason().find("missing"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+  // A folder where the file should be.
+  std::filesystem::create_directory(dir.file("Customer.sql"));
+  EXPECT_FALSE(generator.fnSaveCreateSQL(test::customerTable(), dir.path().string()));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("Customer.sql")));
+  EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ScriptFile, JapaneseNamesAreWrittenInCodePage932) {
+  test::TempDir dir;
+  // Table ～①, field 髙ｶﾅ (half-width katakana) of notation 日付 defined for Date.
+  const std::string table = "\xEF\xBD\x9E\xE2\x91\xA0";
+  const std::string field = "\xE9\xAB\x99\xEF\xBD\xB6\xEF\xBE\x85";
+  auto types = std::make_shared<clsSQLServerFieldAttr>();
+  types->setDate("日付");
+  clsSQLServerDB generator;
+  generator.sbSetFieldAttr(types);
+  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable(table, {{field, "日付", "", false}}, {field}), dir.path().string()));
+  const std::string bytes = test::readBytes(dir.file(table + ".sql"));
+  const std::string cpTable = "\x81\x60\x87\x40";
+  const std::string cpField = "\xFB\xFC\xB6\xC5";
+  EXPECT_EQ(bytes, "BEGIN TRANSACTION \r\nCREATE TABLE dbo." + cpTable + " \r\n\t(\r\n\t" + cpField +
+                       " datetime  NOT NULL \r\n\t) ON [PRIMARY] \r\nALTER TABLE dbo." + cpTable +
+                       " ADD CONSTRAINT \r\n\tPK_" + cpTable + " PRIMARY KEY CLUSTERED \r\n\t( \r\n\t" + cpField +
+                       "\r\n\t) ON [PRIMARY] \r\nCOMMIT \r\n");
+  EXPECT_EQ(platform::fromCp932(bytes),
+            generator.makeCreateSQL(makeTable(table, {{field, "日付", "", false}}, {field})).value() + "\r\n");
+}
+
+TEST(ScriptFile, TextsCodePage932CannotHoldAreRefused) {
+  test::TempDir dir;
+  test::writeBytes(dir.file("T.sql"), "previous");
+  const std::string emoji = "\xF0\x9F\x98\x80";
+  clsSQLServerDB generator;
+  EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("T" + emoji, {{"a", "int", "", false}}, {"a"}), dir.path().string()));
+  EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("T", {{"a" + emoji, "int", "", false}}, {}), dir.path().string()));
+  EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("T", {{"a", "char", emoji, false}}, {}), dir.path().string()));
+  EXPECT_NE(generator.getFailReason().find("U+1F600"), std::string::npos) << generator.getFailReason();
+  EXPECT_EQ(test::readBytes(dir.file("T.sql")), "previous");
+  EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+}  // namespace
+}  // namespace morvane

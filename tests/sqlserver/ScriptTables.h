@@ -1,0 +1,63 @@
+#pragma once
+// Tables for the script generator's tests, built in memory.
+#include <string>
+#include <vector>
+
+#include "model/clsTableInfo.h"
+
+namespace morvane::test {
+
+struct FieldRow {
+  std::string name;
+  std::string type;
+  std::string size;
+  bool nullable;
+};
+
+inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRow>& rows,
+                              const std::vector<std::string>& keys) {
+  clsTableInfo table;
+  table.setName(name);
+  for (const auto& row : rows) {
+    clsFieldInfo field;
+    field.setName(row.name);
+    field.setAttr(row.type);
+    field.setSize(row.size);
+    field.setNull(row.nullable);
+    table.setField(field);
+  }
+  for (const auto& key : keys) table.sbAddPKey(key);
+  return table;
+}
+
+// The Customer table: every kind of line, one undefined notation (text), one key.
+inline clsTableInfo customerTable() {
+  return makeTable("Customer",
+                   {{"CustomerID", "identity", "1,1", false},
+                    {"Name", "varchar", "50", false},
+                    {"Rank", "Char ", "2", true},
+                    {"Balance", "decimal", "10,2", true},
+                    {"Memo", "text", "", true},
+                    {"Updated", "date", "", true}},
+                   {"CustomerID"});
+}
+
+// Its script file, byte for byte.
+inline const std::string kCustomerScript =
+    "BEGIN TRANSACTION \r\n"
+    "CREATE TABLE dbo.Customer \r\n"
+    "\t(\r\n"
+    "\tCustomerID int  NOT NULL  IDENTITY (1,1) ,\r\n"
+    "\tName varchar(50)  NOT NULL ,\r\n"
+    "\tRank char(2)  NULL ,\r\n"
+    "\tBalance decimal(10,2)  NULL ,\r\n"
+    "\tUpdated datetime  NULL \r\n"
+    "\t) ON [PRIMARY] \r\n"
+    "ALTER TABLE dbo.Customer ADD CONSTRAINT \r\n"
+    "\tPK_Customer PRIMARY KEY CLUSTERED \r\n"
+    "\t( \r\n"
+    "\tCustomerID\r\n"
+    "\t) ON [PRIMARY] \r\n"
+    "COMMIT \r\n";
+
+}  // namespace morvane::test
