@@ -141,6 +141,8 @@ TEST(ReaderRules, SheetRangesReadOnlyTheSheetsThatExist) {
   EXPECT_TRUE(read(path, layout(3, 2)).getTables().empty());
   EXPECT_TRUE(read(path, layout(4, 9)).getTables().empty());
   EXPECT_EQ(names(read(path, layout(1, 1000))), (std::vector<std::string>{"一", "二", "三"}));
+  // The widest ranges must cost no more than the workbook's own sheets.
+  EXPECT_EQ(names(read(path, layout(INT32_MIN, INT32_MAX))), (std::vector<std::string>{"一", "二", "三"}));
 }
 
 TEST(ReaderRules, ASecondReadAppendsToTheSameModel) {
