@@ -1,0 +1,46 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+
+namespace morvane::ui {
+
+// The caption of every message box.
+inline const QString kApplicationTitle = QStringLiteral("Morvane For SQLServer");
+
+enum class MessageIcon { None, Exclamation };
+
+// What the windows need from the desktop: message boxes, file and folder dialogs and the busy
+// pointer. The windows only talk to this interface, so tests can answer the dialogs.
+class PlatformServices {
+ public:
+  virtual ~PlatformServices() = default;
+
+  // A modal box with the prompt and an OK button, captioned with the application title.
+  virtual void showMessage(QWidget* owner, const QString& prompt, MessageIcon icon) = 0;
+  // filter is "description|pattern" ("Excelﾌｧｲﾙ|*.xls"); the result is empty on cancel.
+  virtual QString openFileName(QWidget* owner, const QString& filter) = 0;
+  virtual QString saveFileName(QWidget* owner, const QString& filter) = 0;
+  // A folder's path, empty on cancel.
+  virtual QString chooseFolder(QWidget* owner) = 0;
+  // Busy pointer requests nest; every begin is matched by an end.
+  virtual void beginBusy() = 0;
+  virtual void endBusy() = 0;
+};
+
+// Keeps the busy pointer up for a scope, so an exception cannot leave it spinning.
+class BusyPointer {
+ public:
+  explicit BusyPointer(PlatformServices& services) : services_(services) { services_.beginBusy(); }
+  ~BusyPointer() { services_.endBusy(); }
+  BusyPointer(const BusyPointer&) = delete;
+  BusyPointer& operator=(const BusyPointer&) = delete;
+
+ private:
+  PlatformServices& services_;
+};
+
+// "Excelﾌｧｲﾙ|*.xls;*.xlsx" -> "Excelﾌｧｲﾙ (*.xls *.xlsx)", the form the Qt dialogs take.
+QString toQtFilter(const QString& filter);
+
+}  // namespace morvane::ui

@@ -1,0 +1,217 @@
+#include "ui/frmDBDef.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <exception>
+
+#include "document/LayoutFile.h"
+#include "model/Number.h"
+#include "model/Text.h"
+#include "ui/TextBoxes.h"
+#include "ui/WindowHub.h"
+#include "ui/frmDatTypeSQLServer.h"
+#include "ui/frmTableList.h"
+#include "ui/ui_frmDBDef.h"
+
+namespace morvane::ui {
+namespace {
+
+// .xlsx workbooks are read as well as .xls, so Browse offers both.
+const QString kWorkbookFilter = QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx");
+const QString kLayoutFilter = QStringLiteral("Excel設計書定義ファイル|*.edf");
+
+std::string toUtf8(const QString& text) { return text.toStdString(); }
+
+std::int32_t boxNumber(const QLineEdit* box) {
+  // The input check has already made sure the conversion succeeds.
+  return toInt32(toUtf8(box->text())).value_or(0);
+}
+
+}  // namespace
+
+frmDBDef::frmDBDef(WindowHub& hub)
+    : hub_(hub), form_(std::make_unique<Ui::frmDBDef>()), selectAll_(new SelectAllOnFocus(this)) {
+  form_->setupUi(this);
+  for (QLineEdit* box : {form_->txtSSheet, form_->txtESheet, form_->txtTableNmRow, form_->txtTableNmCol,
+                         form_->txtFieldStart, form_->txtFieldNm, form_->txtFieldAttr, form_->txtFieldSize,
+                         form_->txtPKey, form_->txtNull}) {
+    box->setValidator(new TypedLengthLimit(2, box));
+    // Digits only: the input method stays on just where the hints do not ask for digits.
+    if (box->inputMethodHints().testFlag(Qt::ImhDigitsOnly)) box->setAttribute(Qt::WA_InputMethodEnabled, false);
+  }
+  for (QLineEdit* box : findChildren<QLineEdit*>()) selectAll_->watch(box);
+
+  connect(form_->cmdRefFile, &QPushButton::clicked, this, &frmDBDef::cmdRefFile_Click);
+  connect(form_->cmdOK, &QPushButton::clicked, this, &frmDBDef::cmdOK_Click);
+  connect(form_->mnuOpenDBDef, &QAction::triggered, this, &frmDBDef::mnuOpenDBDef_Click);
+  connect(form_->mnuSaveDBDef, &QAction::triggered, this, &frmDBDef::mnuSaveDBDef_Click);
+  connect(form_->mnuFieldAttr, &QAction::triggered, this, &frmDBDef::mnuFieldAttr_Click);
+  connect(form_->mnuQuit, &QAction::triggered, this, &frmDBDef::mnuQuit_Click);
+}
+
+frmDBDef::~frmDBDef() = default;
+
+const std::shared_ptr<clsExcelDBDocInfo>& frmDBDef::docInfo() {
+  if (!moobjDocInfo) moobjDocInfo = std::make_shared<clsExcelDBDocInfo>();
+  return moobjDocInfo;
+}
+
+const std::shared_ptr<clsSQLServerFieldAttr>& frmDBDef::fieldAttr() {
+  if (!moobjFAttr) moobjFAttr = std::make_shared<clsSQLServerFieldAttr>();
+  return moobjFAttr;
+}
+
+void frmDBDef::sbShow() {
+  if (!loaded_) Form_Load();
+  show();
+  raise();
+  activateWindow();
+}
+
+void frmDBDef::sbUnload() {
+  if (loaded_) close();
+}
+
+void frmDBDef::sbDiscard() {
+  loaded_ = false;
+  hide();
+}
+
+void frmDBDef::closeEvent(QCloseEvent* event) {
+  loaded_ = false;
+  event->accept();
+}
+
+void frmDBDef::Form_Load() {
+  sbSetTextBoxList();
+  sbClearTextBox();
+  // The path handed back by the table list window; empty at start.
+  form_->txtFile->setText(mostrFilePath);
+  form_->txtFile->setFocus(Qt::OtherFocusReason);
+  loaded_ = true;
+}
+
+void frmDBDef::sbSetTextBoxList() {
+  mocolAllTextBox = {form_->txtFile, form_->txtSSheet, form_->txtESheet, form_->txtTableNmRow,
+                     form_->txtTableNmCol, form_->txtFieldStart, form_->txtFieldNm, form_->txtFieldAttr,
+                     form_->txtFieldSize, form_->txtPKey, form_->txtNull};
+  mocolNumTextBox = mocolAllTextBox.mid(1);
+}
+
+void frmDBDef::sbClearTextBox() {
+  for (QLineEdit* box : mocolAllTextBox) box->clear();
+}
+
+void frmDBDef::sbSetTextBox() {
+  const clsExcelDBDocInfo& layout = *docInfo();
+  form_->txtSSheet->setText(QString::number(layout.getStartPage()));
+  form_->txtESheet->setText(QString::number(layout.getEndPage()));
+  form_->txtTableNmRow->setText(QString::number(layout.getRowTableName()));
+  form_->txtTableNmCol->setText(QString::number(layout.getColTableName()));
+  form_->txtFieldStart->setText(QString::number(layout.getStartRowFieldDef()));
+  form_->txtFieldNm->setText(QString::number(layout.getColFieldName()));
+  form_->txtFieldAttr->setText(QString::number(layout.getColFieldType()));
+  form_->txtFieldSize->setText(QString::number(layout.getColFieldSize()));
+  form_->txtPKey->setText(QString::number(layout.getColPrimaryKey()));
+  form_->txtNull->setText(QString::number(layout.getColNULL()));
+}
+
+void frmDBDef::sbReportBox(QLineEdit* box, const QString& prompt) {
+  hub_.services().showMessage(this, prompt, MessageIcon::Exclamation);
+  box->setFocus(Qt::OtherFocusReason);
+  // Also when the window is not active and so gets no focus event.
+  sbSelectAllText(box);
+}
+
+bool frmDBDef::fnCheckInput(std::int32_t lngMode) {
+  for (QLineEdit* box : mocolAllTextBox) {
+    if (lngMode == 1 && box == form_->txtFile) continue;
+    if (isBlank(toUtf8(box->text()))) {
+      sbReportBox(box, QStringLiteral("未入力です"));
+      return false;
+    }
+  }
+  for (QLineEdit* box : mocolNumTextBox) {
+    // A number beyond the 32-bit range cannot become a layout value either.
+    const std::string text = toUtf8(box->text());
+    if (!isNumeric(text) || !toInt32(text).has_value()) {
+      sbReportBox(box, QStringLiteral("数値のみ入力してください"));
+      return false;
+    }
+  }
+  return true;
+}
+
+void frmDBDef::sbGetTextBox() {
+  clsExcelDBDocInfo& layout = *docInfo();
+  layout.sbSetPage(boxNumber(form_->txtSSheet), boxNumber(form_->txtESheet));
+  layout.sbSetTableNmPos(boxNumber(form_->txtTableNmRow), boxNumber(form_->txtTableNmCol));
+  layout.sbSetFieldPos(boxNumber(form_->txtFieldStart));
+  layout.sbSetFieldDefPos(boxNumber(form_->txtFieldNm), boxNumber(form_->txtFieldAttr),
+                          boxNumber(form_->txtFieldSize), boxNumber(form_->txtPKey), boxNumber(form_->txtNull));
+}
+
+bool frmDBDef::fnSaveDocInfo(const QString& strPath) {
+  sbGetTextBox();
+  return saveLayoutFile(*docInfo(), toUtf8(strPath));
+}
+
+void frmDBDef::cmdRefFile_Click() {
+  const QString path = hub_.services().openFileName(this, kWorkbookFilter);
+  if (isBlank(toUtf8(path))) return;
+  form_->txtFile->setText(path);
+}
+
+void frmDBDef::cmdOK_Click() {
+  if (!fnCheckInput(2)) return;
+  sbGetTextBox();
+  {
+    // Up until the table list has read the workbook and is on screen.
+    BusyPointer busy(hub_.services());
+    frmTableList& tableList = hub_.tableList();
+    tableList.moobjExcelDocInfo = docInfo();
+    tableList.moobjFAttr = fieldAttr();
+    tableList.mostrFilePath = form_->txtFile->text();
+    tableList.sbShow();
+  }
+  sbUnload();
+  hub_.datTypeSQLServer().fnUnload();
+}
+
+void frmDBDef::mnuOpenDBDef_Click() {
+  const QString path = hub_.services().openFileName(this, kLayoutFilter);
+  if (isBlank(toUtf8(path))) return;
+  bool read = false;
+  try {
+    read = docInfo()->fnReadFile(toUtf8(path));
+  } catch (const std::exception&) {
+    // A missing or unusable value: the boxes keep what they show, as for an unreadable file.
+    read = false;
+  }
+  if (read) {
+    sbSetTextBox();
+  } else {
+    hub_.services().showMessage(this, QStringLiteral("読み込み失敗しました"), MessageIcon::Exclamation);
+  }
+}
+
+void frmDBDef::mnuSaveDBDef_Click() {
+  if (!fnCheckInput(1)) return;
+  const QString path = hub_.services().saveFileName(this, kLayoutFilter);
+  if (isBlank(toUtf8(path))) return;
+  if (fnSaveDocInfo(path)) {
+    hub_.services().showMessage(this, QStringLiteral("保存しました"), MessageIcon::None);
+  } else {
+    hub_.services().showMessage(this, QStringLiteral("保存失敗しました"), MessageIcon::Exclamation);
+  }
+}
+
+void frmDBDef::mnuFieldAttr_Click() {
+  frmDatTypeSQLServer& window = hub_.datTypeSQLServer();
+  window.moDataType = fieldAttr();
+  window.sbShow();
+}
+
+void frmDBDef::mnuQuit_Click() { hub_.endProgram(); }
+
+}  // namespace morvane::ui
