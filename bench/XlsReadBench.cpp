@@ -11,7 +11,7 @@
 #include "document/clsExcelDBDoc.h"
 #include "document/clsExcelDBDocInfo.h"
 // The writer lives with the tests; the benchmark program has no library of test helpers.
-#include "tests/support/BiffWriter.cpp"
+#include "tests/support/BiffWriter.h"
 
 namespace {
 
