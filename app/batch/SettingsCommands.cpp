@@ -1,4 +1,5 @@
 #include <iostream>
+#include <utility>
 
 #include "app/batch/BatchOptions.h"
 #include "document/LayoutFile.h"

@@ -78,5 +78,31 @@ TEST(SettingsCommands, UnreadableOrBadFilesStopWithOneLine) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("out.edf")));
 }
 
+// The example workbook writes its dates and amounts in Japanese; only the .sfa that maps those
+// words makes them columns.
+TEST(SettingsCommands, JapaneseTypeWordsChangeTheScripts) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir.file("plain"));
+  std::filesystem::create_directory(dir.file("ja"));
+  const std::string source = MORVANE_SOURCE_DIR;
+  const std::string common = "--layout " + source + "/examples/design-document.edf ";
+  const std::string workbook = " " + source + "/examples/design-document.xlsx";
+  const BatchRun plain = batch(dir, common + "--sql " + dir.file("plain") + workbook);
+  EXPECT_NE(plain.err.find("日付"), std::string::npos) << plain.err;
+  const BatchRun ja = batch(dir, common + "--types " + source + "/examples/types-ja.sfa --sql " + dir.file("ja") + workbook);
+  ASSERT_EQ(ja.status, 0) << ja.err;
+  EXPECT_EQ(ja.err, "");
+
+  const std::string before = test::readBytes(dir.file("plain/顧客.sql"));
+  const std::string after = test::readBytes(dir.file("ja/顧客.sql"));
+  ASSERT_NE(before, "");
+  EXPECT_NE(before, after);
+  EXPECT_EQ(before.find(" datetime "), std::string::npos);
+  EXPECT_NE(after.find(" datetime "), std::string::npos);
+  EXPECT_NE(after.find(" money "), std::string::npos);
+  // Tables without Japanese type words come out the same.
+  EXPECT_EQ(test::readBytes(dir.file("plain/商品.sql")), test::readBytes(dir.file("ja/商品.sql")));
+}
+
 }  // namespace
 }  // namespace morvane
