@@ -1,6 +1,6 @@
 #pragma once
-#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "model/clsDBInfo.h"
 
@@ -12,10 +12,22 @@ class clsHTMLDoc {
  public:
   void setTitle(std::string strTitle) { title_ = std::move(strTitle); }
   // True when every file was written. A file that cannot be written, or a table name that
-  // would leave the folder, throws platform::FileError naming the file and the reason.
+  // would leave the folder, throws platform::FileError naming the file and the reason; the
+  // files written before it stay and the rest are not written.
   bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
 
  private:
+  bool fnWriteFrameFile(const std::string& strFolder) const;
+  bool fnWriteTitleFile(const std::string& strFolder) const;
+  std::string fnMakeIndexHeader() const;
+  std::string fnMakeIndexRow(const std::string& strTableName) const;
+  std::string fnMakeIndexFooter() const;
+  bool fnWriteTableDoc(const clsTableInfo& objTable, const std::string& strFolder) const;
+  std::string fnMakeTableHeader(const std::string& strTableName) const;
+  std::string fnMakeFieldRow(const clsFieldInfo& objField, const std::vector<std::string>& colPKeys) const;
+  bool fnIsPrimaryKey(const std::string& strFieldName, const std::vector<std::string>& colPKeys) const;
+  std::string fnMakeTableFooter() const;
+
   std::string title_;
 };
 

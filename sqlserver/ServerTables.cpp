@@ -1,14 +1,46 @@
+// Table creation on a SQL Server: one connection, one batch per table.
+#include <exception>
+
 #include "platform/Odbc.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane {
+namespace {
 
-// Placeholder until server table creation lands.
-bool clsSQLServerDB::fnOpenDB(const std::string&, const std::string&, const std::string&, const std::string&) {
-  serverMessage_ = "not available yet";
-  return false;
+// Without a limit the login waits forever on a server that accepts and never answers.
+constexpr int kLoginTimeoutSeconds = 15;
+
+}  // namespace
+
+bool clsSQLServerDB::fnOpenDB(const std::string& strServer, const std::string& strDBName, const std::string& strUser,
+                              const std::string& strPassword) {
+  connection_.reset();
+  serverMessage_.clear();
+  try {
+    const std::string connectionString =
+        platform::freeTdsConnectionString({strServer, strDBName, strUser, strPassword});
+    connection_ = std::make_unique<platform::OdbcConnection>(connectionString, kLoginTimeoutSeconds);
+    return true;
+  } catch (const std::exception& error) {
+    serverMessage_ = error.what();
+    return false;
+  }
 }
-bool clsSQLServerDB::fnMakeTable(const clsTableInfo&) { return false; }
+
+bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
+  serverMessage_.clear();
+  if (!connection_) return false;
+  try {
+    const auto script = fnMakeCreateSQL(objTable);
+    if (!script) return false;
+    connection_->execute(*script);
+    return true;
+  } catch (const std::exception& error) {
+    serverMessage_ = error.what();
+    return false;
+  }
+}
+
 bool clsSQLServerDB::fnCloseDB() {
   connection_.reset();
   return true;

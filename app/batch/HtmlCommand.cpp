@@ -1,13 +1,27 @@
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "htmldoc/clsHTMLDoc.h"
+#include "platform/Files.h"
 
 namespace morvane::batch {
 
-// Placeholder until the documentation writer lands.
-int writeHtml(const BatchOptions&, const clsDBInfo&) {
-  std::cerr << "morvane-batch: --html is not available yet\n";
-  return 2;
+int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
+  clsHTMLDoc writer;
+  writer.setTitle(options.title ? *options.title
+                                : std::filesystem::path(options.workbook).filename().string());
+  try {
+    writer.fnWriteFile(selected, options.htmlDir);
+  } catch (const platform::FileError& error) {
+    // A table name may hold a line break; the reason stays on one line.
+    std::string reason = error.what();
+    std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::cerr << "morvane-batch: " << reason << "\n";
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace morvane::batch

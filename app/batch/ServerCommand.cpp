@@ -1,13 +1,113 @@
+// --server: creates the selected tables on a SQL Server, one batch per table.
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "app/batch/BatchOptions.h"
+#include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
+namespace {
 
-// Placeholder until server table creation lands.
-int createOnServer(const BatchOptions&, const BatchSettings&, const clsDBInfo&) {
-  std::cerr << "morvane-batch: --server is not available yet\n";
-  return 2;
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Turns echo off for as long as it lives.
+class EchoOff {
+ public:
+  explicit EchoOff(int fd) : fd_(fd) {
+    if (::tcgetattr(fd_, &saved_) != 0) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    quiet.c_lflag |= ECHONL;
+    active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+  }
+  ~EchoOff() {
+    if (active_) ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+  }
+  EchoOff(const EchoOff&) = delete;
+  EchoOff& operator=(const EchoOff&) = delete;
+
+ private:
+  int fd_;
+  termios saved_{};
+  bool active_ = false;
+};
+
+// Asks on the controlling terminal, so that redirected input and output stay untouched.
+std::optional<std::string> askPassword(const std::string& user, const std::string& server) {
+  const FileDescriptor tty(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
+  if (tty.get() < 0) return std::nullopt;
+  const std::string prompt = "Password for " + user + " on " + server + ": ";
+  if (::write(tty.get(), prompt.data(), prompt.size()) < 0) return std::nullopt;
+  const EchoOff echoOff(tty.get());
+  std::string password;
+  for (;;) {
+    char c = 0;
+    const ssize_t got = ::read(tty.get(), &c, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return std::nullopt;
+    if (c == '\n') return password;
+    password += c;
+  }
+}
+
+// One line per message: a table's failure stays on one line of the error output.
+std::string oneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
+  std::string password;
+  if (const char* fromEnvironment = std::getenv("MORVANE_PASSWORD")) {
+    password = fromEnvironment;
+  } else if (auto typed = askPassword(options.user, options.server)) {
+    password = std::move(*typed);
+  } else {
+    std::cerr << "morvane-batch: no password: set MORVANE_PASSWORD or run on a terminal\n";
+    return 2;
+  }
+
+  clsSQLServerDB db;
+  db.sbSetFieldAttr(settings.types);
+  if (!db.fnOpenDB(options.server, options.database, options.user, password)) {
+    std::cerr << "morvane-batch: cannot connect to " << options.server << ": " << oneLine(db.getServerMessage())
+              << "\n";
+    return 1;
+  }
+  int status = 0;
+  for (const auto& table : selected.getTables()) {
+    if (db.fnMakeTable(*table)) continue;
+    status = 1;
+    const std::string reason = db.getServerMessage().empty()
+                                   ? "the script cannot be built (an identity or decimal size without a comma)"
+                                   : oneLine(db.getServerMessage());
+    std::cerr << "morvane-batch: " << table->getName() << ": " << reason << "\n";
+  }
+  db.fnCloseDB();
+  if (!db.getErrMsg().empty()) std::cerr << "morvane-batch: warning: " << db.getErrMsg() << "\n";
+  return status;
 }
 
 }  // namespace morvane::batch

@@ -99,6 +99,16 @@ TEST_F(ScriptCommand, WritesOnlyTheNamedTables) {
   EXPECT_EQ(files(folder), (std::vector<std::string>{"受注明細.sql", "商品.sql"}));
 }
 
+TEST_F(ScriptCommand, LoadedNotationsReachTheScripts) {
+  const std::string folder = out();
+  const std::string types = std::string(MORVANE_SOURCE_DIR) + "/examples/types-ja.sfa";
+  const BatchRun run = batch({"--layout-values", kExampleLayout, "--types", types, "--table", "受注", "--sql", folder, workbook_});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string script = platform::fromCp932(test::readBytes(folder + "/受注.sql"));
+  EXPECT_NE(script.find("\t受注日 datetime  NOT NULL ,\r\n\t合計金額 money  NULL ,\r\n"), std::string::npos) << script;
+}
+
 TEST_F(ScriptCommand, FailingTablesAreNamedAndTheRestWritten) {
   // Sizes read from the key column: identity and decimal sizes lose their comma.
   const std::string folder = out();

@@ -1,0 +1,223 @@
+#include "htmldoc/clsHTMLDoc.h"
+
+#include <string_view>
+
+#include "htmldoc/HtmlText.h"
+#include "htmldoc/SiteAddress.h"
+#include "model/Text.h"
+#include "platform/Cp932.h"
+#include "platform/Files.h"
+
+namespace morvane {
+namespace {
+
+using htmldoc::escapeHtml;
+
+constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+constexpr std::string_view kMeta = R"(<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">)";
+
+// Appends one piece with the blanks that stand before and after it; the pages are one long
+// line, so these blanks are the only layout they have.
+void put(std::string& out, int lead, std::string_view text, int trail) {
+  out.append(static_cast<std::size_t>(lead), ' ');
+  out += text;
+  out.append(static_cast<std::size_t>(trail), ' ');
+}
+
+// One page: its text in code page 932, one CR LF, swapped in whole so that a failure never
+// leaves half a page behind.
+void writePage(const std::string& path, std::string_view text) {
+  std::string bytes;
+  try {
+    bytes = platform::toCp932WithCharRefs(text);
+  } catch (const platform::Cp932Error& error) {
+    throw platform::FileError(path + ": " + error.what());
+  }
+  bytes += "\r\n";
+  platform::replaceFile(path, bytes);
+}
+
+}  // namespace
+
+bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder) {
+  fnWriteFrameFile(strFolder);
+  fnWriteTitleFile(strFolder);
+  std::string index = fnMakeIndexHeader();
+  for (const auto& table : objDB.getTables()) {
+    fnWriteTableDoc(*table, strFolder);
+    index += fnMakeIndexRow(table->getName());
+  }
+  index += fnMakeIndexFooter();
+  writePage(platform::joinPath(strFolder, "leftframe.htm"), index);
+  return true;
+}
+
+bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {
+  std::string text;
+  put(text, 0, "<html>", 1);
+  put(text, 0, "<head>", 1);
+  put(text, 0, "<title>", 0);
+  put(text, 0, escapeHtml(title_), 0);
+  put(text, 0, "</title>", 1);
+  put(text, 0, kMeta, 1);
+  put(text, 0, "</head>", 1);
+  put(text, 0, R"(<frameset cols="258,*" frameborder="YES" border="1" framespacing="1" rows="*">)", 2);
+  put(text, 2, R"(<frame name="leftFrame" noresize src="leftframe.htm" scrolling="AUTO">)", 1);
+  put(text, 2, R"(<frame name="mainFrame" src="rightframe.htm" scrolling="AUTO">)", 1);
+  put(text, 0, "</frameset>", 1);
+  put(text, 0, R"(<noframes><body bgcolor="#FFFFFF" text="#000000">)", 1);
+  put(text, 0, "</body></noframes>", 1);
+  put(text, 0, "</html>", 1);
+  writePage(platform::joinPath(strFolder, "index.htm"), text);
+  return true;
+}
+
+bool clsHTMLDoc::fnWriteTitleFile(const std::string& strFolder) const {
+  const std::string site = escapeHtml(kSiteAddress);
+  std::string text;
+  put(text, 0, "<html>", 1);
+  put(text, 0, "<head>", 1);
+  put(text, 0, "<title>", 0);
+  put(text, 0, escapeHtml(title_), 0);
+  put(text, 0, "</title>", 1);
+  put(text, 0, kMeta, 1);
+  put(text, 0, "</head>", 1);
+  put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
+  put(text, 0, R"(<p align="left"><font size="4"><b><NOBR>)", 0);
+  put(text, 0, escapeHtml(title_), 0);
+  put(text, 0, "</NOBR></b></font></p>", 1);
+  put(text, 0, R"(<p><b><font size="4"><a href=")", 0);
+  put(text, 0, site, 0);
+  put(text, 0, R"(">)", 0);
+  put(text, 0, site, 2);
+  put(text, 2, "</a></font></b></p>", 1);
+  put(text, 0, "</body>", 1);
+  put(text, 0, "</html>", 1);
+  writePage(platform::joinPath(strFolder, "rightframe.htm"), text);
+  return true;
+}
+
+std::string clsHTMLDoc::fnMakeIndexHeader() const {
+  std::string text;
+  put(text, 0, "<html>", 1);
+  put(text, 0, "<head>", 1);
+  put(text, 0, "<title>テーブル一覧</title>", 1);
+  put(text, 0, kMeta, 1);
+  put(text, 0, "</head>", 1);
+  put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
+  put(text, 0, R"(<table width="238" border="1" cellspacing="0" cellpadding="2" align="left">)", 1);
+  put(text, 2, "<tr>", 2);
+  put(text, 4,
+      R"(<td bgcolor="#6633CC"><font color="#FFFFFF"><b><font size="3">テーブル一覧</font></b></font></td>)", 1);
+  put(text, 2, "</tr>", 1);
+  return text;
+}
+
+std::string clsHTMLDoc::fnMakeIndexRow(const std::string& strTableName) const {
+  // Percent-encode first so that the escaping of the attribute cannot be undone by it.
+  const std::string link = escapeHtml(htmldoc::encodeLinkPath(strTableName));
+  std::string text;
+  put(text, 2, "<tr>", 2);
+  put(text, 4, R"(<td bgcolor="#CCFF99">)", 2);
+  put(text, 6, R"(<div align="left"><font size="2"><a href=")", 0);
+  put(text, 0, link, 0);
+  put(text, 0, R"(.htm" target="mainFrame">)", 0);
+  put(text, 0, escapeHtml(strTableName), 0);
+  put(text, 0, "</a></font></div>", 1);
+  put(text, 4, "</td>", 1);
+  put(text, 2, "</tr>", 1);
+  return text;
+}
+
+std::string clsHTMLDoc::fnMakeIndexFooter() const {
+  std::string text;
+  put(text, 0, "</table>", 0);
+  put(text, 0, "<p>", 0);
+  put(text, 0, kIdeographicSpace, 0);
+  put(text, 0, "</p>", 0);
+  put(text, 0, "</body>", 0);
+  put(text, 0, "</html>", 0);
+  return text;
+}
+
+bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string& strFolder) const {
+  const std::string& name = objTable.getName();
+  const std::string path = platform::joinPath(strFolder, name + ".htm");
+  if (!platform::isSafeFileStem(name)) {
+    throw platform::FileError(path + ": the table name cannot name a file inside the folder");
+  }
+  std::string text = fnMakeTableHeader(name);
+  for (const auto& field : objTable.getFields()) text += fnMakeFieldRow(field, objTable.getPrimaryKeys());
+  text += fnMakeTableFooter();
+  writePage(path, text);
+  return true;
+}
+
+std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName) const {
+  const std::string name = escapeHtml(strTableName);
+  std::string text;
+  put(text, 0, "<html>", 1);
+  put(text, 0, "<head>", 1);
+  put(text, 0, "<title>", 0);
+  put(text, 0, name, 0);
+  put(text, 0, "</title>", 1);
+  put(text, 0, kMeta, 1);
+  put(text, 0, "</head>", 1);
+  put(text, 0, R"(<body bgcolor="#FFFFFF" text="#000000">)", 1);
+  put(text, 0, R"(<table width="400" border="2" cellspacing="0" cellpadding="2">)", 1);
+  put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);
+  put(text, 4, R"(<td align="center" colspan="5">)", 2);
+  put(text, 6, R"(<div align="left"><font size="3" color="#FFFFFF"><b>)", 0);
+  put(text, 0, name, 0);
+  put(text, 0, "</b></font></div>", 1);
+  put(text, 4, "</td>", 1);
+  put(text, 2, "</tr>", 1);
+  put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);
+  put(text, 4, R"(<td align="center"><b><font color="white" size="2">Field</font></b></td>)", 1);
+  put(text, 4, R"(<td><b><font color="white" size="2">Attribute</font></b></td>)", 1);
+  put(text, 4, R"(<td><b><font color="white" size="2">Size</font></b></td>)", 1);
+  put(text, 4, R"(<td><b><font color="white" size="2">Null</font></b></td>)", 1);
+  put(text, 4, R"(<td><b><font color="white" size="2">PrimaryKey</font></b></td>)", 1);
+  put(text, 2, "</tr>", 1);
+  return text;
+}
+
+std::string clsHTMLDoc::fnMakeFieldRow(const clsFieldInfo& objField,
+                                       const std::vector<std::string>& colPKeys) const {
+  const std::string& size = objField.getSize();
+  const std::string cells[] = {
+      escapeHtml(objField.getName()),
+      escapeHtml(objField.getAttr()),
+      trimSpaces(size).empty() ? std::string(kIdeographicSpace) : escapeHtml(size),
+      objField.getNull() ? "y" : std::string(kIdeographicSpace),
+      fnIsPrimaryKey(objField.getName(), colPKeys) ? "y" : std::string(kIdeographicSpace),
+  };
+  std::string text;
+  put(text, 2, R"(<tr bgcolor="#CCFF99">)", 2);
+  put(text, 4, R"(<td align="center">)", 2);
+  put(text, 6, R"(<div align="center"><font size="2">)", 0);
+  put(text, 0, cells[0], 0);
+  put(text, 0, "</font></div>", 1);
+  put(text, 4, "</td>", 1);
+  for (std::size_t i = 1; i < std::size(cells); ++i) {
+    put(text, 4, "<td>", 2);
+    put(text, 6, R"(<div align="center"><font size="2">)", 0);
+    put(text, 0, cells[i], 0);
+    put(text, 0, "</font></div>", 1);
+    put(text, 4, "</td>", 1);
+  }
+  put(text, 2, "</tr>", 1);
+  return text;
+}
+
+bool clsHTMLDoc::fnIsPrimaryKey(const std::string& strFieldName, const std::vector<std::string>& colPKeys) const {
+  const std::string field = trimSpaces(strFieldName);
+  for (const auto& key : colPKeys) {
+    if (trimSpaces(key) == field) return true;
+  }
+  return false;
+}
+
+std::string clsHTMLDoc::fnMakeTableFooter() const { return "</table></body></html>"; }
+
+}  // namespace morvane

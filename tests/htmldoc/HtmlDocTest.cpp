@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "htmldoc/clsHTMLDoc.h"
+#include "platform/Files.h"
+#include "tests/htmldoc/HtmlDocExpected.h"
+#include "tests/support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace test::html;
+using test::readBytes;
+using test::TempDir;
+
+struct FieldSpec {
+  std::string name, attr, size;
+  bool nullable = false;
+};
+
+TablePtr makeTable(const std::string& name, const std::vector<FieldSpec>& fields,
+                   const std::vector<std::string>& keys = {}) {
+  auto table = std::make_shared<clsTableInfo>();
+  table->setName(name);
+  for (const auto& spec : fields) {
+    clsFieldInfo field;
+    field.setName(spec.name);
+    field.setAttr(spec.attr);
+    field.setSize(spec.size);
+    field.setNull(spec.nullable);
+    table->setField(field);
+  }
+  for (const auto& key : keys) table->sbAddPKey(key);
+  return table;
+}
+
+clsDBInfo makeDB(const std::vector<TablePtr>& tables) {
+  clsDBInfo db;
+  for (const auto& table : tables) db.setTable(table);
+  return db;
+}
+
+std::vector<std::string> filesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+using Names = std::vector<std::string>;
+
+TEST(HtmlDocSet, SmallSetIsWrittenByteForByte) {
+  TempDir dir;
+  const std::string customer = "\xE9\xA1\xA7\xE5\xAE\xA2";  // 顧客
+  const std::string customerSjis = "\x8C\xDA\x8B\x71";
+  const auto first = makeTable(customer,
+                               {{"ID", "identity", "1,1", false},
+                                {"Name", "varchar", "50", true},
+                                {"Born", "date", "", false}},
+                               {"ID"});
+  const auto second = makeTable("Orders", {{"No", "int", "", false}, {"CustomerID", "Int ", " 10", true}},
+                                {"No", "CustomerID"});
+  clsHTMLDoc writer;
+  writer.setTitle(customer + " DB");
+  EXPECT_TRUE(writer.fnWriteFile(makeDB({first, second}), dir.path().string()));
+
+  EXPECT_EQ(filesIn(dir.path()), (Names{"Orders.htm", "index.htm", "leftframe.htm", "rightframe.htm",
+                                        customer + ".htm"}));
+  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(customerSjis + " DB"));
+  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(customerSjis + " DB"));
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
+            indexHead() + indexLine(customerSjis, customerSjis) + indexLine("Orders", "Orders") + indexFoot());
+  EXPECT_EQ(readBytes(dir.file(customer + ".htm")),
+            tableHead(customerSjis) + fieldRow("ID", "identity", "1,1", kSpace3000, "y") +
+                fieldRow("Name", "varchar", "50", "y", kSpace3000) +
+                fieldRow("Born", "date", kSpace3000, kSpace3000, kSpace3000) + tableFoot());
+  EXPECT_EQ(readBytes(dir.file("Orders.htm")),
+            tableHead("Orders") + fieldRow("No", "int", kSpace3000, kSpace3000, "y") +
+                fieldRow("CustomerID", "Int ", " 10", "y", "y") + tableFoot());
+
+  // One line each: the only line break is the closing CR LF.
+  for (const auto& name : filesIn(dir.path())) {
+    const std::string bytes = readBytes(dir.file(name));
+    EXPECT_EQ(bytes.find_first_of("\r\n"), bytes.size() - 2) << name;
+  }
+}
+
+TEST(HtmlDocSet, EmptyDefinitionGivesTheFrameTitleAndABareIndex) {
+  TempDir dir;
+  clsHTMLDoc writer;
+  writer.setTitle("T");
+  writer.fnWriteFile(clsDBInfo{}, dir.path().string());
+  EXPECT_EQ(filesIn(dir.path()), (Names{"index.htm", "leftframe.htm", "rightframe.htm"}));
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")), indexHead() + indexFoot());
+}
+
+TEST(HtmlDocSet, MissingTitleLeavesTheTitleEmpty) {
+  TempDir dir;
+  clsHTMLDoc writer;
+  writer.fnWriteFile(clsDBInfo{}, dir.path().string());
+  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(""));
+  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(""));
+}
+
+TEST(HtmlDocSet, TableWithoutFieldsHasOnlyItsHeadingRows) {
+  TempDir dir;
+  clsHTMLDoc writer;
+  writer.fnWriteFile(makeDB({makeTable("Empty", {})}), dir.path().string());
+  EXPECT_EQ(readBytes(dir.file("Empty.htm")), tableHead("Empty") + tableFoot());
+}
+
+TEST(HtmlDocSet, SizeCellsAndKeyMatching) {
+  TempDir dir;
+  const auto sizes = makeTable("T",
+                               {{"A", "int", "", false},
+                                {"B", "int", "   ", false},
+                                {"C", "char", " 10", false},
+                                {"D", "varchar", "\xE3\x80\x80", true}});
+  // Blanks around a key or a field name do not matter, letter case does.
+  const auto blanks = makeTable("K1", {{"ID ", "int", "", false}}, {"X", " ID"});
+  const auto letterCase = makeTable("K2", {{"id", "int", "", false}, {"Id", "int", "", false}}, {"ID", " Id "});
+  clsHTMLDoc writer;
+  writer.fnWriteFile(makeDB({sizes, blanks, letterCase}), dir.path().string());
+  // A size of blanks is shown as U+3000; any other size is kept with its blanks.
+  EXPECT_EQ(readBytes(dir.file("T.htm")),
+            tableHead("T") + fieldRow("A", "int", kSpace3000, kSpace3000, kSpace3000) +
+                fieldRow("B", "int", kSpace3000, kSpace3000, kSpace3000) +
+                fieldRow("C", "char", " 10", kSpace3000, kSpace3000) +
+                fieldRow("D", "varchar", kSpace3000, "y", kSpace3000) + tableFoot());
+  EXPECT_EQ(readBytes(dir.file("K1.htm")),
+            tableHead("K1") + fieldRow("ID ", "int", kSpace3000, kSpace3000, "y") + tableFoot());
+  EXPECT_EQ(readBytes(dir.file("K2.htm")),
+            tableHead("K2") + fieldRow("id", "int", kSpace3000, kSpace3000, kSpace3000) +
+                fieldRow("Id", "int", kSpace3000, kSpace3000, "y") + tableFoot());
+}
+
+TEST(HtmlDocSet, DuplicateNamesKeepTwoIndexLinesAndTheLastPage) {
+  TempDir dir;
+  clsHTMLDoc writer;
+  writer.fnWriteFile(makeDB({makeTable("Dup", {{"A", "int", "", false}}), makeTable("Dup", {{"B", "int", "", false}})}),
+                     dir.path().string());
+  EXPECT_EQ(filesIn(dir.path()), (Names{"Dup.htm", "index.htm", "leftframe.htm", "rightframe.htm"}));
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
+            indexHead() + indexLine("Dup", "Dup") + indexLine("Dup", "Dup") + indexFoot());
+  EXPECT_EQ(readBytes(dir.file("Dup.htm")),
+            tableHead("Dup") + fieldRow("B", "int", kSpace3000, kSpace3000, kSpace3000) + tableFoot());
+}
+
+TEST(HtmlDocSet, InsertedValuesAreEscapedAndLinksEncoded) {
+  TempDir dir;
+  const std::string name = R"(R&D<"x">%#? 1)";
+  const auto table = makeTable(name, {{"a<b", "<script>alert(1)</script>", "\"5\"", false}}, {"a<b"});
+  clsHTMLDoc writer;
+  writer.setTitle("Q&A <draft>");
+  writer.fnWriteFile(makeDB({table}), dir.path().string());
+
+  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#? 1";
+  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage("Q&amp;A &lt;draft&gt;"));
+  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage("Q&amp;A &lt;draft&gt;"));
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
+            indexHead() + indexLine("R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%201", shown) + indexFoot());
+  // The page itself carries the name as it is.
+  EXPECT_EQ(readBytes(dir.file(name + ".htm")),
+            tableHead(shown) +
+                fieldRow("a&lt;b", "&lt;script&gt;alert(1)&lt;/script&gt;", "&quot;5&quot;", kSpace3000, "y") +
+                tableFoot());
+}
+
+TEST(HtmlDocSet, CharactersOutsideCodePage932BecomeReferences) {
+  TempDir dir;
+  const std::string smile = "\xF0\x9F\x98\x80";  // U+1F600
+  clsHTMLDoc writer;
+  writer.setTitle("Fun " + smile);
+  writer.fnWriteFile(makeDB({makeTable("T" + smile, {{"F" + smile, "int", "", false}})}), dir.path().string());
+  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage("Fun &#x1F600;"));
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
+            indexHead() + indexLine("T&#x1F600;", "T&#x1F600;") + indexFoot());
+  EXPECT_EQ(readBytes(dir.file("T" + smile + ".htm")),
+            tableHead("T&#x1F600;") + fieldRow("F&#x1F600;", "int", kSpace3000, kSpace3000, kSpace3000) +
+                tableFoot());
+}
+
+TEST(HtmlDocSet, NamesThatWouldLeaveTheFolderAreRefused) {
+  for (const std::string bad : {"../escape", "a/b", "a\\b", ".", "..", ""}) {
+    SCOPED_TRACE("table name '" + bad + "'");
+    TempDir parent;
+    const fs::path dir = parent.path() / "set";
+    fs::create_directory(dir);
+    clsHTMLDoc writer;
+    const auto db = makeDB({makeTable("Before", {}), makeTable(bad, {}), makeTable("After", {})});
+    EXPECT_THROW(writer.fnWriteFile(db, dir.string()), platform::FileError);
+    EXPECT_EQ(filesIn(dir), (Names{"Before.htm", "index.htm", "rightframe.htm"}));
+    EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
+  }
+}
+
+TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {
+  TempDir dir;
+  const auto db = makeDB({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
+  clsHTMLDoc writer;
+  writer.setTitle("old");
+  writer.fnWriteFile(makeDB({makeTable("Z", {})}), dir.path().string());
+  const std::string oldIndex = readBytes(dir.file("leftframe.htm"));
+
+  // A folder where B's page should go: permissions would not stop a root test run, this does.
+  fs::create_directory(dir.path() / "B.htm");
+  writer.setTitle("new");
+  try {
+    writer.fnWriteFile(db, dir.path().string());
+    ADD_FAILURE() << "the write into B.htm should have failed";
+  } catch (const platform::FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("B.htm"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(filesIn(dir.path()), (Names{"A.htm", "B.htm", "Z.htm", "index.htm", "leftframe.htm", "rightframe.htm"}));
+  EXPECT_TRUE(fs::is_directory(dir.path() / "B.htm"));
+  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage("new"));
+  EXPECT_EQ(readBytes(dir.file("A.htm")), tableHead("A") + tableFoot());
+  EXPECT_EQ(readBytes(dir.file("leftframe.htm")), oldIndex);  // never reached: the old one stays whole
+}
+
+TEST(HtmlDocSet, MissingFolderFailsAtTheFirstFile) {
+  TempDir dir;
+  clsHTMLDoc writer;
+  const std::string folder = (dir.path() / "absent").string();
+  try {
+    writer.fnWriteFile(clsDBInfo{}, folder);
+    ADD_FAILURE() << "writing into a missing folder should fail";
+  } catch (const platform::FileError& error) {
+    EXPECT_NE(std::string(error.what()).find(folder + "/index.htm"), std::string::npos) << error.what();
+  }
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,361 @@
+// The layout definition window: input check, Next's hand-over, Back, Browse, layout files.
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "TestServices.h"
+#include "ui/WindowHub.h"
+#include "ui/frmDBDef.h"
+#include "ui/frmDatTypeSQLServer.h"
+#include "ui/frmTableList.h"
+
+using namespace morvane::ui;
+using morvane::ui::test::DialogKind;
+using morvane::ui::test::TestServices;
+
+namespace {
+
+const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTableNmRow", "txtTableNmCol",
+                                  "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
+                                  "txtPKey",       "txtNull"};
+
+}  // namespace
+
+class frmDBDefTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestServices> services_;
+  std::unique_ptr<WindowHub> hub_;
+  int endRequests_ = 0;
+
+  frmDBDef& window() { return hub_->dbDef(); }
+  QLineEdit* box(const QString& name) {
+    auto* found = window().findChild<QLineEdit*>(name);
+    if (found == nullptr) qFatal("no box %s", qPrintable(name));
+    return found;
+  }
+  void trigger(const char* action) { window().findChild<QAction*>(action)->trigger(); }
+  void clickNext() { QTest::mouseClick(window().findChild<QPushButton*>("cmdOK"), Qt::LeftButton); }
+  // The ten number boxes in window order, then the path box.
+  void fill(const QStringList& numbers, const QString& path = QStringLiteral("book.xls")) {
+    for (int i = 0; i < kNumberBoxes.size(); ++i) box(kNumberBoxes[i])->setText(numbers.value(i));
+    box("txtFile")->setText(path);
+  }
+  void fillDefaults(const QString& path = QStringLiteral("book.xls")) {
+    fill({"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"}, path);
+  }
+  QStringList numbersShown() {
+    QStringList shown;
+    for (const QString& name : kNumberBoxes) shown << box(name)->text();
+    return shown;
+  }
+  // One message with this text and icon, nothing else.
+  void expectOneMessage(const QString& prompt, MessageIcon icon) {
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QCOMPARE(services_->messages[0].prompt, prompt);
+    QVERIFY(services_->messages[0].icon == icon);
+  }
+  void expectReported(const QString& prompt, const QString& boxName) {
+    expectOneMessage(prompt, MessageIcon::Exclamation);
+    QCOMPARE(window().focusWidget(), box(boxName));
+    QCOMPARE(box(boxName)->selectedText(), box(boxName)->text());
+    QVERIFY(window().isLoaded());
+    QVERIFY(!hub_->tableList().isLoaded());
+  }
+
+ private slots:
+  void init() {
+    services_ = std::make_unique<TestServices>();
+    endRequests_ = 0;
+    hub_ = std::make_unique<WindowHub>(*services_, [this] { ++endRequests_; });
+    window().sbShow();
+    QVERIFY(QTest::qWaitForWindowActive(&window()));
+  }
+  void cleanup() {
+    hub_.reset();
+    services_.reset();
+  }
+
+  void startsEmptyAndNextReportsThePathBox() {
+    QCOMPARE(window().mocolAllTextBox.size(), 11);
+    for (QLineEdit* each : window().mocolAllTextBox) QVERIFY(each->text().isEmpty());
+    QCOMPARE(window().focusWidget(), box("txtFile"));
+    clickNext();
+    expectReported("未入力です", "txtFile");
+  }
+
+  void emptinessPassComesBeforeNumberPass() {
+    fillDefaults(QString());
+    box("txtSSheet")->setText("a");
+    clickNext();
+    expectReported("未入力です", "txtFile");
+  }
+
+  void blanksCountAsEmpty_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("spaces") << QStringLiteral("  ");
+    QTest::newRow("ideographic space") << QStringLiteral("　");
+  }
+  void blanksCountAsEmpty() {
+    QFETCH(QString, text);
+    fillDefaults();
+    box("txtFieldSize")->setText(text);
+    box("txtPKey")->setText("x");
+    clickNext();
+    expectReported("未入力です", "txtFieldSize");
+  }
+
+  void firstNonNumberIsReportedWithItsTextSelected() {
+    fillDefaults();
+    box("txtESheet")->setText("x");
+    box("txtNull")->setText("y");
+    clickNext();
+    expectReported("数値のみ入力してください", "txtESheet");
+    QCOMPARE(box("txtESheet")->selectedText(), QStringLiteral("x"));
+  }
+
+  void numbersOutside32BitsAreNotNumbers() {
+    fillDefaults();
+    box("txtNull")->setText("3000000000");
+    clickNext();
+    expectReported("数値のみ入力してください", "txtNull");
+  }
+
+  void numberBoxesTakeTwoTypedCharacters() {
+    for (const QString& name : kNumberBoxes) {
+      box(name)->setFocus();
+      QTest::keyClicks(box(name), "123");
+      QCOMPARE(box(name)->text(), QStringLiteral("12"));
+    }
+    QTest::keyClicks(box("txtFile"), "C:\\design\\tables.xls");
+    QCOMPARE(box("txtFile")->text(), QStringLiteral("C:\\design\\tables.xls"));
+    // A value from a layout is shown whole, however long.
+    window().docInfo()->setColNULL(100);
+    window().sbSetTextBox();
+    QCOMPARE(box("txtNull")->text(), QStringLiteral("100"));
+  }
+
+  void inputMethodIsOffExceptTableNameRowAndFieldSize() {
+    for (const QString& name : kNumberBoxes) {
+      const bool keepsInputMethod = name == "txtTableNmRow" || name == "txtFieldSize";
+      QCOMPARE(box(name)->testAttribute(Qt::WA_InputMethodEnabled), keepsInputMethod);
+    }
+    QVERIFY(box("txtFile")->testAttribute(Qt::WA_InputMethodEnabled));
+  }
+
+  void focusSelectsTheWholeText() {
+    fillDefaults();
+    box("txtFieldNm")->setText("12");
+    box("txtFieldAttr")->setFocus();
+    QTest::mouseClick(box("txtFieldNm"), Qt::LeftButton, {}, QPoint(2, 5));
+    QTRY_COMPARE(box("txtFieldNm")->selectedText(), QStringLiteral("12"));
+    QTest::keyClick(&window(), Qt::Key_Tab);
+    QCOMPARE(window().focusWidget(), box("txtFieldAttr"));
+    QCOMPARE(box("txtFieldAttr")->selectedText(), QStringLiteral("5"));
+    QTest::keyClicks(box("txtFieldAttr"), "8");
+    QCOMPARE(box("txtFieldAttr")->text(), QStringLiteral("8"));
+  }
+
+  void tabOrderFollowsTheBoxesThenNextAndBrowse() {
+    QStringList order;
+    QWidget* at = box("txtFile");
+    for (int i = 0; i < 13; ++i) {
+      order << at->objectName();
+      at = at->nextInFocusChain();
+      while (at->focusPolicy() == Qt::NoFocus) at = at->nextInFocusChain();
+    }
+    const QStringList expected = QStringList{"txtFile"} + kNumberBoxes + QStringList{"cmdOK", "cmdRefFile"};
+    QCOMPARE(order, expected);
+  }
+
+  void nextHandsOverTheSharedObjectsWithRoundedNumbers() {
+    fill({"1.5", "2.5", "3", "3", "6", "4", "5", "6", "7", " 9 "}, QStringLiteral(" /data/book.xls "));
+    int busyWhileListShows = -1;
+    frmTableList& list = hub_->tableList();
+    struct ShowProbe : QObject {
+      std::function<void()> onShow;
+      bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) onShow();
+        return false;
+      }
+    } probe;
+    probe.onShow = [&] { busyWhileListShows = services_->busyDepth; };
+    list.installEventFilter(&probe);
+
+    clickNext();
+    list.removeEventFilter(&probe);
+
+    QVERIFY(services_->messages.empty());
+    QVERIFY(list.isLoaded() && list.isVisible());
+    QVERIFY(!window().isLoaded() && !window().isVisible());
+    QCOMPARE(busyWhileListShows, 1);
+    QCOMPARE(services_->busyDepth, 0);
+    QVERIFY(list.moobjExcelDocInfo == window().moobjDocInfo);
+    QVERIFY(list.moobjFAttr != nullptr && list.moobjFAttr == window().moobjFAttr);
+    QCOMPARE(list.mostrFilePath, QStringLiteral(" /data/book.xls "));
+    const auto& layout = *list.moobjExcelDocInfo;
+    QCOMPARE(layout.getStartPage(), 2);
+    QCOMPARE(layout.getEndPage(), 2);
+    QCOMPARE(layout.getRowTableName(), 3);
+    QCOMPARE(layout.getColTableName(), 3);
+    QCOMPARE(layout.getStartRowFieldDef(), 6);
+    QCOMPARE(layout.getColFieldName(), 4);
+    QCOMPARE(layout.getColFieldType(), 5);
+    QCOMPARE(layout.getColFieldSize(), 6);
+    QCOMPARE(layout.getColPrimaryKey(), 7);
+    QCOMPARE(layout.getColNULL(), 9);
+  }
+
+  void backRefillsTheBoxesAndThePath() {
+    fill({"1.5", "4", "3", "3", "6", "4", "5", "6", "7", "9"}, QStringLiteral("/data/book.xls"));
+    clickNext();
+    QTest::mouseClick(hub_->tableList().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    QVERIFY(window().isLoaded() && window().isVisible());
+    QVERIFY(!hub_->tableList().isLoaded());
+    QCOMPARE(numbersShown(), QStringList({"2", "4", "3", "3", "6", "4", "5", "6", "7", "9"}));
+    QCOMPARE(box("txtFile")->text(), QStringLiteral("/data/book.xls"));
+    QCOMPARE(window().mocolAllTextBox.size(), 11);
+  }
+
+  void browseSetsThePathUnlessCancelled() {
+    box("txtFile")->setText("old.xls");
+    services_->answers = {"", "   ", " /data/new book.xlsx"};
+    auto* browse = window().findChild<QPushButton*>("cmdRefFile");
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(box("txtFile")->text(), QStringLiteral("old.xls"));
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(box("txtFile")->text(), QStringLiteral(" /data/new book.xlsx"));
+    QCOMPARE(services_->dialogs.size(), std::size_t{3});
+    QVERIFY(services_->dialogs[0].kind == DialogKind::Open);
+    QCOMPARE(services_->dialogs[0].filter, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
+    QVERIFY(services_->messages.empty());
+  }
+
+  void saveChecksInModeOneThenWrites() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("layout.edf");
+    // The path may be empty; a number box may not.
+    fill({"1", "4", "3", "3", "6", "4", "5", "6", "7", ""}, QString());
+    trigger("mnuSaveDBDef");
+    expectReported("未入力です", "txtNull");
+    QVERIFY(services_->dialogs.empty());
+
+    services_->messages.clear();
+    box("txtNull")->setText("9");
+    box("txtFieldStart")->setText("6.5");
+    services_->answers = {path};
+    trigger("mnuSaveDBDef");
+    expectOneMessage("保存しました", MessageIcon::None);
+    QCOMPARE(services_->dialogs.at(0).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray content = file.readAll();
+    QVERIFY(content.contains("<StartSheetNo>1</StartSheetNo>"));
+    QVERIFY(content.contains("<StartRowFieldDef>6</StartRowFieldDef>"));
+    QVERIFY(content.contains("<ColNull>9</ColNull>"));
+  }
+
+  void saveReportsAFailedWriteAndACancelDoesNothing() {
+    QTemporaryDir dir;
+    fillDefaults();
+    services_->answers = {dir.filePath("missing/layout.edf")};
+    trigger("mnuSaveDBDef");
+    expectOneMessage("保存失敗しました", MessageIcon::Exclamation);
+    services_->messages.clear();
+    trigger("mnuSaveDBDef");  // the queue is empty: cancelled
+    QVERIFY(services_->messages.empty());
+    QCOMPARE(services_->dialogs.size(), std::size_t{2});
+  }
+
+  void openFillsTheNumberBoxesOnly() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("layout.edf");
+    fill({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"});
+    services_->answers = {path};
+    trigger("mnuSaveDBDef");
+    services_->messages.clear();
+
+    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"}, QStringLiteral("kept.xls"));
+    services_->answers = {path};
+    trigger("mnuOpenDBDef");
+    QVERIFY(services_->messages.empty());
+    QCOMPARE(numbersShown(), QStringList({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
+    QCOMPARE(box("txtFile")->text(), QStringLiteral("kept.xls"));
+  }
+
+  void openFailuresKeepTheBoxes_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("no such file") << QByteArray() << false;
+    QTest::newRow("bad value") << QByteArray("<StartSheetNo>x</StartSheetNo>\r\n") << true;
+    QTest::newRow("missing key") << QByteArray("<StartSheetNo>2</StartSheetNo>\r\n") << true;
+  }
+  void openFailuresKeepTheBoxes() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, exists);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("layout.edf");
+    if (exists) {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+      file.write(content);
+    }
+    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+    services_->answers = {path};
+    trigger("mnuOpenDBDef");
+    expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
+    QCOMPARE(numbersShown(), QStringList(10, "1"));
+    QVERIFY(window().isLoaded());
+  }
+
+  void openCancelledDoesNothing() {
+    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
+    trigger("mnuOpenDBDef");
+    QVERIFY(services_->messages.empty());
+    QCOMPARE(numbersShown(), QStringList(10, "1"));
+    QCOMPARE(services_->dialogs.at(0).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
+  }
+
+  void typeNotationEditsReachTheTableNextHandsOn() {
+    trigger("mnuFieldAttr");
+    frmDatTypeSQLServer& types = hub_->datTypeSQLServer();
+    QVERIFY(types.isLoaded() && types.isVisible());
+    QVERIFY(types.moDataType == window().moobjFAttr);
+    types.findChild<QLineEdit*>("txtVarchar")->setText("nvarchar");
+    // Both windows stay usable; the table changes only when the type window closes.
+    QCOMPARE(window().moobjFAttr->getVarChar(), std::string("varchar"));
+    fillDefaults();
+    clickNext();
+    QVERIFY(!types.isLoaded());
+    QCOMPARE(hub_->tableList().moobjFAttr->getVarChar(), std::string("nvarchar"));
+  }
+
+  void aBlankTypeNotationKeepsItsWindowOpenAfterNext() {
+    trigger("mnuFieldAttr");
+    frmDatTypeSQLServer& types = hub_->datTypeSQLServer();
+    types.findChild<QLineEdit*>("txtMoney")->setText(" ");
+    fillDefaults();
+    clickNext();
+    expectOneMessage("未入力です", MessageIcon::Exclamation);
+    QVERIFY(hub_->tableList().isLoaded());
+    QVERIFY(types.isLoaded() && types.isVisible());
+    QCOMPARE(hub_->tableList().moobjFAttr->getMoney(), std::string("money"));
+  }
+
+  void exitEndsTheProgramWithoutAsking() {
+    trigger("mnuFieldAttr");
+    hub_->datTypeSQLServer().findChild<QLineEdit*>("txtChar")->clear();
+    trigger("mnuQuit");
+    QCOMPARE(endRequests_, 1);
+    QVERIFY(services_->messages.empty());
+    QVERIFY(!window().isVisible() && !hub_->datTypeSQLServer().isVisible());
+  }
+};
+
+QTEST_MAIN(frmDBDefTest)
+#include "frmDBDefTest.moc"
