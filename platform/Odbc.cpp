@@ -100,8 +100,8 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
                           static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!SQL_SUCCEEDED(rc)) break;
-    const std::size_t used = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)),
-                                                   message.size() - 1);
+    const std::size_t used =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
     std::string line = toUtf8(message.data(), used);
     if (line.empty()) line = "SQLSTATE " + toUtf8(state, 5);
     if (!text.empty()) text += '\n';
@@ -140,7 +140,8 @@ class Handle {
 class Environment {
  public:
   Environment() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
-    const SQLRETURN rc = SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    const SQLRETURN rc =
+        SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_ENV, env_.get(), "The ODBC driver manager refused ODBC 3.");
   }
   SQLHANDLE get() const { return env_.get(); }
@@ -156,11 +157,12 @@ bool driverRegistered(const Environment& env, const std::string& name) {
     SQLWCHAR attributes[1024];
     SQLSMALLINT descriptionLength = 0;
     SQLSMALLINT attributesLength = 0;
-    const SQLRETURN rc = SQLDriversW(env.get(), direction, description, 256, &descriptionLength, attributes, 1024,
-                                     &attributesLength);
+    const SQLRETURN rc =
+        SQLDriversW(env.get(), direction, description, 256, &descriptionLength, attributes, 1024, &attributesLength);
     if (!SQL_SUCCEEDED(rc)) return false;
     direction = SQL_FETCH_NEXT;
-    const std::size_t length = std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(descriptionLength, 0)), 255);
+    const std::size_t length =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max<SQLSMALLINT>(descriptionLength, 0)), 255);
     if (toUtf8(description, length) == name) return true;
   }
 }
@@ -183,8 +185,9 @@ std::string braced(const std::string& field, const std::string& value) {
 std::string freeTdsDriver() {
   const Environment env;
   if (driverRegistered(env, "FreeTDS")) return "FreeTDS";
-  for (const char* path : {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so",
-                           "/usr/lib/odbc/libtdsodbc.so", "/usr/lib64/libtdsodbc.so", "/usr/local/lib/libtdsodbc.so"}) {
+  for (const char* path :
+       {"/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so", "/usr/lib/aarch64-linux-gnu/odbc/libtdsodbc.so",
+        "/usr/lib/odbc/libtdsodbc.so", "/usr/lib64/libtdsodbc.so", "/usr/local/lib/libtdsodbc.so"}) {
     std::error_code ignored;
     if (std::filesystem::exists(path, ignored)) return path;
   }
@@ -213,7 +216,8 @@ std::string freeTdsConnectionString(const SqlServerLogin& login) {
   // SQL Server answers a newer client with its own version, so asking for 7.4 costs nothing;
   // letting FreeTDS guess retries as Sybase (TDS 5.0) after a failed login, which doubles the
   // wait on a silent server and then hangs in the disconnect.
-  std::string text = "Driver=" + braced("driver", freeTdsDriver()) + "TDS_Version=7.4;Server=" + braced("server name", host);
+  std::string text =
+      "Driver=" + braced("driver", freeTdsDriver()) + "TDS_Version=7.4;Server=" + braced("server name", host);
   if (!port.empty()) text += "Port=" + port + ";";
   text += "Database=" + braced("database name", login.database) + "UID=" + braced("user name", login.user) +
           "PWD=" + braced("password", login.password);
@@ -237,6 +241,7 @@ OdbcConnection::OdbcConnection(const std::string& connectionString, int loginTim
                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)), 0);
   if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "The ODBC driver refused the login timeout.");
   WideText text = toWide(connectionString);
+  if (text.size() > 32767) throw OdbcError("The connection string is too long.");
   SQLSMALLINT outLength = 0;
   rc = SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLength,
                          SQL_DRIVER_NOPROMPT);

@@ -25,8 +25,8 @@ struct SqlServerLogin {
 // The connection string that hands the four values to the FreeTDS driver exactly as given.
 // The server takes "host", "host,port" or "host\instance" (spaces around host and port are
 // ignored). Every value goes in braces; a value that even braces cannot carry unchanged (one
-// holding "};" or NUL) and a port that is not a number from 1 to 65535 throw OdbcError naming
-// the field.
+// holding "};" or NUL), an empty user name and a port that is not a number from 1 to 65535
+// throw OdbcError naming the field.
 std::string freeTdsConnectionString(const SqlServerLogin& login);
 
 // The Driver value for FreeTDS: "FreeTDS" when the driver manager has it registered under that

@@ -1,6 +1,7 @@
 #include "ui/WindowHub.h"
 
 #include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
 #include "ui/frmDatTypeSQLServer.h"
 #include "ui/frmTableList.h"
 
@@ -26,7 +27,13 @@ frmTableList& WindowHub::tableList() {
   return *tableList_;
 }
 
+frmDBServer& WindowHub::dbServer() {
+  if (!dbServer_) dbServer_ = std::make_unique<frmDBServer>(*this);
+  return *dbServer_;
+}
+
 void WindowHub::endProgram() {
+  if (dbServer_) dbServer_->sbDiscard();
   if (datType_) datType_->sbDiscard();
   if (tableList_) tableList_->sbDiscard();
   if (dbDef_) dbDef_->sbDiscard();

@@ -8,6 +8,7 @@ namespace morvane::ui {
 
 class frmDBDef;
 class frmDatTypeSQLServer;
+class frmDBServer;
 class frmTableList;
 
 // Owns the program's windows: one instance of each for the whole run, made at first use.
@@ -25,7 +26,7 @@ class WindowHub {
   frmDBDef& dbDef();
   frmDatTypeSQLServer& datTypeSQLServer();
   frmTableList& tableList();
-  // The server connection window (frmDBServer) takes its place here next to the table list.
+  frmDBServer& dbServer();
 
   // Exit: removes every window without asking (no window may refuse) and ends the program.
   void endProgram();
@@ -36,6 +37,7 @@ class WindowHub {
   std::unique_ptr<frmDBDef> dbDef_;
   std::unique_ptr<frmDatTypeSQLServer> datType_;
   std::unique_ptr<frmTableList> tableList_;
+  std::unique_ptr<frmDBServer> dbServer_;
 };
 
 }  // namespace morvane::ui

@@ -36,10 +36,10 @@ class EchoOff {
     termios quiet = saved_;
     quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     quiet.c_lflag |= ECHONL;
-    active_ = ::tcsetattr(fd_, TCSAFLUSH, &quiet) == 0;
+    active_ = ::tcsetattr(fd_, TCSANOW, &quiet) == 0;
   }
   ~EchoOff() {
-    if (active_) ::tcsetattr(fd_, TCSAFLUSH, &saved_);
+    if (active_) ::tcsetattr(fd_, TCSANOW, &saved_);
   }
   EchoOff(const EchoOff&) = delete;
   EchoOff& operator=(const EchoOff&) = delete;
@@ -54,9 +54,10 @@ class EchoOff {
 std::optional<std::string> askPassword(const std::string& user, const std::string& server) {
   const FileDescriptor tty(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC));
   if (tty.get() < 0) return std::nullopt;
+  // Echo goes off before the prompt shows, so nothing typed after it is echoed or lost.
+  const EchoOff echoOff(tty.get());
   const std::string prompt = "Password for " + user + " on " + server + ": ";
   if (::write(tty.get(), prompt.data(), prompt.size()) < 0) return std::nullopt;
-  const EchoOff echoOff(tty.get());
   std::string password;
   for (;;) {
     char c = 0;
@@ -98,15 +99,17 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
   }
   int status = 0;
   for (const auto& table : selected.getTables()) {
-    if (db.fnMakeTable(*table)) continue;
+    const bool created = db.fnMakeTable(*table);
+    for (const auto& notation : db.getUndefinedNotations()) {
+      std::cerr << "morvane-batch: table " << table->getName() << ": " << notation << "は未定義です\n";
+    }
+    if (created) continue;
     status = 1;
-    const std::string reason = db.getServerMessage().empty()
-                                   ? "the script cannot be built (an identity or decimal size without a comma)"
-                                   : oneLine(db.getServerMessage());
-    std::cerr << "morvane-batch: " << table->getName() << ": " << reason << "\n";
+    const std::string reason =
+        db.getServerMessage().empty() ? "no script: " + db.getFailReason() : oneLine(db.getServerMessage());
+    std::cerr << "morvane-batch: table " << table->getName() << ": not created: " << reason << "\n";
   }
   db.fnCloseDB();
-  if (!db.getErrMsg().empty()) std::cerr << "morvane-batch: warning: " << db.getErrMsg() << "\n";
   return status;
 }
 

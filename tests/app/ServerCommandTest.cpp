@@ -1,20 +1,25 @@
 // morvane-batch --server against the TDS test server.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document/clsExcelDBDoc.h"
+#include "model/clsXML.h"
+#include "sqlserver/TypeNotationFile.h"
 #include "sqlserver/clsSQLServerDB.h"
+#include "tests/support/ExampleModel.h"
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -25,7 +30,8 @@ namespace {
 
 using test::TdsTestServer;
 
-const std::string kExample = std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.xlsx";
+const std::string kExamples = std::string(MORVANE_SOURCE_DIR) + "/examples/";
+const std::string kExample = kExamples + "design-document.xlsx";
 
 struct BatchRun {
   int status = -1;
@@ -83,7 +89,12 @@ BatchRun runBatch(std::vector<std::string> args, const std::vector<std::string>&
 }
 
 std::vector<std::string> serverArgs(const TdsTestServer& server) {
-  return {"--server", server.address(), "--database", "販売", "--user", "sa", kExample};
+  return {"--layout",   kExamples + "design-document.edf",
+          "--types",    kExamples + "types-ja.sfa",
+          "--server",   server.address(),
+          "--database", "販売",
+          "--user",     "sa",
+          kExample};
 }
 
 std::vector<std::string> lines(const std::string& text) {
@@ -98,20 +109,25 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-// What the generator makes of the example's tables, in sheet order.
+// What the generator makes of the example's tables, in sheet order, with the example's types.
 std::vector<std::string> exampleScripts() {
+  clsXML typesFile;
+  if (!typesFile.fnReadFile(kExamples + "types-ja.sfa")) return {};
+  auto types = std::make_shared<clsSQLServerFieldAttr>();
+  sbReadDataType(typesFile, *types);
   clsExcelDBDoc reader;
-  reader.sbSetDocInfo(clsExcelDBDocInfo{});
+  reader.sbSetDocInfo(test::exampleLayout());
   if (!reader.fnReadDBDoc(kExample)) return {};
   clsSQLServerDB generator;
+  generator.sbSetFieldAttr(types);
   std::vector<std::string> scripts;
   for (const auto& table : reader.getDBInfo().getTables()) scripts.push_back(generator.makeCreateSQL(*table).value());
   return scripts;
 }
 
-#define SKIP_WITHOUT_EXAMPLE()                                                           \
-  do {                                                                                   \
-    if (!std::filesystem::exists(kExample)) GTEST_SKIP() << "no example workbook yet";   \
+#define SKIP_WITHOUT_EXAMPLE()                                                         \
+  do {                                                                                 \
+    if (!std::filesystem::exists(kExample)) GTEST_SKIP() << "no example workbook yet"; \
   } while (false)
 
 TdsTestServer::Config account() {
@@ -129,16 +145,18 @@ TEST(ServerCommand, CreatesTheExamplesTablesThenReportsEachExistingOne) {
   EXPECT_EQ(first.status, 0) << first.err;
   EXPECT_EQ(first.err, "");
   const auto scripts = exampleScripts();
-  ASSERT_FALSE(scripts.empty());
+  ASSERT_EQ(scripts.size(), 4u);
   EXPECT_EQ(server.batches(), scripts);
+  EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "受注", "受注明細", "商品"}));
 
   const BatchRun second = runBatch(serverArgs(server), {"MORVANE_PASSWORD=p;w={x}"});
   EXPECT_EQ(second.status, 1);
   const auto errors = lines(second.err);
   ASSERT_EQ(errors.size(), scripts.size()) << second.err;
   for (const auto& line : errors) {
-    EXPECT_TRUE(line.starts_with("morvane-batch: ")) << line;
-    EXPECT_NE(line.find("There is already an object named '"), std::string::npos) << line;
+    EXPECT_TRUE(line.starts_with("morvane-batch: table ")) << line;
+    EXPECT_NE(line.find(": not created: [FreeTDS][SQL Server]There is already an object named '"), std::string::npos)
+        << line;
   }
 }
 
@@ -165,7 +183,8 @@ TEST(ServerCommand, FindsTheDriverLibraryWhenNoDriverIsRegistered) {
   SKIP_WITHOUT_EXAMPLE();
   TdsTestServer server(account());
   test::TempDir emptyConfig;  // an odbcinst.ini-less configuration folder
-  const BatchRun run = runBatch(serverArgs(server), {"MORVANE_PASSWORD=p;w={x}", "ODBCSYSINI=" + emptyConfig.path().string()});
+  const BatchRun run =
+      runBatch(serverArgs(server), {"MORVANE_PASSWORD=p;w={x}", "ODBCSYSINI=" + emptyConfig.path().string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_FALSE(server.batches().empty());
 }
@@ -208,7 +227,15 @@ TEST(ServerCommand, AsksForThePasswordOnTheTerminalWithoutEcho) {
   ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
   screen = readUntil(master, "", screen);
   int status = 0;
-  ::waitpid(pid, &status, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   ::close(master);
 
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;

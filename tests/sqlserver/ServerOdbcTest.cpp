@@ -41,7 +41,8 @@ TEST(ServerOdbc, BatchArrivesByteForByte) {
   TdsTestServer server(account("sa", "pw"));
   OdbcConnection connection(freeTdsConnectionString({server.address(), "master", "sa", "pw"}), 15);
   const std::vector<std::string> batches = {
-      "BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n\t(\r\n\t顧客ID int  NOT NULL  IDENTITY (1,1) \r\n\t) ON [PRIMARY] \r\nCOMMIT ",
+      "BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n\t(\r\n\t顧客ID int  NOT NULL  IDENTITY (1,1) \r\n\t) ON "
+      "[PRIMARY] \r\nCOMMIT ",
       "\tleading tab, trailing spaces   ",
       "𠮷野家 ｶﾅ ～①",  // beyond the BMP, half-width kana, code page 932 extras
       "x\r\n",
@@ -58,7 +59,8 @@ TEST(ServerOdbc, BatchArrivesByteForByte) {
 TEST(ServerOdbc, RejectedBatchCarriesTheServerMessageAndTheConnectionGoesOn) {
   TdsTestServer server(account("sa", "pw"));
   OdbcConnection connection(freeTdsConnectionString({server.address(), "master", "sa", "pw"}), 15);
-  const std::string script = "BEGIN TRANSACTION CREATE TABLE dbo.T (a int) ALTER TABLE dbo.T ADD CONSTRAINT PK_T COMMIT ";
+  const std::string script =
+      "BEGIN TRANSACTION CREATE TABLE dbo.T (a int) ALTER TABLE dbo.T ADD CONSTRAINT PK_T COMMIT ";
   connection.execute(script);
   // The driver manager ends the statement at the first error, so the messages of the batch's
   // later statements never reach the caller.
@@ -79,38 +81,38 @@ TEST(ServerOdbc, ErrorAfterACountedStatementIsFound) {
 
 TEST(ServerOdbc, LoginFailuresAreReadable) {
   TdsTestServer server(account("sa", "right", "販売"));
-  const std::string wrongPassword =
-      errorOf([&] { OdbcConnection(freeTdsConnectionString({server.address(), "販売", "sa", "wrong"}), 15); });
+  const std::string wrongPassword = errorOf([&] {
+    OdbcConnection(freeTdsConnectionString({server.address(), "販売", "sa", "wrong"}), 15);
+  });
   EXPECT_NE(wrongPassword.find("Login failed for user 'sa'."), std::string::npos) << wrongPassword;
 
-  const std::string wrongDatabase =
-      errorOf([&] { OdbcConnection(freeTdsConnectionString({server.address(), "販売2", "sa", "right"}), 15); });
+  const std::string wrongDatabase = errorOf([&] {
+    OdbcConnection(freeTdsConnectionString({server.address(), "販売2", "sa", "right"}), 15);
+  });
   EXPECT_NE(wrongDatabase.find("Cannot open database \"販売2\" requested by the login."), std::string::npos)
       << wrongDatabase;
   EXPECT_EQ(server.batches().size(), 0u);
 }
 
-TEST(ServerOdbc, ClosedPortAndUnknownHostFail) {
+TEST(ServerOdbc, ClosedPortFails) {
   int closedPort = 0;
   {
     TdsTestServer gone;
     closedPort = gone.port();
   }
-  const std::string closed = errorOf(
-      [&] { OdbcConnection(freeTdsConnectionString({"127.0.0.1," + std::to_string(closedPort), "", "sa", "x"}), 15); });
+  const std::string closed = errorOf([&] {
+    OdbcConnection(freeTdsConnectionString({"127.0.0.1," + std::to_string(closedPort), "", "sa", "x"}), 15);
+  });
   EXPECT_NE(closed.find("Unable to connect"), std::string::npos) << closed;
-
-  const std::string unknown =
-      errorOf([&] { OdbcConnection(freeTdsConnectionString({"no-such-host.invalid", "", "sa", "x"}), 15); });
-  EXPECT_NE(unknown.find("Unknown host"), std::string::npos) << unknown;
 }
 
 TEST(ServerOdbc, SilentServerTimesOutButSlowBatchesDoNot) {
   auto silentConfig = account("sa", "pw");
   silentConfig.mode = TdsTestServer::Mode::silent;
   TdsTestServer silent(silentConfig);
-  const std::string timedOut =
-      errorOf([&] { OdbcConnection(freeTdsConnectionString({silent.address(), "", "sa", "pw"}), 1); });
+  const std::string timedOut = errorOf([&] {
+    OdbcConnection(freeTdsConnectionString({silent.address(), "", "sa", "pw"}), 1);
+  });
   EXPECT_NE(timedOut.find("Timeout expired"), std::string::npos) << timedOut;
   EXPECT_EQ(silent.connectionCount(), 1u);
 
@@ -124,14 +126,15 @@ TEST(ServerOdbc, SilentServerTimesOutButSlowBatchesDoNot) {
 }
 
 TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactly) {
-  const std::vector<std::string> values = {
-      "a;b",    "k=v;PWD=x", "{x",  "x{", "a}b",    "a}}b",  "x}",   "x}}",  "}",
-      "{x}",    " spaced ",  "パスワード", "ﾊﾟｽ}",   "",      "a;{b}=c", "𠮷"};
+  const std::vector<std::string> values = {"a;b", "k=v;PWD=x", "{x",         "x{",   "a}b", "a}}b",    "x}", "x}}", "}",
+                                           "{x}", " spaced ",  "パスワード", "ﾊﾟｽ}", "",    "a;{b}=c", "𠮷"};
   for (const auto& value : values) {
     // An empty user name would make FreeTDS try a Kerberos login; that case is refused elsewhere.
     const std::string user = "u" + value;
     TdsTestServer server(account(user, value, value));
-    EXPECT_EQ(errorOf([&] { OdbcConnection(freeTdsConnectionString({server.address(), value, user, value}), 15); }),
+    EXPECT_EQ(errorOf([&] {
+                OdbcConnection(freeTdsConnectionString({server.address(), value, user, value}), 15);
+              }),
               "(no error)")
         << "value: " << value;
     ASSERT_EQ(server.logins().size(), 1u) << value;
@@ -177,6 +180,16 @@ TEST(ServerOdbc, ServerBoxTakesHostPortAndInstance) {
     const std::string message = errorOf([&] { freeTdsConnectionString({box, "", "sa", "pw"}); });
     EXPECT_NE(message.find("port"), std::string::npos) << box << ": " << message;
   }
+}
+
+TEST(ServerOdbc, InstanceIsFoundThroughTheBrowserService) {
+  auto config = account("sa", "pw");
+  config.browser = true;
+  TdsTestServer server(config);
+  if (!server.browserListening()) GTEST_SKIP() << "UDP port 1434 is taken";
+  EXPECT_NO_THROW(OdbcConnection(freeTdsConnectionString({"127.0.0.1\\INST1", "", "sa", "pw"}), 15));
+  ASSERT_EQ(server.logins().size(), 1u);
+  EXPECT_EQ(server.logins()[0].instance, "INST1");
 }
 
 TEST(ServerOdbc, TextThatIsNotUtf8IsRefused) {

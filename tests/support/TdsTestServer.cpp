@@ -159,8 +159,7 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t size = sizeof address;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, 16) != 0 ||
+  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listenFd_, 16) != 0 ||
       ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
     const auto error = systemError("listen");
     ::close(listenFd_);
@@ -172,6 +171,17 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
     const auto error = systemError("eventfd");
     ::close(listenFd_);
     throw error;
+  }
+  if (config_.browser) {
+    browserFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in browser{};
+    browser.sin_family = AF_INET;
+    browser.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    browser.sin_port = htons(1434);
+    if (browserFd_ >= 0 && ::bind(browserFd_, reinterpret_cast<sockaddr*>(&browser), sizeof browser) != 0) {
+      ::close(browserFd_);
+      browserFd_ = -1;
+    }
   }
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
@@ -190,6 +200,7 @@ TdsTestServer::~TdsTestServer() {
   for (auto& session : sessions_) session.join();
   ::close(listenFd_);
   ::close(wakeFd_);
+  if (browserFd_ >= 0) ::close(browserFd_);
 }
 
 std::string TdsTestServer::address() const { return "127.0.0.1," + std::to_string(port_); }
@@ -222,12 +233,14 @@ std::set<std::string> TdsTestServer::tables() const {
 
 void TdsTestServer::acceptLoop() {
   for (;;) {
-    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
+    pollfd fds[3] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {browserFd_, POLLIN, 0}};
+    if (::poll(fds, browserFd_ >= 0 ? 3 : 2, -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
     if (fds[1].revents) return;
+    if (browserFd_ >= 0 && fds[2].revents) answerBrowser();
+    if (!fds[0].revents) continue;
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
     std::lock_guard lock(mutex_);
@@ -239,6 +252,23 @@ void TdsTestServer::acceptLoop() {
     sessionFds_.push_back(fd);
     sessions_.emplace_back([this, fd] { serve(fd); });
   }
+}
+
+// A CLNT_UCAST_INST request (0x04, then the instance name) gets one SVR_RESP naming this
+// server's TCP port for whatever instance was asked for.
+void TdsTestServer::answerBrowser() {
+  char request[512];
+  sockaddr_in from{};
+  socklen_t size = sizeof from;
+  const ssize_t got = ::recvfrom(browserFd_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &size);
+  if (got < 1 || request[0] != 0x04) return;
+  const std::string instance(request + 1, strnlen(request + 1, static_cast<std::size_t>(got - 1)));
+  const std::string text = "ServerName;MORVANE-TEST;InstanceName;" + instance +
+                           ";IsClustered;No;Version;16.0.1000.6;tcp;" + std::to_string(port_) + ";;";
+  std::string reply{"\x05"};
+  tds::putLe16(reply, static_cast<std::uint16_t>(text.size()));
+  reply += text;
+  ::sendto(browserFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), size);
 }
 
 void TdsTestServer::serve(int fd) {
@@ -258,8 +288,8 @@ void TdsTestServer::serve(int fd) {
         case tds::login7: {
           const auto login = tds::parseLogin7(message->payload);
           version = login.tdsVersion;
-          const Login seen{utf16leToUtf8(login.user), utf16leToUtf8(login.password),
-                           utf16leToUtf8(login.database), login.tdsVersion, instance};
+          const Login seen{utf16leToUtf8(login.user), utf16leToUtf8(login.password), utf16leToUtf8(login.database),
+                           login.tdsVersion, instance};
           {
             std::lock_guard lock(mutex_);
             logins_.push_back(seen);
@@ -267,10 +297,10 @@ void TdsTestServer::serve(int fd) {
           const bool wrongDatabase = !config_.database.empty() && seen.database != config_.database;
           if (seen.user != config_.user || seen.password != config_.password || wrongDatabase) {
             if (wrongDatabase && seen.user == config_.user && seen.password == config_.password) {
-              reply += tds::errorToken(4060, 1, 11,
-                                       "Cannot open database \"" + seen.database +
-                                           "\" requested by the login. The login failed.",
-                                       1, version);
+              reply += tds::errorToken(
+                  4060, 1, 11,
+                  "Cannot open database \"" + seen.database + "\" requested by the login. The login failed.", 1,
+                  version);
             }
             reply += tds::errorToken(18456, 1, 14, "Login failed for user '" + seen.user + "'.", 1, version);
             reply += tds::doneToken(tds::doneError, 0, version);
@@ -310,15 +340,13 @@ void TdsTestServer::serve(int fd) {
               reply += tds::doneToken(tds::doneMore, 0xD4, version);
             }
             if (table && tables_.contains(*table)) {
-              reply += tds::errorToken(2714, 6, 16,
-                                       "There is already an object named '" + *table + "' in the database.", 2,
-                                       version);
+              reply += tds::errorToken(
+                  2714, 6, 16, "There is already an object named '" + *table + "' in the database.", 2, version);
               reply += tds::doneToken(tds::doneMore | tds::doneError, 0xC6, version);
               // The statements after it still run, and the primary key exists as well.
               if (const auto constraint = addedConstraint(sql)) {
-                reply += tds::errorToken(2714, 5, 16,
-                                         "There is already an object named '" + *constraint + "' in the database.",
-                                         6, version);
+                reply += tds::errorToken(
+                    2714, 5, 16, "There is already an object named '" + *constraint + "' in the database.", 6, version);
                 reply += tds::errorToken(1750, 0, 16, "Could not create constraint or index. See previous errors.", 6,
                                          version);
                 reply += tds::doneToken(tds::doneMore | tds::doneError, 0xAF, version);

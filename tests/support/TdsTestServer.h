@@ -3,10 +3,15 @@
 // ODBC driver to log in and run batches. It listens on 127.0.0.1 on a free port for as long as
 // the object lives and records what the client sent.
 //
-//   morvane::test::TdsTestServer server({.user = "sa", .password = "pw"});
+//   morvane::test::TdsTestServer::Config config;  // user "sa", password "secret", any database
+//   config.password = "pw";
+//   morvane::test::TdsTestServer server(config);
 //   clsSQLServerDB db;
 //   db.fnOpenDB(server.address(), "master", "sa", "pw");   // address() is "127.0.0.1,PORT"
 //   ... server.batches() holds every SQL batch, decoded to UTF-8, in arrival order.
+//
+// A wrong user or password gets error 18456, a second CREATE TABLE of a name error 2714, and
+// Mode::silent accepts connections but never answers.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -34,6 +39,9 @@ class TdsTestServer {
     Mode mode = Mode::answer;
     // How long each SQL batch waits before its answer.
     std::chrono::milliseconds batchDelay{0};
+    // Also answer SQL Server Browser requests on UDP 127.0.0.1:1434 with this server's port, so
+    // "127.0.0.1\\INSTANCE" finds it. The port is fixed: see browserListening().
+    bool browser = false;
   };
 
   // What one LOGIN7 carried, password de-obfuscated.
@@ -52,6 +60,8 @@ class TdsTestServer {
   TdsTestServer& operator=(const TdsTestServer&) = delete;
 
   int port() const { return port_; }
+  // False when the browser was asked for but UDP port 1434 was taken.
+  bool browserListening() const { return browserFd_ >= 0; }
   // The text for a server box: "127.0.0.1,PORT".
   std::string address() const;
 
@@ -66,11 +76,13 @@ class TdsTestServer {
 
  private:
   void acceptLoop();
+  void answerBrowser();
   void serve(int fd);
 
   Config config_;
   int listenFd_ = -1;
   int wakeFd_ = -1;
+  int browserFd_ = -1;
   int port_ = 0;
   std::thread acceptor_;
 

@@ -6,11 +6,15 @@ void TestServices::showMessage(QWidget*, const QString& prompt, MessageIcon icon
   messages.push_back({prompt, icon});
 }
 
-QString TestServices::openFileName(QWidget*, const QString& filter) { return answer(DialogKind::Open, filter); }
+QString TestServices::openFileName(QWidget* owner, const QString& filter) {
+  return answer(DialogKind::Open, filter, owner);
+}
 
-QString TestServices::saveFileName(QWidget*, const QString& filter) { return answer(DialogKind::Save, filter); }
+QString TestServices::saveFileName(QWidget* owner, const QString& filter) {
+  return answer(DialogKind::Save, filter, owner);
+}
 
-QString TestServices::chooseFolder(QWidget*) { return answer(DialogKind::Folder, QString()); }
+QString TestServices::chooseFolder(QWidget* owner) { return answer(DialogKind::Folder, QString(), owner); }
 
 void TestServices::beginBusy() {
   ++busyDepth;
@@ -19,8 +23,8 @@ void TestServices::beginBusy() {
 
 void TestServices::endBusy() { --busyDepth; }
 
-QString TestServices::answer(DialogKind kind, const QString& filter) {
-  dialogs.push_back({kind, filter});
+QString TestServices::answer(DialogKind kind, const QString& filter, QWidget* owner) {
+  dialogs.push_back({kind, filter, owner});
   if (answers.empty()) return {};
   QString next = answers.front();
   answers.pop_front();

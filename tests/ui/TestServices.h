@@ -18,6 +18,7 @@ enum class DialogKind { Open, Save, Folder };
 struct AskedDialog {
   DialogKind kind;
   QString filter;
+  QWidget* owner;
 };
 
 // Records every message and dialog; dialogs take their answers from a queue (an exhausted
@@ -38,7 +39,7 @@ class TestServices final : public PlatformServices {
   void endBusy() override;
 
  private:
-  QString answer(DialogKind kind, const QString& filter);
+  QString answer(DialogKind kind, const QString& filter, QWidget* owner);
 };
 
 }  // namespace morvane::ui::test

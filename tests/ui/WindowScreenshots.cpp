@@ -7,6 +7,7 @@
 #include "TestServices.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
 #include "ui/frmDatTypeSQLServer.h"
 
 using namespace morvane::ui;
@@ -41,5 +42,12 @@ int main(int argc, char* argv[]) {
 
   layout.findChild<QAction*>(QStringLiteral("mnuFieldAttr"))->trigger();
   ok = save(hub.datTypeSQLServer(), folder, QStringLiteral("type-window.png")) && ok;
+
+  frmDBServer& server = hub.dbServer();
+  server.sbShow();
+  const QStringList values = {"dbserver", "販売", "sa", "secret"};
+  const QStringList boxes = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
+  for (int i = 0; i < boxes.size(); ++i) server.findChild<QLineEdit*>(boxes[i])->setText(values[i]);
+  ok = save(server, folder, QStringLiteral("server-window.png")) && ok;
   return ok ? 0 : 1;
 }

@@ -33,8 +33,8 @@ struct ProtocolError : std::runtime_error {
 
 inline std::uint16_t readLe16(const std::string& bytes, std::size_t at) {
   if (at + 2 > bytes.size()) throw ProtocolError("message too short");
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
-                                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1])
+                                                                                << 8);
 }
 
 inline std::uint32_t readLe32(const std::string& bytes, std::size_t at) {
@@ -126,8 +126,10 @@ inline std::string preloginReply() {
 inline std::string preloginInstance(const std::string& payload) {
   for (std::size_t at = 0; at + 5 <= payload.size() && payload[at] != '\xFF'; at += 5) {
     if (payload[at] != 0x02) continue;
-    const std::size_t offset = static_cast<unsigned char>(payload[at + 1]) << 8 | static_cast<unsigned char>(payload[at + 2]);
-    const std::size_t length = static_cast<unsigned char>(payload[at + 3]) << 8 | static_cast<unsigned char>(payload[at + 4]);
+    const std::size_t offset =
+        static_cast<unsigned char>(payload[at + 1]) << 8 | static_cast<unsigned char>(payload[at + 2]);
+    const std::size_t length =
+        static_cast<unsigned char>(payload[at + 3]) << 8 | static_cast<unsigned char>(payload[at + 4]);
     if (offset + length > payload.size()) throw ProtocolError("PRELOGIN option out of range");
     const std::string value = payload.substr(offset, length);
     return value.substr(0, value.find('\0'));

@@ -1,0 +1,120 @@
+#include "ui/frmDBServer.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QLineEdit>
+
+#include "model/Text.h"
+#include "sqlserver/clsSQLServerDB.h"
+#include "ui/PlatformServices.h"
+#include "ui/TextBoxes.h"
+#include "ui/WindowHub.h"
+#include "ui/ui_frmDBServer.h"
+
+namespace morvane::ui {
+
+frmDBServer::frmDBServer(WindowHub& hub) : hub_(hub), form_(std::make_unique<Ui::frmDBServer>()) {
+  form_->setupUi(this);
+  auto* selectAll = new SelectAllOnFocus(this);
+  for (QLineEdit* box : {form_->txtServer, form_->txtDB, form_->txtUser, form_->txtPasswd}) selectAll->watch(box);
+  connect(form_->cmdCreateTable, &QPushButton::clicked, this, &frmDBServer::cmdCreateTable_Click);
+  connect(form_->mnuQuit, &QAction::triggered, this, [this] { hub_.endProgram(); });
+}
+
+frmDBServer::~frmDBServer() = default;
+
+void frmDBServer::sbShow() {
+  if (!loaded_) Form_Load();
+  show();
+  raise();
+  activateWindow();
+}
+
+void frmDBServer::sbShowModal() {
+  // Modality only takes effect when the window is shown anew.
+  if (isVisible() && !isModal()) hide();
+  setWindowModality(Qt::ApplicationModal);
+  sbShow();
+  QEventLoop loop;
+  modalLoop_ = &loop;
+  loop.exec();
+  modalLoop_ = nullptr;
+}
+
+void frmDBServer::sbDiscard() {
+  loaded_ = false;
+  hide();
+  if (modalLoop_ != nullptr) modalLoop_->quit();
+}
+
+void frmDBServer::closeEvent(QCloseEvent* event) {
+  loaded_ = false;
+  event->accept();
+  if (modalLoop_ != nullptr) modalLoop_->quit();
+}
+
+void frmDBServer::Form_Load() {
+  mocolTextBox = {form_->txtServer, form_->txtDB, form_->txtUser, form_->txtPasswd};
+  for (QLineEdit* box : mocolTextBox) box->clear();
+  form_->txtServer->setFocus(Qt::OtherFocusReason);
+  loaded_ = true;
+}
+
+bool frmDBServer::fnCheckInput() {
+  for (QLineEdit* box : mocolTextBox) {
+    if (isBlank(box->text().toStdString())) {
+      hub_.services().showMessage(this, QStringLiteral("未入力です"), MessageIcon::Exclamation);
+      sbSelectAllText(box);
+      return false;
+    }
+  }
+  return true;
+}
+
+void frmDBServer::cmdCreateTable_Click() {
+  if (!fnCheckInput()) return;
+  PlatformServices& services = hub_.services();
+  if (!moobjFieldAttr) moobjFieldAttr = std::make_shared<clsSQLServerFieldAttr>();
+  clsSQLServerDB db;
+  db.sbSetFieldAttr(moobjFieldAttr);
+
+  bool opened = false;
+  {
+    BusyPointer busy(services);
+    opened = db.fnOpenDB(form_->txtServer->text().toStdString(), form_->txtDB->text().toStdString(),
+                         form_->txtUser->text().toStdString(), form_->txtPasswd->text().toStdString());
+  }
+  if (!opened) {
+    services.showMessage(this, QString::fromStdString(db.getServerMessage()), MessageIcon::None);
+    services.showMessage(this, QStringLiteral("接続に失敗しました"), MessageIcon::Exclamation);
+    return;
+  }
+  for (const TablePtr& table : moobjDBInfo.getTables()) {
+    bool made = false;
+    {
+      BusyPointer busy(services);
+      made = db.fnMakeTable(*table);
+    }
+    if (!made) {
+      QString prompt = QString::fromStdString(table->getName()) + QStringLiteral("作成に失敗しました");
+      if (!db.getServerMessage().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getServerMessage());
+      services.showMessage(this, prompt, MessageIcon::Exclamation);
+    }
+    sbReportUndefinedTypes(*table);
+  }
+  db.fnCloseDB();
+  services.showMessage(this, QStringLiteral("作成処理を終了しました。"), MessageIcon::None);
+}
+
+void frmDBServer::sbReportUndefinedTypes(const clsTableInfo& table) {
+  // A generator of its own per table: its message then speaks of this table only.
+  clsSQLServerDB check;
+  check.sbSetFieldAttr(moobjFieldAttr);
+  check.makeCreateSQL(table);
+  if (check.getErrMsg().empty()) return;
+  hub_.services().showMessage(
+      this, QString::fromStdString(table.getName()) + QLatin1Char('\n') + QString::fromStdString(check.getErrMsg()),
+      MessageIcon::Exclamation);
+}
+
+}  // namespace morvane::ui

@@ -1,0 +1,59 @@
+#pragma once
+#include <QList>
+#include <QMainWindow>
+#include <memory>
+
+#include "model/clsDBInfo.h"
+#include "sqlserver/clsSQLServerFieldAttr.h"
+
+class QEventLoop;
+class QLineEdit;
+
+namespace Ui {
+class frmDBServer;
+}
+
+namespace morvane::ui {
+
+class WindowHub;
+
+// The server connection window: server, database, user and password, and Create, which makes
+// the handed tables on that database. Shown modal over the table list; stays open after a run.
+class frmDBServer final : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit frmDBServer(WindowHub& hub);
+  ~frmDBServer() override;
+
+  // The tables to create; they are shared, not copied.
+  void setDBInfo(const clsDBInfo& objDBInfo) { moobjDBInfo = objDBInfo; }
+  // The program's type notation table, so the tables made here get the columns the scripts get.
+  void setFieldAttr(std::shared_ptr<const clsSQLServerFieldAttr> objFieldAttr) {
+    moobjFieldAttr = std::move(objFieldAttr);
+  }
+
+  // Loads (boxes emptied) and shows the window; sbShowModal returns when it is closed.
+  void sbShow();
+  void sbShowModal();
+  void sbDiscard();
+  bool isLoaded() const { return loaded_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void Form_Load();
+  bool fnCheckInput();
+  void cmdCreateTable_Click();
+  void sbReportUndefinedTypes(const clsTableInfo& table);
+
+  WindowHub& hub_;
+  std::unique_ptr<Ui::frmDBServer> form_;
+  clsDBInfo moobjDBInfo;
+  std::shared_ptr<const clsSQLServerFieldAttr> moobjFieldAttr;
+  QList<QLineEdit*> mocolTextBox;
+  QEventLoop* modalLoop_ = nullptr;
+  bool loaded_ = false;
+};
+
+}  // namespace morvane::ui
