@@ -10,7 +10,9 @@
 #include "htmldoc/clsHTMLDoc.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/WindowHub.h"
+#include "ui/clsRefFolder.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
 #include "ui/ui_frmTableList.h"
 
 namespace morvane::ui {
@@ -36,6 +38,11 @@ frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<U
 }
 
 frmTableList::~frmTableList() = default;
+
+const std::shared_ptr<clsSQLServerFieldAttr>& frmTableList::fieldAttr() {
+  if (!moobjFAttr) moobjFAttr = std::make_shared<clsSQLServerFieldAttr>();
+  return moobjFAttr;
+}
 
 void frmTableList::sbShow() {
   const QString readError = loaded_ ? QString() : Form_Load();
@@ -97,7 +104,11 @@ bool frmTableList::fnCheckSelection() {
   return false;
 }
 
-QString frmTableList::fnChooseFolder() { return hub_.services().chooseFolder(this); }
+QString frmTableList::fnChooseFolder() {
+  clsRefFolder chooser(hub_.services());
+  chooser.setHWND(this);
+  return chooser.fnShow();
+}
 
 void frmTableList::sbReport(const QString& prompt, bool warning) {
   hub_.services().showMessage(this, prompt, warning ? MessageIcon::Exclamation : MessageIcon::None);
@@ -114,6 +125,11 @@ void frmTableList::cmdBack_Click() {
 
 void frmTableList::mnuMakeTable_Click() {
   if (!fnCheckSelection()) return;
+  frmDBServer& server = hub_.dbServer();
+  server.setDBInfo(fnSelectedTables());
+  // The notations the user edited, so the tables get the columns their scripts have.
+  server.setFieldAttr(fieldAttr());
+  server.sbShowModal();
 }
 
 void frmTableList::mnuMakeCTSQL_Click() {
@@ -122,9 +138,8 @@ void frmTableList::mnuMakeCTSQL_Click() {
   const QString folder = fnChooseFolder();
   if (folder.isEmpty()) return;
 
-  if (!moobjFAttr) moobjFAttr = std::make_shared<clsSQLServerFieldAttr>();
   clsSQLServerDB generator;
-  generator.sbSetFieldAttr(moobjFAttr);
+  generator.sbSetFieldAttr(fieldAttr());
   QStringList undefined;
   for (const TablePtr& table : selected.getTables()) {
     const QString name = fromUtf8(table->getName());

@@ -49,6 +49,8 @@ class frmTableList final : public QMainWindow {
   // Warns and returns false when no line is selected.
   bool fnCheckSelection();
   QString fnChooseFolder();
+  // moobjFAttr, made with its defaults when nobody set it.
+  const std::shared_ptr<clsSQLServerFieldAttr>& fieldAttr();
   void sbReport(const QString& prompt, bool warning);
 
   void cmdBack_Click();
