@@ -14,6 +14,7 @@
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
 #include "ui/frmTableList.h"
 
 using namespace morvane::ui;
@@ -185,6 +186,7 @@ class frmTableListTest : public QObject {
     trigger(qPrintable(action));
     expectOnlyMessage("テーブルが１つも選択されていません", MessageIcon::Exclamation);
     QVERIFY(services_->dialogs.empty());
+    QVERIFY(!hub_->dbServer().isLoaded());
   }
 
   void backRefillsTheLayoutWindowAndNextReadsTheWorkbookAnew() {
@@ -300,6 +302,9 @@ class frmTableListTest : public QObject {
     const auto before = std::distance(std::filesystem::directory_iterator(dir_->path()), {});
     trigger(qPrintable(action));
     QCOMPARE(services_->dialogs.size(), std::size_t{1});
+    QVERIFY(services_->dialogs[0].kind == DialogKind::Folder);
+    // Modal to the table list, not to some other window.
+    QCOMPARE(services_->dialogs[0].owner, static_cast<QWidget*>(&window()));
     QVERIFY(services_->messages.empty());
     QCOMPARE(std::distance(std::filesystem::directory_iterator(dir_->path()), {}), before);
   }
