@@ -1,5 +1,6 @@
 #include "document/clsExcelDBDoc.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "document/clsExcel.h"
@@ -29,20 +30,21 @@ void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& layout) {
 bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   clsExcel excel;
   if (!excel.fnOpenBook(path)) return false;
-  // 64-bit counter: an end sheet of INT32_MAX must not overflow the loop.
-  for (std::int64_t n = startSheet_; n <= endSheet_; ++n) {
-    sbReadSheet(static_cast<std::int32_t>(n), excel);
+  // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
+  // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
+  for (std::int64_t n = std::max<std::int64_t>(startSheet_, 1); n <= endSheet_; ++n) {
+    if (!sbReadSheet(static_cast<std::int32_t>(n), excel)) break;
   }
   excel.CloseBook();
   return true;
 }
 
-void clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
-  if (!excel.fnOpenSheet(sheetNo)) return;
+bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
+  if (!excel.fnOpenSheet(sheetNo)) return false;
   std::string tableName = excel.Cells(rowTableName_, colTableName_);
   if (isBlank(tableName)) {
     excel.CloseSheet();
-    return;
+    return true;
   }
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
@@ -63,6 +65,7 @@ void clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   }
   db_.setTable(std::move(table));
   excel.CloseSheet();
+  return true;
 }
 
 }  // namespace morvane

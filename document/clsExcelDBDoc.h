@@ -21,7 +21,8 @@ class clsExcelDBDoc {
   bool fnReadDBDoc(const std::string& path);
 
  private:
-  void sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
+  // False when the workbook has no sheet of that number.
+  bool sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
 
   clsDBInfo db_;
   std::int32_t startSheet_ = 1;

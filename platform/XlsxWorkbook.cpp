@@ -1,12 +1,14 @@
 #include "platform/XlsxWorkbook.h"
 
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstring>
 #include <map>
 #include <vector>
 
 #include "platform/CellText.h"
+#include "platform/XmlSaxParser.h"
 #include "platform/XmlStreamReader.h"
 #include "platform/ZipArchive.h"
 
@@ -136,35 +138,78 @@ std::string decodeEscapes(std::string text) {
   return out;
 }
 
-// The text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic guides left out.
-std::string readStringItem(XmlStreamReader& xml) {
-  std::string result;
-  if (xml.isEmptyElement()) return result;
-  const int start = xml.depth();
-  int phoneticDepth = -1;
-  while (xml.next()) {
-    if (xml.node() == XmlStreamReader::Node::kEnd) {
-      if (xml.depth() == start) return decodeEscapes(std::move(result));
-      if (xml.depth() == phoneticDepth) phoneticDepth = -1;
-      continue;
-    }
-    if (xml.node() != XmlStreamReader::Node::kStart || phoneticDepth >= 0) continue;
-    if (isMain(xml, "rPh") && !xml.isEmptyElement()) {
-      phoneticDepth = xml.depth();
-    } else if (isMain(xml, "t")) {
-      result += xml.readText();
-    }
-  }
-  xml.fail("文字列が閉じていません");
+bool isMainElement(std::string_view local, const char* uri, std::string_view wanted) {
+  return local == wanted && isMainNamespace(uri);
 }
 
-double parseNumber(const XmlStreamReader& xml, std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '+')) text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+// Collects the text of a string item (<si> or <is>) from parser events: plain or rich-text runs
+// joined, phonetic guides (<rPh>) left out.
+class StringItem {
+ public:
+  void clear() {
+    text_.clear();
+    phonetic_ = 0;
+    inText_ = false;
+  }
+  void start(std::string_view local, const char* uri) {
+    if (isMainElement(local, uri, "rPh")) ++phonetic_;
+    if (isMainElement(local, uri, "t") && phonetic_ == 0) inText_ = true;
+  }
+  void end(std::string_view local, const char* uri) {
+    if (isMainElement(local, uri, "rPh") && phonetic_ > 0) --phonetic_;
+    if (isMainElement(local, uri, "t")) inText_ = false;
+  }
+  void text(std::string_view text) {
+    if (inText_) text_ += text;
+  }
+  std::string take() { return decodeEscapes(std::move(text_)); }
+
+ private:
+  std::string text_;
+  int phonetic_ = 0;
+  bool inText_ = false;
+};
+
+class SharedStringsHandler final : public XmlSaxHandler {
+ public:
+  explicit SharedStringsHandler(std::vector<std::string>& strings) : strings_(strings) {}
+  void start(std::string_view local, const char* uri, const XmlAttributes&) override {
+    if (isMainElement(local, uri, "si")) {
+      item_.clear();
+      inItem_ = true;
+    } else if (inItem_) {
+      item_.start(local, uri);
+    }
+  }
+  void end(std::string_view local, const char* uri) override {
+    if (!inItem_) return;
+    if (isMainElement(local, uri, "si")) {
+      strings_.push_back(item_.take());
+      inItem_ = false;
+    } else {
+      item_.end(local, uri);
+    }
+  }
+  void text(std::string_view text) override {
+    if (inItem_) item_.text(text);
+  }
+
+ private:
+  std::vector<std::string>& strings_;
+  StringItem item_;
+  bool inItem_ = false;
+};
+
+double parseNumber(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n";
+  while (!text.empty() && (kSpace.find(text.front()) != std::string_view::npos || text.front() == '+')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && kSpace.find(text.back()) != std::string_view::npos) text.remove_suffix(1);
   double value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
   if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
-    xml.fail("数値 \"" + std::string(text) + "\" が読めません");
+    throw WorkbookError("数値 \"" + std::string(text) + "\" が読めません");
   }
   return value;
 }
@@ -219,6 +264,16 @@ std::string formatIsoDate(std::string_view iso) {
   }
 }
 
+// The cell types the reader tells apart; any other reads as a number.
+constexpr std::string_view kCellTypes[] = {"s", "inlineStr", "str", "b", "e", "d"};
+
+std::string_view cellType(std::string_view type) {
+  for (const auto known : kCellTypes) {
+    if (type == known) return known;
+  }
+  return "n";
+}
+
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
   std::size_t i = 0;
@@ -257,44 +312,156 @@ class XlsxWorkbook final : public Workbook {
   SheetCells readSheet(std::int32_t n) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
-    auto part = zip_->find(sheet.part);
-    if (!part) throw WorkbookError("シート「" + sheet.name + "」のパーツ " + sheet.part + " がありません");
-    XmlStreamReader xml(std::move(*part));
-    SheetCells cells(sheet.name);
-    std::int32_t row = 0;
-    std::int32_t col = 0;
-    while (xml.next()) {
-      // What follows the cell data (merged cells, page setup, ...) says nothing about values.
-      if (xml.isEnd("sheetData")) break;
-      if (xml.node() != XmlStreamReader::Node::kStart || !isMainNamespace(xml.namespaceUri())) continue;
-      const char* local = xml.localName();
-      if (std::strcmp(local, "row") == 0) {
-        const auto r = xml.attribute("r");
-        std::int32_t next = row + 1;
-        if (r && (std::from_chars(r->data(), r->data() + r->size(), next).ec != std::errc() || next < 1)) {
-          xml.fail("行番号 \"" + *r + "\" が読めません");
-        }
-        // Rows come in ascending order; nothing below the kept range is ever asked for.
-        if (next > SheetCells::kMaxRow) break;
-        row = next;
-        col = 0;
-      } else if (std::strcmp(local, "c") == 0) {
-        if (const auto r = xml.attribute("r")) {
-          if (!parseCellReference(*r, row, col)) xml.fail("セル参照 \"" + *r + "\" が読めません");
-        } else {
-          row = std::max(row, 1);
-          ++col;
-        }
-        readCell(xml, cells, row, col);
-      }
+    try {
+      return parseSheet(sheet);
+    } catch (const WorkbookError& error) {
+      throw WorkbookError("シート「" + sheet.name + "」を読めません: " + error.what());
     }
-    return cells;
   }
 
  private:
   struct Sheet {
     std::string name;
     std::string part;
+  };
+
+  SheetCells parseSheet(const Sheet& sheet) const {
+    auto part = zip_->find(sheet.part);
+    if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
+    SheetCells cells(sheet.name);
+    SheetHandler handler(*this, cells);
+    XmlSaxParser::parse(std::move(*part), handler);
+    return cells;
+  }
+
+  // The cells of one worksheet part, from parser events.
+  class SheetHandler final : public XmlSaxHandler {
+   public:
+    SheetHandler(const XlsxWorkbook& book, SheetCells& cells) : book_(book), cells_(cells) {}
+
+    void start(std::string_view local, const char* uri, const XmlAttributes& attributes) override {
+      if (!isMainNamespace(uri)) return;
+      try {
+        if (inCell_) {
+          startInCell(local, uri);
+        } else if (local == "c") {
+          startCell(attributes);
+        } else if (local == "row") {
+          startRow(attributes);
+        }
+      } catch (const WorkbookError& error) {
+        XmlSaxParser::current().fail(error.what());
+      }
+    }
+
+    void end(std::string_view local, const char* uri) override {
+      if (!isMainNamespace(uri)) return;
+      if (!inCell_) {
+        // What follows the cell data (merged cells, page setup, ...) says nothing about values.
+        if (local == "sheetData") XmlSaxParser::current().finish();
+        return;
+      }
+      if (local == "c") {
+        inCell_ = false;
+        try {
+          book_.storeCell(cells_, row_, col_, type_, dateStyle_, hasValue_ ? &value_ : nullptr,
+                          hasInline_ ? &inlineText_ : nullptr);
+        } catch (const WorkbookError& error) {
+          XmlSaxParser::current().fail(error.what());
+        }
+      } else if (local == "v") {
+        inValue_ = false;
+      } else if (local == "is") {
+        inlineText_ = item_.take();
+        inInline_ = false;
+      } else if (inInline_) {
+        item_.end(local, uri);
+      }
+    }
+
+    void text(std::string_view text) override {
+      if (inValue_) {
+        value_ += text;
+      } else if (inInline_) {
+        item_.text(text);
+      }
+    }
+
+   private:
+    void startRow(const XmlAttributes& attributes) {
+      std::int32_t next = row_ + 1;
+      for (int i = 0; i < attributes.size(); ++i) {
+        if (attributes.name(i) != "r" || attributes.uri(i) != nullptr) continue;
+        const std::string_view r = attributes.value(i);
+        if (std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1) {
+          throw WorkbookError("行番号 \"" + std::string(r) + "\" が読めません");
+        }
+      }
+      // Rows come in ascending order; nothing below the kept range is ever asked for.
+      if (next > SheetCells::kMaxRow) {
+        XmlSaxParser::current().finish();
+        return;
+      }
+      row_ = next;
+      col_ = 0;
+    }
+
+    void startCell(const XmlAttributes& attributes) {
+      inCell_ = true;
+      type_ = {};
+      dateStyle_ = false;
+      hasValue_ = hasInline_ = false;
+      bool hasReference = false;
+      for (int i = 0; i < attributes.size(); ++i) {
+        if (attributes.uri(i) != nullptr) continue;
+        const std::string_view name = attributes.name(i);
+        const std::string_view value = attributes.value(i);
+        if (name == "r") {
+          if (!parseCellReference(value, row_, col_)) {
+            throw WorkbookError("セル参照 \"" + std::string(value) + "\" が読めません");
+          }
+          hasReference = true;
+        } else if (name == "t") {
+          type_ = cellType(value);
+        } else if (name == "s") {
+          dateStyle_ = book_.isDateStyle(value);
+        }
+      }
+      if (!hasReference) {
+        // Cells without a reference follow the previous one.
+        row_ = std::max(row_, 1);
+        ++col_;
+      }
+    }
+
+    void startInCell(std::string_view local, const char* uri) {
+      if (inInline_) {
+        item_.start(local, uri);
+      } else if (local == "v") {
+        inValue_ = true;
+        hasValue_ = true;
+        value_.clear();
+      } else if (local == "is") {
+        inInline_ = true;
+        hasInline_ = true;
+        item_.clear();
+      }
+    }
+
+    const XlsxWorkbook& book_;
+    SheetCells& cells_;
+    std::int32_t row_ = 0;
+    std::int32_t col_ = 0;
+    bool inCell_ = false;
+    bool inValue_ = false;
+    bool inInline_ = false;
+    bool hasValue_ = false;
+    bool hasInline_ = false;
+    bool dateStyle_ = false;
+    std::string_view type_;  // interned: one of kCellTypes
+    std::string value_;
+    std::string inlineText_;
+    StringItem item_;
   };
 
   void readWorkbook(ZipPart part, const std::map<std::string, Relationship>& relationships) {
@@ -320,10 +487,8 @@ class XlsxWorkbook final : public Workbook {
   void readSharedStrings(const std::string& partName) {
     auto part = zip_->find(partName);
     if (!part) return;
-    XmlStreamReader xml(std::move(*part));
-    while (xml.next()) {
-      if (isMain(xml, "si")) strings_.push_back(readStringItem(xml));
-    }
+    SharedStringsHandler handler(strings_);
+    XmlSaxParser::parse(std::move(*part), handler);
   }
 
   void readStyles(const std::string& partName) {
@@ -357,53 +522,49 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  void readCell(XmlStreamReader& xml, SheetCells& cells, std::int32_t row, std::int32_t col) {
-    if (xml.isEmptyElement() || !SheetCells::inRange(row, col)) return;
-    const std::string type = xml.attribute("t").value_or("n");
-    const auto style = xml.attribute("s");
-    std::string value;
-    std::optional<std::string> inlineText;
-    bool hasValue = false;
-    const int start = xml.depth();
-    while (xml.next()) {
-      if (xml.node() == XmlStreamReader::Node::kEnd && xml.depth() == start) break;
-      if (isMain(xml, "v")) {
-        value = xml.readText();
-        hasValue = true;
-      } else if (isMain(xml, "is")) {
-        inlineText = readStringItem(xml);
-      }
-    }
+  // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage.
+  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, std::string_view type, bool dateStyle,
+                 std::string* value, std::string* inlineText) const {
+    if (!SheetCells::inRange(row, col)) return;
     if (type == "inlineStr") {
-      if (inlineText) cells.setText(row, col, std::move(*inlineText));
+      if (inlineText != nullptr) cells.setText(row, col, std::move(*inlineText));
       return;
     }
-    if (!hasValue) return;  // a formula without a cached result
+    if (value == nullptr) return;  // a formula without a cached result
     if (type == "s") {
-      const double index = parseNumber(xml, value);
+      const double index = parseNumber(*value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
-        xml.fail("共有文字列 " + value + " がありません");
+        throw WorkbookError("共有文字列 " + *value + " がありません");
       }
       cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
     } else if (type == "str") {
-      cells.setText(row, col, decodeEscapes(std::move(value)));
+      cells.setText(row, col, decodeEscapes(std::move(*value)));
     } else if (type == "b") {
-      cells.setText(row, col, formatBoolean(parseNumber(xml, value) != 0));
+      cells.setText(row, col, formatBoolean(parseNumber(*value) != 0));
     } else if (type == "e") {
-      cells.setError(row, col, std::move(value));
+      cells.setError(row, col, std::move(*value));
     } else if (type == "d") {
-      cells.setText(row, col, formatIsoDate(value));
+      cells.setText(row, col, formatIsoDate(*value));
     } else {
-      const double number = parseNumber(xml, value);
-      cells.setText(row, col, isDateStyle(style) ? formatDate(number) : formatNumber(number));
+      const double number = parseNumber(*value);
+      cells.setText(row, col, dateStyle ? formatDate(number) : formatPlainNumber(number));
     }
   }
 
-  bool isDateStyle(const std::optional<std::string>& style) const {
-    if (!style) return false;
+  bool isDateStyle(std::string_view style) const {
     std::size_t index = 0;
-    const auto result = std::from_chars(style->data(), style->data() + style->size(), index);
+    const auto result = std::from_chars(style.data(), style.data() + style.size(), index);
     return result.ec == std::errc() && index < dateStyles_.size() && dateStyles_[index];
+  }
+
+  // Whole numbers, by far the most common, without the general formatting's detour.
+  static std::string formatPlainNumber(double number) {
+    if (number == std::trunc(number) && std::fabs(number) < 1e15) {
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(number)).ptr;
+      return std::string(digits, end);
+    }
+    return formatNumber(number);
   }
 
   std::string formatDate(double serial) const {

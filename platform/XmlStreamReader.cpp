@@ -56,8 +56,9 @@ void XmlStreamReader::fail(const std::string& reason) const {
   throw WorkbookError("パーツ " + part_.name() + " が壊れています: " + reason);
 }
 
-bool XmlStreamReader::next() {
-  const int status = xmlTextReaderRead(reader_.get());
+bool XmlStreamReader::next() { return settle(xmlTextReaderRead(reader_.get())); }
+
+bool XmlStreamReader::settle(int status) {
   if (status == 0) return false;
   if (status < 0) fail(error_.empty() ? "XMLとして読めません" : error_);
   switch (xmlTextReaderNodeType(reader_.get())) {
@@ -83,13 +84,25 @@ bool XmlStreamReader::next() {
   return true;
 }
 
-int XmlStreamReader::depth() const { return xmlTextReaderDepth(reader_.get()); }
-
 bool XmlStreamReader::isEmptyElement() const { return xmlTextReaderIsEmptyElement(reader_.get()) == 1; }
 
-const char* XmlStreamReader::localName() const { return text(xmlTextReaderConstLocalName(reader_.get())); }
+// Elements are read from the node itself: the reader's own accessors look every name up in
+// its dictionary, which costs more than the rest of a cell.
+const char* XmlStreamReader::localName() const {
+  if (node_ == Node::kStart || node_ == Node::kEnd) {
+    const xmlNode* element = xmlTextReaderCurrentNode(reader_.get());
+    if (element != nullptr) return text(element->name);
+  }
+  return text(xmlTextReaderConstLocalName(reader_.get()));
+}
 
-const char* XmlStreamReader::namespaceUri() const { return text(xmlTextReaderConstNamespaceUri(reader_.get())); }
+const char* XmlStreamReader::namespaceUri() const {
+  if (node_ == Node::kStart || node_ == Node::kEnd) {
+    const xmlNode* element = xmlTextReaderCurrentNode(reader_.get());
+    if (element != nullptr) return element->ns != nullptr ? text(element->ns->href) : "";
+  }
+  return text(xmlTextReaderConstNamespaceUri(reader_.get()));
+}
 
 bool XmlStreamReader::isStart(const char* local) const {
   return node_ == Node::kStart && std::strcmp(localName(), local) == 0;
@@ -106,17 +119,6 @@ std::optional<std::string> XmlStreamReader::attribute(const char* name) const {
 std::optional<std::string> XmlStreamReader::attribute(const char* local, const char* namespaceUri) const {
   return owned(xmlTextReaderGetAttributeNs(reader_.get(), reinterpret_cast<const xmlChar*>(local),
                                            reinterpret_cast<const xmlChar*>(namespaceUri)));
-}
-
-std::string XmlStreamReader::readText() {
-  std::string result;
-  if (node_ != Node::kStart || isEmptyElement()) return result;
-  const int start = depth();
-  while (next()) {
-    if (node_ == Node::kEnd && depth() == start) return result;
-    if (node_ == Node::kText && depth() == start + 1) result += text(xmlTextReaderConstValue(reader_.get()));
-  }
-  fail("要素 " + std::string(localName()) + " が閉じていません");
 }
 
 }  // namespace morvane::platform

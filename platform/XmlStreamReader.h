@@ -1,5 +1,6 @@
 #pragma once
-// A pull reader over one XML part of a zip archive (libxml2's xmlTextReader). Hardened for
+// A pull reader over one of the small XML parts of a zip archive (workbook, relationships,
+// styles), on libxml2's xmlTextReader. The large parts go through XmlSaxParser. Hardened for
 // untrusted files: no network, no DTD loading, no entity expansion, and a document type
 // declaration is refused outright since no package part has one.
 #include <memory>
@@ -26,7 +27,6 @@ class XmlStreamReader {
   bool next();
 
   Node node() const { return node_; }
-  int depth() const;
   bool isEmptyElement() const;
   // The current element's local name and namespace URI ("" when it has none).
   const char* localName() const;
@@ -38,14 +38,12 @@ class XmlStreamReader {
   std::optional<std::string> attribute(const char* name) const;
   std::optional<std::string> attribute(const char* local, const char* namespaceUri) const;
 
-  // The text inside the current element (started, not empty), leaving the reader on its end.
-  std::string readText();
-
   const std::string& partName() const { return part_.name(); }
   [[noreturn]] void fail(const std::string& reason) const;
 
  private:
   static int readCallback(void* context, char* buffer, int length);
+  bool settle(int status);
 
   ZipPart part_;
   std::string error_;

@@ -219,7 +219,7 @@ TEST(XlsxCells, TheDateSystemAndDateCellsOfTheWorkbookAreHonoured) {
                    "</styleSheet>";
   package.sheets = {test::worksheetXml(
       "<row r=\"1\"><c r=\"A1\" s=\"1\"><v>0</v></c><c r=\"B1\" s=\"1\"><v>43921</v></c>"
-      "<c r=\"C1\" s=\"2\"><v>1.25</v></c><c r=\"D1\" s=\"0\"><v>43920</v></c>"
+      "<c r=\"C1\" s=\"2\"><v>1.25</v></c><c r=\"D1\" s=\"0\"><v>\n 43920 </v></c>"
       "<c r=\"E1\" t=\"d\"><v>2024-04-01T00:00:00</v></c><c r=\"F1\" t=\"d\"><v>2024-04-01T10:20:30.4Z</v></c>"
       "<c r=\"G1\" s=\"99\"><v>5</v></c></row>")};
   const SheetCells cells = handSheet(dir, package);

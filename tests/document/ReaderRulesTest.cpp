@@ -1,0 +1,215 @@
+// The reader's rules over real .xlsx workbooks: which sheets make tables, where a table's
+// fields end, what marks a key or a nullable field, and what reaches the caller.
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include <map>
+
+#include "document/clsExcelDBDoc.h"
+#include "platform/Workbook.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XlsxPackage.h"
+
+namespace morvane {
+namespace {
+
+using Sheet = std::map<std::string, std::string>;  // "C3" -> cell text (numbers become number cells)
+const std::string kIdeographicSpace = "\xE3\x80\x80";
+
+std::string writeBook(const test::TempDir& dir, const std::vector<Sheet>& sheets, const std::string& name = "doc.xlsx") {
+  const std::string path = dir.file(name);
+  test::XlsxWriterBook book(path);
+  for (const auto& sheet : sheets) {
+    lxw_worksheet* worksheet = book.addSheet();
+    for (const auto& [ref, text] : sheet) test::writeCell(worksheet, ref, text);
+  }
+  book.close();
+  return path;
+}
+
+clsExcelDBDocInfo layout(int startSheet, int endSheet) {
+  clsExcelDBDocInfo info;
+  info.sbSetPage(startSheet, endSheet);
+  return info;
+}
+
+clsDBInfo read(const std::string& path, const clsExcelDBDocInfo& info = clsExcelDBDocInfo()) {
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(info);
+  EXPECT_TRUE(reader.fnReadDBDoc(path));
+  return reader.getDBInfo();
+}
+
+std::vector<std::string> names(const clsDBInfo& db) {
+  std::vector<std::string> result;
+  for (const auto& table : db.getTables()) result.push_back(table->getName());
+  return result;
+}
+
+std::vector<std::string> fieldNames(const clsTableInfo& table) {
+  std::vector<std::string> result;
+  for (const auto& field : table.getFields()) result.push_back(field.getName());
+  return result;
+}
+
+TEST(ReaderRules, SheetsWithABlankTableNameContributeNothing) {
+  test::TempDir dir;
+  const Sheet filledRows = {{"D6", "ID"}, {"E6", "int"}, {"G6", "○"}};
+  std::vector<Sheet> sheets(5, filledRows);
+  sheets[1]["C3"] = "  ";
+  sheets[2]["C3"] = kIdeographicSpace + " " + kIdeographicSpace;
+  sheets[3]["C3"] = "顧客";
+  sheets[4]["C3"] = " 受注 ";
+  const clsDBInfo db = read(writeBook(dir, sheets), layout(1, 5));
+  EXPECT_EQ(names(db), (std::vector<std::string>{"顧客", " 受注 "}));
+}
+
+TEST(ReaderRules, FieldsEndAtTheFirstBlankFieldName) {
+  test::TempDir dir;
+  const Sheet gap = {{"C3", "T1"},         {"D6", "A"}, {"D7", "B"}, {"D8", kIdeographicSpace}, {"E8", "int"},
+                     {"G8", "○"},          {"D9", "C"}};
+  const Sheet none = {{"C3", "T2"}, {"E6", "int"}, {"G6", "○"}, {"D7", "X"}};
+  const clsDBInfo db = read(writeBook(dir, {gap, none}));
+  ASSERT_EQ(db.getTables().size(), 2u);
+  EXPECT_EQ(fieldNames(*db.getTables()[0]), (std::vector<std::string>{"A", "B"}));
+  EXPECT_TRUE(db.getTables()[1]->getFields().empty());
+  EXPECT_TRUE(db.getTables()[1]->getPrimaryKeys().empty());
+}
+
+TEST(ReaderRules, FieldRowsStopAfterRow99) {
+  test::TempDir dir;
+  Sheet sheet = {{"C3", "長い表"}};
+  for (int row = 6; row <= 120; ++row) sheet["D" + std::to_string(row)] = "F" + std::to_string(row);
+  const std::string path = writeBook(dir, {sheet});
+  const clsDBInfo db = read(path);
+  ASSERT_EQ(db.getTables().size(), 1u);
+  const auto& fields = db.getTables()[0]->getFields();
+  ASSERT_EQ(fields.size(), 94u);
+  EXPECT_EQ(fields.front().getName(), "F6");
+  EXPECT_EQ(fields.back().getName(), "F99");
+
+  clsExcelDBDocInfo fromRow100;
+  fromRow100.sbSetFieldPos(100);
+  const clsDBInfo none = read(path, fromRow100);
+  ASSERT_EQ(none.getTables().size(), 1u);
+  EXPECT_TRUE(none.getTables()[0]->getFields().empty());
+}
+
+TEST(ReaderRules, AnyNonBlankTextMarksKeysAndNullableFields) {
+  test::TempDir dir;
+  const Sheet sheet = {
+      {"C3", "印"},
+      {"D6", "a"}, {"G6", "0"}, {"I6", "×"},
+      {"D7", "b"}, {"G7", " "}, {"I7", kIdeographicSpace},
+      {"D8", "c"}, {"G8", "x"}, {"I8", "NULL"},
+      {"D9", "d"}, {"G9", "1"}, {"I9", ""},
+  };
+  const clsDBInfo db = read(writeBook(dir, {sheet}));
+  ASSERT_EQ(db.getTables().size(), 1u);
+  const auto& table = *db.getTables()[0];
+  EXPECT_EQ(table.getPrimaryKeys(), (std::vector<std::string>{"a", "c", "d"}));
+  ASSERT_EQ(table.getFields().size(), 4u);
+  EXPECT_TRUE(table.getFields()[0].getNull());
+  EXPECT_FALSE(table.getFields()[1].getNull());
+  EXPECT_TRUE(table.getFields()[2].getNull());
+  EXPECT_FALSE(table.getFields()[3].getNull());
+}
+
+TEST(ReaderRules, TextsAreStoredAsReadAndNumbersAsPlainDecimals) {
+  test::TempDir dir;
+  const Sheet sheet = {{"C3", "12"},       {"D6", " 顧客ID "}, {"E6", "Int "}, {"F6", "10"},
+                       {"G6", " ○"},       {"D7", "単価"},     {"E7", "decimal"}, {"F7", "10,2"},
+                       {"D8", "率"},       {"F8", "1.5"}};
+  const clsDBInfo db = read(writeBook(dir, {sheet}));
+  ASSERT_EQ(db.getTables().size(), 1u);
+  const auto& table = *db.getTables()[0];
+  EXPECT_EQ(table.getName(), "12");
+  ASSERT_EQ(table.getFields().size(), 3u);
+  EXPECT_EQ(table.getFields()[0].getName(), " 顧客ID ");
+  EXPECT_EQ(table.getFields()[0].getAttr(), "Int ");
+  EXPECT_EQ(table.getFields()[0].getSize(), "10");
+  EXPECT_EQ(table.getFields()[1].getSize(), "10,2");
+  EXPECT_EQ(table.getFields()[2].getSize(), "1.5");
+  EXPECT_EQ(table.getPrimaryKeys(), (std::vector<std::string>{" 顧客ID "}));
+}
+
+TEST(ReaderRules, SheetRangesReadOnlyTheSheetsThatExist) {
+  test::TempDir dir;
+  const std::string path = writeBook(dir, {{{"C3", "一"}}, {{"C3", "二"}}, {{"C3", "三"}}});
+  EXPECT_EQ(names(read(path, layout(2, 10))), (std::vector<std::string>{"二", "三"}));
+  EXPECT_EQ(names(read(path, layout(-1, 1))), (std::vector<std::string>{"一"}));
+  EXPECT_TRUE(read(path, layout(3, 2)).getTables().empty());
+  EXPECT_TRUE(read(path, layout(4, 9)).getTables().empty());
+  EXPECT_EQ(names(read(path, layout(1, 1000))), (std::vector<std::string>{"一", "二", "三"}));
+  // The widest ranges must cost no more than the workbook's own sheets.
+  EXPECT_EQ(names(read(path, layout(INT32_MIN, INT32_MAX))), (std::vector<std::string>{"一", "二", "三"}));
+}
+
+TEST(ReaderRules, ASecondReadAppendsToTheSameModel) {
+  test::TempDir dir;
+  const std::string first = writeBook(dir, {{{"C3", "一"}}}, "first.xlsx");
+  const std::string second = writeBook(dir, {{{"C3", "二"}}, {{"C3", "三"}}}, "second.xlsx");
+  clsExcelDBDoc reader;
+  ASSERT_TRUE(reader.fnReadDBDoc(first));
+  ASSERT_TRUE(reader.fnReadDBDoc(second));
+  EXPECT_FALSE(reader.fnReadDBDoc(dir.file("missing.xlsx")));
+  EXPECT_EQ(names(reader.getDBInfo()), (std::vector<std::string>{"一", "二", "三"}));
+}
+
+TEST(ReaderRules, LayoutPositionsBeyondTheCellLimitsReadAsEmpty) {
+  test::TempDir dir;
+  const std::string path = writeBook(dir, {{{"C3", "表"}, {"D6", "a"}, {"G6", "○"}, {"I6", "○"}}});
+  clsExcelDBDocInfo beyond;
+  beyond.sbSetFieldDefPos(4, 5, 6, 100, 100);
+  const clsDBInfo db = read(path, beyond);
+  ASSERT_EQ(db.getTables().size(), 1u);
+  ASSERT_EQ(db.getTables()[0]->getFields().size(), 1u);
+  EXPECT_TRUE(db.getTables()[0]->getPrimaryKeys().empty());
+  EXPECT_FALSE(db.getTables()[0]->getFields()[0].getNull());
+  clsExcelDBDocInfo farName;
+  farName.sbSetTableNmPos(1000, 3);
+  EXPECT_TRUE(read(path, farName).getTables().empty());
+
+  clsExcelDBDocInfo zeroColumn;
+  zeroColumn.sbSetTableNmPos(3, 0);
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(zeroColumn);
+  EXPECT_THROW(reader.fnReadDBDoc(path), platform::WorkbookError);
+}
+
+TEST(ReaderRules, AnErrorValueInACellTheReaderReadsAbandonsTheRead) {
+  test::TempDir dir;
+  test::HandPackage package;
+  // Sheet 1: #N/A in the type cell of the first blank field row (all five cells are read);
+  // sheet 2: #DIV/0! below the end of the fields (never read).
+  package.sheets = {
+      test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>表</t></is></c></row>"
+                         "<row r=\"6\"><c r=\"E6\" t=\"e\"><v>#N/A</v></c></row>"),
+      test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>表2</t></is></c></row>"
+                         "<row r=\"7\"><c r=\"D7\" t=\"e\"><v>#DIV/0!</v></c></row>")};
+  const std::string path = dir.file("errors.xlsx");
+  test::writeZip(path, package.parts());
+  clsExcelDBDoc reader;
+  try {
+    reader.fnReadDBDoc(path);
+    FAIL() << "the error value must reach the caller";
+  } catch (const platform::WorkbookError& error) {
+    EXPECT_NE(std::string(error.what()).find("E6"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("#N/A"), std::string::npos) << error.what();
+  }
+  EXPECT_TRUE(reader.getDBInfo().getTables().empty());
+  EXPECT_EQ(names(read(path, layout(2, 2))), (std::vector<std::string>{"表2"}));
+}
+
+TEST(ReaderRules, AWorkbookThatCannotBeOpenedLeavesTheModelAlone) {
+  test::TempDir dir;
+  test::writeBytes(dir.file("notes.xlsx"), "not a workbook at all");
+  for (const std::string& path : {std::string(), std::string("  "), dir.file("missing.xlsx"), dir.file("notes.xlsx")}) {
+    clsExcelDBDoc reader;
+    EXPECT_FALSE(reader.fnReadDBDoc(path)) << path;
+    EXPECT_TRUE(reader.getDBInfo().getTables().empty());
+  }
+}
+
+}  // namespace
+}  // namespace morvane
