@@ -261,10 +261,20 @@ class frmTableListTest : public QObject {
     QCOMPARE(endRequests_, 0);
   }
 
+  void aReadErrorIsReportedOverAnEmptyList_data() {
+    QTest::addColumn<QString>("sheetData");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("error cell") << "<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>"
+                                << "#DIV/0!";
+    QTest::newRow("damaged sheet") << "<row r=\"3\"><c r=\"C3\"><v>1</v></c>" << "sheet2.xml";
+  }
   void aReadErrorIsReportedOverAnEmptyList() {
+    QFETCH(QString, sheetData);
+    QFETCH(QString, reason);
     morvane::test::HandPackage package;
-    package.sheets = {morvane::test::worksheetXml(
-        "<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>")};
+    // A good table on the first sheet: nothing of the workbook is listed all the same.
+    package.sheets = {morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
+                      morvane::test::worksheetXml(sheetData.toStdString())};
     morvane::test::writeZip(bookPath().toStdString(), package.parts());
     next(bookPath());
     QVERIFY(window().isLoaded());
@@ -272,7 +282,7 @@ class frmTableListTest : public QObject {
     QCOMPARE(list()->count(), 0);
     QCOMPARE(services_->messages.size(), std::size_t{1});
     QVERIFY(services_->messages[0].prompt.startsWith("読み込み失敗しました\n"));
-    QVERIFY(services_->messages[0].prompt.contains("#DIV/0!"));
+    QVERIFY2(services_->messages[0].prompt.contains(reason), qPrintable(services_->messages[0].prompt));
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
     QCOMPARE(services_->busyDepth, 0);
     QCOMPARE(endRequests_, 0);
