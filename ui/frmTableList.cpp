@@ -138,16 +138,21 @@ void frmTableList::mnuMakeCTSQL_Click() {
   const QString folder = fnChooseFolder();
   if (folder.isEmpty()) return;
 
+  BusyPointer busy(hub_.services());
   clsSQLServerDB generator;
   generator.sbSetFieldAttr(fieldAttr());
   QStringList undefined;
   for (const TablePtr& table : selected.getTables()) {
     const QString name = fromUtf8(table->getName());
-    if (!generator.fnSaveCreateSQL(*table, toPath(folder))) {
-      QString prompt = name + kFailed;
-      if (!generator.getFailReason().empty()) prompt += QLatin1Char('\n') + fromUtf8(generator.getFailReason());
-      sbReport(prompt, true);
+    QString reason;
+    bool saved = false;
+    try {
+      saved = generator.fnSaveCreateSQL(*table, toPath(folder));
+      reason = fromUtf8(generator.getFailReason());
+    } catch (const std::exception& error) {
+      reason = fromUtf8(error.what());
     }
+    if (!saved) sbReport(reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason, true);
     for (const std::string& notation : generator.getUndefinedNotations()) {
       undefined << name + QStringLiteral(": ") + fromUtf8(notation) + QStringLiteral("は未定義です");
     }
@@ -168,6 +173,7 @@ void frmTableList::mnuMakeTableDoc_Click() {
   QString reason;
   bool written = false;
   try {
+    BusyPointer busy(hub_.services());
     written = writer.fnWriteFile(selected, toPath(folder));
   } catch (const std::exception& error) {
     reason = fromUtf8(error.what());

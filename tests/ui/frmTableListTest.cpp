@@ -227,6 +227,7 @@ class frmTableListTest : public QObject {
     QCOMPARE(shown[1], QStringLiteral("orders: blobは未定義です"));
     QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
     QVERIFY(services_->messages[2].icon == MessageIcon::None);
+    QCOMPARE(services_->busyDepth, 0);
 
     const std::string orders = readBytes(outFile("orders.sql"));
     QVERIFY(orders.find("order_id int") != std::string::npos);
@@ -258,6 +259,7 @@ class frmTableListTest : public QObject {
     QVERIFY(services_->messages[0].prompt.size() > QStringLiteral("作成に失敗しました\n").size());
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
     QVERIFY(window().isLoaded());
+    QCOMPARE(services_->busyDepth, 0);
     QCOMPARE(endRequests_, 0);
   }
 
