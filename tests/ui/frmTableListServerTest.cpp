@@ -110,7 +110,8 @@ class frmTableListServerTest : public QObject {
     services_ = std::make_unique<TestServices>();
     dir_ = std::make_unique<TempDir>();
     hub_ = std::make_unique<WindowHub>(*services_, [] {});
-    server_ = std::make_unique<TdsTestServer>(TdsTestServer::Config{.user = "sa", .password = "pw", .database = "販売"});
+    server_ = std::make_unique<TdsTestServer>(
+        TdsTestServer::Config{.user = "sa", .password = "pw", .database = "販売"});
   }
   void cleanup() {
     hub_.reset();

@@ -275,8 +275,9 @@ class frmTableListTest : public QObject {
     QFETCH(QString, reason);
     morvane::test::HandPackage package;
     // A good table on the first sheet: nothing of the workbook is listed all the same.
-    package.sheets = {morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
-                      morvane::test::worksheetXml(sheetData.toStdString())};
+    package.sheets = {
+        morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
+        morvane::test::worksheetXml(sheetData.toStdString())};
     morvane::test::writeZip(bookPath().toStdString(), package.parts());
     next(bookPath());
     QVERIFY(window().isLoaded());
