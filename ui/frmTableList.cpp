@@ -1,28 +1,56 @@
 #include "ui/frmTableList.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+#include <exception>
 
+#include "document/clsExcelDBDoc.h"
+#include "htmldoc/clsHTMLDoc.h"
+#include "sqlserver/clsSQLServerDB.h"
 #include "ui/WindowHub.h"
+#include "ui/clsRefFolder.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
 #include "ui/ui_frmTableList.h"
 
 namespace morvane::ui {
+namespace {
+
+QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+
+// Paths go to the file system in its own encoding.
+std::string toPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+const QString kNoSelection = QStringLiteral("テーブルが１つも選択されていません");
+const QString kFailed = QStringLiteral("作成に失敗しました");
+
+}  // namespace
 
 frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<Ui::frmTableList>()) {
   form_->setupUi(this);
   connect(form_->cmdBack, &QPushButton::clicked, this, &frmTableList::cmdBack_Click);
+  connect(form_->mnuMakeTable, &QAction::triggered, this, &frmTableList::mnuMakeTable_Click);
+  connect(form_->mnuMakeCTSQL, &QAction::triggered, this, &frmTableList::mnuMakeCTSQL_Click);
+  connect(form_->mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
+  connect(form_->mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
 }
 
 frmTableList::~frmTableList() = default;
 
+const std::shared_ptr<clsSQLServerFieldAttr>& frmTableList::fieldAttr() {
+  if (!moobjFAttr) moobjFAttr = std::make_shared<clsSQLServerFieldAttr>();
+  return moobjFAttr;
+}
+
 void frmTableList::sbShow() {
-  if (!loaded_) {
-    form_->List1->clear();
-    loaded_ = true;
-  }
+  const QString readError = loaded_ ? QString() : Form_Load();
   show();
   raise();
   activateWindow();
+  // Over the (empty) list, so the user sees where the program goes on.
+  if (!readError.isEmpty()) sbReport(QStringLiteral("読み込み失敗しました\n") + readError, true);
 }
 
 void frmTableList::sbUnload() {
@@ -39,6 +67,53 @@ void frmTableList::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+QString frmTableList::Form_Load() {
+  form_->List1->clear();
+  const QString readError = sbLoadDBInfo(moobjDBInfo);
+  for (const TablePtr& table : moobjDBInfo.getTables()) form_->List1->addItem(fromUtf8(table->getName()));
+  loaded_ = true;
+  return readError;
+}
+
+QString frmTableList::sbLoadDBInfo(clsDBInfo& objDBInfo) {
+  if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
+  objDBInfo = clsDBInfo();
+  try {
+    clsExcelDBDoc reader;
+    reader.sbSetDocInfo(*moobjExcelDocInfo);
+    if (reader.fnReadDBDoc(toPath(mostrFilePath))) objDBInfo = reader.getDBInfo();
+  } catch (const std::exception& error) {
+    // An error cell or a damaged sheet: nothing of the workbook is listed.
+    return fromUtf8(error.what());
+  }
+  return {};
+}
+
+clsDBInfo frmTableList::fnSelectedTables() const {
+  clsDBInfo selected;
+  const auto& tables = moobjDBInfo.getTables();
+  for (int row = 0; row < form_->List1->count(); ++row) {
+    if (form_->List1->item(row)->isSelected()) selected.setTable(tables.at(static_cast<std::size_t>(row)));
+  }
+  return selected;
+}
+
+bool frmTableList::fnCheckSelection() {
+  if (!form_->List1->selectedItems().isEmpty()) return true;
+  sbReport(kNoSelection, true);
+  return false;
+}
+
+QString frmTableList::fnChooseFolder() {
+  clsRefFolder chooser(hub_.services());
+  chooser.setHWND(this);
+  return chooser.fnShow();
+}
+
+void frmTableList::sbReport(const QString& prompt, bool warning) {
+  hub_.services().showMessage(this, prompt, warning ? MessageIcon::Exclamation : MessageIcon::None);
+}
+
 void frmTableList::cmdBack_Click() {
   frmDBDef& dbDef = hub_.dbDef();
   dbDef.mostrFilePath = mostrFilePath;
@@ -47,5 +122,69 @@ void frmTableList::cmdBack_Click() {
   dbDef.sbSetTextBox();
   sbUnload();
 }
+
+void frmTableList::mnuMakeTable_Click() {
+  if (!fnCheckSelection()) return;
+  frmDBServer& server = hub_.dbServer();
+  server.setDBInfo(fnSelectedTables());
+  // The notations the user edited, so the tables get the columns their scripts have.
+  server.setFieldAttr(fieldAttr());
+  server.sbShowModal();
+}
+
+void frmTableList::mnuMakeCTSQL_Click() {
+  if (!fnCheckSelection()) return;
+  const clsDBInfo selected = fnSelectedTables();
+  const QString folder = fnChooseFolder();
+  if (folder.isEmpty()) return;
+
+  BusyPointer busy(hub_.services());
+  clsSQLServerDB generator;
+  generator.sbSetFieldAttr(fieldAttr());
+  QStringList undefined;
+  for (const TablePtr& table : selected.getTables()) {
+    const QString name = fromUtf8(table->getName());
+    QString reason;
+    bool saved = false;
+    try {
+      saved = generator.fnSaveCreateSQL(*table, toPath(folder));
+      reason = fromUtf8(generator.getFailReason());
+    } catch (const std::exception& error) {
+      reason = fromUtf8(error.what());
+    }
+    if (!saved) sbReport(reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason, true);
+    for (const std::string& notation : generator.getUndefinedNotations()) {
+      undefined << name + QStringLiteral(": ") + fromUtf8(notation) + QStringLiteral("は未定義です");
+    }
+  }
+  // The scripts lack these columns: the user has to know before using them.
+  if (!undefined.isEmpty()) sbReport(undefined.join(QLatin1Char('\n')), true);
+  sbReport(QStringLiteral("作成処理を終了しました。"), false);
+}
+
+void frmTableList::mnuMakeTableDoc_Click() {
+  if (!fnCheckSelection()) return;
+  const clsDBInfo selected = fnSelectedTables();
+  const QString folder = fnChooseFolder();
+  if (folder.isEmpty()) return;
+
+  clsHTMLDoc writer;
+  writer.setTitle(QFileInfo(mostrFilePath).fileName().toStdString());
+  QString reason;
+  bool written = false;
+  try {
+    BusyPointer busy(hub_.services());
+    written = writer.fnWriteFile(selected, toPath(folder));
+  } catch (const std::exception& error) {
+    reason = fromUtf8(error.what());
+  }
+  if (written) {
+    sbReport(QStringLiteral("作成しました"), false);
+  } else {
+    sbReport(reason.isEmpty() ? kFailed : kFailed + QLatin1Char('\n') + reason, true);
+  }
+}
+
+void frmTableList::mnuQuit_Click() { hub_.endProgram(); }
 
 }  // namespace morvane::ui

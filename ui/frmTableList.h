@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "document/clsExcelDBDocInfo.h"
+#include "model/clsDBInfo.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace Ui {
@@ -14,8 +15,8 @@ namespace morvane::ui {
 
 class WindowHub;
 
-// The table list window as far as the layout definition window needs it: it takes the
-// hand-over and goes Back. Reading the workbook and the Create commands join it later.
+// The table list window: reads the workbook when it loads, lists its tables and runs the
+// Create commands on the selected ones.
 class frmTableList final : public QMainWindow {
   Q_OBJECT
  public:
@@ -27,8 +28,11 @@ class frmTableList final : public QMainWindow {
   std::shared_ptr<clsExcelDBDocInfo> moobjExcelDocInfo;
   std::shared_ptr<clsSQLServerFieldAttr> moobjFAttr;
 
+  // Loads the window when it is not loaded (the workbook is read anew), then shows it.
   void sbShow();
+  // Closes the window; the members stay.
   void sbUnload();
+  // Takes the window off the screen without any close handling (program end).
   void sbDiscard();
   bool isLoaded() const { return loaded_; }
 
@@ -36,10 +40,28 @@ class frmTableList final : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Reads the workbook and fills the list; returns why the workbook could not be read, or empty text.
+  QString Form_Load();
+  // The reason of a read error, or empty text.
+  QString sbLoadDBInfo(clsDBInfo& objDBInfo);
+  // The tables of the selected lines in list order; a line stands for the table at its position.
+  clsDBInfo fnSelectedTables() const;
+  // Warns and returns false when no line is selected.
+  bool fnCheckSelection();
+  QString fnChooseFolder();
+  // moobjFAttr, made with its defaults when nobody set it.
+  const std::shared_ptr<clsSQLServerFieldAttr>& fieldAttr();
+  void sbReport(const QString& prompt, bool warning);
+
   void cmdBack_Click();
+  void mnuMakeTable_Click();
+  void mnuMakeCTSQL_Click();
+  void mnuMakeTableDoc_Click();
+  void mnuQuit_Click();
 
   WindowHub& hub_;
   std::unique_ptr<Ui::frmTableList> form_;
+  clsDBInfo moobjDBInfo;
   bool loaded_ = false;
 };
 

@@ -1,0 +1,335 @@
+// The table list window: what it lists, which tables its commands get, and how it reports.
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestServices.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XlsxPackage.h"
+#include "ui/WindowHub.h"
+#include "ui/frmDBDef.h"
+#include "ui/frmDBServer.h"
+#include "ui/frmTableList.h"
+
+using namespace morvane::ui;
+using morvane::test::readBytes;
+using morvane::test::TempDir;
+using morvane::ui::test::DialogKind;
+using morvane::ui::test::TestServices;
+
+namespace {
+
+// One field row: name, type notation, size, key mark.
+struct Field {
+  std::string name;
+  std::string type;
+  std::string size;
+  std::string key;
+};
+
+struct Sheet {
+  std::string table;
+  std::vector<Field> fields;
+};
+
+// A workbook in the default layout: table name in C3, fields from row 6 in columns D to G.
+void writeBook(const std::string& path, const std::vector<Sheet>& sheets) {
+  morvane::test::XlsxWriterBook book(path);
+  for (const Sheet& sheet : sheets) {
+    lxw_worksheet* cells = book.addSheet();
+    morvane::test::writeCell(cells, "C3", sheet.table);
+    int row = 6;
+    for (const Field& field : sheet.fields) {
+      const std::string at = std::to_string(row++);
+      morvane::test::writeCell(cells, "D" + at, field.name);
+      morvane::test::writeCell(cells, "E" + at, field.type);
+      morvane::test::writeCell(cells, "F" + at, field.size);
+      if (!field.key.empty()) morvane::test::writeCell(cells, "G" + at, field.key);
+    }
+  }
+  book.close();
+}
+
+Sheet simpleTable(const std::string& name, const std::string& column = "id") {
+  return {name, {{column, "int", "", "*"}}};
+}
+
+bool exists(const std::string& path) { return std::filesystem::exists(path); }
+
+}  // namespace
+
+class frmTableListTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<TestServices> services_;
+  std::unique_ptr<WindowHub> hub_;
+  std::unique_ptr<TempDir> dir_;
+  int endRequests_ = 0;
+
+  frmTableList& window() { return hub_->tableList(); }
+  QListWidget* list() { return window().findChild<QListWidget*>("List1"); }
+  void trigger(const char* action) { window().findChild<QAction*>(action)->trigger(); }
+  QString bookPath() { return QString::fromStdString(dir_->file("design.xlsx")); }
+  std::string outFile(const std::string& name) { return dir_->file("out/" + name); }
+  QString outFolder() { return QString::fromStdString(dir_->file("out")); }
+
+  // What a user does in the layout definition window: path, default layout, Next.
+  void next(const QString& path) {
+    frmDBDef& dbDef = hub_->dbDef();
+    dbDef.sbShow();
+    const QStringList names = {"txtSSheet",     "txtESheet",  "txtTableNmRow", "txtTableNmCol",
+                               "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
+                               "txtPKey",       "txtNull"};
+    const QStringList values = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
+    for (int i = 0; i < names.size(); ++i) dbDef.findChild<QLineEdit*>(names[i])->setText(values[i]);
+    dbDef.findChild<QLineEdit*>("txtFile")->setText(path);
+    QTest::mouseClick(dbDef.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+  }
+  void open(const std::vector<Sheet>& sheets) {
+    writeBook(bookPath().toStdString(), sheets);
+    next(bookPath());
+    QVERIFY(window().isLoaded());
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+  }
+  QStringList lines() {
+    QStringList shown;
+    for (int row = 0; row < list()->count(); ++row) shown << list()->item(row)->text();
+    return shown;
+  }
+  // Clicks a line (1-based) as the user does; with Ctrl it is added to the selection.
+  void click(int line, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QListWidgetItem* item = list()->item(line - 1);
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, modifiers, list()->visualItemRect(item).center());
+  }
+  QStringList prompts() {
+    QStringList shown;
+    for (const auto& message : services_->messages) shown << message.prompt;
+    return shown;
+  }
+  void expectOnlyMessage(const QString& prompt, MessageIcon icon) {
+    QCOMPARE(prompts(), QStringList{prompt});
+    QVERIFY(services_->messages[0].icon == icon);
+  }
+  void chooseOutputFolder() {
+    std::filesystem::create_directory(dir_->file("out"));
+    services_->answers.push_back(outFolder());
+  }
+
+ private slots:
+  void init() {
+    services_ = std::make_unique<TestServices>();
+    dir_ = std::make_unique<TempDir>();
+    endRequests_ = 0;
+    hub_ = std::make_unique<WindowHub>(*services_, [this] { ++endRequests_; });
+  }
+  void cleanup() {
+    hub_.reset();
+    services_.reset();
+    dir_.reset();
+  }
+
+  void listsTheTablesInSheetOrderWithNothingSelected() {
+    open({simpleTable("zeta"), simpleTable("alpha"), simpleTable("mid")});
+    QCOMPARE(lines(), (QStringList{"zeta", "alpha", "mid"}));
+    QVERIFY(list()->selectedItems().isEmpty());
+    QCOMPARE(list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(services_->messages.empty());
+    // Busy from Next until the list is on screen, and not a moment longer.
+    QVERIFY(services_->busyRequests > 0);
+    QCOMPARE(services_->busyDepth, 0);
+    QVERIFY(!hub_->dbDef().isLoaded());
+  }
+
+  void commandsGetTheSelectedTablesInListOrder() {
+    open({simpleTable("alpha_tbl"), simpleTable("beta_tbl"), simpleTable("gamma_tbl")});
+    click(3);
+    click(1, Qt::ControlModifier);
+    chooseOutputFolder();
+    trigger("mnuMakeTableDoc");
+    expectOnlyMessage("作成しました", MessageIcon::None);
+    const std::string index = readBytes(outFile("leftframe.htm"));
+    const auto first = index.find("alpha_tbl");
+    const auto third = index.find("gamma_tbl");
+    QVERIFY(first != std::string::npos && third != std::string::npos);
+    QVERIFY(first < third);
+    QCOMPARE(index.find("beta_tbl"), std::string::npos);
+    QVERIFY(exists(outFile("alpha_tbl.htm")) && exists(outFile("gamma_tbl.htm")));
+    QVERIFY(!exists(outFile("beta_tbl.htm")));
+  }
+
+  void aLineStandsForItsOwnTableWhenNamesRepeat() {
+    open({simpleTable("dup", "first_col"), simpleTable("dup", "second_col")});
+    QCOMPARE(lines(), (QStringList{"dup", "dup"}));
+    click(2);
+    chooseOutputFolder();
+    trigger("mnuMakeCTSQL");
+    const std::string script = readBytes(outFile("dup.sql"));
+    QVERIFY(script.find("second_col") != std::string::npos);
+    QCOMPARE(script.find("first_col"), std::string::npos);
+  }
+
+  void everyCommandRefusesAnEmptySelection_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("tables") << QStringLiteral("mnuMakeTable");
+    QTest::newRow("scripts") << QStringLiteral("mnuMakeCTSQL");
+    QTest::newRow("documents") << QStringLiteral("mnuMakeTableDoc");
+  }
+  void everyCommandRefusesAnEmptySelection() {
+    QFETCH(QString, action);
+    open({simpleTable("alpha")});
+    trigger(qPrintable(action));
+    expectOnlyMessage("テーブルが１つも選択されていません", MessageIcon::Exclamation);
+    QVERIFY(services_->dialogs.empty());
+    QVERIFY(!hub_->dbServer().isLoaded());
+  }
+
+  void backRefillsTheLayoutWindowAndNextReadsTheWorkbookAnew() {
+    open({simpleTable("alpha"), simpleTable("beta"), simpleTable("gamma")});
+    click(2);
+    QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    frmDBDef& dbDef = hub_->dbDef();
+    QVERIFY(dbDef.isLoaded());
+    QVERIFY(!window().isLoaded());
+    QCOMPARE(dbDef.findChild<QLineEdit*>("txtFile")->text(), bookPath());
+    QCOMPARE(dbDef.findChild<QLineEdit*>("txtFieldStart")->text(), QStringLiteral("6"));
+    QCOMPARE(dbDef.findChild<QLineEdit*>("txtNull")->text(), QStringLiteral("9"));
+
+    writeBook(bookPath().toStdString(), {simpleTable("delta"), simpleTable("alpha")});
+    QTest::mouseClick(dbDef.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    QVERIFY(window().isLoaded());
+    QCOMPARE(lines(), (QStringList{"delta", "alpha"}));
+    QVERIFY(list()->selectedItems().isEmpty());
+  }
+
+  void scriptCommandWritesEachSelectedTableAndReportsPerTable() {
+    // The program's type notation table, as edited in the type notation window.
+    hub_->dbDef().fieldAttr()->setInt("整数");
+    open({{"orders", {{"order_id", "整数", "", "*"}, {"note", "blob", "", ""}}},
+          {"broken", {{"id", "identity", "5", "*"}}},
+          simpleTable("skipped"),
+          {"items", {{"item_code", "char", "10", "*"}}}});
+    list()->selectAll();
+    list()->item(2)->setSelected(false);
+    chooseOutputFolder();
+    trigger("mnuMakeCTSQL");
+
+    QCOMPARE(services_->dialogs.size(), std::size_t{1});
+    QVERIFY(services_->dialogs[0].kind == DialogKind::Folder);
+    const QStringList shown = prompts();
+    QCOMPARE(shown.size(), 3);
+    QVERIFY(shown[0].startsWith("broken作成に失敗しました"));
+    QCOMPARE(shown[1], QStringLiteral("orders: blobは未定義です"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QVERIFY(services_->messages[2].icon == MessageIcon::None);
+    QCOMPARE(services_->busyDepth, 0);
+
+    const std::string orders = readBytes(outFile("orders.sql"));
+    QVERIFY(orders.find("order_id int") != std::string::npos);
+    QCOMPARE(orders.find("note"), std::string::npos);
+    QVERIFY(exists(outFile("items.sql")));
+    QVERIFY(!exists(outFile("broken.sql")));
+    QVERIFY(!exists(outFile("skipped.sql")));
+  }
+
+  void documentationIsTitledWithTheWorkbooksName() {
+    open({simpleTable("alpha"), simpleTable("beta")});
+    click(2);
+    chooseOutputFolder();
+    trigger("mnuMakeTableDoc");
+    expectOnlyMessage("作成しました", MessageIcon::None);
+    QVERIFY(readBytes(outFile("index.htm")).find("design.xlsx") != std::string::npos);
+    QVERIFY(exists(outFile("rightframe.htm")) && exists(outFile("beta.htm")));
+  }
+
+  void aDocumentationWriteErrorIsReportedAndTheProgramGoesOn() {
+    open({simpleTable("alpha")});
+    click(1);
+    // A plain file where the folder should be: nothing can be written into it.
+    morvane::test::writeBytes(dir_->file("out"), "x");
+    services_->answers.push_back(outFolder());
+    trigger("mnuMakeTableDoc");
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QVERIFY(services_->messages[0].prompt.startsWith("作成に失敗しました\n"));
+    QVERIFY(services_->messages[0].prompt.size() > QStringLiteral("作成に失敗しました\n").size());
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+    QVERIFY(window().isLoaded());
+    QCOMPARE(services_->busyDepth, 0);
+    QCOMPARE(endRequests_, 0);
+  }
+
+  void aReadErrorIsReportedOverAnEmptyList_data() {
+    QTest::addColumn<QString>("sheetData");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("error cell") << "<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>"
+                                << "#DIV/0!";
+    QTest::newRow("damaged sheet") << "<row r=\"3\"><c r=\"C3\"><v>1</v></c>" << "sheet2.xml";
+  }
+  void aReadErrorIsReportedOverAnEmptyList() {
+    QFETCH(QString, sheetData);
+    QFETCH(QString, reason);
+    morvane::test::HandPackage package;
+    // A good table on the first sheet: nothing of the workbook is listed all the same.
+    package.sheets = {
+        morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
+        morvane::test::worksheetXml(sheetData.toStdString())};
+    morvane::test::writeZip(bookPath().toStdString(), package.parts());
+    next(bookPath());
+    QVERIFY(window().isLoaded());
+    QVERIFY(window().isVisible());
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QVERIFY(services_->messages[0].prompt.startsWith("読み込み失敗しました\n"));
+    QVERIFY2(services_->messages[0].prompt.contains(reason), qPrintable(services_->messages[0].prompt));
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+    QCOMPARE(services_->busyDepth, 0);
+    QCOMPARE(endRequests_, 0);
+
+    // The program goes on: back to the layout window and on with a good workbook.
+    QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    open({simpleTable("alpha")});
+    QCOMPARE(lines(), QStringList{"alpha"});
+  }
+
+  void aWorkbookThatCannotBeOpenedGivesAnEmptyListSilently() {
+    next(QString::fromStdString(dir_->file("missing.xlsx")));
+    QVERIFY(window().isLoaded());
+    QCOMPARE(list()->count(), 0);
+    QVERIFY(services_->messages.empty());
+  }
+
+  void cancellingTheFolderChooserDoesNothing_data() {
+    QTest::addColumn<QString>("action");
+    QTest::newRow("scripts") << QStringLiteral("mnuMakeCTSQL");
+    QTest::newRow("documents") << QStringLiteral("mnuMakeTableDoc");
+  }
+  void cancellingTheFolderChooserDoesNothing() {
+    QFETCH(QString, action);
+    open({simpleTable("alpha")});
+    click(1);
+    const auto before = std::distance(std::filesystem::directory_iterator(dir_->path()), {});
+    trigger(qPrintable(action));
+    QCOMPARE(services_->dialogs.size(), std::size_t{1});
+    QVERIFY(services_->dialogs[0].kind == DialogKind::Folder);
+    // Modal to the table list, not to some other window.
+    QCOMPARE(services_->dialogs[0].owner, static_cast<QWidget*>(&window()));
+    QVERIFY(services_->messages.empty());
+    QCOMPARE(std::distance(std::filesystem::directory_iterator(dir_->path()), {}), before);
+  }
+
+  void exitEndsTheProgram() {
+    open({simpleTable("alpha")});
+    trigger("mnuQuit");
+    QCOMPARE(endRequests_, 1);
+    QVERIFY(!window().isVisible());
+    QVERIFY(services_->messages.empty());
+  }
+};
+
+QTEST_MAIN(frmTableListTest)
+#include "frmTableListTest.moc"
