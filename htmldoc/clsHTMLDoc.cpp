@@ -24,6 +24,19 @@ void put(std::string& out, int lead, std::string_view text, int trail) {
   out.append(static_cast<std::size_t>(trail), ' ');
 }
 
+// The opening every titled page shares: html, head with the title and the code page, end of head.
+std::string titledHead(std::string_view escapedTitle) {
+  std::string text;
+  put(text, 0, "<html>", 1);
+  put(text, 0, "<head>", 1);
+  put(text, 0, "<title>", 0);
+  put(text, 0, escapedTitle, 0);
+  put(text, 0, "</title>", 1);
+  put(text, 0, kMeta, 1);
+  put(text, 0, "</head>", 1);
+  return text;
+}
+
 // One page: its text in code page 932, one CR LF, swapped in whole so that a failure never
 // leaves half a page behind.
 void writePage(const std::string& path, std::string_view text) {
@@ -53,14 +66,7 @@ bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolde
 }
 
 bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {
-  std::string text;
-  put(text, 0, "<html>", 1);
-  put(text, 0, "<head>", 1);
-  put(text, 0, "<title>", 0);
-  put(text, 0, escapeHtml(title_), 0);
-  put(text, 0, "</title>", 1);
-  put(text, 0, kMeta, 1);
-  put(text, 0, "</head>", 1);
+  std::string text = titledHead(escapeHtml(title_));
   put(text, 0, R"(<frameset cols="258,*" frameborder="YES" border="1" framespacing="1" rows="*">)", 2);
   put(text, 2, R"(<frame name="leftFrame" noresize src="leftframe.htm" scrolling="AUTO">)", 1);
   put(text, 2, R"(<frame name="mainFrame" src="rightframe.htm" scrolling="AUTO">)", 1);
@@ -74,14 +80,7 @@ bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {
 
 bool clsHTMLDoc::fnWriteTitleFile(const std::string& strFolder) const {
   const std::string site = escapeHtml(kSiteAddress);
-  std::string text;
-  put(text, 0, "<html>", 1);
-  put(text, 0, "<head>", 1);
-  put(text, 0, "<title>", 0);
-  put(text, 0, escapeHtml(title_), 0);
-  put(text, 0, "</title>", 1);
-  put(text, 0, kMeta, 1);
-  put(text, 0, "</head>", 1);
+  std::string text = titledHead(escapeHtml(title_));
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
   put(text, 0, R"(<p align="left"><font size="4"><b><NOBR>)", 0);
   put(text, 0, escapeHtml(title_), 0);
@@ -155,14 +154,7 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
 
 std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName) const {
   const std::string name = escapeHtml(strTableName);
-  std::string text;
-  put(text, 0, "<html>", 1);
-  put(text, 0, "<head>", 1);
-  put(text, 0, "<title>", 0);
-  put(text, 0, name, 0);
-  put(text, 0, "</title>", 1);
-  put(text, 0, kMeta, 1);
-  put(text, 0, "</head>", 1);
+  std::string text = titledHead(name);
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#000000">)", 1);
   put(text, 0, R"(<table width="400" border="2" cellspacing="0" cellpadding="2">)", 1);
   put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);

@@ -105,7 +105,7 @@ TEST_F(HtmlBrowser, PagesDecodeAsShiftJisAndLinkToTheirTables) {
 TEST_F(HtmlBrowser, IndexLinksLoadTablesIntoMainFrame) {
   if (!haveCommand("node") || !haveCommand("npm")) GTEST_SKIP() << "node and npm are needed to drive the browser";
   // Installed beside the test program, once, and only for the tests.
-  const fs::path modules = fs::current_path() / "browser-driver";
+  const fs::path modules = fs::read_symlink("/proc/self/exe").parent_path() / "browser-driver";
   if (!fs::exists(modules / "node_modules/playwright-core/package.json")) {
     const auto install = run("timeout 300 npm install --no-audit --no-fund --no-save --prefix " +
                              quote(modules.string()) + " playwright-core@1 2>&1");

@@ -18,21 +18,21 @@ using namespace test::html;
 using test::readBytes;
 using test::TempDir;
 
-struct FieldSpec {
+struct FieldRow {
   std::string name, attr, size;
   bool nullable = false;
 };
 
-TablePtr makeTable(const std::string& name, const std::vector<FieldSpec>& fields,
+TablePtr makeTable(const std::string& name, const std::vector<FieldRow>& fields,
                    const std::vector<std::string>& keys = {}) {
   auto table = std::make_shared<clsTableInfo>();
   table->setName(name);
-  for (const auto& spec : fields) {
+  for (const auto& described : fields) {
     clsFieldInfo field;
-    field.setName(spec.name);
-    field.setAttr(spec.attr);
-    field.setSize(spec.size);
-    field.setNull(spec.nullable);
+    field.setName(described.name);
+    field.setAttr(described.attr);
+    field.setSize(described.size);
+    field.setNull(described.nullable);
     table->setField(field);
   }
   for (const auto& key : keys) table->sbAddPKey(key);
