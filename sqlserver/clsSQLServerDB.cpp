@@ -83,7 +83,7 @@ std::optional<std::string> clsSQLServerDB::fnMakeFieldSQL(const clsFieldInfo& fi
   auto splitSize = [&]() -> std::optional<std::pair<std::string, std::string>> {
     const auto comma = size.find(',');
     if (comma == std::string::npos) {
-      failReason_ = "the size '" + size + "' of the field '" + name + "' has no comma";
+      failReason_ = "フィールド「" + name + "」のサイズ「" + size + "」にカンマがありません";
       return std::nullopt;
     }
     return std::pair(size.substr(0, comma), size.substr(comma + 1));
@@ -131,7 +131,7 @@ std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& t
   }
   // CREATE TABLE without a column is not SQL.
   if (columns.empty()) {
-    failReason_ = "no column left to create";
+    failReason_ = "作成できる列がありません";
     return std::nullopt;
   }
   std::string script;
@@ -163,16 +163,13 @@ bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::st
   if (!script) return false;
   // The name becomes a file name: it must not climb out of the chosen folder.
   if (!platform::isSafeFileStem(objTable.getName())) {
-    failReason_ = "the table name cannot name a file in the folder";
+    failReason_ = "テーブル名「" + objTable.getName() + "」はフォルダ内のファイル名にできません";
     return false;
   }
   try {
     const std::string bytes = platform::toCp932(*script + std::string(kCrLf));
     platform::replaceFile(platform::joinPath(strFolder, objTable.getName() + ".sql"), bytes);
-  } catch (const platform::Cp932Error& error) {
-    failReason_ = std::string("code page 932 cannot hold the script: ") + error.what();
-    return false;
-  } catch (const std::exception& error) {
+  } catch (const std::exception& error) {  // a character code page 932 cannot hold, or the file
     failReason_ = error.what();
     return false;
   }
