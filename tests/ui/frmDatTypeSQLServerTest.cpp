@@ -75,8 +75,8 @@ class frmDatTypeSQLServerTest : public QObject {
     QCOMPARE(shown(), kDefaults);
     QCOMPARE(window().focusWidget(), box("txtChar"));
 
-    box("txtVarchar")->clear();
-    box("txtMoney")->setText("   ");
+    box("txtVarchar")->setText("   ");
+    box("txtMoney")->clear();
     box("txtChar")->setText(" nchar ");
     trigger("mnuQuit");
     expectOneMessage("未入力です");
