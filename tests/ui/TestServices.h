@@ -1,7 +1,6 @@
 #pragma once
 #include <QString>
 #include <deque>
-#include <functional>
 #include <vector>
 
 #include "ui/PlatformServices.h"
@@ -31,15 +30,24 @@ class TestServices final : public PlatformServices {
   int busyDepth = 0;
   int busyRequests = 0;
 
-  void showMessage(QWidget* owner, const QString& prompt, MessageIcon icon) override;
-  QString openFileName(QWidget* owner, const QString& filter) override;
-  QString saveFileName(QWidget* owner, const QString& filter) override;
-  QString chooseFolder(QWidget* owner) override;
-  void beginBusy() override;
-  void endBusy() override;
+  void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override { messages.push_back({prompt, icon}); }
+  QString openFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Open, filter, owner); }
+  QString saveFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Save, filter, owner); }
+  QString chooseFolder(QWidget* owner) override { return answer(DialogKind::Folder, QString(), owner); }
+  void beginBusy() override {
+    ++busyDepth;
+    ++busyRequests;
+  }
+  void endBusy() override { --busyDepth; }
 
  private:
-  QString answer(DialogKind kind, const QString& filter, QWidget* owner);
+  QString answer(DialogKind kind, const QString& filter, QWidget* owner) {
+    dialogs.push_back({kind, filter, owner});
+    if (answers.empty()) return {};
+    QString next = answers.front();
+    answers.pop_front();
+    return next;
+  }
 };
 
 }  // namespace morvane::ui::test

@@ -22,6 +22,7 @@ namespace {
 const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTableNmRow", "txtTableNmCol",
                                   "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
                                   "txtPKey",       "txtNull"};
+const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
 
 }  // namespace
 
@@ -41,12 +42,9 @@ class frmDBDefTest : public QObject {
   void trigger(const char* action) { window().findChild<QAction*>(action)->trigger(); }
   void clickNext() { QTest::mouseClick(window().findChild<QPushButton*>("cmdOK"), Qt::LeftButton); }
   // The ten number boxes in window order, then the path box.
-  void fill(const QStringList& numbers, const QString& path = QStringLiteral("book.xls")) {
+  void fill(const QStringList& numbers = kDefaults, const QString& path = QStringLiteral("book.xls")) {
     for (int i = 0; i < kNumberBoxes.size(); ++i) box(kNumberBoxes[i])->setText(numbers.value(i));
     box("txtFile")->setText(path);
-  }
-  void fillDefaults(const QString& path = QStringLiteral("book.xls")) {
-    fill({"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"}, path);
   }
   QStringList numbersShown() {
     QStringList shown;
@@ -80,75 +78,59 @@ class frmDBDefTest : public QObject {
     services_.reset();
   }
 
-  void startsEmptyAndNextReportsThePathBox() {
+  // Empty pass first (path box, then boxes in order; blanks count as empty), then the numbers.
+  void nextReportsTheFirstBadBox_data() {
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reported");
+    const QString empty = QStringLiteral("未入力です"), notNumber = QStringLiteral("数値のみ入力してください");
+    // The defaults with some boxes changed.
+    auto with = [](std::initializer_list<std::pair<int, QString>> changes) {
+      QStringList numbers = kDefaults;
+      for (const auto& [at, text] : changes) numbers[at] = text;
+      return numbers;
+    };
+    QTest::newRow("all empty") << QStringList(10) << QString() << empty << "txtFile";
+    QTest::newRow("empty path before a letter") << with({{0, "a"}}) << QString() << empty << "txtFile";
+    QTest::newRow("blank before a letter") << with({{7, "  "}, {8, "x"}}) << "book.xls" << empty << "txtFieldSize";
+    QTest::newRow("ideographic space") << with({{7, "　"}}) << "book.xls" << empty << "txtFieldSize";
+    QTest::newRow("first non-number") << with({{1, "x"}, {9, "y"}}) << "book.xls" << notNumber << "txtESheet";
+    QTest::newRow("beyond 32 bits") << with({{9, "3000000000"}}) << "book.xls" << notNumber << "txtNull";
+  }
+  void nextReportsTheFirstBadBox() {
+    QFETCH(QStringList, numbers);
+    QFETCH(QString, path);
+    QFETCH(QString, message);
+    QFETCH(QString, reported);
+    fill(numbers, path);
+    box(reported)->deselect();
+    clickNext();
+    expectReported(message, reported);
+  }
+
+  void numberBoxesTakeTwoTypedCharactersAndNoInputMethodMostly() {
     QCOMPARE(window().mocolAllTextBox.size(), 11);
     for (QLineEdit* each : window().mocolAllTextBox) QVERIFY(each->text().isEmpty());
     QCOMPARE(window().focusWidget(), box("txtFile"));
-    clickNext();
-    expectReported("未入力です", "txtFile");
-  }
-
-  void emptinessPassComesBeforeNumberPass() {
-    fillDefaults(QString());
-    box("txtSSheet")->setText("a");
-    clickNext();
-    expectReported("未入力です", "txtFile");
-  }
-
-  void blanksCountAsEmpty_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("spaces") << QStringLiteral("  ");
-    QTest::newRow("ideographic space") << QStringLiteral("　");
-  }
-  void blanksCountAsEmpty() {
-    QFETCH(QString, text);
-    fillDefaults();
-    box("txtFieldSize")->setText(text);
-    box("txtPKey")->setText("x");
-    clickNext();
-    expectReported("未入力です", "txtFieldSize");
-  }
-
-  void firstNonNumberIsReportedWithItsTextSelected() {
-    fillDefaults();
-    box("txtESheet")->setText("x");
-    box("txtNull")->setText("y");
-    clickNext();
-    expectReported("数値のみ入力してください", "txtESheet");
-    QCOMPARE(box("txtESheet")->selectedText(), QStringLiteral("x"));
-  }
-
-  void numbersOutside32BitsAreNotNumbers() {
-    fillDefaults();
-    box("txtNull")->setText("3000000000");
-    clickNext();
-    expectReported("数値のみ入力してください", "txtNull");
-  }
-
-  void numberBoxesTakeTwoTypedCharacters() {
     for (const QString& name : kNumberBoxes) {
       box(name)->setFocus();
       QTest::keyClicks(box(name), "123");
       QCOMPARE(box(name)->text(), QStringLiteral("12"));
+      const bool keepsInputMethod = name == "txtTableNmRow" || name == "txtFieldSize";
+      QCOMPARE(box(name)->testAttribute(Qt::WA_InputMethodEnabled), keepsInputMethod);
     }
     QTest::keyClicks(box("txtFile"), "C:\\design\\tables.xls");
     QCOMPARE(box("txtFile")->text(), QStringLiteral("C:\\design\\tables.xls"));
+    QVERIFY(box("txtFile")->testAttribute(Qt::WA_InputMethodEnabled));
     // A value from a layout is shown whole, however long.
     window().docInfo()->setColNULL(100);
     window().sbSetTextBox();
     QCOMPARE(box("txtNull")->text(), QStringLiteral("100"));
   }
 
-  void inputMethodIsOffExceptTableNameRowAndFieldSize() {
-    for (const QString& name : kNumberBoxes) {
-      const bool keepsInputMethod = name == "txtTableNmRow" || name == "txtFieldSize";
-      QCOMPARE(box(name)->testAttribute(Qt::WA_InputMethodEnabled), keepsInputMethod);
-    }
-    QVERIFY(box("txtFile")->testAttribute(Qt::WA_InputMethodEnabled));
-  }
-
   void focusSelectsTheWholeText() {
-    fillDefaults();
+    fill();
     box("txtFieldNm")->setText("12");
     box("txtFieldAttr")->setFocus();
     QTest::mouseClick(box("txtFieldNm"), Qt::LeftButton, {}, QPoint(2, 5));
@@ -160,19 +142,7 @@ class frmDBDefTest : public QObject {
     QCOMPARE(box("txtFieldAttr")->text(), QStringLiteral("8"));
   }
 
-  void tabOrderFollowsTheBoxesThenNextAndBrowse() {
-    QStringList order;
-    QWidget* at = box("txtFile");
-    for (int i = 0; i < 13; ++i) {
-      order << at->objectName();
-      at = at->nextInFocusChain();
-      while (at->focusPolicy() == Qt::NoFocus) at = at->nextInFocusChain();
-    }
-    const QStringList expected = QStringList{"txtFile"} + kNumberBoxes + QStringList{"cmdOK", "cmdRefFile"};
-    QCOMPARE(order, expected);
-  }
-
-  void nextHandsOverTheSharedObjectsWithRoundedNumbers() {
+  void nextHandsOverRoundedNumbersAndBackRefills() {
     fill({"1.5", "2.5", "3", "3", "6", "4", "5", "6", "7", " 9 "}, QStringLiteral(" /data/book.xls "));
     int busyWhileListShows = -1;
     frmTableList& list = hub_->tableList();
@@ -185,7 +155,6 @@ class frmDBDefTest : public QObject {
     } probe;
     probe.onShow = [&] { busyWhileListShows = services_->busyDepth; };
     list.installEventFilter(&probe);
-
     clickNext();
     list.removeEventFilter(&probe);
 
@@ -198,27 +167,17 @@ class frmDBDefTest : public QObject {
     QVERIFY(list.moobjFAttr != nullptr && list.moobjFAttr == window().moobjFAttr);
     QCOMPARE(list.mostrFilePath, QStringLiteral(" /data/book.xls "));
     const auto& layout = *list.moobjExcelDocInfo;
-    QCOMPARE(layout.getStartPage(), 2);
-    QCOMPARE(layout.getEndPage(), 2);
-    QCOMPARE(layout.getRowTableName(), 3);
-    QCOMPARE(layout.getColTableName(), 3);
-    QCOMPARE(layout.getStartRowFieldDef(), 6);
-    QCOMPARE(layout.getColFieldName(), 4);
-    QCOMPARE(layout.getColFieldType(), 5);
-    QCOMPARE(layout.getColFieldSize(), 6);
-    QCOMPARE(layout.getColPrimaryKey(), 7);
-    QCOMPARE(layout.getColNULL(), 9);
-  }
+    const QList<int> handed = {layout.getStartPage(),       layout.getEndPage(),     layout.getRowTableName(),
+                               layout.getColTableName(),    layout.getStartRowFieldDef(), layout.getColFieldName(),
+                               layout.getColFieldType(),    layout.getColFieldSize(), layout.getColPrimaryKey(),
+                               layout.getColNULL()};
+    QCOMPARE(handed, (QList<int>{2, 2, 3, 3, 6, 4, 5, 6, 7, 9}));
 
-  void backRefillsTheBoxesAndThePath() {
-    fill({"1.5", "4", "3", "3", "6", "4", "5", "6", "7", "9"}, QStringLiteral("/data/book.xls"));
-    clickNext();
-    QTest::mouseClick(hub_->tableList().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    QTest::mouseClick(list.findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     QVERIFY(window().isLoaded() && window().isVisible());
-    QVERIFY(!hub_->tableList().isLoaded());
-    QCOMPARE(numbersShown(), QStringList({"2", "4", "3", "3", "6", "4", "5", "6", "7", "9"}));
-    QCOMPARE(box("txtFile")->text(), QStringLiteral("/data/book.xls"));
-    QCOMPARE(window().mocolAllTextBox.size(), 11);
+    QVERIFY(!list.isLoaded());
+    QCOMPARE(numbersShown(), QStringList({"2", "2", "3", "3", "6", "4", "5", "6", "7", "9"}));
+    QCOMPARE(box("txtFile")->text(), QStringLiteral(" /data/book.xls "));
   }
 
   void browseSetsThePathUnlessCancelled() {
@@ -236,7 +195,7 @@ class frmDBDefTest : public QObject {
     QVERIFY(services_->messages.empty());
   }
 
-  void saveChecksInModeOneThenWrites() {
+  void saveChecksInModeOneThenWritesOrReports() {
     QTemporaryDir dir;
     const QString path = dir.filePath("layout.edf");
     // The path may be empty; a number box may not.
@@ -258,21 +217,18 @@ class frmDBDefTest : public QObject {
     QVERIFY(content.contains("<StartSheetNo>1</StartSheetNo>"));
     QVERIFY(content.contains("<StartRowFieldDef>6</StartRowFieldDef>"));
     QVERIFY(content.contains("<ColNull>9</ColNull>"));
-  }
 
-  void saveReportsAFailedWriteAndACancelDoesNothing() {
-    QTemporaryDir dir;
-    fillDefaults();
+    services_->messages.clear();
     services_->answers = {dir.filePath("missing/layout.edf")};
     trigger("mnuSaveDBDef");
     expectOneMessage("保存失敗しました", MessageIcon::Exclamation);
     services_->messages.clear();
     trigger("mnuSaveDBDef");  // the queue is empty: cancelled
     QVERIFY(services_->messages.empty());
-    QCOMPARE(services_->dialogs.size(), std::size_t{2});
+    QCOMPARE(services_->dialogs.size(), std::size_t{3});
   }
 
-  void openFillsTheNumberBoxesOnly() {
+  void openFillsTheNumberBoxesOnlyOrReportsAFailure() {
     QTemporaryDir dir;
     const QString path = dir.filePath("layout.edf");
     fill({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"});
@@ -280,45 +236,31 @@ class frmDBDefTest : public QObject {
     trigger("mnuSaveDBDef");
     services_->messages.clear();
 
-    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"}, QStringLiteral("kept.xls"));
+    fill(QStringList(10, "1"), QStringLiteral("kept.xls"));
+    trigger("mnuOpenDBDef");  // cancelled
+    QVERIFY(services_->messages.empty());
+    QCOMPARE(numbersShown(), QStringList(10, "1"));
+    // A file lacking keys changes none of the boxes.
+    const QString partial = dir.filePath("partial.edf");
+    QFile file(partial);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<StartSheetNo>2</StartSheetNo>\r\n");
+    file.close();
+    for (const QString& bad : {dir.filePath("none.edf"), partial}) {
+      services_->messages.clear();
+      services_->answers = {bad};
+      trigger("mnuOpenDBDef");
+      expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
+      QCOMPARE(numbersShown(), QStringList(10, "1"));
+    }
+
+    services_->messages.clear();
     services_->answers = {path};
     trigger("mnuOpenDBDef");
     QVERIFY(services_->messages.empty());
+    QCOMPARE(services_->dialogs.at(2).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
     QCOMPARE(numbersShown(), QStringList({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
     QCOMPARE(box("txtFile")->text(), QStringLiteral("kept.xls"));
-  }
-
-  void openFailuresKeepTheBoxes_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("exists");
-    QTest::newRow("no such file") << QByteArray() << false;
-    QTest::newRow("bad value") << QByteArray("<StartSheetNo>x</StartSheetNo>\r\n") << true;
-    QTest::newRow("missing key") << QByteArray("<StartSheetNo>2</StartSheetNo>\r\n") << true;
-  }
-  void openFailuresKeepTheBoxes() {
-    QFETCH(QByteArray, content);
-    QFETCH(bool, exists);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("layout.edf");
-    if (exists) {
-      QFile file(path);
-      QVERIFY(file.open(QIODevice::WriteOnly));
-      file.write(content);
-    }
-    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
-    services_->answers = {path};
-    trigger("mnuOpenDBDef");
-    expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
-    QCOMPARE(numbersShown(), QStringList(10, "1"));
-    QVERIFY(window().isLoaded());
-  }
-
-  void openCancelledDoesNothing() {
-    fill({"1", "1", "1", "1", "1", "1", "1", "1", "1", "1"});
-    trigger("mnuOpenDBDef");
-    QVERIFY(services_->messages.empty());
-    QCOMPARE(numbersShown(), QStringList(10, "1"));
-    QCOMPARE(services_->dialogs.at(0).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
   }
 
   void typeNotationEditsReachTheTableNextHandsOn() {
@@ -329,7 +271,7 @@ class frmDBDefTest : public QObject {
     types.findChild<QLineEdit*>("txtVarchar")->setText("nvarchar");
     // Both windows stay usable; the table changes only when the type window closes.
     QCOMPARE(window().moobjFAttr->getVarChar(), std::string("varchar"));
-    fillDefaults();
+    fill();
     clickNext();
     QVERIFY(!types.isLoaded());
     QCOMPARE(hub_->tableList().moobjFAttr->getVarChar(), std::string("nvarchar"));
@@ -339,7 +281,7 @@ class frmDBDefTest : public QObject {
     trigger("mnuFieldAttr");
     frmDatTypeSQLServer& types = hub_->datTypeSQLServer();
     types.findChild<QLineEdit*>("txtMoney")->setText(" ");
-    fillDefaults();
+    fill();
     clickNext();
     expectOneMessage("未入力です", MessageIcon::Exclamation);
     QVERIFY(hub_->tableList().isLoaded());

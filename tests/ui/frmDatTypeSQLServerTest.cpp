@@ -19,6 +19,7 @@ namespace {
 
 const QStringList kBoxes = {"txtChar", "txtVarchar", "txtIdentity", "txtInt",  "txtDate",
                             "txtFloat", "txtReal",   "txtDecimal",  "txtMoney"};
+const QStringList kDefaults = {"char", "varchar", "identity", "int", "date", "float", "real", "decimal", "money"};
 
 // The table's notations in the boxes' order.
 QStringList notations(const clsSQLServerFieldAttr& t) {
@@ -29,8 +30,6 @@ QStringList notations(const clsSQLServerFieldAttr& t) {
   }
   return all;
 }
-
-const QStringList kDefaults = {"char", "varchar", "identity", "int", "date", "float", "real", "decimal", "money"};
 
 }  // namespace
 
@@ -44,23 +43,25 @@ class frmDatTypeSQLServerTest : public QObject {
   frmDatTypeSQLServer& window() { return hub_->datTypeSQLServer(); }
   QLineEdit* box(const QString& name) { return window().findChild<QLineEdit*>(name); }
   void trigger(const char* action) { window().findChild<QAction*>(action)->trigger(); }
+  void showFromLayoutWindow() { hub_->dbDef().findChild<QAction*>("mnuFieldAttr")->trigger(); }
   QStringList shown() {
     QStringList all;
     for (const QString& name : kBoxes) all << box(name)->text();
     return all;
   }
-  // Opened from the layout definition window, as the user does.
-  void openFromLayoutWindow() {
-    hub_->dbDef().sbShow();
-    hub_->dbDef().findChild<QAction*>("mnuFieldAttr")->trigger();
-    table_ = hub_->dbDef().moobjFAttr;
+  void expectOneMessage(const QString& prompt) {
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QCOMPARE(services_->messages[0].prompt, prompt);
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
   }
 
  private slots:
   void init() {
     services_ = std::make_unique<TestServices>();
     hub_ = std::make_unique<WindowHub>(*services_, [] {});
-    openFromLayoutWindow();
+    hub_->dbDef().sbShow();
+    showFromLayoutWindow();
+    table_ = hub_->dbDef().moobjFAttr;
   }
   void cleanup() {
     hub_.reset();
@@ -68,34 +69,29 @@ class frmDatTypeSQLServerTest : public QObject {
     table_.reset();
   }
 
-  void freshRunShowsTheDefaultsTopToBottom() {
+  void aBlankBoxRefusesTheCloseThenClosingCopiesBack() {
     QVERIFY(window().isVisible());
     QVERIFY(window().moDataType == table_);
     QCOMPARE(shown(), kDefaults);
     QCOMPARE(window().focusWidget(), box("txtChar"));
-  }
 
-  void blankBoxRefusesTheClose() {
-    box("txtVarchar")->clear();
-    box("txtMoney")->setText("   ");
-    box("txtChar")->setText("nchar");
+    box("txtVarchar")->setText("   ");
+    box("txtMoney")->clear();
+    box("txtChar")->setText(" nchar ");
     trigger("mnuQuit");
-    QCOMPARE(services_->messages.size(), std::size_t{1});
-    QCOMPARE(services_->messages[0].prompt, QStringLiteral("未入力です"));
-    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+    expectOneMessage("未入力です");
     QCOMPARE(window().focusWidget(), box("txtVarchar"));
     QVERIFY(window().isLoaded() && window().isVisible());
     QCOMPARE(notations(*table_), kDefaults);
-    QCOMPARE(box("txtChar")->text(), QStringLiteral("nchar"));
-  }
+    QCOMPARE(box("txtChar")->text(), QStringLiteral(" nchar "));
 
-  void closingCopiesTheBoxesUntrimmed() {
-    box("txtChar")->setText(" nchar ");
-    box("txtDate")->setText("datetime");
+    box("txtVarchar")->setText("nvarchar");
+    box("txtMoney")->setText("money");
     QVERIFY(window().close());
     QVERIFY(!window().isLoaded());
+    // Copied untrimmed into the very table the layout window holds.
     QCOMPARE(table_->getChar(), std::string(" nchar "));
-    QCOMPARE(table_->getDate(), std::string("datetime"));
+    QCOMPARE(table_->getVarChar(), std::string("nvarchar"));
     QVERIFY(hub_->dbDef().moobjFAttr == table_);
   }
 
@@ -103,56 +99,45 @@ class frmDatTypeSQLServerTest : public QObject {
     box("txtInt")->setText("integer");
     QCOMPARE(table_->getInt(), std::string("int"));
     // Shown again while open, the window keeps the edit.
-    hub_->dbDef().findChild<QAction*>("mnuFieldAttr")->trigger();
+    showFromLayoutWindow();
     QCOMPARE(box("txtInt")->text(), QStringLiteral("integer"));
     QVERIFY(window().fnUnload());
     QCOMPARE(table_->getInt(), std::string("integer"));
     // Loaded anew, it shows the table again.
     table_->setInt("bigint");
-    hub_->dbDef().findChild<QAction*>("mnuFieldAttr")->trigger();
+    showFromLayoutWindow();
     QCOMPARE(box("txtInt")->text(), QStringLiteral("bigint"));
   }
 
-  void saveWritesWhatTheBoxesShow() {
+  void saveChecksCopiesAndWritesWhatTheBoxesShow() {
     QTemporaryDir dir;
     const QString path = dir.filePath("types.sfa");
+    box("txtFloat")->clear();
+    trigger("mnuSave");
+    expectOneMessage("未入力です");
+    QCOMPARE(window().focusWidget(), box("txtFloat"));
+    QVERIFY(services_->dialogs.empty());
+
+    services_->messages.clear();
+    box("txtFloat")->setText("float");
     box("txtReal")->setText("single");
+    trigger("mnuSave");  // cancelled
+    QCOMPARE(table_->getReal(), std::string("real"));
     services_->answers = {path};
     trigger("mnuSave");
     QVERIFY(services_->messages.empty());
-    QCOMPARE(services_->dialogs.at(0).filter, QStringLiteral("SQLServerﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.sfa"));
+    QCOMPARE(services_->dialogs.at(1).filter, QStringLiteral("SQLServerﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.sfa"));
     QCOMPARE(table_->getReal(), std::string("single"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<real>single</real>"));
-  }
 
-  void saveWithABlankBoxAsksNothing() {
-    box("txtFloat")->clear();
-    trigger("mnuSave");
-    QCOMPARE(services_->messages.size(), std::size_t{1});
-    QCOMPARE(services_->messages[0].prompt, QStringLiteral("未入力です"));
-    QCOMPARE(window().focusWidget(), box("txtFloat"));
-    QVERIFY(services_->dialogs.empty());
-  }
-
-  void cancelledSaveLeavesTheTable() {
-    box("txtReal")->setText("single");
-    trigger("mnuSave");
-    QCOMPARE(services_->dialogs.size(), std::size_t{1});
-    QVERIFY(services_->messages.empty());
-    QCOMPARE(table_->getReal(), std::string("real"));
-  }
-
-  void failedSaveIsReported() {
-    QTemporaryDir dir;
     services_->answers = {dir.filePath("missing/types.sfa")};
     trigger("mnuSave");
-    QCOMPARE(services_->messages.size(), std::size_t{1});
-    QCOMPARE(services_->messages[0].prompt, QStringLiteral("保存に失敗しました"));
+    expectOneMessage("保存に失敗しました");
   }
 
-  void openReplacesTableAndBoxes() {
+  void openReplacesTableAndBoxesOrKeepsBoth() {
     QTemporaryDir dir;
     const QString path = dir.filePath("types.sfa");
     box("txtMoney")->setText("currency");
@@ -163,28 +148,23 @@ class frmDatTypeSQLServerTest : public QObject {
     table_->setMoney("money");
     table_->setDecimal("decimal");
 
-    hub_->dbDef().findChild<QAction*>("mnuFieldAttr")->trigger();
-    box("txtChar")->setText("unsaved edit");
-    services_->answers = {path};
-    trigger("mnuOpen");
-    QVERIFY(services_->messages.empty());
-    QCOMPARE(table_->getMoney(), std::string("currency"));
-    QCOMPARE(box("txtMoney")->text(), QStringLiteral("currency"));
-    QCOMPARE(box("txtDecimal")->text(), QStringLiteral("numeric"));
-    QCOMPARE(box("txtChar")->text(), QStringLiteral("char"));
-  }
-
-  void failedOpenKeepsBoxesAndTable() {
-    QTemporaryDir dir;
+    showFromLayoutWindow();
     box("txtChar")->setText("nchar");
     services_->answers = {dir.filePath("none.sfa")};
     trigger("mnuOpen");
-    QCOMPARE(services_->messages.size(), std::size_t{1});
-    QCOMPARE(services_->messages[0].prompt, QStringLiteral("読み込みに失敗しました"));
+    expectOneMessage("読み込みに失敗しました");
     QCOMPARE(box("txtChar")->text(), QStringLiteral("nchar"));
     QCOMPARE(notations(*table_), kDefaults);
     trigger("mnuOpen");  // cancelled
     QCOMPARE(services_->messages.size(), std::size_t{1});
+
+    services_->answers = {path};
+    trigger("mnuOpen");
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QCOMPARE(table_->getMoney(), std::string("currency"));
+    QCOMPARE(box("txtMoney")->text(), QStringLiteral("currency"));
+    QCOMPARE(box("txtDecimal")->text(), QStringLiteral("numeric"));
+    QCOMPARE(box("txtChar")->text(), QStringLiteral("char"));
   }
 };
 

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "TestServices.h"
+#include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
@@ -161,6 +163,9 @@ class frmTableListTest : public QObject {
     QCOMPARE(index.find("beta_tbl"), std::string::npos);
     QVERIFY(exists(outFile("alpha_tbl.htm")) && exists(outFile("gamma_tbl.htm")));
     QVERIFY(!exists(outFile("beta_tbl.htm")));
+    // Titled with the workbook's file name.
+    QVERIFY(readBytes(outFile("index.htm")).find("design.xlsx") != std::string::npos);
+    QVERIFY(exists(outFile("rightframe.htm")));
   }
 
   void aLineStandsForItsOwnTableWhenNamesRepeat() {
@@ -197,8 +202,6 @@ class frmTableListTest : public QObject {
     QVERIFY(dbDef.isLoaded());
     QVERIFY(!window().isLoaded());
     QCOMPARE(dbDef.findChild<QLineEdit*>("txtFile")->text(), bookPath());
-    QCOMPARE(dbDef.findChild<QLineEdit*>("txtFieldStart")->text(), QStringLiteral("6"));
-    QCOMPARE(dbDef.findChild<QLineEdit*>("txtNull")->text(), QStringLiteral("9"));
 
     writeBook(bookPath().toStdString(), {simpleTable("delta"), simpleTable("alpha")});
     QTest::mouseClick(dbDef.findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
@@ -237,16 +240,6 @@ class frmTableListTest : public QObject {
     QVERIFY(!exists(outFile("skipped.sql")));
   }
 
-  void documentationIsTitledWithTheWorkbooksName() {
-    open({simpleTable("alpha"), simpleTable("beta")});
-    click(2);
-    chooseOutputFolder();
-    trigger("mnuMakeTableDoc");
-    expectOnlyMessage("作成しました", MessageIcon::None);
-    QVERIFY(readBytes(outFile("index.htm")).find("design.xlsx") != std::string::npos);
-    QVERIFY(exists(outFile("rightframe.htm")) && exists(outFile("beta.htm")));
-  }
-
   void aDocumentationWriteErrorIsReportedAndTheProgramGoesOn() {
     open({simpleTable("alpha")});
     click(1);
@@ -255,6 +248,7 @@ class frmTableListTest : public QObject {
     services_->answers.push_back(outFolder());
     trigger("mnuMakeTableDoc");
     QCOMPARE(services_->messages.size(), std::size_t{1});
+    // With the reason after it.
     QVERIFY(services_->messages[0].prompt.startsWith("作成に失敗しました\n"));
     QVERIFY(services_->messages[0].prompt.size() > QStringLiteral("作成に失敗しました\n").size());
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
@@ -303,6 +297,37 @@ class frmTableListTest : public QObject {
     QVERIFY(services_->messages.empty());
   }
 
+  void createTablesRunsTheSelectionWithTheProgramsTypeNotations() {
+    morvane::test::TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
+    hub_->dbDef().fieldAttr()->setMoney("金額");
+    open({{"priced", {{"id", "int", "", "*"}, {"amount", "金額", "", ""}}},
+          simpleTable("skipped"),
+          {"odd", {{"id", "int", "", "*"}, {"amount", "blob", "", ""}}}});
+    click(3);
+    click(1, Qt::ControlModifier);
+    bool modal = false;
+    // The user fills in the modal server window, presses Create and closes it.
+    QTimer::singleShot(0, this, [&] {
+      frmDBServer& dbServer = hub_->dbServer();
+      modal = dbServer.isVisible() && dbServer.isModal();
+      const QStringList values = {QString::fromStdString(server.address()), "販売", "sa", "pw"};
+      const char* boxes[] = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
+      for (int i = 0; i < 4; ++i) dbServer.findChild<QLineEdit*>(boxes[i])->setText(values[i]);
+      QTest::mouseClick(dbServer.findChild<QPushButton*>("cmdCreateTable"), Qt::LeftButton);
+      dbServer.close();
+    });
+    trigger("mnuMakeTable");
+    QVERIFY(modal);
+    QCOMPARE(prompts(), (QStringList{"odd\nblobは未定義です", "作成処理を終了しました。"}));
+    const std::vector<std::string> batches = server.batches();
+    QCOMPARE(batches.size(), std::size_t{2});
+    QVERIFY2(batches[0].find("CREATE TABLE dbo.priced") != std::string::npos, batches[0].c_str());
+    QVERIFY2(batches[0].find("amount money") != std::string::npos, batches[0].c_str());
+    QVERIFY(batches[1].find("CREATE TABLE dbo.odd") != std::string::npos);
+    QCOMPARE(batches[1].find("amount"), std::string::npos);
+    QVERIFY(window().isVisible());
+  }
+
   void cancellingTheFolderChooserDoesNothing_data() {
     QTest::addColumn<QString>("action");
     QTest::newRow("scripts") << QStringLiteral("mnuMakeCTSQL");
@@ -322,13 +347,6 @@ class frmTableListTest : public QObject {
     QCOMPARE(std::distance(std::filesystem::directory_iterator(dir_->path()), {}), before);
   }
 
-  void exitEndsTheProgram() {
-    open({simpleTable("alpha")});
-    trigger("mnuQuit");
-    QCOMPARE(endRequests_, 1);
-    QVERIFY(!window().isVisible());
-    QVERIFY(services_->messages.empty());
-  }
 };
 
 QTEST_MAIN(frmTableListTest)
