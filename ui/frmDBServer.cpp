@@ -8,6 +8,7 @@
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/PlatformServices.h"
 #include "ui/TextBoxes.h"
+#include "ui/UndefinedNotations.h"
 #include "ui/WindowHub.h"
 #include "ui/ui_frmDBServer.h"
 
@@ -89,6 +90,7 @@ void frmDBServer::cmdCreateTable_Click() {
     services.showMessage(this, QStringLiteral("接続に失敗しました"), MessageIcon::Exclamation);
     return;
   }
+  QStringList undefined;
   for (const TablePtr& table : moobjDBInfo.getTables()) {
     bool made = false;
     {
@@ -100,21 +102,12 @@ void frmDBServer::cmdCreateTable_Click() {
       if (!db.getServerMessage().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getServerMessage());
       services.showMessage(this, prompt, MessageIcon::Exclamation);
     }
-    sbReportUndefinedTypes(*table);
+    undefined << undefinedNotationLines(QString::fromStdString(table->getName()), db);
   }
   db.fnCloseDB();
+  // The created tables lack these columns: the user has to know.
+  if (!undefined.isEmpty()) services.showMessage(this, undefined.join(QLatin1Char('\n')), MessageIcon::Exclamation);
   services.showMessage(this, QStringLiteral("作成処理を終了しました。"), MessageIcon::None);
-}
-
-void frmDBServer::sbReportUndefinedTypes(const clsTableInfo& table) {
-  // A generator of its own per table: its message then speaks of this table only.
-  clsSQLServerDB check;
-  check.sbSetFieldAttr(moobjFieldAttr);
-  check.makeCreateSQL(table);
-  if (check.getErrMsg().empty()) return;
-  hub_.services().showMessage(
-      this, QString::fromStdString(table.getName()) + QLatin1Char('\n') + QString::fromStdString(check.getErrMsg()),
-      MessageIcon::Exclamation);
 }
 
 }  // namespace morvane::ui

@@ -45,7 +45,6 @@ class frmDBServer final : public QMainWindow {
   void Form_Load();
   bool fnCheckInput();
   void cmdCreateTable_Click();
-  void sbReportUndefinedTypes(const clsTableInfo& table);
 
   WindowHub& hub_;
   std::unique_ptr<Ui::frmDBServer> form_;

@@ -13,6 +13,7 @@
 #include "ui/clsRefFolder.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
+#include "ui/UndefinedNotations.h"
 #include "ui/ui_frmTableList.h"
 
 namespace morvane::ui {
@@ -153,9 +154,7 @@ void frmTableList::mnuMakeCTSQL_Click() {
       reason = fromUtf8(error.what());
     }
     if (!saved) sbReport(reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason, true);
-    for (const std::string& notation : generator.getUndefinedNotations()) {
-      undefined << name + QStringLiteral(": ") + fromUtf8(notation) + QStringLiteral("は未定義です");
-    }
+    undefined << undefinedNotationLines(name, generator);
   }
   // The scripts lack these columns: the user has to know before using them.
   if (!undefined.isEmpty()) sbReport(undefined.join(QLatin1Char('\n')), true);

@@ -318,7 +318,7 @@ class frmTableListTest : public QObject {
     });
     trigger("mnuMakeTable");
     QVERIFY(modal);
-    QCOMPARE(prompts(), (QStringList{"odd\nblobは未定義です", "作成処理を終了しました。"}));
+    QCOMPARE(prompts(), (QStringList{"odd: blobは未定義です", "作成処理を終了しました。"}));
     const std::vector<std::string> batches = server.batches();
     QCOMPARE(batches.size(), std::size_t{2});
     QVERIFY2(batches[0].find("CREATE TABLE dbo.priced") != std::string::npos, batches[0].c_str());

@@ -1,0 +1,19 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include "sqlserver/clsSQLServerDB.h"
+
+namespace morvane::ui {
+
+// "<table>: <notation>は未定義です", one line for each column the generator's last script left out,
+// so the script and the server commands report lost columns alike.
+inline QStringList undefinedNotationLines(const QString& table, const clsSQLServerDB& generator) {
+  QStringList lines;
+  for (const std::string& notation : generator.getUndefinedNotations()) {
+    lines << table + QStringLiteral(": ") + QString::fromStdString(notation) + QStringLiteral("は未定義です");
+  }
+  return lines;
+}
+
+}  // namespace morvane::ui
