@@ -32,7 +32,7 @@ TEST(XlsBadInput, AnEncryptedWorkbookDoesNotOpen) {
   EXPECT_TRUE(reader.getDBInfo().getTables().empty());
 }
 
-TEST(XlsBadInput, AStreamEndingInsideARecordOrASubstreamOrARecordPointingPastIt) {
+TEST(XlsBadInput, TruncatedStreamsAndRecordsPointingPastTheEnd) {
   TempDir dir;
   const std::string stream = smallBook().stream();
   // Inside the sheet (the last cut leaves out just its EOF): the workbook opens, the sheet does not read.
