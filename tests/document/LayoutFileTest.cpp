@@ -29,23 +29,20 @@ clsExcelDBDocInfo layoutOf(const Values& v) {
 const char* const kKeys[] = {"StartSheetNo", "EndSheetNo",   "StartRowFieldDef", "RowTableName",  "ColTableName",
                              "ColFieldName", "ColFieldType", "ColFieldSize",     "ColPrimarykey", "ColNull"};
 
-std::string line(const std::string& key, const std::string& value) {
-  return "<" + key + ">" + value + "</" + key + ">\r\n";
-}
+const Values kOther = {11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
 
-// The file of a layout, written by hand in the given line order.
-std::string fileOf(const Values& v, bool reversed = false) {
+// A hand-written file: kOther's values, with `key` given `value` instead (left out when empty).
+std::string fileWith(const std::string& key = "", const std::string& value = "", bool reversed = false) {
   std::string bytes;
   for (int i = 0; i < 10; ++i) {
     const int at = reversed ? 9 - i : i;
-    bytes += line(kKeys[at], std::to_string(v[at]));
+    const std::string text = kKeys[at] == key ? value : std::to_string(kOther[at]);
+    if (!text.empty()) bytes += std::string("<") + kKeys[at] + ">" + text + "</" + kKeys[at] + ">\r\n";
   }
   return bytes;
 }
 
-const Values kOther = {11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
-
-TEST(LayoutFile, WritesTheTenKeysInFileOrder) {
+TEST(LayoutFile, WritesTheTenKeysInFileOrderAndRoundTripsAnyValues) {
   test::TempDir dir;
   ASSERT_TRUE(saveLayoutFile(clsExcelDBDocInfo(), dir.file("d.edf")));
   EXPECT_EQ(test::readBytes(dir.file("d.edf")),
@@ -55,73 +52,46 @@ TEST(LayoutFile, WritesTheTenKeysInFileOrder) {
             "<ColFieldType>5</ColFieldType>\r\n<ColFieldSize>6</ColFieldSize>\r\n"
             "<ColPrimarykey>7</ColPrimarykey>\r\n<ColNull>9</ColNull>\r\n");
   EXPECT_EQ(layoutToHash(layoutOf(kOther)).GetAllItems(","), "11,12,13,14,15,16,17,18,19,20");
-}
 
-TEST(LayoutFile, RoundTripsAnyValues) {
-  test::TempDir dir;
   const Values written = {-1, 0, INT32_MAX, INT32_MIN, 3, 4, 5, 6, 7, 9};
   ASSERT_TRUE(saveLayoutFile(layoutOf(written), dir.file("x.edf")));
-  EXPECT_NE(test::readBytes(dir.file("x.edf")).find("<StartSheetNo>-1</StartSheetNo>"), std::string::npos);
   clsExcelDBDocInfo read = layoutOf(kOther);
   ASSERT_TRUE(read.fnReadFile(dir.file("x.edf")));
   EXPECT_EQ(valuesOf(read), written);
 }
 
-TEST(LayoutFile, LineOrderDoesNotMatter) {
+TEST(LayoutFile, HandEditedFilesInAnyLineOrder) {
   test::TempDir dir;
-  const Values v = {2, 3, 8, 1, 2, 3, 4, 5, 6, 7};
-  test::writeBytes(dir.file("r.edf"), "<Other>99</Other>\r\n" + fileOf(v, true));
-  clsExcelDBDocInfo layout;
-  ASSERT_TRUE(layout.fnReadFile(dir.file("r.edf")));
-  EXPECT_EQ(valuesOf(layout), v);
-}
-
-TEST(LayoutFile, HandEditedNumbersAreConverted) {
-  test::TempDir dir;
-  std::string bytes = fileOf(kOther);
-  auto replace = [&](const std::string& key, const std::string& value) {
-    const auto from = bytes.find("<" + key + ">");
-    const auto to = bytes.find("\r\n", from);
-    bytes.replace(from, to - from, "<" + key + ">" + value + "</" + key + ">");
-  };
-  replace("StartSheetNo", "2.5");
-  replace("EndSheetNo", " 7 ");
-  replace("RowTableName", "3.5");
-  replace("ColNull", "-1");
+  std::string bytes = "<Other>99</Other>\r\n" + fileWith("StartSheetNo", "2.5", true);
+  for (const auto& [key, value] : {std::pair{"<EndSheetNo>12<", "<EndSheetNo> 7 <"},
+                                   std::pair{"<RowTableName>14<", "<RowTableName>3.5<"},
+                                   std::pair{"<ColNull>20<", "<ColNull>-1<"}}) {
+    bytes.replace(bytes.find(key), std::string(key).size(), value);
+  }
   test::writeBytes(dir.file("h.edf"), bytes);
   clsExcelDBDocInfo layout;
   ASSERT_TRUE(layout.fnReadFile(dir.file("h.edf")));
-  EXPECT_EQ(layout.getStartPage(), 2);
-  EXPECT_EQ(layout.getEndPage(), 7);
-  EXPECT_EQ(layout.getRowTableName(), 4);
-  EXPECT_EQ(layout.getColNULL(), -1);
+  EXPECT_EQ(valuesOf(layout), (Values{2, 7, 13, 4, 15, 16, 17, 18, 19, -1}));
 }
 
 // A bad file changes nothing: the layout keeps all ten values, not just those after the bad key.
 TEST(LayoutFile, ABadValueFailsWithoutChangingTheLayout) {
   test::TempDir dir;
   const Values before = {1, 4, 6, 3, 3, 4, 5, 6, 7, 9};
-  struct Case {
-    std::string key;
-    std::string value;  // empty: the line is left out
-  } cases[] = {{"ColFieldType", ""}, {"ColNull", "abc"}, {"StartSheetNo", "2147483648"},
-               {"ColPrimarykey", "7,5"}, {"EndSheetNo", " "}};
-  for (const auto& c : cases) {
-    std::string bytes;
-    for (int i = 0; i < 10; ++i) {
-      if (kKeys[i] != c.key) bytes += line(kKeys[i], std::to_string(kOther[i]));
-      else if (!c.value.empty()) bytes += line(kKeys[i], c.value);
-    }
-    test::writeBytes(dir.file("bad.edf"), bytes);
+  const std::pair<const char*, const char*> cases[] = {
+      {"ColFieldType", ""}, {"ColNull", "abc"}, {"StartSheetNo", "2147483648"}, {"ColPrimarykey", "7,5"},
+      {"EndSheetNo", " "}};
+  for (const auto& [key, value] : cases) {
+    test::writeBytes(dir.file("bad.edf"), fileWith(key, value));
     clsExcelDBDocInfo layout = layoutOf(before);
     try {
       layout.fnReadFile(dir.file("bad.edf"));
-      ADD_FAILURE() << c.key << " was accepted";
+      ADD_FAILURE() << key << " was accepted";
     } catch (const LayoutFileError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.key), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(key), std::string::npos) << error.what();
       EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
     }
-    EXPECT_EQ(valuesOf(layout), before) << c.key;
+    EXPECT_EQ(valuesOf(layout), before) << key;
   }
 }
 

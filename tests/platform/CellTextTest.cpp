@@ -48,24 +48,5 @@ TEST(CellText, DateFormatsAreToldFromNumberFormats) {
   EXPECT_FALSE(isDateFormatCode("#,##0;[Red]-#,##0"));
 }
 
-TEST(SheetCells, ErrorCellsThrowNamingSheetCellAndValue) {
-  SheetCells sheet("テーブル1");
-  sheet.setText(3, 3, "Customer");
-  sheet.setError(4, 28, "#N/A");
-  sheet.setText(1000, 1, "dropped");
-  EXPECT_EQ(sheet.text(3, 3), "Customer");
-  EXPECT_EQ(sheet.text(1, 1), "");
-  EXPECT_EQ(sheet.size(), 2u);
-  try {
-    sheet.text(4, 28);
-    FAIL() << "no error";
-  } catch (const WorkbookError& error) {
-    const std::string message = error.what();
-    EXPECT_NE(message.find("テーブル1"), std::string::npos);
-    EXPECT_NE(message.find("AB4"), std::string::npos);
-    EXPECT_NE(message.find("#N/A"), std::string::npos);
-  }
-}
-
 }  // namespace
 }  // namespace morvane::platform

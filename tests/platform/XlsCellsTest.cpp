@@ -1,24 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-#include "platform/XlsWorkbook.h"
-#include "tests/platform/XlsTestSupport.h"
+#include "tests/platform/WorkbookTestSupport.h"
 
 namespace morvane::test {
 namespace {
 
 using platform::WorkbookError;
-
-// The message of the error thrown by reading a cell; empty when it reads.
-std::string errorOf(const platform::SheetCells& sheet, int row, int col) {
-  try {
-    sheet.text(row, col);
-  } catch (const WorkbookError& error) {
-    return error.what();
-  }
-  return {};
-}
 
 TEST(XlsCells, EveryKindOfCellRecordBecomesText) {
   TempDir dir;
@@ -46,6 +33,11 @@ TEST(XlsCells, EveryKindOfCellRecordBecomesText) {
   writer.boolErr(s, 5, 1, 0, false);
   writer.blank(s, 6, 0);
   writer.mulBlank(s, 6, 1, 3);
+  // A chart substream embedded in the sheet, holding a cell record of its own.
+  writer.sheetRecord(s, 0x0809, std::string("\x00\x06\x20\x00", 4) + std::string(12, '\0'));
+  writer.number(s, 7, 1, 666);
+  writer.sheetRecord(s, 0x000A, {});
+  writer.number(s, 7, 2, 3);
   writer.number(s, 998, 98, 1);  // row 999, column 99: still kept
   writer.number(s, 999, 0, 1);   // row 1000: beyond what is read
   writer.number(s, 0, 99, 1);    // column 100
@@ -54,31 +46,13 @@ TEST(XlsCells, EveryKindOfCellRecordBecomesText) {
   ASSERT_EQ(book->sheetCount(), 1);
   const auto sheet = book->readSheet(1);
   EXPECT_EQ(sheet.name(), "値");
-  EXPECT_EQ(sheet.text(1, 1), "共有の文字列");
-  EXPECT_EQ(sheet.text(1, 2), "LABELの文字列 ");
-  EXPECT_EQ(sheet.text(2, 1), "10");
-  EXPECT_EQ(sheet.text(2, 2), "0.3");
-  EXPECT_EQ(sheet.text(2, 3), "-12.25");
-  EXPECT_EQ(sheet.text(3, 1), "-536870912");
-  EXPECT_EQ(sheet.text(3, 2), "12.34");
-  EXPECT_EQ(sheet.text(3, 3), "1.5");
-  EXPECT_EQ(sheet.text(3, 4), "0.015");
-  EXPECT_EQ(sheet.text(4, 3), "7");
-  EXPECT_EQ(sheet.text(4, 4), "8");
-  EXPECT_EQ(sheet.text(4, 5), "0.25");
-  EXPECT_EQ(sheet.text(5, 1), "3");
-  EXPECT_EQ(sheet.text(5, 2), text);
-  EXPECT_EQ(sheet.text(5, 3), "True");
-  EXPECT_EQ(sheet.text(5, 4), "False");
-  EXPECT_EQ(sheet.text(5, 5), "");
-  EXPECT_EQ(sheet.text(5, 6), "");
-  EXPECT_EQ(sheet.text(5, 7), "99");
-  EXPECT_EQ(sheet.text(6, 1), "True");
-  EXPECT_EQ(sheet.text(6, 2), "False");
-  EXPECT_EQ(sheet.text(7, 1), "");
-  EXPECT_EQ(sheet.text(7, 3), "");
-  EXPECT_EQ(sheet.text(999, 99), "1");
-  EXPECT_EQ(sheet.size(), 22u);  // blanks and cells beyond the limits hold nothing
+  expectCells(sheet, {{1, 1, "共有の文字列"}, {1, 2, "LABELの文字列 "}, {2, 1, "10"}, {2, 2, "0.3"},
+                      {2, 3, "-12.25"},      {3, 1, "-536870912"},      {3, 2, "12.34"}, {3, 3, "1.5"},
+                      {3, 4, "0.015"},       {4, 3, "7"},               {4, 4, "8"},     {4, 5, "0.25"},
+                      {5, 1, "3"},           {5, 2, text},              {5, 3, "True"},  {5, 4, "False"},
+                      {5, 5, ""},            {5, 6, ""},                {5, 7, "99"},    {6, 1, "True"},
+                      {6, 2, "False"},       {8, 2, ""},                {8, 3, "3"},     {999, 99, "1"}});
+  EXPECT_EQ(sheet.size(), 23u);  // blanks and cells beyond the limits hold nothing
 }
 
 TEST(XlsCells, ErrorValuesOfBoolErrAndFormulasThrowWhenRead) {
@@ -97,13 +71,12 @@ TEST(XlsCells, ErrorValuesOfBoolErrAndFormulasThrowWhenRead) {
   const auto sheet = book->readSheet(1);
   for (int i = 0; i < 7; ++i) {
     SCOPED_TRACE(codes[i].second);
-    const std::string viaBoolErr = errorOf(sheet, i + 1, 1);
-    EXPECT_NE(viaBoolErr.find(codes[i].second), std::string::npos) << viaBoolErr;
-    EXPECT_NE(viaBoolErr.find("A" + std::to_string(i + 1)), std::string::npos) << viaBoolErr;
-    EXPECT_NE(viaBoolErr.find("エラー"), std::string::npos) << viaBoolErr;
-    const std::string viaFormula = errorOf(sheet, i + 1, 28);
-    EXPECT_NE(viaFormula.find(codes[i].second), std::string::npos) << viaFormula;
-    EXPECT_NE(viaFormula.find("AB" + std::to_string(i + 1)), std::string::npos) << viaFormula;
+    for (const auto& [col, ref] : {std::pair{1, "A"}, std::pair{28, "AB"}}) {
+      const std::string message = cellError(sheet, i + 1, col);
+      EXPECT_NE(message.find(codes[i].second), std::string::npos) << message;
+      EXPECT_NE(message.find(ref + std::to_string(i + 1)), std::string::npos) << message;
+      EXPECT_NE(message.find("エラー"), std::string::npos) << message;
+    }
   }
 }
 
@@ -127,16 +100,7 @@ TEST(XlsCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     const auto s = writer.addSheet("SST");
     for (std::size_t i = 0; i < strings.size(); ++i) writer.labelSst(s, static_cast<int>(i), 2, strings[i]);
     if (recordSize < 100) {
-      // The table must really be cut: count its CONTINUE records.
-      const std::string stream = writer.stream();
-      std::size_t continues = 0;
-      for (std::size_t pos = 0; pos + 4 <= stream.size();) {
-        const auto type = static_cast<unsigned char>(stream[pos]) | static_cast<unsigned char>(stream[pos + 1]) << 8;
-        const auto length = static_cast<unsigned char>(stream[pos + 2]) | static_cast<unsigned char>(stream[pos + 3]) << 8;
-        continues += type == 0x003C;
-        pos += 4 + static_cast<std::size_t>(length);
-      }
-      EXPECT_GT(continues, 20u);
+      EXPECT_GT(recordsOfType(writer.stream(), 0x003C).size(), 20u) << "the table must be cut";
     }
     const auto book = saveAndOpen(writer, dir);
     ASSERT_TRUE(book);
@@ -170,18 +134,17 @@ TEST(XlsCells, DateFormatsGiveDatesAndOtherFormatsNumbers) {
     writer.mulRk(s, 8, 0, {BiffWriter::rkInteger(45292), BiffWriter::rkInteger(45293)}, builtinDate);
     const auto book = saveAndOpen(writer, dir);
     ASSERT_TRUE(book);
-    const auto sheet = book->readSheet(1);
     const std::string day = date1904 ? "2028/01/02" : "2024/01/01";
-    EXPECT_EQ(sheet.text(1, 1), day);
-    EXPECT_EQ(sheet.text(2, 1), day);
     // In the 1904 system a time of day still falls on the system's first day.
-    EXPECT_EQ(sheet.text(3, 1), date1904 ? "1904/01/01 18:00:00" : "18:00:00");
-    EXPECT_EQ(sheet.text(4, 1), day + " 12:00:00");
-    EXPECT_EQ(sheet.text(5, 1), day);
-    EXPECT_EQ(sheet.text(6, 1), "45292");
-    EXPECT_EQ(sheet.text(7, 1), "0.5");
-    EXPECT_EQ(sheet.text(8, 1), "-1");
-    EXPECT_EQ(sheet.text(9, 2), date1904 ? "2028/01/03" : "2024/01/02");
+    expectCells(book->readSheet(1), {{1, 1, day},
+                                     {2, 1, day},
+                                     {3, 1, date1904 ? "1904/01/01 18:00:00" : "18:00:00"},
+                                     {4, 1, day + " 12:00:00"},
+                                     {5, 1, day},
+                                     {6, 1, "45292"},
+                                     {7, 1, "0.5"},
+                                     {8, 1, "-1"},
+                                     {9, 2, date1904 ? "2028/01/03" : "2024/01/02"}});
   }
 }
 
@@ -209,24 +172,6 @@ TEST(XlsCells, OnlyWorksheetsCountInWorkbookOrderHiddenOnesToo) {
   EXPECT_THROW(book->readSheet(4), WorkbookError);
 }
 
-TEST(XlsCells, ChartsEmbeddedInAWorksheetAreSkipped) {
-  TempDir dir;
-  BiffWriter writer;
-  const auto s = writer.addSheet("埋め込み");
-  writer.number(s, 0, 0, 1);
-  // A chart substream inside the sheet, holding a cell-like record of its own.
-  writer.sheetRecord(s, 0x0809, std::string("\x00\x06\x20\x00", 4) + std::string(12, '\0'));
-  writer.number(s, 0, 1, 666);
-  writer.sheetRecord(s, 0x000A, {});
-  writer.number(s, 0, 2, 3);
-  const auto book = saveAndOpen(writer, dir);
-  ASSERT_TRUE(book);
-  const auto sheet = book->readSheet(1);
-  EXPECT_EQ(sheet.text(1, 1), "1");
-  EXPECT_EQ(sheet.text(1, 2), "");
-  EXPECT_EQ(sheet.text(1, 3), "3");
-}
-
 TEST(XlsCells, Biff5BookStreamsDecodeTheirCodePage) {
   TempDir dir;
   // Shift_JIS bytes for 顧客 and 顧客ID, 日付.
@@ -244,11 +189,7 @@ TEST(XlsCells, Biff5BookStreamsDecodeTheirCodePage) {
   ASSERT_TRUE(book);
   const auto sheet = book->readSheet(1);
   EXPECT_EQ(sheet.name(), "顧客");
-  EXPECT_EQ(sheet.text(3, 3), "顧客");
-  EXPECT_EQ(sheet.text(6, 4), "顧客ID");
-  EXPECT_EQ(sheet.text(6, 5), "2024/01/01");
-  EXPECT_EQ(sheet.text(6, 6), "顧客ID");
-  EXPECT_EQ(sheet.text(6, 7), "5");
+  expectCells(sheet, {{3, 3, "顧客"}, {6, 4, "顧客ID"}, {6, 5, "2024/01/01"}, {6, 6, "顧客ID"}, {6, 7, "5"}});
 }
 
 }  // namespace

@@ -2,79 +2,67 @@
 // when the damage only shows while a sheet is read. Never a crash, a hang or memory run out.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
-#include "platform/Workbook.h"
-#include "tests/support/TempDir.h"
+#include "tests/platform/WorkbookTestSupport.h"
 #include "tests/support/XlsxPackage.h"
 
-namespace morvane::platform {
+namespace morvane::test {
 namespace {
 
-using test::HandPackage;
-using test::TempDir;
+using platform::openWorkbook;
 
-HandPackage oneSheet(const std::string& sheetData) {
+ZipParts oneSheet(const std::string& sheetData) {
   HandPackage package;
-  package.sheets = {test::worksheetXml(sheetData)};
-  return package;
+  package.sheets = {worksheetXml(sheetData)};
+  return package.parts();
 }
 
-std::string written(const TempDir& dir, const test::ZipParts& parts, const std::string& name = "book.xlsx") {
+ZipParts withoutSheetPart(ZipParts parts) {
+  std::erase_if(parts, [](const auto& p) { return p.first == "xl/worksheets/sheet1.xml"; });
+  return parts;
+}
+
+std::string written(const TempDir& dir, const ZipParts& parts, const std::string& name = "book.xlsx") {
   const std::string path = dir.file(name);
-  test::writeZip(path, parts);
+  writeZip(path, parts);
   return path;
 }
 
-// The message of the WorkbookError that reading sheet 1 raises; empty when none is raised.
 std::string sheetError(const std::string& path) {
   auto book = openWorkbook(path);
-  if (!book) return "(not opened)";
-  try {
-    book->readSheet(1);
-  } catch (const WorkbookError& error) {
-    return error.what();
-  }
-  return "";
+  return book ? test::sheetError(*book) : "(not opened)";
 }
 
 TEST(XlsxDamage, WhatIsNoWorkbookIsNotOpened) {
   TempDir dir;
-  EXPECT_FALSE(openWorkbook(""));
-  EXPECT_FALSE(openWorkbook("   "));
-  EXPECT_FALSE(openWorkbook(dir.file("missing.xlsx")));
-  EXPECT_FALSE(openWorkbook(dir.path().string()));
-  test::writeBytes(dir.file("text.xlsx"), "PK\x03\x04 but nothing of a zip archive follows");
-  EXPECT_FALSE(openWorkbook(dir.file("text.xlsx")));
-  test::writeBytes(dir.file("short.xlsx"), "PK");
-  EXPECT_FALSE(openWorkbook(dir.file("short.xlsx")));
-  // A zip archive that holds no workbook (a word processor document, say).
-  EXPECT_FALSE(openWorkbook(written(dir, {{"word/document.xml", "<document/>"}}, "letter.docx")));
+  const std::string whole = readBytes(written(dir, oneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>")));
+  std::vector<std::string> paths = {"", "   ", dir.file("missing.xlsx"), dir.path().string(),
+                                    // A zip archive that holds no workbook (a word processor document, say).
+                                    written(dir, {{"word/document.xml", "<document/>"}}, "letter.docx")};
+  for (const std::string& bytes : {std::string("PK\x03\x04 but nothing of a zip archive follows"), std::string("PK"),
+                                   whole.substr(0, whole.size() / 2), whole.substr(0, whole.size() - 10),
+                                   whole.substr(0, 40)}) {
+    paths.push_back(dir.file("bad" + std::to_string(paths.size()) + ".xlsx"));
+    writeBytes(paths.back(), bytes);
+  }
+  for (const std::string& path : paths) {
+    EXPECT_FALSE(openWorkbook(path)) << path;
+  }
   // A workbook whose sheet list names a relationship that is not there.
-  auto parts = oneSheet("").parts();
-  test::part(parts, "xl/_rels/workbook.xml.rels") =
+  auto parts = oneSheet("");
+  part(parts, "xl/_rels/workbook.xml.rels") =
       "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"/>";
   EXPECT_FALSE(openWorkbook(written(dir, parts, "norels.xlsx")));
   // Damaged XML in the parts read when the workbook is opened.
-  HandPackage withStrings = oneSheet("");
-  withStrings.sharedStrings = std::string("<sst xmlns=\"") + test::kMainNs + "\"><si><t>a</t></si></sst>";
-  withStrings.styles = std::string("<styleSheet xmlns=\"") + test::kMainNs + "\"/>";
+  HandPackage withStrings;
+  withStrings.sheets = {worksheetXml("")};
+  withStrings.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\"><si><t>a</t></si></sst>";
+  withStrings.styles = std::string("<styleSheet xmlns=\"") + kMainNs + "\"/>";
   EXPECT_TRUE(openWorkbook(written(dir, withStrings.parts(), "sound.xlsx")));
   for (const char* name : {"xl/workbook.xml", "xl/_rels/workbook.xml.rels", "_rels/.rels", "xl/sharedStrings.xml",
                            "xl/styles.xml"}) {
     auto broken = withStrings.parts();
-    test::part(broken, name) += "<unclosed>";
+    part(broken, name) += "<unclosed>";
     EXPECT_FALSE(openWorkbook(written(dir, broken, "broken.xlsx"))) << name;
-  }
-}
-
-TEST(XlsxDamage, ATruncatedArchiveIsNotOpened) {
-  TempDir dir;
-  const std::string whole = test::readBytes(written(dir, oneSheet("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>").parts()));
-  ASSERT_FALSE(whole.empty());
-  for (const std::size_t keep : {whole.size() / 2, whole.size() - 10, std::size_t{40}}) {
-    test::writeBytes(dir.file("cut.xlsx"), whole.substr(0, keep));
-    EXPECT_FALSE(openWorkbook(dir.file("cut.xlsx"))) << keep << " of " << whole.size() << " bytes";
   }
 }
 
@@ -91,11 +79,10 @@ TEST(XlsxDamage, DamagedCompressedSheetDataRaisesAnError) {
     }
     rows += "</row>";
   }
-  auto parts = oneSheet(rows).parts();
-  std::rotate(parts.begin(), std::find_if(parts.begin(), parts.end(), [](const auto& p) {
-                return p.first == "xl/worksheets/sheet1.xml";
-              }), parts.end());
-  std::string bytes = test::readBytes(written(dir, parts));
+  // The sheet part last, so that garbling its data leaves the other parts whole.
+  ZipParts parts = withoutSheetPart(oneSheet(""));
+  parts.emplace_back("xl/worksheets/sheet1.xml", worksheetXml(rows));
+  std::string bytes = readBytes(written(dir, parts));
   const std::string name = "xl/worksheets/sheet1.xml";
   const auto nameAt = bytes.find(name);
   ASSERT_NE(nameAt, std::string::npos);
@@ -103,42 +90,39 @@ TEST(XlsxDamage, DamagedCompressedSheetDataRaisesAnError) {
                             static_cast<std::size_t>(static_cast<unsigned char>(bytes[nameAt - 1])) << 8;
   const std::size_t data = nameAt + name.size() + extra;
   for (std::size_t i = data + 40; i < data + 200; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
-  test::writeBytes(dir.file("garbled.xlsx"), bytes);
+  writeBytes(dir.file("garbled.xlsx"), bytes);
   auto book = openWorkbook(dir.file("garbled.xlsx"));
   ASSERT_TRUE(book) << "only the sheet's data is damaged";
-  EXPECT_THROW(book->readSheet(1), WorkbookError);
+  EXPECT_THROW(book->readSheet(1), platform::WorkbookError);
 }
 
 TEST(XlsxDamage, ADecompressionBombIsRefusedBeforeItInflates) {
   TempDir dir;
   const std::string path = dir.file("bomb.xlsx");
   // 300 MiB of blanks inside the sheet: about 300 KiB compressed.
-  const std::string head = std::string("<worksheet xmlns=\"") + test::kMainNs + "\"><sheetData>";
-  auto parts = oneSheet("").parts();
-  parts.erase(std::find_if(parts.begin(), parts.end(), [](const auto& p) { return p.first == "xl/worksheets/sheet1.xml"; }));
-  test::writeZipWithHugePart(path, parts, "xl/worksheets/sheet1.xml", head, ' ', std::int64_t{300} << 20);
-  auto book = openWorkbook(path);
-  ASSERT_TRUE(book);
-  const auto start = std::chrono::steady_clock::now();
+  const std::int64_t size = std::int64_t{300} << 20;
+  const std::string head = std::string("<worksheet xmlns=\"") + kMainNs + "\"><sheetData>";
+  writeZipWithHugePart(path, withoutSheetPart(oneSheet("")), "xl/worksheets/sheet1.xml", head, ' ', size);
+  // Refused by its size, not by the XML parser after inflating all of it.
   const std::string message = sheetError(path);
   EXPECT_NE(message.find("xl/worksheets/sheet1.xml"), std::string::npos) << message;
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "the part was inflated";
+  EXPECT_NE(message.find(std::to_string(size)), std::string::npos) << message;
 }
 
 TEST(XlsxDamage, AnAbsurdDeclaredSizeIsRefused) {
   TempDir dir;
-  std::string bytes = test::readBytes(written(dir, oneSheet("").parts()));
+  std::string bytes = readBytes(written(dir, oneSheet("")));
   // Claim 2 GiB for the workbook part in the central directory.
   const std::string name = "xl/workbook.xml";
   bool patched = false;
   for (auto at = bytes.find("PK\x01\x02"); at != std::string::npos; at = bytes.find("PK\x01\x02", at + 4)) {
     if (bytes.compare(at + 46, name.size(), name) == 0 && bytes[at + 46 + name.size()] != '.') {
-      bytes[at + 24] = '\xF0', bytes[at + 25] = '\xFF', bytes[at + 26] = '\xFF', bytes[at + 27] = '\x7F';
+      bytes.replace(at + 24, 4, "\xF0\xFF\xFF\x7F");
       patched = true;
     }
   }
   ASSERT_TRUE(patched);
-  test::writeBytes(dir.file("absurd.xlsx"), bytes);
+  writeBytes(dir.file("absurd.xlsx"), bytes);
   EXPECT_FALSE(openWorkbook(dir.file("absurd.xlsx")));
 }
 
@@ -153,14 +137,12 @@ TEST(XlsxDamage, DamageInASheetRaisesAOneLineErrorNamingThePart) {
       "<row r=\"1\"><c r=\"A1\" t=\"b\"><v>x</v></c></row>",            // bad boolean
   };
   for (const std::string& sheetData : cases) {
-    const std::string message = sheetError(written(dir, oneSheet(sheetData).parts()));
+    const std::string message = sheetError(written(dir, oneSheet(sheetData)));
     EXPECT_NE(message.find("xl/worksheets/sheet1.xml"), std::string::npos) << sheetData << ": " << message;
+    EXPECT_NE(message.find("Sheet1"), std::string::npos) << message;
     EXPECT_EQ(message.find('\n'), std::string::npos) << message;
   }
-  auto parts = oneSheet("").parts();
-  parts.erase(std::find_if(parts.begin(), parts.end(), [](const auto& p) { return p.first == "xl/worksheets/sheet1.xml"; }));
-  EXPECT_NE(sheetError(written(dir, parts)).find("Sheet1"), std::string::npos);
-  EXPECT_NE(sheetError(written(dir, oneSheet("<row r=\"1\"><c r=\"1A\"/></row>").parts())).find("Sheet1"), std::string::npos);
+  EXPECT_NE(sheetError(written(dir, withoutSheetPart(oneSheet("")))).find("Sheet1"), std::string::npos);
 }
 
 TEST(XlsxDamage, DocumentTypeDeclarationsAndEntitiesAreRefused) {
@@ -169,19 +151,19 @@ TEST(XlsxDamage, DocumentTypeDeclarationsAndEntitiesAreRefused) {
       "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
       "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>";
   const std::string external = "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>";
-  const std::string body = std::string("<worksheet xmlns=\"") + test::kMainNs +
+  const std::string body = std::string("<worksheet xmlns=\"") + kMainNs +
                            "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&d;&x;</t></is></c></row>"
                            "</sheetData></worksheet>";
-  const std::string plain = std::string("<!DOCTYPE worksheet><worksheet xmlns=\"") + test::kMainNs +
+  const std::string plain = std::string("<!DOCTYPE worksheet><worksheet xmlns=\"") + kMainNs +
                             "\"><sheetData/></worksheet>";
   for (const std::string& sheet : {laughs + body, external + body, plain}) {
     HandPackage package;
     package.sheets = {sheet};
     const std::string message = sheetError(written(dir, package.parts()));
-    EXPECT_FALSE(message.empty()) << sheet;
+    EXPECT_NE(message, "(no error)") << sheet;
     EXPECT_EQ(message.find("root:"), std::string::npos) << message;
   }
 }
 
 }  // namespace
-}  // namespace morvane::platform
+}  // namespace morvane::test

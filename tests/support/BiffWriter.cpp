@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 
@@ -27,20 +28,11 @@ std::string record(std::uint16_t type, const std::string& body) {
 }
 
 std::u16string utf16(const std::string& utf8) {
-  std::u16string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto b0 = static_cast<unsigned char>(utf8[i]);
-    const std::size_t len = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-    char32_t code = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
-    for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k) code = code << 6 | (utf8[i + k] & 0x3F);
-    i += len;
-    if (code >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(code);
-    }
-  }
+  glong count = 0;
+  gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &count, nullptr);
+  if (!units) throw std::logic_error("not UTF-8: " + utf8);
+  std::u16string out(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(count));
+  g_free(units);
   return out;
 }
 
@@ -60,24 +52,20 @@ std::string chars(const std::u16string& units, std::size_t from, std::size_t cou
 // A tiny formula (=1): its tokens do not matter to a reader of cached results.
 const std::string kFormulaTail = le16(0) + le32(0) + le16(3) + std::string("\x1E\x01\x00", 3);
 
+std::string bof(bool biff5, std::uint16_t kind) {
+  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) +
+                            (biff5 ? "" : le32(0) + le32(0x06)));
+}
+
 std::string nonNumericResult(std::uint8_t kind, std::uint8_t value) {
   return std::string{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
 }
 
-template <typename T>
-class GRef {
- public:
-  explicit GRef(T* object) : object_(object) {}
-  ~GRef() {
-    if (object_) g_object_unref(object_);
-  }
-  GRef(const GRef&) = delete;
-  GRef& operator=(const GRef&) = delete;
-  T* get() const { return object_; }
-
- private:
-  T* object_;
+struct Unref {
+  void operator()(void* object) const { g_object_unref(object); }
 };
+template <typename T>
+using GRef = std::unique_ptr<T, Unref>;
 
 }  // namespace
 
@@ -240,11 +228,7 @@ std::string BiffWriter::sharedStringTable() const {
 }
 
 std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const {
-  const std::uint16_t version = biff5_ ? 0x0500 : 0x0600;
-  auto bof = [&](std::uint16_t kind) {
-    return record(0x0809, le16(version) + le16(kind) + le16(0x0DBB) + le16(0x07CC) + (biff5_ ? "" : le32(0) + le32(0x06)));
-  };
-  std::string out = bof(0x0005);
+  std::string out = bof(biff5_, 0x0005);
   out += record(0x0042, le16(codePage_));
   if (date1904_) out += record(0x0022, le16(1));
   for (const auto& [id, code] : formats_) {
@@ -265,13 +249,10 @@ std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const
 }
 
 std::string BiffWriter::stream() const {
-  const std::uint16_t version = biff5_ ? 0x0500 : 0x0600;
   std::vector<std::string> bodies;
   for (const Sheet& sheet : sheets_) {
     const std::uint16_t kind = sheet.kind == SheetKind::Chart ? 0x0020 : sheet.kind == SheetKind::Macro ? 0x0040 : 0x0010;
-    bodies.push_back(record(0x0809, le16(version) + le16(kind) + le16(0x0DBB) + le16(0x07CC) +
-                                        (biff5_ ? "" : le32(0) + le32(0x06))) +
-                     sheet.records + record(0x000A, {}));
+    bodies.push_back(bof(biff5_, kind) + sheet.records + record(0x000A, {}));
   }
   std::vector<std::uint32_t> offsets(sheets_.size(), 0);
   std::uint32_t position = static_cast<std::uint32_t>(globals(offsets).size());

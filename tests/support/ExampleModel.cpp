@@ -1,8 +1,8 @@
 #include "tests/support/ExampleModel.h"
 
+#include <cstdio>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
 #include "model/Text.h"
@@ -56,14 +56,12 @@ clsDBInfo exampleModel() {
 }
 
 clsExcelDBDocInfo exampleLayout() {
-  std::istringstream values(description()["layoutValues"].get<std::string>());
+  const std::string values = description()["layoutValues"].get<std::string>();
   int v[10];
-  char comma;
-  for (int i = 0; i < 10; ++i) {
-    values >> v[i];
-    if (i < 9) values >> comma;
+  if (std::sscanf(values.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
+                  &v[7], &v[8], &v[9]) != 10) {
+    throw std::runtime_error("bad layoutValues in the example description");
   }
-  if (!values) throw std::runtime_error("bad layoutValues in the example description");
   clsExcelDBDocInfo layout;
   layout.sbSetPage(v[0], v[1]);
   layout.sbSetFieldPos(v[2]);

@@ -6,7 +6,6 @@
 #include <gsf/gsf-utils.h>
 #include <xlsxwriter.h>
 
-#include <map>
 #include <memory>
 #include <stdexcept>
 
@@ -33,55 +32,20 @@ void writeParts(const std::string& path, const ZipParts& parts, const std::strin
   check(file != nullptr, path);
   GPtr<GsfOutfile> zip(gsf_outfile_zip_new(file.get(), nullptr));
   check(zip != nullptr, path);
-  std::map<std::string, GPtr<GsfOutfile>> folders;
-  std::vector<std::string> folderOrder;
-  auto folderFor = [&](const std::string& name) -> GsfOutfile* {
-    GsfOutfile* parent = zip.get();
-    std::string prefix;
-    for (std::size_t slash = name.find('/'); slash != std::string::npos; slash = name.find('/', slash + 1)) {
-      const std::string folder = name.substr(0, slash);
-      auto found = folders.find(folder);
-      if (found == folders.end()) {
-        const std::string leaf = folder.substr(prefix.size());
-        GsfOutput* made = gsf_outfile_new_child(parent, leaf.c_str(), TRUE);
-        check(made != nullptr, folder);
-        found = folders.emplace(folder, GPtr<GsfOutfile>(GSF_OUTFILE(made))).first;
-        folderOrder.push_back(folder);
-      }
-      parent = found->second.get();
-      prefix = folder + "/";
-    }
-    return parent;
-  };
-  auto writePart = [&](const std::string& name, auto&& fill) {
-    const auto slash = name.rfind('/');
-    const std::string leaf = slash == std::string::npos ? name : name.substr(slash + 1);
-    GPtr<GsfOutput> child(gsf_outfile_new_child_full(folderFor(name), leaf.c_str(), FALSE, "compression-level",
+  auto writePart = [&](const std::string& name, const std::string& bytes, std::int64_t fillTo) {
+    GPtr<GsfOutput> child(gsf_outfile_new_child_full(zip.get(), name.c_str(), FALSE, "compression-level",
                                                      GSF_ZIP_DEFLATED, nullptr));
-    check(child != nullptr, name);
-    fill(child.get());
+    check(child != nullptr && gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data())),
+          name);
+    const std::string chunk(1 << 20, filler);
+    for (std::int64_t left = fillTo - static_cast<std::int64_t>(bytes.size()); left > 0; left -= 1 << 20) {
+      const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 20));
+      check(gsf_output_write(child.get(), n, reinterpret_cast<const guint8*>(chunk.data())), name);
+    }
     check(gsf_output_close(child.get()), name);
   };
-  for (const auto& [name, content] : parts) {
-    writePart(name, [&](GsfOutput* out) {
-      check(gsf_output_write(out, content.size(), reinterpret_cast<const guint8*>(content.data())), name);
-    });
-  }
-  if (!hugeName.empty()) {
-    writePart(hugeName, [&](GsfOutput* out) {
-      check(gsf_output_write(out, head.size(), reinterpret_cast<const guint8*>(head.data())), hugeName);
-      const std::string chunk(1 << 20, filler);
-      for (std::int64_t left = size - static_cast<std::int64_t>(head.size()); left > 0;) {
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(chunk.size())));
-        check(gsf_output_write(out, n, reinterpret_cast<const guint8*>(chunk.data())), hugeName);
-        left -= static_cast<std::int64_t>(n);
-      }
-    });
-  }
-  for (auto it = folderOrder.rbegin(); it != folderOrder.rend(); ++it) {
-    gsf_output_close(GSF_OUTPUT(folders[*it].get()));
-  }
-  folders.clear();
+  for (const auto& [name, content] : parts) writePart(name, content, 0);
+  if (!hugeName.empty()) writePart(hugeName, head, size);
   check(gsf_output_close(GSF_OUTPUT(zip.get())), path);
   zip.reset();
   gsf_output_close(file.get());
