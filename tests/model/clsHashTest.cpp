@@ -36,36 +36,30 @@ TEST(KeyedCollection, AddAppendsOrReplacesInPlace) {
   EXPECT_EQ(hash.getItem(" "), "x");
   EXPECT_EQ(hash.getKey("20"), "b");
   EXPECT_EQ(hash.getKey("nothing"), "");
+  EXPECT_EQ(hash.GetAllKeys(", "), "a, b, A, empty,  ");  // no trailing separator
+  EXPECT_EQ(clsHash().GetAllItems(","), "");
 }
 
-TEST(KeyedCollection, RemoveClosesTheGap) {
+TEST(KeyedCollection, RemoveClosesTheGapAndPositionsOutsideGiveEmptyText) {
   clsHash hash;
   hash.Add("a", "1");
   hash.Add("b", "2");
   hash.Add("c", "3");
   hash.Remove("b");
-  EXPECT_EQ(hash.getKey2(2), "c");
-  EXPECT_EQ(hash.getItem2(2), "3");
   hash.Remove("missing");
   hash.Remove("A");
-  EXPECT_EQ(keysOf(hash), "a|c");
-  hash.RemoveAll();
-  EXPECT_EQ(hash.getCount(), 0);
-}
-
-TEST(KeyedCollection, PositionsOutsideTheRangeGiveEmptyText) {
-  clsHash hash;
-  hash.Add("a", "1");
-  hash.Add("b", "2");
   EXPECT_EQ(hash.getKey2(1), "a");
-  EXPECT_EQ(hash.getItem2(2), "2");
+  EXPECT_EQ(hash.getKey2(2), "c");
+  EXPECT_EQ(hash.getItem2(2), "3");
   for (std::int32_t position : {0, 3, -1, INT32_MIN, INT32_MAX}) {
     EXPECT_EQ(hash.getKey2(position), "") << position;
     EXPECT_EQ(hash.getItem2(position), "") << position;
   }
+  hash.RemoveAll();
+  EXPECT_EQ(hash.getCount(), 0);
 }
 
-TEST(KeyedCollection, AddKeyEmptiesAnExistingItemWithoutMovingIt) {
+TEST(KeyedCollection, AddKeyEmptiesInPlaceAddItemNumbersAndDropsTheNextKey) {
   clsHash hash;
   hash.Add("a", "1");
   hash.Add("b", "2");
@@ -74,15 +68,13 @@ TEST(KeyedCollection, AddKeyEmptiesAnExistingItemWithoutMovingIt) {
   hash.AddKey(" ");
   EXPECT_EQ(keysOf(hash), "a|b|c");
   EXPECT_EQ(itemsOf(hash), "|2|");
-}
 
-TEST(KeyedCollection, AddItemNumbersItsPairsAndDropsTheNextKey) {
-  clsHash hash;
-  hash.AddItem("x");
-  hash.AddItem(" ");
-  hash.AddItem("y");
-  EXPECT_EQ(keysOf(hash), "1|2");
-  EXPECT_EQ(itemsOf(hash), "x|y");
+  clsHash numbered;
+  numbered.AddItem("x");
+  numbered.AddItem(" ");
+  numbered.AddItem("y");
+  EXPECT_EQ(keysOf(numbered), "1|2");
+  EXPECT_EQ(itemsOf(numbered), "x|y");
 
   clsHash taken;
   taken.Add("2", "old");
@@ -95,33 +87,18 @@ TEST(KeyedCollection, SplitKeepsInnerAndLeadingEmptyPiecesOnly) {
   clsHash hash;
   hash.Split(",", "a,,b");
   EXPECT_EQ(keysOf(hash), "1|2|3");
-  EXPECT_EQ(itemsOf(hash), "a||b");
-  hash.Split(",", "a,b,");
-  EXPECT_EQ(itemsOf(hash), "a|b");
-  hash.Split(",", ",a");
-  EXPECT_EQ(hash.getCount(), 2);
-  EXPECT_EQ(itemsOf(hash), "|a");
-  hash.Split(",", "abc");
-  EXPECT_EQ(keysOf(hash), "1");
-  EXPECT_EQ(itemsOf(hash), "abc");
-  hash.Split(",", "   ");
-  EXPECT_EQ(hash.getCount(), 0);
-  hash.Split(",", " a , b ");  // pieces are not trimmed
-  EXPECT_EQ(itemsOf(hash), " a | b ");
-  hash.Split("", "a,b");
-  EXPECT_EQ(itemsOf(hash), "a,b");
-  hash.Split("::", "a::b::");
-  EXPECT_EQ(itemsOf(hash), "a|b");
-}
-
-TEST(KeyedCollection, JoinsWithoutATrailingSeparator) {
-  clsHash hash;
-  EXPECT_EQ(hash.GetAllItems(","), "");
-  EXPECT_EQ(hash.GetAllKeys(","), "");
-  hash.Add("k1", "a");
-  hash.Add("k2", "b");
-  EXPECT_EQ(hash.GetAllItems(","), "a,b");
-  EXPECT_EQ(hash.GetAllKeys(", "), "k1, k2");
+  const struct {
+    const char *separator, *text;
+    int count;
+    const char* items;
+  } cases[] = {{",", "a,,b", 3, "a||b"}, {",", "a,b,", 2, "a|b"},       {",", ",a", 2, "|a"},
+               {",", "abc", 1, "abc"},   {",", "   ", 0, ""},            {",", " a , b ", 2, " a | b "},
+               {"", "a,b", 1, "a,b"},    {"::", "a::b::", 2, "a|b"}};
+  for (const auto& c : cases) {
+    hash.Split(c.separator, c.text);
+    EXPECT_EQ(hash.getCount(), c.count) << c.text;
+    EXPECT_EQ(itemsOf(hash), c.items) << c.text;
+  }
 }
 
 TEST(KeyedCollection, SavesOneTaggedLinePerPairInCodePage932) {
@@ -141,32 +118,23 @@ TEST(KeyedCollection, SavesOneTaggedLinePerPairInCodePage932) {
   EXPECT_EQ(std::filesystem::file_size(dir.file("old")), 0u);
 }
 
-TEST(KeyedCollection, FailedSaveRecordsTheErrorAndSuccessResetsIt) {
+TEST(KeyedCollection, FailedSaveKeepsTheOldFileAndSuccessResetsTheError) {
   test::TempDir dir;
+  test::writeBytes(dir.file("t.sfa"), "old content");
+  std::filesystem::create_directory(dir.file("folder"));
   clsHash hash;
-  hash.Add("a", "1");
-  EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file("missing/x.edf")));
-  EXPECT_NE(hash.getErrNo(), 0);
-  EXPECT_NE(hash.getErrMsg(), "");
+  hash.Add("char", "\xF0\x9F\x98\x80");  // U+1F600, not in code page 932
+  for (const char* name : {"t.sfa", "missing/x.edf", "folder"}) {
+    EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file(name))) << name;
+    EXPECT_NE(hash.getErrNo(), 0) << name;
+    EXPECT_NE(hash.getErrMsg(), "") << name;
+    hash.Add("char", "a");
+  }
+  EXPECT_EQ(test::readBytes(dir.file("t.sfa")), "old content");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
   ASSERT_TRUE(hash.fnSaveFileAsXml(dir.file("x.edf")));
   EXPECT_EQ(hash.getErrNo(), 0);
   EXPECT_EQ(hash.getErrMsg(), "");
-
-  std::filesystem::create_directory(dir.file("folder"));
-  EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file("folder")));
-  EXPECT_NE(hash.getErrNo(), 0);
-  EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
-}
-
-TEST(KeyedCollection, TextOutsideCodePage932FailsAndKeepsTheOldFile) {
-  test::TempDir dir;
-  test::writeBytes(dir.file("t.sfa"), "old content");
-  clsHash hash;
-  hash.Add("char", "\xF0\x9F\x98\x80");  // U+1F600
-  EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file("t.sfa")));
-  EXPECT_NE(hash.getErrNo(), 0);
-  EXPECT_NE(hash.getErrMsg(), "");
-  EXPECT_EQ(test::readBytes(dir.file("t.sfa")), "old content");
 }
 
 // A write that fails half way (here the file size limit standing in for a full disk) must leave

@@ -30,68 +30,45 @@ TEST_F(TagFile, ValuesWithCommasQuotesAndSpacesReadBackUnchanged) {
   for (std::size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(tag("k" + std::to_string(i)), values[i]);
 }
 
-TEST_F(TagFile, EmptyFileAndMissingTagsGiveEmptyText) {
-  EXPECT_EQ(tag("a"), "");  // before any read
-  EXPECT_EQ(valueIn("", "a"), "");
-  EXPECT_EQ(valueIn("<b>1</b>\r\n", "a"), "");
-}
-
-TEST_F(TagFile, FirstOccurrenceWins) {
+TEST_F(TagFile, FirstOccurrenceWinsAndValuesSpanLinesEndedAnyWay) {
   EXPECT_EQ(valueIn("<a>1</a>\r\n<a>2</a>\r\n", "a"), "1");
-  // A start tag seen again restarts the value.
-  EXPECT_EQ(valueIn("<a>x\r\n<a>y</a>\r\n", "a"), "y");
-}
-
-TEST_F(TagFile, ValuesSpanningLinesAreJoinedWithoutLineEnds) {
-  EXPECT_EQ(valueIn("<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "a"), "onetwothree");
-  EXPECT_EQ(valueIn("<a>one\ntwo\nthree</a>\n", "a"), "onetwothree");
-  EXPECT_EQ(valueIn("<a>one\rtwo\rthree</a>", "a"), "onetwothree");
-  EXPECT_EQ(valueIn("<a>one\r\rtwo\n\nthree</a>", "a"), "onetwothree");
-}
-
-TEST_F(TagFile, AnyLineEndSeparatesLines) {
-  const std::string lf = "<a>1</a>\n<b>2</b>\n<c>3</c>";
-  const std::string cr = "<a>1</a>\r<b>2</b>\r<c>3</c>\r";
-  for (const auto& bytes : {lf, cr}) {
-    EXPECT_EQ(valueIn(bytes, "a"), "1");
-    EXPECT_EQ(tag("b"), "2");
-    EXPECT_EQ(tag("c"), "3");
+  EXPECT_EQ(valueIn("<a>x\r\n<a>y</a>\r\n", "a"), "y");  // a start tag seen again restarts the value
+  for (const std::string bytes : {"<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "<a>one\ntwo\nthree</a>\n",
+                                  "<a>one\rtwo\rthree</a>", "<a>one\r\rtwo\n\nthree</a>"}) {
+    EXPECT_EQ(valueIn(bytes, "a"), "onetwothree") << bytes;
+  }
+  for (const std::string bytes : {"<a>1</a>\n<b>2</b>\n<c>3</c>", "<a>1</a>\r<b>2</b>\r<c>3</c>\r"}) {
+    EXPECT_EQ(valueIn(bytes, "a"), "1") << bytes;
+    EXPECT_EQ(tag("b") + tag("c"), "23") << bytes;
   }
 }
 
-TEST_F(TagFile, MalformedTagsGiveEmptyText) {
+TEST_F(TagFile, EmptyMissingAndMalformedTagsGiveEmptyText) {
+  EXPECT_EQ(tag("a"), "");  // before any read
+  EXPECT_EQ(valueIn("", "a"), "");
+  EXPECT_EQ(valueIn("<b>1</b>\r\n", "a"), "");
   EXPECT_EQ(valueIn("<a>never closed\r\nmore\r\n", "a"), "");
-  EXPECT_EQ(valueIn("</a>x<a>\r\n", "a"), "");                 // end tag before the start tag
-  EXPECT_EQ(valueIn("</a>\r\n<a>v</a>\r\n", "a"), "v");       // a stray end tag on its own line
-  EXPECT_EQ(reader.fnTagData("<a>", "a>"), "");              // end tag inside the start tag
+  EXPECT_EQ(valueIn("</a>x<a>\r\n", "a"), "");            // end tag before the start tag
+  EXPECT_EQ(valueIn("</a>\r\n<a>v</a>\r\n", "a"), "v");  // a stray end tag on its own line
+  EXPECT_EQ(reader.fnTagData("<a>", "a>"), "");         // end tag inside the start tag
   EXPECT_EQ(reader.fnTagData("", ""), "");
   EXPECT_EQ(valueIn("<a></a>\r\n", "a"), "");
 }
 
 TEST_F(TagFile, UnreadableFilesFailAndClearTheItems) {
-  EXPECT_EQ(valueIn("<a>1</a>\r\n", "a"), "1");
-  EXPECT_FALSE(reader.fnReadFile(dir.file("missing")));
-  EXPECT_NE(reader.getErrMsg(), "");
-  EXPECT_EQ(tag("a"), "");
-  EXPECT_FALSE(reader.fnReadFile(dir.path().string()));  // a folder
-}
-
-TEST_F(TagFile, TextThatIsNotCodePage932IsRefused) {
-  test::writeBytes(dir.file("utf8.sfa"), "<date>\xE6\x97\xA5\xE4\xBB\x98</date>\r\n");
-  EXPECT_FALSE(reader.fnReadFile(dir.file("utf8.sfa")));
-  EXPECT_EQ(tag("date"), "");
+  std::string huge = "<a>1</a>\r\n";
+  huge.resize(clsXML::kMaxFileBytes + 1, 'x');
+  test::writeBytes(dir.file("huge"), huge);
+  test::writeBytes(dir.file("utf8.sfa"), "<a>\xE6\x97\xA5\xE4\xBB\x98</a>\r\n");
   test::writeBytes(dir.file("binary"), std::string("\x00\xff\xfe\x81\x0a<a>1</a>", 11));
-  EXPECT_FALSE(reader.fnReadFile(dir.file("binary")));
+  for (const std::string name : {"missing", "", "huge", "utf8.sfa", "binary"}) {
+    EXPECT_EQ(valueIn("<a>1</a>\r\n", "a"), "1");
+    EXPECT_FALSE(reader.fnReadFile(dir.file(name))) << name;  // "" is the folder itself
+    EXPECT_NE(reader.getErrMsg(), "") << name;
+    EXPECT_EQ(tag("a"), "") << name;
+  }
   // The same word in code page 932 reads.
   EXPECT_EQ(valueIn("<date>\x93\xfa\x95\x74</date>\r\n", "date"), "日付");
-}
-
-TEST_F(TagFile, HugeFilesAreRefused) {
-  std::string bytes = "<a>1</a>\r\n";
-  bytes.resize(clsXML::kMaxFileBytes + 1, 'x');
-  test::writeBytes(dir.file("huge"), bytes);
-  EXPECT_FALSE(reader.fnReadFile(dir.file("huge")));
-  EXPECT_EQ(tag("a"), "");
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ std::string columnOf(clsSQLServerDB& generator, const FieldRow& row) {
 
 std::shared_ptr<clsSQLServerFieldAttr> defaults() { return std::make_shared<clsSQLServerFieldAttr>(); }
 
-TEST(ScriptGenerator, ColumnTextOfEveryKind) {
+TEST(ScriptGenerator, ColumnTextOfEveryKindAndSizeSplitting) {
   clsSQLServerDB generator;
   EXPECT_EQ(columnOf(generator, {"a", "char", "10", false}), "a char(10)  NOT NULL ");
   EXPECT_EQ(columnOf(generator, {"a", "varchar", "x y", true}), "a varchar(x y)  NULL ");
@@ -38,10 +38,7 @@ TEST(ScriptGenerator, ColumnTextOfEveryKind) {
   EXPECT_EQ(columnOf(generator, {"a", "float", "", true}), "a float()  NULL ");
   EXPECT_EQ(columnOf(generator, {"a", "decimal", "18,4,1", true}), "a decimal(18,4,1)  NULL ");
   EXPECT_EQ(generator.getErrMsg(), "");
-}
-
-TEST(ScriptGenerator, SizeSplitsAtTheFirstCommaUntrimmed) {
-  clsSQLServerDB generator;
+  // Sizes split at the first comma, untrimmed; Identity and Decimal fail without one.
   EXPECT_EQ(columnOf(generator, {"a", "identity", ",5", false}), "a int  NOT NULL  IDENTITY (,5) ");
   EXPECT_EQ(columnOf(generator, {"a", "identity", "1, 1", true}), "a int  NULL  IDENTITY (1, 1) ");
   EXPECT_EQ(columnOf(generator, {"a", "decimal", "10,", true}), "a decimal(10,)  NULL ");
@@ -50,7 +47,7 @@ TEST(ScriptGenerator, SizeSplitsAtTheFirstCommaUntrimmed) {
   EXPECT_NE(generator.getFailReason().find("カンマがありません"), std::string::npos);
 }
 
-TEST(ScriptGenerator, FieldSideIsTrimmedAndFolded) {
+TEST(ScriptGenerator, FieldSideIsTrimmedAndFoldedTableSideOnlyFolded) {
   clsSQLServerDB generator;
   EXPECT_EQ(columnOf(generator, {"a", "INT", "", false}), "a int  NOT NULL ");
   EXPECT_EQ(columnOf(generator, {"a", "  Int ", "", false}), "a int  NOT NULL ");
@@ -64,12 +61,8 @@ TEST(ScriptGenerator, FieldSideIsTrimmedAndFolded) {
   EXPECT_EQ(columnOf(generator, {"a", "\xEF\xBC\xA9\xEF\xBD\x8E\xEF\xBC\xB4", "", false}), "a int  NOT NULL ");
   // A tab is not a blank: it stays part of the notation.
   EXPECT_EQ(columnOf(generator, {"a", "\tchar", "1", false}), "<undefined>");
-}
 
-TEST(ScriptGenerator, TableSideIsFoldedButNotTrimmed) {
-  clsSQLServerDB generator;
-  auto types = defaults();
-  generator.sbSetFieldAttr(types);
+  // The table side is folded but not trimmed; the generator holds the table by reference.
   types->setInt("int ");
   EXPECT_EQ(columnOf(generator, {"a", "int ", "", false}), "<undefined>");
   EXPECT_EQ(columnOf(generator, {"a", "int", "", false}), "<undefined>");
@@ -80,7 +73,7 @@ TEST(ScriptGenerator, TableSideIsFoldedButNotTrimmed) {
   EXPECT_EQ(columnOf(generator, {"a", " 日付", "", true}), "a datetime  NULL ");
 }
 
-TEST(ScriptGenerator, EqualNotationsGoToTheEarlierKind) {
+TEST(ScriptGenerator, EqualNotationsGoToTheEarlierKindEmptyOnesMatchBlankCells) {
   clsSQLServerDB generator;
   auto types = defaults();
   generator.sbSetFieldAttr(types);
@@ -94,14 +87,10 @@ TEST(ScriptGenerator, EqualNotationsGoToTheEarlierKind) {
   EXPECT_EQ(columnOf(generator, {"a", "char", "1", false}), "a char(1)  NOT NULL ");
   types->setChar("x");
   EXPECT_EQ(columnOf(generator, {"a", "char", "1", false}), "a varchar(1)  NOT NULL ");
-}
 
-TEST(ScriptGenerator, EmptyNotationMatchesBlankTypeCells) {
-  clsSQLServerDB generator;
+  // An empty notation matches blank type cells.
   EXPECT_EQ(columnOf(generator, {"a", "", "", true}), "<undefined>");
-  auto types = defaults();
   types->setReal("");
-  generator.sbSetFieldAttr(types);
   EXPECT_EQ(columnOf(generator, {"a", "", "", true}), "a real  NULL ");
   EXPECT_EQ(columnOf(generator, {"a", "   ", "", true}), "a real  NULL ");
   EXPECT_EQ(columnOf(generator, {"a", "\xE3\x80\x80", "", true}), "a real  NULL ");
@@ -131,22 +120,8 @@ TEST(ScriptGenerator, ErrorMessageNamesTheLastUndefinedNotationAsHeld) {
   EXPECT_EQ(generator.getErrNo(), 0);
 }
 
-TEST(ScriptGenerator, UsesTheHeldTableByReference) {
-  auto types = defaults();
+TEST(ScriptGenerator, FrameWithSeveralKeys) {
   clsSQLServerDB generator;
-  generator.sbSetFieldAttr(types);
-  EXPECT_EQ(columnOf(generator, {"a", "num", "", false}), "<undefined>");
-  types->setMoney("num");
-  EXPECT_EQ(columnOf(generator, {"a", "num", "", false}), "a money  NOT NULL ");
-  EXPECT_EQ(types->getMoney(), "num");
-}
-
-TEST(ScriptGenerator, FrameWithOneColumnAndSeveralKeys) {
-  clsSQLServerDB generator;
-  EXPECT_EQ(generator.makeCreateSQL(makeTable("t", {{"a", "int", "", false}}, {"a"})),
-            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.t \r\n\t(\r\n\ta int  NOT NULL \r\n\t) ON [PRIMARY] \r\n"
-            "ALTER TABLE dbo.t ADD CONSTRAINT \r\n\tPK_t PRIMARY KEY CLUSTERED \r\n\t( \r\n\ta\r\n"
-            "\t) ON [PRIMARY] \r\nCOMMIT ");
   // Keys are listed as held, even when no field carries the name; fields are never reordered.
   const auto script = generator.makeCreateSQL(
       makeTable(" T 1", {{"b", "char", "1", true}, {"a", "int", "", false}}, {"a", "b", "zz"}));
@@ -154,23 +129,6 @@ TEST(ScriptGenerator, FrameWithOneColumnAndSeveralKeys) {
             "BEGIN TRANSACTION \r\nCREATE TABLE dbo. T 1 \r\n\t(\r\n\tb char(1)  NULL ,\r\n\ta int  NOT NULL \r\n"
             "\t) ON [PRIMARY] \r\nALTER TABLE dbo. T 1 ADD CONSTRAINT \r\n\tPK_ T 1 PRIMARY KEY CLUSTERED \r\n"
             "\t( \r\n\ta,\r\n\tb,\r\n\tzz\r\n\t) ON [PRIMARY] \r\nCOMMIT ");
-}
-
-TEST(ScriptGenerator, NoKeysLeavesOutTheConstraintStatement) {
-  clsSQLServerDB generator;
-  EXPECT_EQ(generator.makeCreateSQL(makeTable("Log", {{"At", "date", "", false}, {"Text", "varchar", "200", true}}, {})),
-            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.Log \r\n\t(\r\n\tAt datetime  NOT NULL ,\r\n"
-            "\tText varchar(200)  NULL \r\n\t) ON [PRIMARY] \r\nCOMMIT ");
-}
-
-TEST(ScriptGenerator, NoColumnLeftIsNoScript) {
-  clsSQLServerDB generator;
-  EXPECT_FALSE(generator.makeCreateSQL(makeTable("Empty", {}, {"a"})));
-  EXPECT_EQ(generator.getErrMsg(), "");
-  EXPECT_FALSE(generator.makeCreateSQL(makeTable("Vague", {{"a", "text", "", false}, {"b", "blob", "", true}}, {"a"})));
-  EXPECT_EQ(generator.getErrMsg(), "blobは未定義です");
-  EXPECT_EQ(generator.getUndefinedNotations().size(), 2u);
-  EXPECT_NE(generator.getFailReason().find("作成できる列がありません"), std::string::npos);
 }
 
 }  // namespace

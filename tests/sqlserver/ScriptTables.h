@@ -8,9 +8,7 @@
 namespace morvane::test {
 
 struct FieldRow {
-  std::string name;
-  std::string type;
-  std::string size;
+  std::string name, type, size;
   bool nullable;
 };
 

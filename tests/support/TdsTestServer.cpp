@@ -2,21 +2,190 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
 
-#include "tests/support/tds/TdsMessages.h"
-
 namespace morvane::test {
 namespace {
+
+// The server's side of the TDS 7.2+ messages: reading LOGIN7 and SQL batch payloads, writing the
+// tokens of the answers. The client always asks for 7.4.
+namespace tds {
+
+enum PacketType : std::uint8_t { sqlBatch = 0x01, reply = 0x04, attention = 0x06, login7 = 0x10, prelogin = 0x12 };
+enum DoneStatus : std::uint16_t { doneFinal = 0, doneMore = 1, doneError = 2, doneCount = 0x10, doneAttention = 0x20 };
+constexpr std::uint8_t statusEndOfMessage = 0x01;
+constexpr std::size_t headerSize = 8;
+
+struct ProtocolError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::uint32_t readLe16(const std::string& bytes, std::size_t at) {
+  if (at + 2 > bytes.size()) throw ProtocolError("message too short");
+  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+}
+
+std::uint32_t readLe32(const std::string& bytes, std::size_t at) {
+  return readLe16(bytes, at) | readLe16(bytes, at + 2) << 16;
+}
+
+void putLe16(std::string& out, std::uint32_t value) {
+  out += static_cast<char>(value & 0xFF);
+  out += static_cast<char>(value >> 8 & 0xFF);
+}
+
+void putLe32(std::string& out, std::uint32_t value) {
+  putLe16(out, value & 0xFFFF);
+  putLe16(out, value >> 16);
+}
+
+// UTF-8 to UTF-16LE, for the server's texts and the names it echoes back.
+std::string utf16le(const std::string& utf8) {
+  std::string out;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    std::uint32_t code = length == 1 ? c : c & (0x3F >> (length - 1));
+    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) code = code << 6 | (utf8[i + k] & 0x3F);
+    i += length;
+    if (code >= 0x10000) {
+      putLe16(out, 0xD800 + ((code - 0x10000) >> 10));
+      putLe16(out, 0xDC00 + (code & 0x3FF));
+    } else {
+      putLe16(out, code);
+    }
+  }
+  return out;
+}
+
+// UTF-16LE to UTF-8; unpaired surrogates become U+FFFD.
+std::string utf8(const std::string& bytes) {
+  std::string out;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    std::uint32_t code = readLe16(bytes, i);
+    const std::uint32_t low = i + 3 < bytes.size() ? readLe16(bytes, i + 2) : 0;
+    if (code >= 0xD800 && code < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+      i += 2;
+    } else if (code >= 0xD800 && code < 0xE000) {
+      code = 0xFFFD;
+    }
+    const int tail = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+    out += static_cast<char>(tail == 0 ? code : (0xFF00 >> (tail + 1) & 0xFF) | code >> (6 * tail));
+    for (int k = tail - 1; k >= 0; --k) out += static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
+  }
+  return out;
+}
+
+// B_VARCHAR (one-byte count) or US_VARCHAR (two-byte count) of UTF-16 units, then the text.
+void putVarchar(std::string& out, const std::string& text, bool wide = false) {
+  const std::string units = utf16le(text);
+  if (wide) {
+    putLe16(out, units.size() / 2);
+  } else {
+    out += static_cast<char>(units.size() / 2);
+  }
+  out += units;
+}
+
+std::string token(char type, const std::string& body) {
+  std::string out(1, type);
+  putLe16(out, body.size());
+  return out + body;
+}
+
+// Version 16.0, ENCRYPT_NOT_SUP (anything else makes the client start TLS), no instance, no MARS.
+std::string preloginReply() {
+  return std::string{"\x00\x00\x15\x00\x06\x01\x00\x1B\x00\x01\x02\x00\x1C\x00\x01\x04\x00\x1D\x00\x01\xFF", 21} +
+         std::string{"\x10\x00\x00\x00\x00\x00\x02\x00\x00", 9};
+}
+
+// The instance name a PRELOGIN asks for (its INSTOPT option); empty when there is none.
+std::string preloginInstance(const std::string& payload) {
+  for (std::size_t at = 0; at + 5 <= payload.size() && payload[at] != '\xFF'; at += 5) {
+    if (payload[at] != 0x02) continue;
+    const std::size_t offset = static_cast<unsigned char>(payload[at + 1]) << 8 | static_cast<unsigned char>(payload[at + 2]);
+    const std::size_t length = static_cast<unsigned char>(payload[at + 3]) << 8 | static_cast<unsigned char>(payload[at + 4]);
+    if (offset + length > payload.size()) throw ProtocolError("PRELOGIN option out of range");
+    const std::string value = payload.substr(offset, length);
+    return value.substr(0, value.find('\0'));
+  }
+  return {};
+}
+
+struct Login7 {
+  std::uint32_t tdsVersion = 0;
+  std::string user, password, database;  // UTF-8, password de-obfuscated
+};
+
+Login7 parseLogin7(const std::string& payload) {
+  if (payload.size() < 72) throw ProtocolError("LOGIN7 too short");
+  auto field = [&](std::size_t at) {
+    const std::size_t offset = readLe16(payload, at);
+    const std::size_t length = readLe16(payload, at + 2) * 2u;
+    if (offset + length > payload.size()) throw ProtocolError("LOGIN7 field out of range");
+    return payload.substr(offset, length);
+  };
+  // The client hides the password by swapping each byte's nibbles and XORing it with 0xA5.
+  std::string password = field(44);
+  for (char& c : password) {
+    const auto b = static_cast<unsigned char>(static_cast<unsigned char>(c) ^ 0xA5);
+    c = static_cast<char>(((b & 0x0F) << 4) | (b >> 4));
+  }
+  return {readLe32(payload, 4), utf8(field(40)), utf8(password), utf8(field(68))};
+}
+
+// The SQL text of a batch follows the ALL_HEADERS block, whose first four bytes give its length.
+std::string batchText(const std::string& payload) {
+  const std::uint32_t headers = readLe32(payload, 0);
+  if (headers < 4 || headers > payload.size()) throw ProtocolError("bad ALL_HEADERS length");
+  return utf8(payload.substr(headers));
+}
+
+std::string doneToken(std::uint16_t status, std::uint16_t command, std::uint32_t rows = 0) {
+  std::string out{"\xFD"};
+  putLe16(out, status);
+  putLe16(out, command);
+  putLe32(out, rows);
+  putLe32(out, 0);  // row counts are 8 bytes
+  return out;
+}
+
+std::string errorToken(std::int32_t number, std::uint8_t state, std::uint8_t severity,
+                              const std::string& message, std::uint32_t line) {
+  std::string body;
+  putLe32(body, static_cast<std::uint32_t>(number));
+  body += static_cast<char>(state);
+  body += static_cast<char>(severity);
+  putVarchar(body, message, true);
+  putVarchar(body, "MORVANE-TEST");
+  putVarchar(body, "");
+  putLe32(body, line);
+  return token('\xAA', body);
+}
+
+std::string envChange(std::uint8_t type, const std::string& newValue, const std::string& oldValue) {
+  std::string body(1, static_cast<char>(type));
+  putVarchar(body, newValue);
+  putVarchar(body, oldValue);
+  return token('\xE3', body);
+}
+
+std::string loginAck(std::uint32_t tdsVersion) {
+  std::string body{"\x01"};  // SQL_TSQL, then the version big-endian, the opposite of LOGIN7
+  for (int shift = 24; shift >= 0; shift -= 8) body += static_cast<char>(tdsVersion >> shift & 0xFF);
+  putVarchar(body, "Microsoft SQL Server");
+  return token('\xAD', body + std::string{"\x10\x00\x07\xD0", 4});  // 16.0.2000
+}
+
+}  // namespace tds
 
 constexpr std::size_t maxPacket = 4096;
 
@@ -76,8 +245,9 @@ bool sendReply(int fd, const std::string& tokens) {
     std::string packet;
     packet += static_cast<char>(tds::reply);
     packet += static_cast<char>(last ? tds::statusEndOfMessage : 0);
-    tds::putBe16(packet, static_cast<std::uint16_t>(chunk + tds::headerSize));
-    tds::putBe16(packet, 0x0034);  // server process id
+    packet += static_cast<char>((chunk + tds::headerSize) >> 8);
+    packet += static_cast<char>((chunk + tds::headerSize) & 0xFF);
+    packet += std::string{"\x00\x34", 2};  // server process id
     packet += static_cast<char>(packetId++);
     packet += '\0';
     packet += tokens.substr(at, chunk);
@@ -87,69 +257,23 @@ bool sendReply(int fd, const std::string& tokens) {
   return true;
 }
 
-// The name a batch gives to CREATE TABLE, without its schema; nothing when it creates none.
-std::optional<std::string> createdTable(const std::string& sql) {
-  static const std::string keyword = "CREATE TABLE ";
-  const auto at = sql.find(keyword);
+// The word after a keyword ("CREATE TABLE dbo.T (" gives "dbo.T"); nothing without the keyword.
+std::optional<std::string> wordAfter(const std::string& sql, const std::string& keyword) {
+  auto at = sql.find(keyword);
   if (at == std::string::npos) return std::nullopt;
-  std::size_t begin = at + keyword.size();
-  while (begin < sql.size() && sql[begin] == ' ') ++begin;
-  std::size_t end = begin;
-  while (end < sql.size() && sql[end] != ' ' && sql[end] != '\t' && sql[end] != '\r' && sql[end] != '\n' &&
-         sql[end] != '(') {
-    ++end;
-  }
-  std::string name = sql.substr(begin, end - begin);
-  if (const auto dot = name.rfind('.'); dot != std::string::npos) name.erase(0, dot + 1);
+  at = sql.find_first_not_of(" \t\r\n", at + keyword.size());
+  if (at == std::string::npos) return std::string();
+  return sql.substr(at, sql.find_first_of(" \t\r\n(", at) - at);
+}
+
+// The name a batch gives to CREATE TABLE, without its schema.
+std::optional<std::string> createdTable(const std::string& sql) {
+  auto name = wordAfter(sql, "CREATE TABLE ");
+  if (name) name->erase(0, name->rfind('.') + 1);
   return name;
 }
 
-std::optional<std::string> addedConstraint(const std::string& sql) {
-  static const std::string keyword = "ADD CONSTRAINT ";
-  auto at = sql.find(keyword);
-  if (at == std::string::npos) return std::nullopt;
-  at += keyword.size();
-  while (at < sql.size() && std::isspace(static_cast<unsigned char>(sql[at]))) ++at;
-  std::size_t end = at;
-  while (end < sql.size() && !std::isspace(static_cast<unsigned char>(sql[end]))) ++end;
-  return sql.substr(at, end - at);
-}
-
 }  // namespace
-
-std::string utf16leToUtf8(const std::string& bytes) {
-  std::string out;
-  auto put = [&](std::uint32_t code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | code >> 6);
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | code >> 12);
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | code >> 18);
-      out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  };
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const std::uint32_t unit = tds::readLe16(bytes, i);
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < bytes.size()) {
-      const std::uint32_t low = tds::readLe16(bytes, i + 2);
-      if (low >= 0xDC00 && low < 0xE000) {
-        put(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    put(unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
-  }
-  return out;
-}
 
 TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -166,23 +290,6 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
     throw error;
   }
   port_ = ntohs(address.sin_port);
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC);
-  if (wakeFd_ < 0) {
-    const auto error = systemError("eventfd");
-    ::close(listenFd_);
-    throw error;
-  }
-  if (config_.browser) {
-    browserFd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in browser{};
-    browser.sin_family = AF_INET;
-    browser.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    browser.sin_port = htons(1434);
-    if (browserFd_ >= 0 && ::bind(browserFd_, reinterpret_cast<sockaddr*>(&browser), sizeof browser) != 0) {
-      ::close(browserFd_);
-      browserFd_ = -1;
-    }
-  }
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -193,27 +300,18 @@ TdsTestServer::~TdsTestServer() {
     for (int fd : sessionFds_) ::shutdown(fd, SHUT_RDWR);
   }
   stopped_.notify_all();
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const auto ignored = ::write(wakeFd_, &one, sizeof one);
+  ::shutdown(listenFd_, SHUT_RDWR);  // wakes the acceptor: accept fails from now on
   acceptor_.join();
   // The acceptor has stopped, so the list no longer grows.
   for (auto& session : sessions_) session.join();
   ::close(listenFd_);
-  ::close(wakeFd_);
-  if (browserFd_ >= 0) ::close(browserFd_);
 }
 
 std::string TdsTestServer::address() const { return "127.0.0.1," + std::to_string(port_); }
 
-std::vector<std::string> TdsTestServer::rawBatches() const {
-  std::lock_guard lock(mutex_);
-  return rawBatches_;
-}
-
 std::vector<std::string> TdsTestServer::batches() const {
-  std::vector<std::string> decoded;
-  for (const auto& raw : rawBatches()) decoded.push_back(utf16leToUtf8(raw));
-  return decoded;
+  std::lock_guard lock(mutex_);
+  return batches_;
 }
 
 std::vector<TdsTestServer::Login> TdsTestServer::logins() const {
@@ -233,137 +331,84 @@ std::set<std::string> TdsTestServer::tables() const {
 
 void TdsTestServer::acceptLoop() {
   for (;;) {
-    pollfd fds[3] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}, {browserFd_, POLLIN, 0}};
-    if (::poll(fds, browserFd_ >= 0 ? 3 : 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[1].revents) return;
-    if (browserFd_ >= 0 && fds[2].revents) answerBrowser();
-    if (!fds[0].revents) continue;
     const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
     std::lock_guard lock(mutex_);
     if (stopping_) {
-      ::close(fd);
+      if (fd >= 0) ::close(fd);
       return;
     }
+    if (fd < 0) continue;
     ++connections_;
     sessionFds_.push_back(fd);
     sessions_.emplace_back([this, fd] { serve(fd); });
   }
 }
 
-// A CLNT_UCAST_INST request (0x04, then the instance name) gets one SVR_RESP naming this
-// server's TCP port for whatever instance was asked for.
-void TdsTestServer::answerBrowser() {
-  char request[512];
-  sockaddr_in from{};
-  socklen_t size = sizeof from;
-  const ssize_t got = ::recvfrom(browserFd_, request, sizeof request, 0, reinterpret_cast<sockaddr*>(&from), &size);
-  if (got < 1 || request[0] != 0x04) return;
-  const std::string instance(request + 1, strnlen(request + 1, static_cast<std::size_t>(got - 1)));
-  const std::string text = "ServerName;MORVANE-TEST;InstanceName;" + instance +
-                           ";IsClustered;No;Version;16.0.1000.6;tcp;" + std::to_string(port_) + ";;";
-  std::string reply{"\x05"};
-  tds::putLe16(reply, static_cast<std::uint16_t>(text.size()));
-  reply += text;
-  ::sendto(browserFd_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), size);
+// Statement by statement, as the server reports a batch: BEGIN TRANSACTION first, or an INSERT
+// that counts its row, which makes the client report a later error only when it walks on to the
+// next result. A second CREATE TABLE fails, and so does the primary key after it.
+std::string TdsTestServer::answerBatch(const std::string& sql) {
+  const auto table = createdTable(sql);
+  std::unique_lock lock(mutex_);
+  batches_.push_back(sql);
+  if (config_.batchDelay.count() > 0) stopped_.wait_for(lock, config_.batchDelay, [this] { return stopping_; });
+  std::string reply = sql.starts_with("INSERT") ? tds::doneToken(tds::doneMore | tds::doneCount, 0xC3, 1)
+                                                : tds::doneToken(tds::doneMore, 0xD4);
+  if (table && tables_.contains(*table)) {
+    reply += tds::errorToken(2714, 6, 16, "There is already an object named '" + *table + "' in the database.", 2);
+    reply += tds::doneToken(tds::doneMore | tds::doneError, 0xC6);
+    if (const auto constraint = wordAfter(sql, "ADD CONSTRAINT ")) {
+      reply += tds::errorToken(2714, 5, 16, "There is already an object named '" + *constraint + "' in the database.", 6);
+      reply += tds::errorToken(1750, 0, 16, "Could not create constraint or index. See previous errors.", 6);
+      reply += tds::doneToken(tds::doneMore | tds::doneError, 0xAF);
+    }
+  } else if (table) {
+    tables_.insert(*table);
+  }
+  return reply + tds::doneToken(tds::doneFinal, 0);
 }
 
 void TdsTestServer::serve(int fd) {
   try {
-    std::uint32_t version = 0x74000004;
     bool loggedIn = false;
     std::string instance;
     while (auto message = readMessage(fd)) {
       if (config_.mode == Mode::silent) continue;
       std::string reply;
       bool hangUp = false;
-      switch (message->type) {
-        case tds::prelogin:
-          instance = tds::preloginInstance(message->payload);
-          reply = tds::preloginReply();
-          break;
-        case tds::login7: {
-          const auto login = tds::parseLogin7(message->payload);
-          version = login.tdsVersion;
-          const Login seen{utf16leToUtf8(login.user), utf16leToUtf8(login.password), utf16leToUtf8(login.database),
-                           login.tdsVersion, instance};
-          {
-            std::lock_guard lock(mutex_);
-            logins_.push_back(seen);
-          }
-          const bool wrongDatabase = !config_.database.empty() && seen.database != config_.database;
-          if (seen.user != config_.user || seen.password != config_.password || wrongDatabase) {
-            if (wrongDatabase && seen.user == config_.user && seen.password == config_.password) {
-              reply += tds::errorToken(
-                  4060, 1, 11,
-                  "Cannot open database \"" + seen.database + "\" requested by the login. The login failed.", 1,
-                  version);
-            }
-            reply += tds::errorToken(18456, 1, 14, "Login failed for user '" + seen.user + "'.", 1, version);
-            reply += tds::doneToken(tds::doneError, 0, version);
-            hangUp = true;
-          } else {
-            const std::string database = seen.database.empty() ? "master" : seen.database;
-            reply += tds::envChange(1, database, "master");
-            reply += tds::collationChange();
-            reply += tds::envChange(2, "us_english", "");
-            reply += tds::loginAck(version);
-            reply += tds::envChange(4, "4096", "4096");
-            reply += tds::doneToken(tds::doneFinal, 0, version);
-            loggedIn = true;
-          }
-          break;
+      if (message->type == tds::prelogin) {
+        instance = tds::preloginInstance(message->payload);
+        reply = tds::preloginReply();
+      } else if (message->type == tds::login7) {
+        const auto login = tds::parseLogin7(message->payload);
+        {
+          std::lock_guard lock(mutex_);
+          logins_.push_back({login.user, login.password, login.database, login.tdsVersion, instance});
         }
-        case tds::sqlBatch: {
-          if (!loggedIn) {
-            hangUp = true;
-            break;
+        const bool known = login.user == config_.user && login.password == config_.password;
+        if (known && (config_.database.empty() || login.database == config_.database)) {
+          reply += tds::envChange(1, login.database.empty() ? "master" : login.database, "master");
+          reply += tds::token('\xE3', std::string{"\x07\x05\x09\x04\xD0\x00\x34\x00", 8});  // Latin1_General_CI_AS
+          reply += tds::envChange(2, "us_english", "");
+          reply += tds::loginAck(login.tdsVersion);
+          reply += tds::envChange(4, "4096", "4096");
+          reply += tds::doneToken(tds::doneFinal, 0);
+          loggedIn = true;
+        } else {
+          if (known) {
+            reply += tds::errorToken(
+                4060, 1, 11, "Cannot open database \"" + login.database + "\" requested by the login. The login failed.", 1);
           }
-          const std::string raw = tds::batchText(message->payload, version);
-          const std::string sql = utf16leToUtf8(raw);
-          const auto table = createdTable(sql);
-          {
-            std::unique_lock lock(mutex_);
-            rawBatches_.push_back(raw);
-            if (config_.batchDelay.count() > 0) {
-              stopped_.wait_for(lock, config_.batchDelay, [this] { return stopping_; });
-            }
-            // Statement by statement, as the server reports a batch: BEGIN TRANSACTION first, or
-            // an INSERT that counts its row, which makes the client report the later error only
-            // when it walks on to the next result.
-            if (sql.starts_with("INSERT")) {
-              reply += tds::doneToken(tds::doneMore | tds::doneCount, 0xC3, version, 1);
-            } else {
-              reply += tds::doneToken(tds::doneMore, 0xD4, version);
-            }
-            if (table && tables_.contains(*table)) {
-              reply += tds::errorToken(
-                  2714, 6, 16, "There is already an object named '" + *table + "' in the database.", 2, version);
-              reply += tds::doneToken(tds::doneMore | tds::doneError, 0xC6, version);
-              // The statements after it still run, and the primary key exists as well.
-              if (const auto constraint = addedConstraint(sql)) {
-                reply += tds::errorToken(
-                    2714, 5, 16, "There is already an object named '" + *constraint + "' in the database.", 6, version);
-                reply += tds::errorToken(1750, 0, 16, "Could not create constraint or index. See previous errors.", 6,
-                                         version);
-                reply += tds::doneToken(tds::doneMore | tds::doneError, 0xAF, version);
-              }
-            } else if (table) {
-              tables_.insert(*table);
-            }
-            reply += tds::doneToken(tds::doneFinal, 0, version);
-          }
-          break;
-        }
-        case tds::attention:
-          reply = tds::doneToken(tds::doneAttention, 0, version);
-          break;
-        default:
+          reply += tds::errorToken(18456, 1, 14, "Login failed for user '" + login.user + "'.", 1);
+          reply += tds::doneToken(tds::doneError, 0);
           hangUp = true;
-          break;
+        }
+      } else if (message->type == tds::sqlBatch && loggedIn) {
+        reply = answerBatch(tds::batchText(message->payload));
+      } else if (message->type == tds::attention) {
+        reply = tds::doneToken(tds::doneAttention, 0);
+      } else {
+        hangUp = true;
       }
       if (!reply.empty() && !sendReply(fd, reply)) break;
       if (hangUp) break;
