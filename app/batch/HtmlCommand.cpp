@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "app/batch/OutputFolder.h"
 #include "htmldoc/clsHTMLDoc.h"
 #include "platform/Files.h"
 
@@ -12,6 +13,7 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   clsHTMLDoc writer;
   writer.setTitle(options.title ? *options.title
                                 : std::filesystem::path(options.workbook).filename().string());
+  if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
   try {
     writer.fnWriteFile(selected, options.htmlDir);
   } catch (const platform::FileError& error) {

@@ -1,7 +1,7 @@
-#include <filesystem>
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "app/batch/OutputFolder.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -9,11 +9,7 @@ namespace morvane::batch {
 // One script per selected table; a table that fails does not stop the others.
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
   const std::string& folder = options.sqlDir;
-  std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) {
-    std::cerr << "morvane-batch: --sql " << folder << ": no such folder; no script written\n";
-    return 1;
-  }
+  if (!ensureOutputFolder("--sql", folder)) return 1;
   clsSQLServerDB generator;
   generator.sbSetFieldAttr(settings.types);
   int status = 0;

@@ -70,12 +70,17 @@ TEST_F(ScriptCommand, FailingTablesAreNamedAndTheRestWritten) {
   }
 }
 
-TEST_F(ScriptCommand, MissingFolderFailsWithOneLine) {
-  const BatchRun run = batch({"--layout-values", kExampleLayout, "--sql", dir_.file("nowhere"), kExampleBook});
+TEST_F(ScriptCommand, MissingFoldersAreCreatedOrReportedInOneLine) {
+  const std::string nested = dir_.file("new/scripts");
+  const BatchRun made = batch({"--layout-values", kExampleLayout, "--table", "商品", "--sql", nested, kExampleBook});
+  EXPECT_EQ(made.status, 0) << made.err;
+  EXPECT_EQ(filesIn(nested), (Names{"商品.sql"}));
+  // A folder that cannot be made: its parent is a file.
+  writeBytes(dir_.file("plain"), "x");
+  const BatchRun run = batch({"--layout-values", kExampleLayout, "--sql", dir_.file("plain/out"), kExampleBook});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("no such folder"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("cannot create the folder"), std::string::npos) << run.err;
   EXPECT_EQ(run.errLines(), 1) << run.err;
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("nowhere")));
 }
 
 }  // namespace
