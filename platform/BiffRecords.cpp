@@ -1,4 +1,5 @@
 #include "platform/BiffRecords.h"
+#include "platform/Utf8.h"
 
 #include <algorithm>
 #include <bit>
@@ -13,57 +14,6 @@ namespace {
 // on its own is often only a few kilobytes.
 constexpr std::size_t kFirstWindow = 8 * 1024;
 constexpr std::size_t kLargestWindow = 256 * 1024;
-
-void appendUtf8(std::string& out, char32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-// UTF-16 code units to UTF-8; a surrogate pair may arrive in two calls.
-class Utf8Builder {
- public:
-  explicit Utf8Builder(std::size_t expected) { out_.reserve(expected); }
-  void push(char16_t unit) {
-    if (pendingHigh_) {
-      const char16_t high = pendingHigh_;
-      pendingHigh_ = 0;
-      if (unit >= 0xDC00 && unit <= 0xDFFF) {
-        appendUtf8(out_, 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(unit) - 0xDC00));
-        return;
-      }
-      appendUtf8(out_, 0xFFFD);  // a lone surrogate
-    }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      pendingHigh_ = unit;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      appendUtf8(out_, 0xFFFD);
-    } else {
-      appendUtf8(out_, unit);
-    }
-  }
-  std::string take() {
-    if (pendingHigh_) appendUtf8(out_, 0xFFFD);
-    pendingHigh_ = 0;
-    return std::move(out_);
-  }
-
- private:
-  std::string out_;
-  char16_t pendingHigh_ = 0;
-};
 
 }  // namespace
 
@@ -167,7 +117,7 @@ std::size_t BiffCursor::segmentEnd() const {
 }
 
 std::string BiffCursor::characters(std::size_t cch, bool highByte) {
-  Utf8Builder text(std::min(cch, remaining()));
+  Utf16ToUtf8 text(std::min(cch, remaining()));
   std::size_t done = 0;
   while (done < cch) {
     const std::size_t end = segmentEnd();

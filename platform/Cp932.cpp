@@ -1,4 +1,5 @@
 #include "platform/Cp932.h"
+#include "platform/Utf8.h"
 
 #include <iconv.h>
 
@@ -45,20 +46,6 @@ class Iconv {
  private:
   iconv_t handle_;
 };
-
-// Length of the UTF-8 sequence at the start of text and its code point; 0 when invalid.
-std::size_t decodeUtf8(std::string_view text, char32_t& code) {
-  const auto b0 = static_cast<unsigned char>(text[0]);
-  std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 6 ? 2 : (b0 >> 4) == 14 ? 3 : (b0 >> 3) == 30 ? 4 : 0;
-  if (len == 0 || len > text.size()) return 0;
-  code = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
-  for (std::size_t i = 1; i < len; ++i) {
-    const auto b = static_cast<unsigned char>(text[i]);
-    if ((b >> 6) != 2) return 0;
-    code = (code << 6) | (b & 0x3F);
-  }
-  return len;
-}
 
 std::string describe(char32_t code) {
   char buffer[16];

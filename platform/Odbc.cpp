@@ -1,4 +1,5 @@
 #include "platform/Odbc.h"
+#include "platform/Utf8.h"
 
 #include <sql.h>
 #include <sqlext.h>
@@ -16,32 +17,11 @@ using WideText = std::vector<SQLWCHAR>;
 WideText toWide(const std::string& utf8) {
   WideText out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
-    std::uint32_t code = 0;
-    std::size_t length = 0;
-    if (lead < 0x80) {
-      code = lead, length = 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-      code = lead & 0x1Fu, length = 2;
-    } else if ((lead & 0xF0) == 0xE0) {
-      code = lead & 0x0Fu, length = 3;
-    } else if ((lead & 0xF8) == 0xF0) {
-      code = lead & 0x07u, length = 4;
-    } else {
-      throw OdbcError("The text is not valid UTF-8.");
-    }
-    if (i + length > utf8.size()) throw OdbcError("The text is not valid UTF-8.");
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) throw OdbcError("The text is not valid UTF-8.");
-      code = code << 6 | (next & 0x3Fu);
-    }
-    static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code < 0xE000)) {
-      throw OdbcError("The text is not valid UTF-8.");
-    }
-    i += length;
+  for (std::string_view rest = utf8; !rest.empty();) {
+    char32_t code = 0;
+    const std::size_t length = decodeUtf8(rest, code);
+    if (length == 0) throw OdbcError("The text is not valid UTF-8.");
+    rest.remove_prefix(length);
     if (code >= 0x10000) {
       code -= 0x10000;
       out.push_back(static_cast<SQLWCHAR>(0xD800 + (code >> 10)));
@@ -54,34 +34,9 @@ WideText toWide(const std::string& utf8) {
 }
 
 std::string toUtf8(const SQLWCHAR* text, std::size_t length) {
-  std::string out;
-  auto put = [&](std::uint32_t code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | code >> 6);
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | code >> 12);
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | code >> 18);
-      out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-      out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  };
-  for (std::size_t i = 0; i < length; ++i) {
-    const std::uint32_t unit = text[i];
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      put(0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
-      ++i;
-    } else {
-      put(unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
-    }
-  }
-  return out;
+  Utf16ToUtf8 out(length);
+  for (std::size_t i = 0; i < length; ++i) out.push(static_cast<char16_t>(text[i]));
+  return out.take();
 }
 
 // Every diagnostic record of the handle, one a line.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/CellText.h"
+#include "platform/Utf8.h"
 #include "platform/XmlSaxParser.h"
 #include "platform/XmlStreamReader.h"
 #include "platform/ZipArchive.h"
@@ -101,24 +102,6 @@ std::string decodeEscapes(std::string text) {
     const auto result = std::from_chars(text.data() + pos + 2, text.data() + pos + 6, value, 16);
     return result.ec == std::errc() && result.ptr == text.data() + pos + 6;
   };
-  auto append = [](std::string& out, unsigned cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  };
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -133,7 +116,7 @@ std::string decodeEscapes(std::string text) {
       unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
       i += 7;
     }
-    append(out, unit);
+    appendUtf8(out, unit);
   }
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Cp932.h"
 #include "platform/Files.h"
+#include "platform/Utf8.h"
 #include "tests/support/TempDir.h"
 
 namespace morvane::platform {
@@ -43,6 +44,24 @@ TEST(Files, SafeFileStems) {
   EXPECT_FALSE(isSafeFileStem(".."));
   EXPECT_FALSE(isSafeFileStem("a/b"));
   EXPECT_FALSE(isSafeFileStem("a\\b"));
+}
+
+}  // namespace
+}  // namespace morvane::platform
+
+namespace morvane::platform {
+namespace {
+
+TEST(Utf8, DecodingIsStrictAndUtf16PairsMaySpanPushes) {
+  char32_t code = 0;
+  EXPECT_EQ(decodeUtf8("\xF0\x9F\x98\x80", code), 4u);
+  EXPECT_EQ(code, U'\U0001F600');
+  for (const char* bad : {"\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE3\x80", "\x80"}) {
+    EXPECT_EQ(decodeUtf8(bad, code), 0u) << bad;
+  }
+  Utf16ToUtf8 text;
+  for (char16_t unit : {u'a', char16_t(0xD83D), char16_t(0xDE00), char16_t(0xDC00), char16_t(0xD800)}) text.push(unit);
+  EXPECT_EQ(text.take(), "a\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
 }  // namespace
