@@ -97,12 +97,7 @@ bool clsHTMLDoc::fnWriteTitleFile(const std::string& strFolder) const {
 }
 
 std::string clsHTMLDoc::fnMakeIndexHeader() const {
-  std::string text;
-  put(text, 0, "<html>", 1);
-  put(text, 0, "<head>", 1);
-  put(text, 0, "<title>テーブル一覧</title>", 1);
-  put(text, 0, kMeta, 1);
-  put(text, 0, "</head>", 1);
+  std::string text = titledHead("テーブル一覧");
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
   put(text, 0, R"(<table width="238" border="1" cellspacing="0" cellpadding="2" align="left">)", 1);
   put(text, 2, "<tr>", 2);
