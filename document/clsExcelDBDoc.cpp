@@ -14,25 +14,14 @@ constexpr std::int32_t kLastFieldRow = 99;
 
 }  // namespace
 
-void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& layout) {
-  startSheet_ = layout.getStartPage();
-  endSheet_ = layout.getEndPage();
-  startRowFieldDef_ = layout.getStartRowFieldDef();
-  rowTableName_ = layout.getRowTableName();
-  colTableName_ = layout.getColTableName();
-  colFieldName_ = layout.getColFieldName();
-  colFieldType_ = layout.getColFieldType();
-  colFieldSize_ = layout.getColFieldSize();
-  colPrimaryKey_ = layout.getColPrimaryKey();
-  colNull_ = layout.getColNULL();
-}
+void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& layout) { layout_ = layout; }
 
 bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   clsExcel excel;
   if (!excel.fnOpenBook(path)) return false;
   // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
   // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
-  for (std::int64_t n = std::max<std::int64_t>(startSheet_, 1); n <= endSheet_; ++n) {
+  for (std::int64_t n = std::max<std::int64_t>(layout_.getStartPage(), 1); n <= layout_.getEndPage(); ++n) {
     if (!sbReadSheet(static_cast<std::int32_t>(n), excel)) break;
   }
   excel.CloseBook();
@@ -41,20 +30,20 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
 
 bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   if (!excel.fnOpenSheet(sheetNo)) return false;
-  std::string tableName = excel.Cells(rowTableName_, colTableName_);
+  std::string tableName = excel.Cells(layout_.getRowTableName(), layout_.getColTableName());
   if (isBlank(tableName)) {
     excel.CloseSheet();
     return true;
   }
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
-  for (std::int32_t row = startRowFieldDef_; row <= kLastFieldRow; ++row) {
+  for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
-    std::string name = excel.Cells(row, colFieldName_);
-    std::string type = excel.Cells(row, colFieldType_);
-    std::string size = excel.Cells(row, colFieldSize_);
-    const std::string key = excel.Cells(row, colPrimaryKey_);
-    const std::string nullMark = excel.Cells(row, colNull_);
+    std::string name = excel.Cells(row, layout_.getColFieldName());
+    std::string type = excel.Cells(row, layout_.getColFieldType());
+    std::string size = excel.Cells(row, layout_.getColFieldSize());
+    const std::string key = excel.Cells(row, layout_.getColPrimaryKey());
+    const std::string nullMark = excel.Cells(row, layout_.getColNULL());
     if (isBlank(name)) break;
     if (!isBlank(key)) table->sbAddPKey(name);
     field.setName(std::move(name));

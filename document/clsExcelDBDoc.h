@@ -25,16 +25,7 @@ class clsExcelDBDoc {
   bool sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
 
   clsDBInfo db_;
-  std::int32_t startSheet_ = 1;
-  std::int32_t endSheet_ = 4;
-  std::int32_t startRowFieldDef_ = 6;
-  std::int32_t rowTableName_ = 3;
-  std::int32_t colTableName_ = 3;
-  std::int32_t colFieldName_ = 4;
-  std::int32_t colFieldType_ = 5;
-  std::int32_t colFieldSize_ = 6;
-  std::int32_t colPrimaryKey_ = 7;
-  std::int32_t colNull_ = 9;
+  clsExcelDBDocInfo layout_;  // a copy: later edits to the caller's layout do not reach a read
 };
 
 }  // namespace morvane
