@@ -10,8 +10,13 @@ std::string clsExcel::SheetName() const { return sheet_ ? sheet_->name() : std::
 bool clsExcel::fnOpenBook(const std::string& path) {
   path_ = path;
   CloseBook();
-  book_ = platform::openWorkbook(path);
-  if (!book_) return false;
+  openError_.clear();
+  try {
+    book_ = platform::openWorkbook(path);
+  } catch (const std::exception& error) {
+    openError_ = error.what();
+    return false;
+  }
   sheetCount_ = book_->sheetCount();
   return true;
 }

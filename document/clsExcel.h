@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/Workbook.h"
+#include "platform/workbook/Workbook.h"
 
 namespace morvane {
 
@@ -19,8 +19,12 @@ class clsExcel {
 
   // The current sheet's tab caption; empty when no sheet is current.
   std::string SheetName() const;
-  // False for a blank path, a missing file or anything that cannot be opened; never throws.
+  // False for a blank path, a missing file or anything that cannot be opened, the reason then
+  // in getOpenError(); never throws.
   bool fnOpenBook(const std::string& path);
+  // Why the last fnOpenBook failed (one Japanese line, without the file's name); empty after
+  // a success.
+  const std::string& getOpenError() const { return openError_; }
   void CloseBook();
   // Row above 999 or column above 99: empty text without touching the workbook. A row or
   // column below 1, or no current sheet, throws platform::WorkbookError; so does a cell
@@ -33,6 +37,7 @@ class clsExcel {
 
  private:
   std::string path_;
+  std::string openError_;
   std::unique_ptr<platform::Workbook> book_;
   std::optional<platform::SheetCells> sheet_;
   std::int32_t sheetCount_ = 0;

@@ -18,7 +18,11 @@ void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& layout) { layout_ = la
 
 bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   clsExcel excel;
-  if (!excel.fnOpenBook(path)) return false;
+  openError_.clear();
+  if (!excel.fnOpenBook(path)) {
+    openError_ = excel.getOpenError();
+    return false;
+  }
   // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
   // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
   for (std::int64_t n = std::max<std::int64_t>(layout_.getStartPage(), 1); n <= layout_.getEndPage(); ++n) {

@@ -19,12 +19,15 @@ class clsExcelDBDoc {
   // False when the workbook cannot be opened. Errors found while sheets are read (an error
   // value, a layout position below 1, a damaged sheet) throw platform::WorkbookError.
   bool fnReadDBDoc(const std::string& path);
+  // Why the last fnReadDBDoc could not open the workbook; empty when it could.
+  const std::string& getOpenError() const { return openError_; }
 
  private:
   // False when the workbook has no sheet of that number.
   bool sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
 
   clsDBInfo db_;
+  std::string openError_;
   clsExcelDBDocInfo layout_;  // a copy: later edits to the caller's layout do not reach a read
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "document/clsExcel.h"
-#include "platform/Workbook.h"
+#include "platform/workbook/Workbook.h"
 
 namespace morvane::fuzz {
 

@@ -11,7 +11,7 @@
 #include "document/LayoutFile.h"
 #include "model/clsHash.h"
 #include "model/clsXML.h"
-#include "platform/Cp932.h"
+#include "platform/text/Cp932.h"
 #include "sqlserver/TypeNotationFile.h"
 
 namespace {

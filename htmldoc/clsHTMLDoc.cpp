@@ -5,15 +5,14 @@
 #include "htmldoc/HtmlText.h"
 #include "htmldoc/SiteAddress.h"
 #include "model/Text.h"
-#include "platform/Cp932.h"
-#include "platform/Files.h"
+#include "platform/text/Cp932.h"
+#include "platform/files/Files.h"
 
 namespace morvane {
 namespace {
 
 using htmldoc::escapeHtml;
 
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
 constexpr std::string_view kMeta = R"(<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">)";
 
 // Appends one piece with the blanks that stand before and after it; the pages are one long

@@ -3,8 +3,6 @@
 namespace morvane {
 namespace {
 
-constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
-
 std::string_view trimView(std::string_view text, bool ideographic) {
   for (;;) {
     if (!text.empty() && text.front() == ' ') {

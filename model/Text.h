@@ -5,6 +5,9 @@
 
 namespace morvane {
 
+// U+3000 in UTF-8: a blank for the reader, and the filler of empty documentation cells.
+inline constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80";
+
 // Removes leading and trailing ASCII spaces only.
 std::string trimSpaces(std::string_view text);
 

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "model/Text.h"
-#include "platform/Cp932.h"
-#include "platform/Files.h"
+#include "platform/text/Cp932.h"
+#include "platform/files/Files.h"
 
 namespace morvane {
 
@@ -121,15 +121,17 @@ bool clsHash::fnSaveFileAsXml(const std::string& path) {
     // Converted before the file is touched, so a text the code page cannot hold leaves the old
     // file as it was.
     const std::string bytes = platform::toCp932(text);
-    errno = 0;
     platform::replaceFile(path, bytes);
   } catch (const platform::Cp932Error& error) {
     errNo_ = EILSEQ;
     errMsg_ = path + ": " + error.what();
     return false;
+  } catch (const platform::FileError& error) {
+    errNo_ = error.code() != 0 ? error.code() : EIO;
+    errMsg_ = error.what();
+    return false;
   } catch (const std::exception& error) {
-    // replaceFile reports through FileError; errno still holds the system's reason.
-    errNo_ = errno != 0 ? errno : EIO;
+    errNo_ = EIO;
     errMsg_ = error.what();
     return false;
   }

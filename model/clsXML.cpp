@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "platform/Cp932.h"
-#include "platform/Files.h"
+#include "platform/text/Cp932.h"
+#include "platform/files/Files.h"
 
 namespace morvane {
 

@@ -1,7 +1,7 @@
 // Table creation on a SQL Server: one connection, one batch per table.
 #include <exception>
 
-#include "platform/Odbc.h"
+#include "platform/odbc/Odbc.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane {
@@ -15,20 +15,20 @@ constexpr int kLoginTimeoutSeconds = 15;
 bool clsSQLServerDB::fnOpenDB(const std::string& strServer, const std::string& strDBName, const std::string& strUser,
                               const std::string& strPassword) {
   connection_.reset();
-  serverMessage_.clear();
+  failReason_.clear();
   try {
     const std::string connectionString =
         platform::freeTdsConnectionString({strServer, strDBName, strUser, strPassword});
     connection_ = std::make_unique<platform::OdbcConnection>(connectionString, kLoginTimeoutSeconds);
     return true;
   } catch (const std::exception& error) {
-    serverMessage_ = error.what();
+    failReason_ = error.what();
     return false;
   }
 }
 
 bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
-  serverMessage_.clear();
+  failReason_.clear();
   if (!connection_) return false;
   try {
     const auto script = fnMakeCreateSQL(objTable);
@@ -36,7 +36,7 @@ bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
     connection_->execute(*script);
     return true;
   } catch (const std::exception& error) {
-    serverMessage_ = error.what();
+    failReason_ = error.what();
     return false;
   }
 }

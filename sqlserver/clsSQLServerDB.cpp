@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "model/Text.h"
-#include "platform/Cp932.h"
-#include "platform/Files.h"
-#include "platform/Odbc.h"
+#include "platform/text/Cp932.h"
+#include "platform/files/Files.h"
+#include "platform/odbc/Odbc.h"
 
 namespace morvane {
 namespace {

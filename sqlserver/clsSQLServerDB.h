@@ -35,21 +35,19 @@ class clsSQLServerDB {
   // Writes <strFolder>/<table name>.sql in code page 932; false on any failure.
   bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder);
   // Runs the table's script on the open connection as one batch; false on any failure, the
-  // server's reason kept in getServerMessage().
+  // reason kept in getFailReason().
   bool fnMakeTable(const clsTableInfo& objTable);
   // False when the connection cannot be opened; the data layer's description is then in
-  // getServerMessage().
+  // getFailReason().
   bool fnOpenDB(const std::string& strServer, const std::string& strDBName, const std::string& strUser,
                 const std::string& strPassword);
-
-  // What the data layer said about the last failed open or batch; empty after success.
-  const std::string& getServerMessage() const { return serverMessage_; }
 
   // The table's script (no trailing line break), or nothing when it cannot be built (an
   // Identity or Decimal size without a comma, or no column left). Public for the benchmark and tests.
   std::optional<std::string> makeCreateSQL(const clsTableInfo& table) { return fnMakeCreateSQL(table); }
 
-  // Why the last script could not be built or written, in one line; empty after a success.
+  // Why the last script could not be built, written or run, or the connection opened (the data
+  // layer's description); empty after a success.
   const std::string& getFailReason() const { return failReason_; }
   // The undefined notations, as held, of the last script built, in field order. Unlike
   // getErrMsg this starts afresh with every script, so a caller can report per table.
@@ -66,7 +64,6 @@ class clsSQLServerDB {
   std::vector<std::string> undefinedNotations_;
   std::int32_t errNo_ = 0;
   std::unique_ptr<platform::OdbcConnection> connection_;
-  std::string serverMessage_;
 };
 
 }  // namespace morvane

@@ -86,7 +86,7 @@ void frmDBServer::cmdCreateTable_Click() {
                          form_->txtUser->text().toStdString(), form_->txtPasswd->text().toStdString());
   }
   if (!opened) {
-    services.showMessage(this, QString::fromStdString(db.getServerMessage()), MessageIcon::None);
+    services.showMessage(this, QString::fromStdString(db.getFailReason()), MessageIcon::None);
     services.showMessage(this, QStringLiteral("接続に失敗しました"), MessageIcon::Exclamation);
     return;
   }
@@ -99,7 +99,7 @@ void frmDBServer::cmdCreateTable_Click() {
     }
     if (!made) {
       QString prompt = QString::fromStdString(table->getName()) + QStringLiteral("作成に失敗しました");
-      if (!db.getServerMessage().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getServerMessage());
+      if (!db.getFailReason().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getFailReason());
       services.showMessage(this, prompt, MessageIcon::Exclamation);
     }
     undefined << undefinedNotationLines(QString::fromStdString(table->getName()), db);

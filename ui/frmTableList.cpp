@@ -82,7 +82,11 @@ QString frmTableList::sbLoadDBInfo(clsDBInfo& objDBInfo) {
   try {
     clsExcelDBDoc reader;
     reader.sbSetDocInfo(*moobjExcelDocInfo);
-    if (reader.fnReadDBDoc(toPath(mostrFilePath))) objDBInfo = reader.getDBInfo();
+    if (!reader.fnReadDBDoc(toPath(mostrFilePath))) {
+      return QStringLiteral("ブック「") + mostrFilePath + QStringLiteral("」を開けません\n") +
+             fromUtf8(reader.getOpenError());
+    }
+    objDBInfo = reader.getDBInfo();
   } catch (const std::exception& error) {
     // An error cell or a damaged sheet: nothing of the workbook is listed.
     return fromUtf8(error.what());

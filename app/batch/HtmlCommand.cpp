@@ -5,7 +5,7 @@
 #include "app/batch/BatchOptions.h"
 #include "app/batch/OutputFolder.h"
 #include "htmldoc/clsHTMLDoc.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 
 namespace morvane::batch {
 

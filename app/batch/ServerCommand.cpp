@@ -93,7 +93,7 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
   clsSQLServerDB db;
   db.sbSetFieldAttr(settings.types);
   if (!db.fnOpenDB(options.server, options.database, options.user, password)) {
-    std::cerr << "morvane-batch: cannot connect to " << options.server << ": " << oneLine(db.getServerMessage())
+    std::cerr << "morvane-batch: cannot connect to " << options.server << ": " << oneLine(db.getFailReason())
               << "\n";
     return 1;
   }
@@ -105,8 +105,7 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
     }
     if (created) continue;
     status = 1;
-    const std::string reason =
-        db.getServerMessage().empty() ? "no script: " + db.getFailReason() : oneLine(db.getServerMessage());
+    const std::string reason = oneLine(db.getFailReason());
     std::cerr << "morvane-batch: table " << table->getName() << ": not created: " << reason << "\n";
   }
   db.fnCloseDB();

@@ -151,7 +151,7 @@ int run(int argc, char** argv) {
   reader.sbSetDocInfo(settings.layout);
   try {
     if (!reader.fnReadDBDoc(options.workbook)) {
-      std::cerr << "morvane-batch: cannot open the workbook " << options.workbook << "\n";
+      std::cerr << "morvane-batch: ブック「" << options.workbook << "」を開けません: " << reader.getOpenError() << "\n";
       return 2;
     }
   } catch (const std::exception& error) {

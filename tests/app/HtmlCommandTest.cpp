@@ -3,7 +3,7 @@
 #include <xlsxwriter.h>
 
 #include "Batch.h"
-#include "platform/Cp932.h"
+#include "platform/text/Cp932.h"
 #include "tests/support/XlsxPackage.h"
 
 namespace morvane::test {

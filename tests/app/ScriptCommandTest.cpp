@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Batch.h"
-#include "platform/Cp932.h"
+#include "platform/text/Cp932.h"
 
 namespace morvane::test {
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "Batch.h"
-#include "platform/Cp932.h"
+#include "platform/text/Cp932.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TdsTestServer.h"
 

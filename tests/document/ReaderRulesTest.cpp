@@ -6,7 +6,7 @@
 #include <map>
 
 #include "document/clsExcelDBDoc.h"
-#include "platform/Workbook.h"
+#include "platform/workbook/Workbook.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XlsxPackage.h"

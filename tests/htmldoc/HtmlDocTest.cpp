@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "htmldoc/clsHTMLDoc.h"
-#include "platform/Files.h"
+#include "platform/files/Files.h"
 #include "tests/htmldoc/HtmlDocExpected.h"
 #include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/TempDir.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Workbook.h"
-#include "platform/XlsWorkbook.h"
+#include "platform/workbook/Workbook.h"
+#include "platform/xls/XlsWorkbook.h"
 #include "tests/support/BiffWriter.h"
 #include "tests/support/TempDir.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Odbc.h"
+#include "platform/odbc/Odbc.h"
 #include "tests/support/TdsTestServer.h"
 
 namespace morvane {

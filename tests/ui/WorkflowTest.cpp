@@ -20,7 +20,7 @@
 #include <string>
 
 #include "model/clsDBInfo.h"
-#include "platform/Cp932.h"
+#include "platform/text/Cp932.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TdsTestServer.h"

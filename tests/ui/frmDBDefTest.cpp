@@ -158,7 +158,9 @@ class frmDBDefTest : public QObject {
     clickNext();
     list.removeEventFilter(&probe);
 
-    QVERIFY(services_->messages.empty());
+    // No such workbook: the list says so, and nothing else is reported.
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QVERIFY(services_->messages[0].prompt.contains(QStringLiteral("ファイルが見つかりません")));
     QVERIFY(list.isLoaded() && list.isVisible());
     QVERIFY(!window().isLoaded() && !window().isVisible());
     QCOMPARE(busyWhileListShows, 1);
@@ -283,7 +285,10 @@ class frmDBDefTest : public QObject {
     types.findChild<QLineEdit*>("txtMoney")->setText(" ");
     fill();
     clickNext();
-    expectOneMessage("未入力です", MessageIcon::Exclamation);
+    // The list reports the missing workbook first; then the type window its blank box.
+    QCOMPARE(services_->messages.size(), std::size_t{2});
+    QVERIFY(services_->messages[0].prompt.contains(QStringLiteral("book.xls")));
+    QCOMPARE(services_->messages[1].prompt, QStringLiteral("未入力です"));
     QVERIFY(hub_->tableList().isLoaded());
     QVERIFY(types.isLoaded() && types.isVisible());
     QCOMPARE(hub_->tableList().moobjFAttr->getMoney(), std::string("money"));

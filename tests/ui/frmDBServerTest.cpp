@@ -106,7 +106,8 @@ class frmDBServerTest : public QObject {
     window().setDBInfo(tables({table("顧客"), table("注文", "1"), table("Orders")}));
     enter();
     create();
-    QCOMPARE(prompts(), (QStringList{"注文作成に失敗しました", "作成処理を終了しました。"}));
+    QCOMPARE(prompts(), (QStringList{"注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません",
+                                    "作成処理を終了しました。"}));
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
     QVERIFY(services_->messages[1].icon == MessageIcon::None);
     QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));

@@ -290,11 +290,14 @@ class frmTableListTest : public QObject {
     QCOMPARE(lines(), QStringList{"alpha"});
   }
 
-  void aWorkbookThatCannotBeOpenedGivesAnEmptyListSilently() {
-    next(QString::fromStdString(dir_->file("missing.xlsx")));
+  void aWorkbookThatCannotBeOpenedGivesAnEmptyListAndItsReason() {
+    const QString path = QString::fromStdString(dir_->file("missing.xlsx"));
+    next(path);
     QVERIFY(window().isLoaded());
     QCOMPARE(list()->count(), 0);
-    QVERIFY(services_->messages.empty());
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QCOMPARE(services_->messages[0].prompt,
+             QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\nファイルが見つかりません"));
   }
 
   void createTablesRunsTheSelectionWithTheProgramsTypeNotations() {

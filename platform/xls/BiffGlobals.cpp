@@ -1,0 +1,146 @@
+#include "platform/xls/BiffGlobals.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/text/CellText.h"
+#include "platform/workbook/Workbook.h"
+
+namespace morvane::platform {
+namespace {
+
+constexpr std::uint8_t kHighByte = 0x01;
+constexpr std::uint8_t kExtended = 0x04;
+constexpr std::uint8_t kRich = 0x08;
+
+// A BIFF5 byte string: a character count of one or two bytes, then the bytes.
+std::string readByteString(BiffCursor& cursor, bool longCount) {
+  const std::size_t count = longCount ? cursor.u16() : cursor.u8();
+  if (cursor.remaining() < count) throw WorkbookError("文字列がレコードの外に続いています");
+  std::string bytes;
+  bytes.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) bytes += static_cast<char>(cursor.u8());
+  return bytes;
+}
+
+// The shared string table: rich-text runs and phonetic data are skipped, both may run on into
+// CONTINUE records like the characters do.
+std::vector<std::string> readSharedStrings(const BiffRecord& record) {
+  BiffCursor cursor(record);
+  cursor.u32();  // total references: not needed
+  const std::uint32_t unique = cursor.u32();
+  std::vector<std::string> strings;
+  // Each string takes at least three bytes: a count from the header is no promise.
+  strings.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3));
+  while (strings.size() < unique && cursor.remaining() > 0) {
+    const std::size_t cch = cursor.u16();
+    const std::uint8_t options = cursor.u8();
+    const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
+    const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
+    strings.push_back(cursor.characters(cch, (options & kHighByte) != 0));
+    cursor.skip(runs * 4);
+    cursor.skip(extended);
+  }
+  return strings;
+}
+
+}  // namespace
+
+std::string readBiff8String(BiffCursor& cursor, bool longCount) {
+  const std::size_t cch = longCount ? cursor.u16() : cursor.u8();
+  const std::uint8_t options = cursor.u8();
+  const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
+  const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
+  std::string text = cursor.characters(cch, (options & kHighByte) != 0);
+  // Runs and phonetic data after the characters may be missing in short records; they are
+  // never needed.
+  cursor.skip(std::min(runs * 4 + extended, cursor.remaining()));
+  return text;
+}
+
+BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
+  BiffGlobals globals;
+  BiffRecord record;
+  if (!reader.next(record) || record.type != biff::kBof) throw WorkbookError("ブックがBOFレコードで始まっていません");
+  {
+    BiffCursor bof(record);
+    const std::uint16_t version = bof.u16();
+    const std::uint16_t kind = bof.u16();
+    if (kind != biff::kBofGlobals) throw WorkbookError("ブックの最初のサブストリームがブック全体の情報ではありません");
+    if (version == biff::kVersionBiff8) {
+      globals.biff8 = true;
+    } else if (version == biff::kVersionBiff5) {
+      globals.biff8 = false;
+    } else {
+      throw WorkbookError("対応していないBIFFのバージョンです");
+    }
+  }
+
+  struct RawSheet {
+    std::string name;  // UTF-8 in BIFF8, code page bytes in BIFF5
+    std::uint32_t offset;
+  };
+  std::vector<RawSheet> sheets;
+  std::map<std::uint16_t, std::string> formats;  // likewise
+  std::vector<std::uint16_t> xfFormats;
+  bool ended = false;
+  while (reader.nextWithContinues(record)) {
+    if (record.type == biff::kEof) {
+      ended = true;
+      break;
+    }
+    BiffCursor cursor(record);
+    switch (record.type) {
+      case biff::kFilePass:
+        globals.encrypted = true;
+        return globals;
+      case biff::kCodePage:
+        globals.codePage = cursor.u16();
+        break;
+      case biff::kDateMode:
+        globals.date1904 = cursor.u16() == 1;
+        break;
+      case biff::kBoundSheet: {
+        const std::uint32_t offset = cursor.u32();
+        cursor.u8();  // visibility: hidden sheets count too
+        const std::uint8_t kind = cursor.u8();
+        std::string name = globals.biff8 ? readBiff8String(cursor, false) : readByteString(cursor, false);
+        if (kind == 0) sheets.push_back({std::move(name), offset});
+        break;
+      }
+      case biff::kFormat: {
+        const std::uint16_t id = cursor.u16();
+        formats[id] = globals.biff8 ? readBiff8String(cursor, true) : readByteString(cursor, false);
+        break;
+      }
+      case biff::kXf:
+        cursor.u16();  // font
+        xfFormats.push_back(cursor.u16());
+        break;
+      case biff::kSst:
+        if (globals.biff8) globals.sharedStrings = readSharedStrings(record);
+        break;
+      default:
+        break;
+    }
+  }
+  if (!ended) throw WorkbookError("ブック全体の情報がEOFレコードなしで終わっています");
+
+  globals.decoder = std::make_shared<BiffCodePage>(globals.codePage);
+  auto text = [&](std::string& raw) -> std::string {
+    return globals.biff8 ? std::move(raw) : globals.decoder->decode(raw);
+  };
+  globals.worksheets.reserve(sheets.size());
+  for (auto& sheet : sheets) globals.worksheets.push_back({text(sheet.name), sheet.offset});
+  std::map<std::uint16_t, bool> formatIsDate;
+  for (auto& [id, code] : formats) formatIsDate[id] = isDateFormatCode(text(code));
+  globals.xfIsDate.reserve(xfFormats.size());
+  for (const std::uint16_t id : xfFormats) {
+    // A FORMAT record may redefine a built-in number (Japanese files do for 14 and up).
+    const auto custom = formatIsDate.find(id);
+    globals.xfIsDate.push_back(custom != formatIsDate.end() ? custom->second : isBuiltinDateFormat(id));
+  }
+  return globals;
+}
+
+}  // namespace morvane::platform

@@ -1,0 +1,40 @@
+#pragma once
+// What a BIFF workbook's globals substream says about the whole workbook: its worksheets and
+// where they start, the shared strings, which cell formats show dates, and the date system.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/xls/BiffCodePage.h"
+#include "platform/xls/BiffRecords.h"
+
+namespace morvane::platform {
+
+struct BiffSheetEntry {
+  std::string name;
+  std::uint32_t offset = 0;  // of the sheet's BOF record in the stream
+};
+
+struct BiffGlobals {
+  bool biff8 = true;
+  bool encrypted = false;
+  bool date1904 = false;
+  std::uint16_t codePage = 1252;
+  std::vector<BiffSheetEntry> worksheets;  // chart, macro and module sheets left out
+  std::vector<std::string> sharedStrings;
+  std::vector<bool> xfIsDate;              // by XF index
+  // BIFF5 cells hold byte strings in the workbook's code page.
+  std::shared_ptr<BiffCodePage> decoder;
+
+  bool isDateXf(std::uint16_t xf) const { return xf < xfIsDate.size() && xfIsDate[xf]; }
+};
+
+// Reads the globals substream from the start of the stream. Throws WorkbookError when it is
+// damaged or not BIFF5/BIFF8. Stops at FILEPASS with encrypted set: nothing after it is readable.
+BiffGlobals readBiffGlobals(BiffRecordReader& reader);
+
+// A BIFF8 string with a 16-bit (or 8-bit) character count, an option byte and its characters.
+std::string readBiff8String(BiffCursor& cursor, bool longCount);
+
+}  // namespace morvane::platform

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+#include "platform/xls/BiffGlobals.h"
+#include "platform/xls/BiffRecords.h"
+#include "platform/workbook/SheetCells.h"
+
+namespace morvane::platform {
+
+// Parses one worksheet substream (the reader stands at its BOF) into cell texts. Embedded
+// substreams (charts on the sheet) are skipped. Throws WorkbookError on damage.
+SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, std::string name);
+
+}  // namespace morvane::platform

@@ -1,0 +1,179 @@
+#include "platform/xls/XlsWorkbook.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-utils.h>
+
+#include <strings.h>
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <utility>
+
+#include "platform/xls/BiffGlobals.h"
+#include "platform/xls/BiffRecords.h"
+#include "platform/xls/BiffSheet.h"
+
+namespace morvane::platform {
+namespace {
+
+// Owns one GObject reference.
+template <typename T>
+class GRef {
+ public:
+  GRef() = default;
+  explicit GRef(T* object) : object_(object) {}
+  ~GRef() { reset(); }
+  GRef(GRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
+  GRef& operator=(GRef&& other) noexcept {
+    if (this != &other) {
+      reset();
+      object_ = std::exchange(other.object_, nullptr);
+    }
+    return *this;
+  }
+  GRef(const GRef&) = delete;
+  GRef& operator=(const GRef&) = delete;
+
+  T* get() const { return object_; }
+  explicit operator bool() const { return object_ != nullptr; }
+  void reset() {
+    if (object_) g_object_unref(object_);
+    object_ = nullptr;
+  }
+
+ private:
+  T* object_ = nullptr;
+};
+
+class GErrorHolder {
+ public:
+  ~GErrorHolder() { g_clear_error(&error_); }
+  GError** out() { return &error_; }
+
+ private:
+  GError* error_ = nullptr;
+};
+
+class GsfStreamSource : public BiffByteSource {
+ public:
+  explicit GsfStreamSource(GsfInput* stream) : stream_(stream) {}
+  std::uint64_t size() const override { return static_cast<std::uint64_t>(gsf_input_size(stream_)); }
+  void read(std::uint64_t offset, std::size_t n, std::uint8_t* out) override {
+    if (n == 0) return;
+    if (gsf_input_seek(stream_, static_cast<gsf_off_t>(offset), G_SEEK_SET) ||
+        !gsf_input_read(stream_, n, out)) {
+      throw WorkbookError("ブックのストリームを読めません (位置 " + std::to_string(offset) + ")");
+    }
+  }
+
+ private:
+  GsfInput* stream_;
+};
+
+class XlsWorkbook : public Workbook {
+ public:
+  XlsWorkbook(GRef<GsfInput> file, GRef<GsfInfile> ole, GRef<GsfInput> stream)
+      : file_(std::move(file)), ole_(std::move(ole)), stream_(std::move(stream)), source_(stream_.get()) {}
+
+  // False when the workbook is encrypted.
+  bool readGlobals() {
+    BiffRecordReader reader(source_, 0);
+    globals_ = readBiffGlobals(reader);
+    return !globals_.encrypted;
+  }
+
+  std::int32_t sheetCount() const override {
+    // Sheet numbers are 32-bit; a workbook cannot hold that many sheets anyway.
+    return static_cast<std::int32_t>(std::min<std::size_t>(globals_.worksheets.size(), INT32_MAX));
+  }
+
+  SheetCells readSheet(std::int32_t n) override {
+    if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
+    const BiffSheetEntry& entry = globals_.worksheets[static_cast<std::size_t>(n - 1)];
+    if (entry.offset >= source_.size()) {
+      throw WorkbookError("シート「" + entry.name + "」の開始位置がストリームの外です");
+    }
+    BiffRecordReader reader(source_, entry.offset);
+    return readBiffSheet(reader, globals_, entry.name);
+  }
+
+ private:
+  GRef<GsfInput> file_;
+  GRef<GsfInfile> ole_;
+  GRef<GsfInput> stream_;
+  GsfStreamSource source_;
+  BiffGlobals globals_;
+};
+
+// The workbook stream: "Workbook" in BIFF8, "Book" in BIFF5; some writers change the case.
+GRef<GsfInput> findWorkbookStream(GsfInfile* ole) {
+  const int count = gsf_infile_num_children(ole);
+  for (const char* wanted : {"Workbook", "Book"}) {
+    for (int i = 0; i < count; ++i) {
+      const char* name = gsf_infile_name_by_index(ole, i);
+      if (name && strcasecmp(name, wanted) == 0) {
+        GRef<GsfInput> child(gsf_infile_child_by_index(ole, i));
+        // A storage of that name is not the stream.
+        if (child && (!GSF_IS_INFILE(child.get()) || gsf_infile_num_children(GSF_INFILE(child.get())) < 0)) {
+          return child;
+        }
+      }
+    }
+  }
+  return {};
+}
+
+// libgsf reads the root entry's sibling links as if the root could have siblings and loses
+// what it reads there; a sound file never has any (they must say "no stream").
+bool rootEntryIsSound(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[512];
+  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  auto u16 = [](const unsigned char* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); };
+  auto u32 = [&](const unsigned char* p) { return u16(p) | u16(p + 2) << 16; };
+  const std::uint32_t shift = u16(header + 0x1E);
+  if (shift < 7 || shift > 16) return false;
+  const std::uint64_t sectorSize = std::uint64_t{1} << shift;
+  const std::uint64_t rootAt = std::max<std::uint64_t>(512, sectorSize) + u32(header + 0x30) * sectorSize;
+  unsigned char entry[128];
+  file.seekg(static_cast<std::streamoff>(rootAt));
+  if (!file.read(reinterpret_cast<char*>(entry), sizeof entry)) return false;
+  constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+  return u32(entry + 0x44) == kNoStream && u32(entry + 0x48) == kNoStream;
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path) {
+  static const bool initialised = [] {
+    gsf_init();
+    // Damaged files are answered with null; libgsf's own complaints about them would only
+    // clutter the terminal.
+    g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
+                      [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    return true;
+  }();
+  (void)initialised;
+  try {
+    if (!rootEntryIsSound(path)) return nullptr;
+    GErrorHolder error;
+    GRef<GsfInput> file(gsf_input_stdio_new(path.c_str(), error.out()));
+    if (!file) return nullptr;
+    GErrorHolder oleError;
+    GRef<GsfInfile> ole(gsf_infile_msole_new(file.get(), oleError.out()));
+    if (!ole) return nullptr;
+    GRef<GsfInput> stream = findWorkbookStream(ole.get());
+    if (!stream) return nullptr;
+    auto book = std::make_unique<XlsWorkbook>(std::move(file), std::move(ole), std::move(stream));
+    if (!book->readGlobals()) return nullptr;
+    return book;
+  } catch (const WorkbookError&) {
+    return nullptr;
+  }
+}
+
+}  // namespace morvane::platform

@@ -1,0 +1,13 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "platform/workbook/Workbook.h"
+
+namespace morvane::platform {
+
+// BIFF8 (and BIFF5) workbooks (.xls) in a compound file, read through libgsf's OLE2 reader.
+// Null when the file is not a readable .xls (encrypted, damaged, another format).
+std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path);
+
+}  // namespace morvane::platform
