@@ -16,10 +16,10 @@ int writeScripts(const BatchOptions& options, const BatchSettings& settings, con
   for (const auto& table : selected.getTables()) {
     const bool written = generator.fnSaveCreateSQL(*table, folder);
     for (const auto& notation : generator.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: table " << table->getName() << ": " << notation << "は未定義です\n";
+      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
     }
     if (!written) {
-      std::cerr << "morvane-batch: table " << table->getName() << ": no script written: "
+      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」のスクリプトを作成できません: "
                 << generator.getFailReason() << "\n";
       status = 1;
     }

@@ -56,7 +56,7 @@ std::optional<std::string> askPassword(const std::string& user, const std::strin
   if (tty.get() < 0) return std::nullopt;
   // Echo goes off before the prompt shows, so nothing typed after it is echoed or lost.
   const EchoOff echoOff(tty.get());
-  const std::string prompt = "Password for " + user + " on " + server + ": ";
+  const std::string prompt = server + " の " + user + " のパスワード: ";
   if (::write(tty.get(), prompt.data(), prompt.size()) < 0) return std::nullopt;
   std::string password;
   for (;;) {
@@ -86,14 +86,14 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
   } else if (auto typed = askPassword(options.user, options.server)) {
     password = std::move(*typed);
   } else {
-    std::cerr << "morvane-batch: no password: set MORVANE_PASSWORD or run on a terminal\n";
+    std::cerr << "morvane-batch: パスワードがありません: MORVANE_PASSWORD を設定するか端末から実行してください\n";
     return 2;
   }
 
   clsSQLServerDB db;
   db.sbSetFieldAttr(settings.types);
   if (!db.fnOpenDB(options.server, options.database, options.user, password)) {
-    std::cerr << "morvane-batch: cannot connect to " << options.server << ": " << oneLine(db.getFailReason())
+    std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())
               << "\n";
     return 1;
   }
@@ -101,12 +101,12 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
   for (const auto& table : selected.getTables()) {
     const bool created = db.fnMakeTable(*table);
     for (const auto& notation : db.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: table " << table->getName() << ": " << notation << "は未定義です\n";
+      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
     }
     if (created) continue;
     status = 1;
     const std::string reason = oneLine(db.getFailReason());
-    std::cerr << "morvane-batch: table " << table->getName() << ": not created: " << reason << "\n";
+    std::cerr << "morvane-batch: テーブル「" << table->getName() << "」を作成できません: " << reason << "\n";
   }
   db.fnCloseDB();
   return status;

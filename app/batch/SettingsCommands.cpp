@@ -18,17 +18,17 @@ int loadLayout(const std::string& path, clsExcelDBDocInfo& layout) {
   try {
     if (layout.fnReadFile(path)) return 0;
   } catch (const LayoutFileError& error) {
-    return fail(std::string("bad layout file ") + error.what());
+    return fail(std::string("レイアウトファイルが正しくありません: ") + error.what());
   }
   // The layout only says that loading failed; ask the reader why.
   clsXML probe;
-  return fail("cannot read the layout file " + (probe.fnReadFile(path) ? path : probe.getErrMsg()));
+  return fail("レイアウトファイルを読めません: " + (probe.fnReadFile(path) ? path : probe.getErrMsg()));
 }
 
 int loadTypes(const std::string& path, clsSQLServerFieldAttr& types) {
   clsXML reader;
   if (!reader.fnReadFile(path)) {
-    return fail("cannot read the type notation file " + reader.getErrMsg());
+    return fail("型表記ファイルを読めません: " + reader.getErrMsg());
   }
   sbReadDataType(reader, types);
   // A key the file lacks is stored as empty text, as the windows do; say so, since such a
@@ -38,7 +38,7 @@ int loadTypes(const std::string& path, clsSQLServerFieldAttr& types) {
       {"int", &types.getInt()},     {"identity", &types.getIdentity()}, {"float", &types.getFloat()},
       {"real", &types.getReal()},   {"money", &types.getMoney()},       {"decimal", &types.getDecimal()}};
   for (const auto& [key, value] : read) {
-    if (value->empty()) std::cerr << "morvane-batch: warning: " << path << " has no value for " << key << "\n";
+    if (value->empty()) std::cerr << "morvane-batch: 警告: " << path << " に " << key << " の値がありません\n";
   }
   return 0;
 }
@@ -46,7 +46,7 @@ int loadTypes(const std::string& path, clsSQLServerFieldAttr& types) {
 // The collection's error description names the file and the reason.
 int save(clsHash pairs, const std::string& what, const std::string& path) {
   if (pairs.fnSaveFileAsXml(path)) return 0;
-  return fail("cannot write the " + what + " " + pairs.getErrMsg());
+  return fail(what + "を保存できません: " + pairs.getErrMsg());
 }
 
 }  // namespace
@@ -63,12 +63,12 @@ int loadSettings(const BatchOptions& options, BatchSettings& settings) {
 
 int saveSettings(const BatchOptions& options, const BatchSettings& settings) {
   if (!options.saveLayoutFile.empty()) {
-    if (int status = save(layoutToHash(settings.layout), "layout file", options.saveLayoutFile); status != 0) {
+    if (int status = save(layoutToHash(settings.layout), "レイアウトファイル", options.saveLayoutFile); status != 0) {
       return status;
     }
   }
   if (!options.saveTypesFile.empty()) {
-    return save(dataTypeToHash(*settings.types), "type notation file", options.saveTypesFile);
+    return save(dataTypeToHash(*settings.types), "型表記ファイル", options.saveTypesFile);
   }
   return 0;
 }

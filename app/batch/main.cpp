@@ -15,13 +15,13 @@ namespace morvane::batch {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: morvane-batch [--layout FILE.edf] [--types FILE.sfa] [--layout-values N,N,N,N,N,N,N,N,N,N]\n"
+    "使い方: morvane-batch [--layout FILE.edf] [--types FILE.sfa] [--layout-values N,N,N,N,N,N,N,N,N,N]\n"
     "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
     "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
     "                     [--server S --database D --user U] [WORKBOOK]\n"
-    "  --layout-values takes start sheet, end sheet, first field row, table-name row, table-name\n"
-    "  column, then the field-name, type, size, key and NULL columns. The password for --server\n"
-    "  comes from MORVANE_PASSWORD or is asked on the terminal.\n";
+    "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
+    "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
+    "  MORVANE_PASSWORD から取るか、端末で尋ねます。\n";
 
 [[noreturn]] void usageError(const std::string& reason) {
   std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
@@ -35,19 +35,19 @@ std::vector<int> parseLayoutValues(const std::string& text) {
     const auto comma = text.find(',', start);
     const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     const auto value = toInt32(piece);
-    if (!value) usageError("--layout-values: '" + piece + "' is not a number");
+    if (!value) usageError("--layout-values: 「" + piece + "」は数値ではありません");
     values.push_back(*value);
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
-  if (values.size() != 10) usageError("--layout-values takes exactly ten numbers");
+  if (values.size() != 10) usageError("--layout-values には数値をちょうど 10 個指定してください");
   return values;
 }
 
 BatchOptions parseArguments(int argc, char** argv) {
   BatchOptions options;
   auto value = [&](int& i) -> std::string {
-    if (i + 1 >= argc) usageError(std::string(argv[i]) + " needs a value");
+    if (i + 1 >= argc) usageError(std::string(argv[i]) + " には値が必要です");
     return argv[++i];
   };
   for (int i = 1; i < argc; ++i) {
@@ -84,23 +84,23 @@ BatchOptions parseArguments(int argc, char** argv) {
     } else if (arg == "--user") {
       options.user = value(i);
     } else if (arg.starts_with("--")) {
-      usageError("unknown option " + arg);
+      usageError("不明なオプションです: " + arg);
     } else if (options.workbook.empty()) {
       options.workbook = arg;
     } else {
-      usageError("only one workbook can be read at a time");
+      usageError("一度に読めるブックは 1 つだけです");
     }
   }
   const bool serverAsked = !options.server.empty() || !options.database.empty() || !options.user.empty();
   if (serverAsked && (options.server.empty() || options.database.empty() || options.user.empty())) {
-    usageError("--server, --database and --user go together");
+    usageError("--server、--database、--user はそろえて指定してください");
   }
   const bool workbookJob = options.list || options.dump || !options.sqlDir.empty() ||
                            !options.htmlDir.empty() || serverAsked;
-  if (workbookJob && options.workbook.empty()) usageError("no workbook given");
-  if (!workbookJob && !options.workbook.empty()) usageError("nothing to do with the workbook");
+  if (workbookJob && options.workbook.empty()) usageError("ブックが指定されていません");
+  if (!workbookJob && !options.workbook.empty()) usageError("ブックで行う処理が指定されていません");
   if (!workbookJob && options.saveLayoutFile.empty() && options.saveTypesFile.empty()) {
-    usageError("nothing to do");
+    usageError("行う処理が指定されていません");
   }
   return options;
 }
@@ -124,7 +124,7 @@ nlohmann::ordered_json toJson(const clsDBInfo& db) {
 clsDBInfo selectTables(const clsDBInfo& model, const std::vector<std::string>& names) {
   if (names.empty()) return model;
   for (const auto& name : names) {
-    if (!model.getTable(name)) usageError("no table named '" + name + "' in the workbook");
+    if (!model.getTable(name)) usageError("ブックにテーブル「" + name + "」はありません");
   }
   clsDBInfo selected;
   for (const auto& table : model.getTables()) {
@@ -155,7 +155,7 @@ int run(int argc, char** argv) {
       return 2;
     }
   } catch (const std::exception& error) {
-    std::cerr << "morvane-batch: " << options.workbook << ": " << error.what() << "\n";
+    std::cerr << "morvane-batch: ブック「" << options.workbook << "」を読めません: " << error.what() << "\n";
     return 2;
   }
   const clsDBInfo& model = reader.getDBInfo();

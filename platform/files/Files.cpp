@@ -1,5 +1,7 @@
 #include "platform/files/Files.h"
 
+#include "platform/files/SystemError.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +14,7 @@ namespace morvane::platform {
 namespace {
 
 [[noreturn]] void fail(const std::string& path, int error) {
-  throw FileError(path + ": " + std::strerror(error), error);
+  throw FileError(path + ": " + describeSystemError(error), error);
 }
 
 class Fd {

@@ -33,8 +33,8 @@ TEST_F(ScriptCommand, WritesEveryTableAndNamesUndefinedNotations) {
       "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\tPK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\t顧客ID\r\n"
       "\t) ON [PRIMARY] \r\nCOMMIT \r\n";
   EXPECT_EQ(readBytes(out + "/顧客.sql"), platform::toCp932(expected));
-  for (const char* line : {"顧客: 日付は未定義です\n", "顧客: 通貨は未定義です\n", "受注: 日付は未定義です\n",
-                           "受注: 通貨は未定義です\n"}) {
+  for (const char* line : {"顧客」: 日付は未定義です\n", "顧客」: 通貨は未定義です\n", "受注」: 日付は未定義です\n",
+                           "受注」: 通貨は未定義です\n"}) {
     EXPECT_NE(run.err.find(line), std::string::npos) << line << " missing in\n" << run.err;
   }
   EXPECT_EQ(run.err.find("受注明細:"), std::string::npos) << run.err;
@@ -66,7 +66,7 @@ TEST_F(ScriptCommand, FailingTablesAreNamedAndTheRestWritten) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_EQ(filesIn(out), (Names{"受注.sql"}));
   for (const char* table : {"顧客", "受注明細", "商品"}) {
-    EXPECT_NE(run.err.find(std::string("table ") + table + ": no script written: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("テーブル「" + std::string(table) + "」のスクリプトを作成できません: "), std::string::npos) << run.err;
   }
 }
 
@@ -79,7 +79,7 @@ TEST_F(ScriptCommand, MissingFoldersAreCreatedOrReportedInOneLine) {
   writeBytes(dir_.file("plain"), "x");
   const BatchRun run = batch({"--layout-values", kExampleLayout, "--sql", dir_.file("plain/out"), kExampleBook});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("cannot create the folder"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("」を作成できません"), std::string::npos) << run.err;
   EXPECT_EQ(run.errLines(), 1) << run.err;
 }
 

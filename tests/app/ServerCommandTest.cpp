@@ -71,8 +71,8 @@ TEST(ServerCommand, CreatesTheExamplesTablesThenReportsEachExistingOne) {
   const auto errors = lines(second.err);
   ASSERT_EQ(errors.size(), scripts.size()) << second.err;
   for (const auto& line : errors) {
-    EXPECT_TRUE(line.starts_with("morvane-batch: table ")) << line;
-    EXPECT_NE(line.find(": not created: [FreeTDS][SQL Server]There is already an object named '"), std::string::npos)
+    EXPECT_TRUE(line.starts_with("morvane-batch: テーブル「")) << line;
+    EXPECT_NE(line.find("」を作成できません: [FreeTDS][SQL Server]There is already an object named '"), std::string::npos)
         << line;
   }
 }
@@ -121,7 +121,7 @@ TEST(ServerCommand, AsksForThePasswordOnTheTerminalWithoutEcho) {
     ::execve(MORVANE_BATCH, argv.data(), envp.data());
     ::_exit(127);
   }
-  const std::string prompt = "Password for sa on " + server.address() + ": ";
+  const std::string prompt = server.address() + " の sa のパスワード: ";
   std::string screen = readUntil(master, prompt);
   EXPECT_NE(screen.find(prompt), std::string::npos) << screen;
   const std::string typed = kPassword + "\n";
