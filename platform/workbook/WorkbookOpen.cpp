@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "platform/workbook/FileKind.h"
+#include "platform/workbook/LibraryMessages.h"
 #include "platform/workbook/Workbook.h"
 #include "platform/xls/XlsWorkbook.h"
 #include "platform/xlsx/XlsxWorkbook.h"
@@ -10,24 +12,29 @@
 namespace morvane::platform {
 
 std::unique_ptr<Workbook> openWorkbook(const std::string& path) {
+  quietLibraryMessages();
   if (path.find_first_not_of(" ") == std::string::npos) throw WorkbookOpenError("ブックのパスが指定されていません");
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) throw WorkbookOpenError("ファイルが見つかりません");
   if (S_ISDIR(info.st_mode)) throw WorkbookOpenError("ファイルではなくフォルダです");
   if (info.st_size == 0) throw WorkbookOpenError("ファイルが空です (0 バイト)");
-  unsigned char magic[8] = {};
+  // Enough of the start to tell what a file that is not a workbook is.
+  char head[512] = {};
+  std::size_t headSize = 0;
   {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw WorkbookOpenError("ファイルを開けません (読み取りが許可されていません)");
-    file.read(reinterpret_cast<char*>(magic), sizeof magic);
+    file.read(head, sizeof head);
+    headSize = static_cast<std::size_t>(file.gcount());
   }
+  const auto* magic = reinterpret_cast<const unsigned char*>(head);
   static constexpr unsigned char kZip[4] = {0x50, 0x4B, 0x03, 0x04};
   static constexpr unsigned char kCompound[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::unique_ptr<Workbook> book;
   try {
     if (std::equal(kZip, kZip + 4, magic)) book = openXlsxWorkbook(path);
     else if (std::equal(kCompound, kCompound + 8, magic)) book = openXlsWorkbook(path);
-    else throw WorkbookOpenError("Excel のブック (.xls または .xlsx) ではありません");
+    else throw WorkbookOpenError(describeOtherFile(std::string_view(head, headSize)));
   } catch (const WorkbookError&) {
     throw;
   } catch (const std::exception& error) {

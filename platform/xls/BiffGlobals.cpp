@@ -1,9 +1,11 @@
 #include "platform/xls/BiffGlobals.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "platform/text/CellText.h"
+#include "platform/workbook/FileKind.h"
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
@@ -61,18 +63,23 @@ std::string readBiff8String(BiffCursor& cursor, bool longCount) {
 BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
   BiffGlobals globals;
   BiffRecord record;
-  if (!reader.next(record) || record.type != biff::kBof) throw WorkbookError("ブックがBOFレコードで始まっていません");
+  if (!reader.next(record)) throw WorkbookError("ブックがBOFレコードで始まっていません");
   {
     BiffCursor bof(record);
-    const std::uint16_t version = bof.u16();
-    const std::uint16_t kind = bof.u16();
+    const std::uint16_t version = bof.remaining() >= 2 ? bof.u16() : 0;
+    const std::uint16_t kind = bof.remaining() >= 2 ? bof.u16() : 0;
+    // An old worksheet put into a compound file by some converter.
+    if (const std::string old = oldBiffFormatReason(record.type, version, kind); !old.empty()) throw WorkbookOpenError(old);
+    if (record.type != biff::kBof) throw WorkbookError("ブックがBOFレコードで始まっていません");
     if (kind != biff::kBofGlobals) throw WorkbookError("ブックの最初のサブストリームがブック全体の情報ではありません");
     if (version == biff::kVersionBiff8) {
       globals.biff8 = true;
     } else if (version == biff::kVersionBiff5) {
       globals.biff8 = false;
     } else {
-      throw WorkbookError("対応していないBIFFのバージョンです");
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "%04X", version);
+      throw WorkbookError(std::string("対応していないBIFFのバージョンです (0x") + hex + ")");
     }
   }
 

@@ -16,9 +16,17 @@
 #include "platform/xls/BiffGlobals.h"
 #include "platform/xls/BiffRecords.h"
 #include "platform/xls/BiffSheet.h"
+#include "platform/workbook/LibraryMessages.h"
 
 namespace morvane::platform {
 namespace {
+
+const char* const kPasswordProtected =
+    "パスワードで保護されています。パスワードなしで保存し直してから読み込んでください";
+
+[[noreturn]] void damagedCompoundFile(const std::string& what) {
+  throw WorkbookOpenError("複合ファイルの構造が壊れています (" + what + ")");
+}
 
 // Owns one GObject reference.
 template <typename T>
@@ -79,11 +87,11 @@ class XlsWorkbook : public Workbook {
   XlsWorkbook(GRef<GsfInput> file, GRef<GsfInfile> ole, GRef<GsfInput> stream)
       : file_(std::move(file)), ole_(std::move(ole)), stream_(std::move(stream)), source_(stream_.get()) {}
 
-  // False when the workbook is encrypted.
-  bool readGlobals() {
+  // Throws WorkbookOpenError when the workbook is encrypted or in a format not read.
+  void readGlobals() {
     BiffRecordReader reader(source_, 0);
     globals_ = readBiffGlobals(reader);
-    return !globals_.encrypted;
+    if (globals_.encrypted) throw WorkbookOpenError(kPasswordProtected);
   }
 
   std::int32_t sheetCount() const override {
@@ -109,7 +117,17 @@ class XlsWorkbook : public Workbook {
   BiffGlobals globals_;
 };
 
+bool hasChild(GsfInfile* ole, const char* wanted) {
+  const int count = gsf_infile_num_children(ole);
+  for (int i = 0; i < count; ++i) {
+    const char* name = gsf_infile_name_by_index(ole, i);
+    if (name && strcasecmp(name, wanted) == 0) return true;
+  }
+  return false;
+}
+
 // The workbook stream: "Workbook" in BIFF8, "Book" in BIFF5; some writers change the case.
+// Without one, the reason says what the compound file holds instead, when that is known.
 GRef<GsfInput> findWorkbookStream(GsfInfile* ole) {
   const int count = gsf_infile_num_children(ole);
   for (const char* wanted : {"Workbook", "Book"}) {
@@ -117,33 +135,38 @@ GRef<GsfInput> findWorkbookStream(GsfInfile* ole) {
       const char* name = gsf_infile_name_by_index(ole, i);
       if (name && strcasecmp(name, wanted) == 0) {
         GRef<GsfInput> child(gsf_infile_child_by_index(ole, i));
+        if (!child) damagedCompoundFile(std::string("ストリーム「") + name + "」を読めません");
         // A storage of that name is not the stream.
-        if (child && (!GSF_IS_INFILE(child.get()) || gsf_infile_num_children(GSF_INFILE(child.get())) < 0)) {
-          return child;
-        }
+        if (!GSF_IS_INFILE(child.get()) || gsf_infile_num_children(GSF_INFILE(child.get())) < 0) return child;
       }
     }
   }
-  return {};
+  // An encrypted .xlsx is a compound file around the encrypted zip package.
+  if (hasChild(ole, "EncryptedPackage") || hasChild(ole, "EncryptionInfo")) throw WorkbookOpenError(kPasswordProtected);
+  if (hasChild(ole, "WordDocument")) throw WorkbookOpenError("Word 文書です (Excel のブックではありません)");
+  if (hasChild(ole, "PowerPoint Document")) throw WorkbookOpenError("PowerPoint のプレゼンテーションです (Excel のブックではありません)");
+  throw WorkbookOpenError("複合ファイルですが、Excel のブックのストリーム (Workbook) がありません");
 }
 
-// libgsf reads the root entry's sibling links as if the root could have siblings and loses
-// what it reads there; a sound file never has any (they must say "no stream").
-bool rootEntryIsSound(const std::string& path) {
+// What is wrong with the header or the root entry; empty when both are sound. libgsf reads
+// the root entry's sibling links as if the root could have siblings and loses what it reads
+// there; a sound file never has any (they must say "no stream").
+std::string compoundHeaderDamage(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   unsigned char header[512];
-  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  if (!file.read(reinterpret_cast<char*>(header), sizeof header)) return "ヘッダーが途中で切れています";
   auto u16 = [](const unsigned char* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); };
   auto u32 = [&](const unsigned char* p) { return u16(p) | u16(p + 2) << 16; };
   const std::uint32_t shift = u16(header + 0x1E);
-  if (shift < 7 || shift > 16) return false;
+  if (shift < 7 || shift > 16) return "セクターの大きさ";
   const std::uint64_t sectorSize = std::uint64_t{1} << shift;
   const std::uint64_t rootAt = std::max<std::uint64_t>(512, sectorSize) + u32(header + 0x30) * sectorSize;
   unsigned char entry[128];
   file.seekg(static_cast<std::streamoff>(rootAt));
-  if (!file.read(reinterpret_cast<char*>(entry), sizeof entry)) return false;
+  if (!file.read(reinterpret_cast<char*>(entry), sizeof entry)) return "ディレクトリがファイルの外にあります";
   constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
-  return u32(entry + 0x44) == kNoStream && u32(entry + 0x48) == kNoStream;
+  if (u32(entry + 0x44) != kNoStream || u32(entry + 0x48) != kNoStream) return "ルート項目";
+  return {};
 }
 
 }  // namespace
@@ -151,29 +174,27 @@ bool rootEntryIsSound(const std::string& path) {
 std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path) {
   static const bool initialised = [] {
     gsf_init();
-    // Damaged files are answered with null; libgsf's own complaints about them would only
-    // clutter the terminal.
-    g_log_set_handler("libgsf:msole", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION),
-                      [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    quietLibraryMessages();
     return true;
   }();
   (void)initialised;
+  if (const std::string damage = compoundHeaderDamage(path); !damage.empty()) damagedCompoundFile(damage);
+  GErrorHolder error;
+  GRef<GsfInput> file(gsf_input_stdio_new(path.c_str(), error.out()));
+  if (!file) throw WorkbookOpenError("ファイルを読めません");
+  GErrorHolder oleError;
+  GRef<GsfInfile> ole(gsf_infile_msole_new(file.get(), oleError.out()));
+  if (!ole) damagedCompoundFile("ヘッダー、割り当て表またはディレクトリ");
+  GRef<GsfInput> stream = findWorkbookStream(ole.get());
+  auto book = std::make_unique<XlsWorkbook>(std::move(file), std::move(ole), std::move(stream));
   try {
-    if (!rootEntryIsSound(path)) return nullptr;
-    GErrorHolder error;
-    GRef<GsfInput> file(gsf_input_stdio_new(path.c_str(), error.out()));
-    if (!file) return nullptr;
-    GErrorHolder oleError;
-    GRef<GsfInfile> ole(gsf_infile_msole_new(file.get(), oleError.out()));
-    if (!ole) return nullptr;
-    GRef<GsfInput> stream = findWorkbookStream(ole.get());
-    if (!stream) return nullptr;
-    auto book = std::make_unique<XlsWorkbook>(std::move(file), std::move(ole), std::move(stream));
-    if (!book->readGlobals()) return nullptr;
-    return book;
-  } catch (const WorkbookError&) {
-    return nullptr;
+    book->readGlobals();
+  } catch (const WorkbookOpenError&) {
+    throw;
+  } catch (const WorkbookError& damage) {
+    throw WorkbookOpenError(std::string("ブックの内容が壊れています: ") + damage.what());
   }
+  return book;
 }
 
 }  // namespace morvane::platform

@@ -45,17 +45,36 @@ inline std::string sheetError(platform::Workbook& book, int n = 1) {
   return "(no error)";
 }
 
+// Why the .xls backend refuses the file; empty when it opens.
+inline std::string xlsOpenError(const std::string& path) {
+  try {
+    platform::openXlsWorkbook(path);
+  } catch (const platform::WorkbookOpenError& error) {
+    return error.what();
+  }
+  return {};
+}
+
+// The workbook, or null when the .xls backend refuses it.
+inline std::unique_ptr<platform::Workbook> openXlsOrNull(const std::string& path) {
+  try {
+    return platform::openXlsWorkbook(path);
+  } catch (const platform::WorkbookOpenError&) {
+    return nullptr;
+  }
+}
+
 inline std::unique_ptr<platform::Workbook> saveAndOpen(const BiffWriter& writer, const TempDir& dir) {
   const std::string path = dir.file("book.xls");
   writer.save(path);
-  return platform::openXlsWorkbook(path);
+  return openXlsOrNull(path);
 }
 
 // Opens a compound file holding just this workbook stream.
 inline std::unique_ptr<platform::Workbook> openStream(const std::string& stream, const TempDir& dir) {
   const std::string path = dir.file("raw.xls");
   BiffWriter::saveCompoundFile(path, {{"Workbook", stream}});
-  return platform::openXlsWorkbook(path);
+  return openXlsOrNull(path);
 }
 
 inline std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }

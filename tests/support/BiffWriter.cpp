@@ -275,6 +275,23 @@ void BiffWriter::save(const std::string& path) const {
   }
 }
 
+std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
+  if (biff < 2 || biff > 4 || (workbook && biff != 4)) throw std::logic_error("no such old BIFF stream");
+  const std::uint16_t bofType = biff == 2 ? 0x0009 : biff == 3 ? 0x0209 : 0x0409;
+  const std::string bofBody = le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB));
+  std::string out = record(bofType, bofBody);
+  if (workbook) {
+    // BUNDLESHEET: the sheet follows in the same file.
+    out += record(0x008E, le32(0) + le16(0) + std::string(1, 6) + "Sheet1");
+  }
+  // LABEL: BIFF2 keeps three cell-attribute bytes and a one-byte length, later ones an XF index
+  // and a two-byte length.
+  const std::string text = "Table";
+  out += biff == 2 ? record(0x0004, le16(2) + le16(2) + std::string(3, '\0') + std::string(1, static_cast<char>(text.size())) + text)
+                   : record(0x0204, le16(2) + le16(2) + le16(0) + le16(static_cast<std::uint32_t>(text.size())) + text);
+  return out + record(0x000A, {});
+}
+
 void BiffWriter::saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams) {
   GError* error = nullptr;
   GsfOutput* sink = gsf_output_stdio_new(path.c_str(), &error);

@@ -64,6 +64,10 @@ class BiffWriter {
   // The workbook stream.
   std::string stream() const;
   void save(const std::string& path) const;
+  // A bare BIFF2, BIFF3 or BIFF4 stream, the file format of Excel 2.1 to 4.0 (no compound
+  // file): a worksheet holding one text cell, or with workbook set an Excel 4.0 workbook
+  // whose globals name one sheet.
+  static std::string oldBiffStream(int biff, bool workbook = false);
   // A compound file holding the given streams (name, bytes) in its root.
   static void saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams);
 
