@@ -1,5 +1,7 @@
 #include "tests/support/UnreadableXls.h"
 
+#include <cstdlib>
+
 #include "tests/support/BiffWriter.h"
 
 namespace morvane::test {
@@ -52,6 +54,8 @@ std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir) {
   std::vector<UnreadableFile> cases;
   auto add = [&](std::string what, std::string name, const std::string& bytes, std::string reason) {
     writeBytes(dir.file(name), bytes);
+    // Like BiffWriter::save, for seeding the fuzz corpus.
+    if (const char* seeds = std::getenv("MORVANE_SEED_DIR")) writeBytes(std::string(seeds) + "/unreadable-" + name, bytes);
     cases.push_back({std::move(what), std::move(name), std::move(reason)});
   };
   const std::string kPassword = "パスワードで保護されています";

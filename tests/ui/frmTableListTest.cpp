@@ -13,6 +13,7 @@
 #include "TestServices.h"
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/UnreadableXls.h"
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
@@ -298,6 +299,23 @@ class frmTableListTest : public QObject {
     QCOMPARE(services_->messages.size(), std::size_t{1});
     QCOMPARE(services_->messages[0].prompt,
              QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\nファイルが見つかりません"));
+  }
+
+  void eachUnreadableXlsGivesItsReasonInTheMessageBox() {
+    for (const auto& file : morvane::test::writeUnreadableXlsFiles(*dir_)) {
+      services_->messages.clear();
+      const QString path = QString::fromStdString(dir_->file(file.name));
+      next(path);
+      QVERIFY(window().isLoaded());
+      QCOMPARE(list()->count(), 0);
+      QCOMPARE(services_->messages.size(), std::size_t{1});
+      const QString prompt = services_->messages[0].prompt;
+      QVERIFY2(prompt.startsWith(QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\n")),
+               qPrintable(prompt));
+      QVERIFY2(prompt.contains(QString::fromStdString(file.reason)), (file.what + ": " + prompt.toStdString()).c_str());
+      QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+      QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    }
   }
 
   void createTablesRunsTheSelectionWithTheProgramsTypeNotations() {
