@@ -1,6 +1,6 @@
 // Reading a large .xls design document into the model: 300 table sheets of 99 fields.
 // The workbook is written once with the tests' BIFF writer and kept at the printed path, so
-// bench/xls_read_xlrd.py can time python3-xlrd on the very same file.
+// bench/compare_peers.py can time the other readers on the very same file.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "document/clsExcelDBDoc.h"
+#include "bench/BenchWorkbooks.h"
 #include "document/clsExcelDBDocInfo.h"
 // The writer lives with the tests; the benchmark program has no library of test helpers.
 #include "tests/support/BiffWriter.h"
@@ -20,8 +21,8 @@ constexpr int kFields = 99;
 
 const std::string& benchWorkbook() {
   static const std::string path = [] {
-    const char* dir = std::getenv("TMPDIR");
-    const std::string file = std::string(dir && *dir ? dir : "/tmp") + "/morvane-bench-300x99.xls";
+    // Beside the .xlsx, so bench/compare_peers.py finds both in $MORVANE_BENCH_DIR.
+    const std::string file = morvane::bench::benchDirectory() + "/morvane-bench-300x99.xls";
     morvane::test::BiffWriter writer;
     for (int s = 0; s < kSheets; ++s) {
       const auto sheet = writer.addSheet("テーブル" + std::to_string(s + 1));

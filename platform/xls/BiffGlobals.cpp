@@ -27,19 +27,21 @@ std::string readByteString(BiffCursor& cursor, bool longCount) {
 
 // The shared string table: rich-text runs and phonetic data are skipped, both may run on into
 // CONTINUE records like the characters do.
-std::vector<std::string> readSharedStrings(const BiffRecord& record) {
+BiffSharedStrings readSharedStrings(const BiffRecord& record) {
   BiffCursor cursor(record);
   cursor.u32();  // total references: not needed
   const std::uint32_t unique = cursor.u32();
-  std::vector<std::string> strings;
+  BiffSharedStrings strings;
   // Each string takes at least three bytes: a count from the header is no promise.
-  strings.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3));
+  // Text in UTF-8 takes at most half as much again as in the record (CJK characters).
+  strings.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3), cursor.remaining() / 2 * 3);
   while (strings.size() < unique && cursor.remaining() > 0) {
     const std::size_t cch = cursor.u16();
     const std::uint8_t options = cursor.u8();
     const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
     const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
-    strings.push_back(cursor.characters(cch, (options & kHighByte) != 0));
+    cursor.appendCharacters(cch, (options & kHighByte) != 0, strings.text());
+    strings.endString();
     cursor.skip(runs * 4);
     cursor.skip(extended);
   }

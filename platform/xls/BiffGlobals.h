@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/xls/BiffCodePage.h"
@@ -16,13 +17,35 @@ struct BiffSheetEntry {
   std::uint32_t offset = 0;  // of the sheet's BOF record in the stream
 };
 
+// The shared string table, every string in one buffer: a table of many short strings is two
+// allocations, not one per string.
+class BiffSharedStrings {
+ public:
+  std::size_t size() const { return ends_.size(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_.data() + start, ends_[i] - start);
+  }
+  void reserve(std::size_t count, std::size_t bytes) {
+    ends_.reserve(count);
+    text_.reserve(bytes);
+  }
+  // The next string's text is appended to this, then ended.
+  Utf8Buffer& text() { return text_; }
+  void endString() { ends_.push_back(text_.size()); }
+
+ private:
+  Utf8Buffer text_;
+  std::vector<std::size_t> ends_;
+};
+
 struct BiffGlobals {
   bool biff8 = true;
   bool encrypted = false;
   bool date1904 = false;
   std::uint16_t codePage = 1252;
   std::vector<BiffSheetEntry> worksheets;  // chart, macro and module sheets left out
-  std::vector<std::string> sharedStrings;
+  BiffSharedStrings sharedStrings;
   std::vector<bool> xfIsDate;              // by XF index
   // BIFF5 cells hold byte strings in the workbook's code page.
   std::shared_ptr<BiffCodePage> decoder;

@@ -1,46 +1,26 @@
 #include "platform/xls/BiffRecords.h"
-#include "platform/text/Utf8.h"
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
+#include <utility>
 
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
-namespace {
 
-// Reading ahead in windows keeps libgsf calls few; they grow from small, since a sheet read
-// on its own is often only a few kilobytes.
-constexpr std::size_t kFirstWindow = 8 * 1024;
-constexpr std::size_t kLargestWindow = 256 * 1024;
+BiffRecordReader::BiffRecordReader(std::span<const std::uint8_t> stream, std::uint64_t start)
+    : stream_(stream), position_(start) {}
 
-}  // namespace
-
-BiffRecordReader::BiffRecordReader(BiffByteSource& source, std::uint64_t start)
-    : source_(source), position_(start), size_(source.size()) {}
-
-void BiffRecordReader::fill(std::uint64_t offset, std::size_t n, std::uint8_t* out) {
-  if (offset < bufferStart_ || offset + n > bufferStart_ + buffer_.size()) {
-    window_ = window_ == 0 ? kFirstWindow : std::min(window_ * 2, kLargestWindow);
-    const std::size_t load = static_cast<std::size_t>(std::min<std::uint64_t>(std::max(n, window_), size_ - offset));
-    buffer_.resize(load);
-    source_.read(offset, load, buffer_.data());
-    bufferStart_ = offset;
-  }
-  if (n > 0) std::memcpy(out, buffer_.data() + (offset - bufferStart_), n);
-}
-
-bool BiffRecordReader::readHeader(std::uint16_t& type, std::uint16_t& length) {
-  if (position_ >= size_) return false;
-  if (size_ - position_ < 4) {
+bool BiffRecordReader::readHeader(std::uint16_t& type, std::uint16_t& length) const {
+  const std::uint64_t size = stream_.size();
+  if (position_ >= size) return false;
+  if (size - position_ < 4) {
     throw WorkbookError("ブックのストリームがレコードの途中で終わっています (位置 " + std::to_string(position_) + ")");
   }
-  std::uint8_t header[4];
-  fill(position_, 4, header);
+  const std::uint8_t* header = stream_.data() + position_;
   type = static_cast<std::uint16_t>(header[0] | header[1] << 8);
   length = static_cast<std::uint16_t>(header[2] | header[3] << 8);
-  if (size_ - position_ - 4 < length) {
+  if (size - position_ - 4 < length) {
     throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
   }
   return true;
@@ -50,9 +30,9 @@ bool BiffRecordReader::next(BiffRecord& record) {
   std::uint16_t length = 0;
   if (!readHeader(record.type, length)) return false;
   record.offset = position_;
-  record.data.resize(length);
-  fill(position_ + 4, length, record.data.data());
-  record.segmentEnds.assign(1, length);
+  record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
+  record.segmentEnds.clear();
+  record.segmentEnds.push_back(length);
   position_ += 4u + length;
   return true;
 }
@@ -63,39 +43,21 @@ bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
   if (record.type == biff::kEof) return true;
   std::uint16_t type = 0, length = 0;
   // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
-  while (readHeader(type, length) && type == biff::kContinue) {
-    const std::size_t start = record.data.size();
-    record.data.resize(start + length);
-    fill(position_ + 4, length, record.data.data() + start);
-    record.segmentEnds.push_back(record.data.size());
+  if (!readHeader(type, length) || type != biff::kContinue) return true;
+  record.joined.assign(record.data.begin(), record.data.end());
+  do {
+    const auto body = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
+    record.joined.insert(record.joined.end(), body.begin(), body.end());
+    record.segmentEnds.push_back(record.joined.size());
     position_ += 4u + length;
-  }
+  } while (readHeader(type, length) && type == biff::kContinue);
+  record.data = record.joined;
   return true;
 }
 
 BiffCursor::BiffCursor(const BiffRecord& record) : data_(record.data), ends_(record.segmentEnds) {}
 
 void BiffCursor::overrun() const { throw WorkbookError("レコードがデータの途中で終わっています"); }
-
-std::uint8_t BiffCursor::u8() {
-  if (remaining() < 1) overrun();
-  return data_[pos_++];
-}
-
-std::uint16_t BiffCursor::u16() {
-  if (remaining() < 2) overrun();
-  const auto value = static_cast<std::uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
-  pos_ += 2;
-  return value;
-}
-
-std::uint32_t BiffCursor::u32() {
-  if (remaining() < 4) overrun();
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | data_[pos_ + i];
-  pos_ += 4;
-  return value;
-}
 
 double BiffCursor::f64() {
   if (remaining() < 8) overrun();
@@ -105,35 +67,104 @@ double BiffCursor::f64() {
   return std::bit_cast<double>(bits);
 }
 
-void BiffCursor::skip(std::size_t n) {
-  if (remaining() < n) overrun();
-  pos_ += n;
-}
-
-std::size_t BiffCursor::segmentEnd() const {
+std::size_t BiffCursor::segmentEnd() {
   // At a segment's end this is the position itself: characters go on after an option byte.
-  const auto found = std::lower_bound(ends_.begin(), ends_.end(), pos_);
-  return found == ends_.end() ? data_.size() : std::min(*found, data_.size());
+  // The position only moves on, so the segment does too.
+  while (segment_ < ends_.size() && ends_[segment_] < pos_) ++segment_;
+  return segment_ == ends_.size() ? data_.size() : std::min(ends_[segment_], data_.size());
 }
 
 std::string BiffCursor::characters(std::size_t cch, bool highByte) {
-  Utf16ToUtf8 text(std::min(cch, remaining()));
+  Utf8Buffer text;
+  appendCharacters(cch, highByte, text);
+  return text.take();
+}
+
+namespace {
+
+// Writes one code point as UTF-8 at p; the room is there.
+inline char* putUtf8(char* p, char32_t code) {
+  if (code < 0x80) {
+    *p++ = static_cast<char>(code);
+  } else if (code < 0x800) {
+    *p++ = static_cast<char>(0xC0 | code >> 6);
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *p++ = static_cast<char>(0xE0 | code >> 12);
+    *p++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *p++ = static_cast<char>(0xF0 | code >> 18);
+    *p++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    *p++ = static_cast<char>(0x80 | (code & 0x3F));
+  }
+  return p;
+}
+
+// One UTF-16 unit; a high surrogate waits in pendingHigh for its low half (which may come
+// after a CONTINUE record). Lone halves become U+FFFD. At most three bytes a unit.
+inline char* putUtf16Unit(char* p, char16_t unit, char16_t& pendingHigh) {
+  if (pendingHigh) {
+    const char16_t high = std::exchange(pendingHigh, 0);
+    if (unit >= 0xDC00 && unit <= 0xDFFF) return putUtf8(p, 0x10000 + ((char32_t(high) - 0xD800) << 10) + (char32_t(unit) - 0xDC00));
+    p = putUtf8(p, 0xFFFD);
+  }
+  if (unit >= 0xD800 && unit <= 0xDBFF) {
+    pendingHigh = unit;
+    return p;
+  }
+  return putUtf8(p, unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit);
+}
+
+}  // namespace
+
+void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out) {
+  // Each segment's characters go through a pointer into room made beforehand (three bytes a
+  // unit at most): no capacity check per byte.
+  const std::size_t base = out.size();
+  char16_t pendingHigh = 0;
   std::size_t done = 0;
   while (done < cch) {
     const std::size_t end = segmentEnd();
     const std::size_t width = highByte ? 2 : 1;
     const std::size_t n = std::min(cch - done, (end - pos_) / width);
-    for (std::size_t i = 0; i < n; ++i, pos_ += width) {
-      text.push(highByte ? static_cast<char16_t>(data_[pos_] | data_[pos_ + 1] << 8) : static_cast<char16_t>(data_[pos_]));
+    const std::uint8_t* bytes = data_.data() + pos_;
+    char* p = out.room(n * 3 + 3);
+    if (highByte) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        if (unit < 0x80 && !pendingHigh) {
+          *p++ = static_cast<char>(unit);
+        } else if ((unit < 0xD800 || unit > 0xDFFF) && !pendingHigh) {
+          p = putUtf8(p, unit);
+        } else {
+          p = putUtf16Unit(p, unit, pendingHigh);
+        }
+      }
+    } else {
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::uint8_t byte = bytes[i];
+        if (byte < 0x80 && !pendingHigh) {
+          *p++ = static_cast<char>(byte);
+        } else {
+          p = putUtf16Unit(p, byte, pendingHigh);
+        }
+      }
     }
+    out.commit(p);
+    pos_ += n * width;
     done += n;
     if (done == cch) break;
     // The segment is used up; the rest continues after an option byte. Half a character
     // left over means the record is damaged.
-    if (pos_ != end || end >= data_.size()) overrun();
+    if (pos_ != end || end >= data_.size()) {
+      out.truncate(base);
+      overrun();
+    }
     highByte = (u8() & 0x01) != 0;
   }
-  return text.take();
+  if (pendingHigh) out.commit(putUtf8(out.room(3), 0xFFFD));
 }
 
 }  // namespace morvane::platform

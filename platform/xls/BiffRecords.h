@@ -1,6 +1,7 @@
 #pragma once
-// The record layer of a BIFF stream: records read one at a time from any byte source, and a
+// The record layer of a BIFF stream: records read one at a time from the stream in memory, and a
 // cursor over a record's body (with its CONTINUE records) that never reads past what is there.
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -36,26 +37,21 @@ constexpr std::uint16_t kVersionBiff8 = 0x0600;
 constexpr std::uint16_t kVersionBiff5 = 0x0500;
 }  // namespace biff
 
-// Where the records come from: the workbook stream, read at any offset.
-class BiffByteSource {
- public:
-  virtual ~BiffByteSource() = default;
-  virtual std::uint64_t size() const = 0;
-  // Exactly n bytes at offset; throws WorkbookError when they cannot be read.
-  virtual void read(std::uint64_t offset, std::size_t n, std::uint8_t* out) = 0;
-};
-
 struct BiffRecord {
   std::uint16_t type = 0;
   std::uint64_t offset = 0;
-  // The body, and with its CONTINUE records each one's body as a further segment.
-  std::vector<std::uint8_t> data;
+  // The body, in the stream itself; with its CONTINUE records, in `joined`, each one's body
+  // a further segment.
+  std::span<const std::uint8_t> data;
   std::vector<std::size_t> segmentEnds;
+  std::vector<std::uint8_t> joined;
 };
 
+// Records of a workbook stream held in memory as a whole; the stream outlives the reader and
+// every record it gives.
 class BiffRecordReader {
  public:
-  BiffRecordReader(BiffByteSource& source, std::uint64_t start);
+  BiffRecordReader(std::span<const std::uint8_t> stream, std::uint64_t start);
   // The next record; false when the stream ends exactly at a record boundary. A record cut
   // off by the end of the stream throws WorkbookError.
   bool next(BiffRecord& record);
@@ -63,15 +59,37 @@ class BiffRecordReader {
   bool nextWithContinues(BiffRecord& record);
 
  private:
-  bool readHeader(std::uint16_t& type, std::uint16_t& length);
-  void fill(std::uint64_t offset, std::size_t n, std::uint8_t* out);
+  bool readHeader(std::uint16_t& type, std::uint16_t& length) const;
 
-  BiffByteSource& source_;
+  std::span<const std::uint8_t> stream_;
   std::uint64_t position_;
-  std::uint64_t size_;
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t bufferStart_ = 0;
-  std::size_t window_ = 0;
+};
+
+// UTF-8 text written in pieces into one buffer whose size runs ahead of what is used, so
+// appending a string costs no resize of its own.
+class Utf8Buffer {
+ public:
+  std::size_t size() const { return used_; }
+  const char* data() const { return bytes_.data(); }
+  // Room for n more bytes at the end; valid until the next call.
+  char* room(std::size_t n) {
+    // Within the capacity, only a little ahead is cleared: pages not written stay untouched.
+    if (bytes_.size() - used_ < n) bytes_.resize(std::max(used_ + n, std::min(bytes_.capacity(), used_ + n + 65536)));
+    return bytes_.data() + used_;
+  }
+  // Bytes written into the room are now part of the text.
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
+  void truncate(std::size_t size) { used_ = std::min(used_, size); }
+  void reserve(std::size_t n) { bytes_.reserve(n); }
+  std::string take() {
+    bytes_.resize(used_);
+    used_ = 0;
+    return std::move(bytes_);
+  }
+
+ private:
+  std::string bytes_;
+  std::size_t used_ = 0;
 };
 
 // Reads a record body front to back. Plain reads run on across segment ends; character data
@@ -80,23 +98,44 @@ class BiffCursor {
  public:
   explicit BiffCursor(const BiffRecord& record);
 
-  std::uint8_t u8();
-  std::uint16_t u16();
-  std::uint32_t u32();
+  // Inline: a sheet is some hundred thousand of these calls.
+  std::uint8_t u8() {
+    if (remaining() < 1) overrun();
+    return data_[pos_++];
+  }
+  std::uint16_t u16() {
+    if (remaining() < 2) overrun();
+    const auto value = static_cast<std::uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
+    pos_ += 2;
+    return value;
+  }
+  std::uint32_t u32() {
+    if (remaining() < 4) overrun();
+    const std::uint32_t value = data_[pos_] | data_[pos_ + 1] << 8 | data_[pos_ + 2] << 16 |
+                                static_cast<std::uint32_t>(data_[pos_ + 3]) << 24;
+    pos_ += 4;
+    return value;
+  }
   double f64();
-  void skip(std::size_t n);
+  void skip(std::size_t n) {
+    if (remaining() < n) overrun();
+    pos_ += n;
+  }
   std::size_t remaining() const { return data_.size() - pos_; }
 
   // cch characters, 16-bit when highByte, else 8-bit (Latin-1), as UTF-8.
   std::string characters(std::size_t cch, bool highByte);
+  // The same, appended to out.
+  void appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out);
 
  private:
   [[noreturn]] void overrun() const;
-  std::size_t segmentEnd() const;
+  std::size_t segmentEnd();
 
   std::span<const std::uint8_t> data_;
   const std::vector<std::size_t>& ends_;
   std::size_t pos_ = 0;
+  std::size_t segment_ = 0;
 };
 
 }  // namespace morvane::platform

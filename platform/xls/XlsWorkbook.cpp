@@ -12,6 +12,7 @@
 #include <climits>
 #include <fstream>
 #include <utility>
+#include <vector>
 
 #include "platform/xls/BiffGlobals.h"
 #include "platform/xls/BiffRecords.h"
@@ -66,30 +67,13 @@ class GErrorHolder {
   GError* error_ = nullptr;
 };
 
-class GsfStreamSource : public BiffByteSource {
- public:
-  explicit GsfStreamSource(GsfInput* stream) : stream_(stream) {}
-  std::uint64_t size() const override { return static_cast<std::uint64_t>(gsf_input_size(stream_)); }
-  void read(std::uint64_t offset, std::size_t n, std::uint8_t* out) override {
-    if (n == 0) return;
-    if (gsf_input_seek(stream_, static_cast<gsf_off_t>(offset), G_SEEK_SET) ||
-        !gsf_input_read(stream_, n, out)) {
-      throw WorkbookError("ブックのストリームを読めません (位置 " + std::to_string(offset) + ")");
-    }
-  }
-
- private:
-  GsfInput* stream_;
-};
-
 class XlsWorkbook : public Workbook {
  public:
-  XlsWorkbook(GRef<GsfInput> file, GRef<GsfInfile> ole, GRef<GsfInput> stream)
-      : file_(std::move(file)), ole_(std::move(ole)), stream_(std::move(stream)), source_(stream_.get()) {}
+  explicit XlsWorkbook(std::vector<std::uint8_t> stream) : stream_(std::move(stream)) {}
 
   // Throws WorkbookOpenError when the workbook is encrypted or in a format not read.
   void readGlobals() {
-    BiffRecordReader reader(source_, 0);
+    BiffRecordReader reader(stream_, 0);
     globals_ = readBiffGlobals(reader);
     if (globals_.encrypted) throw WorkbookOpenError(kPasswordProtected);
   }
@@ -102,18 +86,15 @@ class XlsWorkbook : public Workbook {
   SheetCells readSheet(std::int32_t n) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const BiffSheetEntry& entry = globals_.worksheets[static_cast<std::size_t>(n - 1)];
-    if (entry.offset >= source_.size()) {
+    if (entry.offset >= stream_.size()) {
       throw WorkbookError("シート「" + entry.name + "」の開始位置がストリームの外です");
     }
-    BiffRecordReader reader(source_, entry.offset);
+    BiffRecordReader reader(stream_, entry.offset);
     return readBiffSheet(reader, globals_, entry.name);
   }
 
  private:
-  GRef<GsfInput> file_;
-  GRef<GsfInfile> ole_;
-  GRef<GsfInput> stream_;
-  GsfStreamSource source_;
+  std::vector<std::uint8_t> stream_;
   BiffGlobals globals_;
 };
 
@@ -186,7 +167,18 @@ std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path) {
   GRef<GsfInfile> ole(gsf_infile_msole_new(file.get(), oleError.out()));
   if (!ole) damagedCompoundFile("ヘッダー、割り当て表またはディレクトリ");
   GRef<GsfInput> stream = findWorkbookStream(ole.get());
-  auto book = std::make_unique<XlsWorkbook>(std::move(file), std::move(ole), std::move(stream));
+  // The stream is read once, in one piece: every sheet is then parsed in place. A stream
+  // cannot be larger than the file that holds it.
+  const gsf_off_t size = gsf_input_size(stream.get());
+  if (size < 0 || size > gsf_input_size(file.get())) damagedCompoundFile("ストリーム「Workbook」の大きさ");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  if (size > 0 && !gsf_input_read(stream.get(), static_cast<std::size_t>(size), bytes.data())) {
+    damagedCompoundFile("ストリーム「Workbook」を読めません");
+  }
+  stream.reset();
+  ole.reset();
+  file.reset();
+  auto book = std::make_unique<XlsWorkbook>(std::move(bytes));
   try {
     book->readGlobals();
   } catch (const WorkbookOpenError&) {
