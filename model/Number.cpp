@@ -10,38 +10,9 @@
 namespace morvane {
 namespace {
 
-// Folds full-width digits, signs, point and E to ASCII; everything else passes through.
-std::string foldFullWidth(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    // U+FF01..U+FF5E are EF BC 81..EF BD 9E; they map to U+0021..U+007E.
-    if (c == 0xEF && i + 2 < text.size()) {
-      const auto b1 = static_cast<unsigned char>(text[i + 1]);
-      const auto b2 = static_cast<unsigned char>(text[i + 2]);
-      unsigned code = 0;
-      if (b1 == 0xBC && b2 >= 0x81 && b2 <= 0xBF) code = 0xFF00 + (b2 - 0x80);
-      if (b1 == 0xBD && b2 >= 0x80 && b2 <= 0x9E) code = 0xFF40 + (b2 - 0x80);
-      if (code != 0) {
-        const char ascii = static_cast<char>(code - 0xFF00 + 0x20);
-        if ((ascii >= '0' && ascii <= '9') || ascii == '+' || ascii == '-' || ascii == '.' ||
-            ascii == 'e' || ascii == 'E') {
-          out.push_back(ascii);
-          i += 3;
-          continue;
-        }
-      }
-    }
-    out.push_back(text[i]);
-    ++i;
-  }
-  return out;
-}
-
 // Parses [sign] digits [. digits] [e [sign] digits] with at least one digit in the mantissa.
 std::optional<double> parseNumber(std::string_view raw) {
-  const std::string text = foldFullWidth(trimBlanks(raw));
+  const std::string text = foldText(trimBlanks(raw), TextFold::NumberToAscii);
   std::size_t i = 0;
   const std::size_t n = text.size();
   if (i < n && (text[i] == '+' || text[i] == '-')) ++i;

@@ -17,4 +17,16 @@ std::string trimBlanks(std::string_view text);
 // A text is blank when nothing is left after removing ASCII and ideographic spaces.
 bool isBlank(std::string_view text);
 
+// What foldText does with ASCII and with the full-width forms of ASCII (U+FF01..U+FF5E,
+// typed with the input method on).
+enum class TextFold {
+  // Full-width digits, signs, point and E become ASCII; nothing else changes.
+  NumberToAscii,
+  // ASCII capitals become small letters, full-width capitals full-width small letters.
+  LatinToLower,
+};
+
+// The text with that fold applied; every other byte is kept as it is.
+std::string foldText(std::string_view text, TextFold fold);
+
 }  // namespace morvane

@@ -17,31 +17,9 @@ constexpr std::string_view kCrLf = "\r\n";
 
 enum class ColumnKind { Char, VarChar, Int, Identity, Date, Money, Real, Float, Decimal };
 
-// Lower-cases ASCII letters and the full-width Latin capitals (U+FF21..U+FF3A, which are
-// EF BC A1..BA in UTF-8, and become EF BD 81..9A). Everything else is kept byte for byte.
-std::string foldNotation(std::string_view text) {
-  std::string folded;
-  folded.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c >= 'A' && c <= 'Z') {
-      folded += static_cast<char>(c - 'A' + 'a');
-    } else if (c == '\xEF' && i + 2 < text.size() && text[i + 1] == '\xBC' &&
-               static_cast<unsigned char>(text[i + 2]) >= 0xA1 && static_cast<unsigned char>(text[i + 2]) <= 0xBA) {
-      folded += '\xEF';
-      folded += '\xBD';
-      folded += static_cast<char>(static_cast<unsigned char>(text[i + 2]) - 0xA1 + 0x81);
-      i += 2;
-    } else {
-      folded += c;
-    }
-  }
-  return folded;
-}
-
 // Int before Identity and Money before Real: when two kinds share a notation, the earlier wins.
 std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
-  const std::string key = foldNotation(trimBlanks(notation));
+  const std::string key = foldText(trimBlanks(notation), TextFold::LatinToLower);
   const std::array<std::pair<ColumnKind, const std::string*>, 9> order{{
       {ColumnKind::Char, &types.getChar()},
       {ColumnKind::VarChar, &types.getVarChar()},
@@ -54,7 +32,7 @@ std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::s
       {ColumnKind::Decimal, &types.getDecimal()},
   }};
   for (const auto& [kind, text] : order) {
-    if (foldNotation(*text) == key) return kind;
+    if (foldText(*text, TextFold::LatinToLower) == key) return kind;
   }
   return std::nullopt;
 }

@@ -29,7 +29,6 @@ bool BiffRecordReader::readHeader(std::uint16_t& type, std::uint16_t& length) co
 bool BiffRecordReader::next(BiffRecord& record) {
   std::uint16_t length = 0;
   if (!readHeader(record.type, length)) return false;
-  record.offset = position_;
   record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
   record.segmentEnds.clear();
   record.segmentEnds.push_back(length);

@@ -39,7 +39,6 @@ constexpr std::uint16_t kVersionBiff5 = 0x0500;
 
 struct BiffRecord {
   std::uint16_t type = 0;
-  std::uint64_t offset = 0;
   // The body, in the stream itself; with its CONTINUE records, in `joined`, each one's body
   // a further segment.
   std::span<const std::uint8_t> data;

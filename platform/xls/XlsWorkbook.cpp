@@ -37,13 +37,7 @@ class GRef {
   explicit GRef(T* object) : object_(object) {}
   ~GRef() { reset(); }
   GRef(GRef&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-  GRef& operator=(GRef&& other) noexcept {
-    if (this != &other) {
-      reset();
-      object_ = std::exchange(other.object_, nullptr);
-    }
-    return *this;
-  }
+  GRef& operator=(GRef&&) = delete;
   GRef(const GRef&) = delete;
   GRef& operator=(const GRef&) = delete;
 

@@ -32,6 +32,17 @@ TEST(Text, BlankIgnoresAsciiAndIdeographicSpacesOnly) {
   EXPECT_EQ(trimSpaces("\xE3\x80\x80 int "), "\xE3\x80\x80 int");
 }
 
+TEST(Text, TheTwoFoldsOfFullWidthForms) {
+  // Full-width: digits, minus, point, E, capital A, small z, then ideographic space and a kana.
+  const std::string text = "Ab\xEF\xBC\x91\xEF\xBC\x8D\xEF\xBC\x8E\xEF\xBC\xA5\xEF\xBC\xA1\xEF\xBD\x9A\xE3\x80\x80\xE3\x82\xA2";
+  EXPECT_EQ(foldText(text, TextFold::NumberToAscii), "Ab1-.E\xEF\xBC\xA1\xEF\xBD\x9A\xE3\x80\x80\xE3\x82\xA2");
+  EXPECT_EQ(foldText(text, TextFold::LatinToLower),
+            "ab\xEF\xBC\x91\xEF\xBC\x8D\xEF\xBC\x8E\xEF\xBD\x85\xEF\xBD\x81\xEF\xBD\x9A\xE3\x80\x80\xE3\x82\xA2");
+  // A form cut off at the end is kept as it is.
+  EXPECT_EQ(foldText("1\xEF\xBC", TextFold::NumberToAscii), "1\xEF\xBC");
+  EXPECT_EQ(foldText("A\xEF\xBC", TextFold::LatinToLower), "a\xEF\xBC");
+}
+
 TEST(NumberConversion, RoundsHalfToEvenAndRejectsWhatIsNotANumber) {
   const std::pair<const char*, std::int32_t> numbers[] = {
       {" 7 ", 7}, {"1.5", 2}, {"2.5", 2}, {"0.5", 0}, {"-2.5", -2}, {"-1", -1}, {"+3", 3}, {".5", 0}, {"1e1", 10},
