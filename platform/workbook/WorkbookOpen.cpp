@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <new>
 
 #include "platform/workbook/FileKind.h"
 #include "platform/workbook/LibraryMessages.h"
@@ -37,6 +38,8 @@ std::unique_ptr<Workbook> openWorkbook(const std::string& path) {
     else throw WorkbookOpenError(describeOtherFile(std::string_view(head, headSize)));
   } catch (const WorkbookError&) {
     throw;
+  } catch (const std::bad_alloc&) {
+    throw WorkbookOpenError("メモリが足りません");
   } catch (const std::exception& error) {
     throw WorkbookOpenError(std::string("ブックを読めません: ") + error.what());
   }

@@ -1,6 +1,8 @@
 #include "platform/xls/BiffGlobals.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 
@@ -49,6 +51,11 @@ BiffSharedStrings readSharedStrings(const BiffRecord& record) {
 }
 
 }  // namespace
+
+void BiffSharedStrings::endString() {
+  if (text_.size() > UINT32_MAX) throw WorkbookError("共有文字列表が大きすぎます");
+  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+}
 
 std::string readBiff8String(BiffCursor& cursor, bool longCount) {
   const std::size_t cch = longCount ? cursor.u16() : cursor.u8();

@@ -24,6 +24,7 @@ class BiffSharedStrings {
   std::size_t size() const { return ends_.size(); }
   std::string_view operator[](std::size_t i) const {
     const std::size_t start = i == 0 ? 0 : ends_[i - 1];
+    if (ends_[i] == start) return {};
     return std::string_view(text_.data() + start, ends_[i] - start);
   }
   void reserve(std::size_t count, std::size_t bytes) {
@@ -32,11 +33,12 @@ class BiffSharedStrings {
   }
   // The next string's text is appended to this, then ended.
   Utf8Buffer& text() { return text_; }
-  void endString() { ends_.push_back(text_.size()); }
+  // Throws WorkbookError past 4 GiB of text.
+  void endString();
 
  private:
   Utf8Buffer text_;
-  std::vector<std::size_t> ends_;
+  std::vector<std::uint32_t> ends_;
 };
 
 struct BiffGlobals {

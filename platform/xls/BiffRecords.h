@@ -3,6 +3,8 @@
 // cursor over a record's body (with its CONTINUE records) that never reads past what is there.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -64,30 +66,36 @@ class BiffRecordReader {
   std::uint64_t position_;
 };
 
-// UTF-8 text written in pieces into one buffer whose size runs ahead of what is used, so
-// appending a string costs no resize of its own.
+// UTF-8 text written in pieces into one buffer that grows ahead of what is used and is never
+// cleared, so appending a string costs no resize and no writes of its own.
 class Utf8Buffer {
  public:
   std::size_t size() const { return used_; }
-  const char* data() const { return bytes_.data(); }
+  const char* data() const { return bytes_.get(); }
   // Room for n more bytes at the end; valid until the next call.
   char* room(std::size_t n) {
-    // Within the capacity, only a little ahead is cleared: pages not written stay untouched.
-    if (bytes_.size() - used_ < n) bytes_.resize(std::max(used_ + n, std::min(bytes_.capacity(), used_ + n + 65536)));
-    return bytes_.data() + used_;
+    if (capacity_ - used_ < n) grow(used_ + n);
+    return bytes_.get() + used_;
   }
   // Bytes written into the room are now part of the text.
-  void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.data()); }
+  void commit(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
   void truncate(std::size_t size) { used_ = std::min(used_, size); }
-  void reserve(std::size_t n) { bytes_.reserve(n); }
-  std::string take() {
-    bytes_.resize(used_);
-    used_ = 0;
-    return std::move(bytes_);
+  void reserve(std::size_t n) {
+    if (n > capacity_) grow(n);
   }
+  std::string take() const { return std::string(data(), used_); }
 
  private:
-  std::string bytes_;
+  void grow(std::size_t needed) {
+    const std::size_t capacity = std::max(needed, capacity_ * 2);
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    if (used_ > 0) std::memcpy(bigger.get(), bytes_.get(), used_);
+    bytes_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> bytes_;
+  std::size_t capacity_ = 0;
   std::size_t used_ = 0;
 };
 

@@ -17,6 +17,7 @@
 #include "platform/xls/BiffGlobals.h"
 #include "platform/xls/BiffRecords.h"
 #include "platform/xls/BiffSheet.h"
+#include "platform/xls/StreamBytes.h"
 #include "platform/workbook/LibraryMessages.h"
 
 namespace morvane::platform {
@@ -63,11 +64,11 @@ class GErrorHolder {
 
 class XlsWorkbook : public Workbook {
  public:
-  explicit XlsWorkbook(std::vector<std::uint8_t> stream) : stream_(std::move(stream)) {}
+  explicit XlsWorkbook(StreamBytes stream) : stream_(std::move(stream)) {}
 
   // Throws WorkbookOpenError when the workbook is encrypted or in a format not read.
   void readGlobals() {
-    BiffRecordReader reader(stream_, 0);
+    BiffRecordReader reader(stream_.bytes(), 0);
     globals_ = readBiffGlobals(reader);
     if (globals_.encrypted) throw WorkbookOpenError(kPasswordProtected);
   }
@@ -83,12 +84,12 @@ class XlsWorkbook : public Workbook {
     if (entry.offset >= stream_.size()) {
       throw WorkbookError("シート「" + entry.name + "」の開始位置がストリームの外です");
     }
-    BiffRecordReader reader(stream_, entry.offset);
+    BiffRecordReader reader(stream_.bytes(), entry.offset);
     return readBiffSheet(reader, globals_, entry.name);
   }
 
  private:
-  std::vector<std::uint8_t> stream_;
+  StreamBytes stream_;
   BiffGlobals globals_;
 };
 
@@ -165,7 +166,7 @@ std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path) {
   // cannot be larger than the file that holds it.
   const gsf_off_t size = gsf_input_size(stream.get());
   if (size < 0 || size > gsf_input_size(file.get())) damagedCompoundFile("ストリーム「Workbook」の大きさ");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  StreamBytes bytes(static_cast<std::size_t>(size));
   if (size > 0 && !gsf_input_read(stream.get(), static_cast<std::size_t>(size), bytes.data())) {
     damagedCompoundFile("ストリーム「Workbook」を読めません");
   }
