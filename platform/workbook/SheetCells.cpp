@@ -1,27 +1,53 @@
 #include "platform/workbook/SheetCells.h"
 
+#include <algorithm>
+
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
 
-void SheetCells::setText(std::int32_t row, std::int32_t col, std::string text) {
+void SheetCells::add(std::int32_t row, std::int32_t col, std::string_view text, bool error) {
   if (!inRange(row, col)) return;
-  cells_[key(row, col)] = Cell{std::move(text), false};
+  const std::uint32_t k = key(row, col);
+  if (!cells_.empty() && cells_.back().key >= k) sorted_ = false;
+  cells_.push_back(Cell{k, static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint32_t>(text.size()), error});
+  texts_ += text;
 }
 
-void SheetCells::setError(std::int32_t row, std::int32_t col, std::string value) {
-  if (!inRange(row, col)) return;
-  cells_[key(row, col)] = Cell{std::move(value), true};
+void SheetCells::setText(std::int32_t row, std::int32_t col, std::string_view text) { add(row, col, text, false); }
+
+void SheetCells::setError(std::int32_t row, std::int32_t col, std::string_view value) { add(row, col, value, true); }
+
+const SheetCells::Cell* SheetCells::find(std::uint32_t k) const {
+  if (!sorted_) {
+    // The last write of a cell wins: sort stably, then keep the last of each run.
+    std::stable_sort(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) { return a.key < b.key; });
+    auto out = cells_.begin();
+    for (auto it = cells_.begin(); it != cells_.end(); ++it) {
+      if (std::next(it) != cells_.end() && std::next(it)->key == it->key) continue;
+      *out++ = *it;
+    }
+    cells_.erase(out, cells_.end());
+    sorted_ = true;
+  }
+  const auto found = std::lower_bound(cells_.begin(), cells_.end(), k, [](const Cell& c, std::uint32_t v) { return c.key < v; });
+  return found != cells_.end() && found->key == k ? &*found : nullptr;
+}
+
+std::size_t SheetCells::size() const {
+  find(0);
+  return cells_.size();
 }
 
 std::string SheetCells::text(std::int32_t row, std::int32_t col) const {
-  const auto found = cells_.find(key(row, col));
-  if (found == cells_.end()) return {};
-  if (found->second.error) {
-    throw WorkbookError("シート「" + name_ + "」のセル" + cellReference(row, col) + "はエラー値 " +
-                        found->second.text + " のため読めません");
+  const Cell* cell = find(key(row, col));
+  if (cell == nullptr) return {};
+  std::string text = texts_.substr(cell->offset, cell->length);
+  if (cell->error) {
+    throw WorkbookError("シート「" + name_ + "」のセル" + cellReference(row, col) + "はエラー値 " + text +
+                        " のため読めません");
   }
-  return found->second.text;
+  return text;
 }
 
 std::string cellReference(std::int32_t row, std::int32_t col) {

@@ -1,7 +1,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <vector>
 
 namespace morvane::platform {
 
@@ -22,28 +23,37 @@ class SheetCells {
     return row >= 1 && row <= kMaxRow && col >= 1 && col <= kMaxCol;
   }
 
-  // Cells outside the kept range are dropped silently.
-  void setText(std::int32_t row, std::int32_t col, std::string text);
+  // Cells outside the kept range are dropped silently; a cell set twice keeps the last text.
+  void setText(std::int32_t row, std::int32_t col, std::string_view text);
   // An error value (#N/A, #DIV/0!, ...); reading the cell throws.
-  void setError(std::int32_t row, std::int32_t col, std::string value);
+  void setError(std::int32_t row, std::int32_t col, std::string_view value);
 
   // The cell's text; empty for an empty cell. Throws WorkbookError for an error value, naming
   // the sheet, the cell and the value.
   std::string text(std::int32_t row, std::int32_t col) const;
 
-  std::size_t size() const { return cells_.size(); }
+  std::size_t size() const;
 
  private:
+  // Texts live in one buffer; a cell is its key and where its text lies, so a sheet costs a
+  // few allocations whatever its number of cells. Cells mostly arrive in order: the index is
+  // sorted only when they did not.
   struct Cell {
-    std::string text;
-    bool error = false;
+    std::uint32_t key;
+    std::uint32_t offset;
+    std::uint32_t length;
+    bool error;
   };
   static std::uint32_t key(std::int32_t row, std::int32_t col) {
     return static_cast<std::uint32_t>(row) * 128u + static_cast<std::uint32_t>(col);
   }
+  void add(std::int32_t row, std::int32_t col, std::string_view text, bool error);
+  const Cell* find(std::uint32_t key) const;
 
   std::string name_;
-  std::unordered_map<std::uint32_t, Cell> cells_;
+  std::string texts_;
+  mutable std::vector<Cell> cells_;
+  mutable bool sorted_ = true;
 };
 
 // "C3" for row 3, column 3.
