@@ -467,6 +467,8 @@ class XlsxWorkbook final : public Workbook {
     XmlScanner xml(part, kNamespaces);
     for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
       if (event != XmlScanner::Event::kStart) continue;
+      // The package's main document may be a text document or a presentation.
+      if (xml.depth() == 0 && !isMain(xml, "workbook")) throw notAWorkbook();
       if (isMain(xml, "workbookPr")) {
         date1904_ = isTrue(xml.attribute("date1904"));
       } else if (isMain(xml, "sheet")) {

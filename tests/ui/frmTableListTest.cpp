@@ -13,6 +13,7 @@
 #include "TestServices.h"
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XlsxDamage.h"
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
@@ -298,6 +299,30 @@ class frmTableListTest : public QObject {
     QCOMPARE(services_->messages.size(), std::size_t{1});
     QCOMPARE(services_->messages[0].prompt,
              QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\nファイルが見つかりません"));
+  }
+
+  void anUnreadablePackageShowsItsReason_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("words");
+    for (const auto& package : morvane::test::unreadablePackages()) {
+      QStringList words;
+      for (const auto& word : package.words) words << QString::fromStdString(word);
+      QTest::newRow(package.label.c_str()) << QByteArray::fromStdString(package.bytes) << words;
+    }
+  }
+  void anUnreadablePackageShowsItsReason() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, words);
+    morvane::test::writeBytes(bookPath().toStdString(), bytes.toStdString());
+    next(bookPath());
+    QVERIFY(window().isLoaded());
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    const QString prompt = services_->messages[0].prompt;
+    QVERIFY2(prompt.startsWith(QStringLiteral("読み込み失敗しました\nブック「") + bookPath() + QStringLiteral("」を開けません\n")),
+             qPrintable(prompt));
+    QCOMPARE(prompt.count('\n'), 2);
+    for (const QString& word : words) QVERIFY2(prompt.contains(word), qPrintable(prompt + " / " + word));
   }
 
   void createTablesRunsTheSelectionWithTheProgramsTypeNotations() {
