@@ -9,17 +9,23 @@ namespace morvane::platform {
 void SheetCells::add(std::int32_t row, std::int32_t col, std::string_view text, bool error) {
   if (!inRange(row, col)) return;
   const std::uint32_t k = key(row, col);
-  if (!cells_.empty() && cells_.back().key >= k) sorted_ = false;
+  if (!cells_.empty() && cells_.back().key >= k) ordered_ = false;
   cells_.push_back(Cell{k, static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint32_t>(text.size()), error});
   texts_ += text;
+  indexed_ = false;
 }
 
 void SheetCells::setText(std::int32_t row, std::int32_t col, std::string_view text) { add(row, col, text, false); }
 
 void SheetCells::setError(std::int32_t row, std::int32_t col, std::string_view value) { add(row, col, value, true); }
 
-const SheetCells::Cell* SheetCells::find(std::uint32_t k) const {
-  if (!sorted_) {
+void SheetCells::reserve(std::size_t cells, std::size_t textBytes) {
+  cells_.reserve(cells);
+  texts_.reserve(textBytes);
+}
+
+void SheetCells::index() const {
+  if (!ordered_) {
     // The last write of a cell wins: sort stably, then keep the last of each run.
     std::stable_sort(cells_.begin(), cells_.end(), [](const Cell& a, const Cell& b) { return a.key < b.key; });
     auto out = cells_.begin();
@@ -28,19 +34,35 @@ const SheetCells::Cell* SheetCells::find(std::uint32_t k) const {
       *out++ = *it;
     }
     cells_.erase(out, cells_.end());
-    sorted_ = true;
+    ordered_ = true;
   }
-  const auto found = std::lower_bound(cells_.begin(), cells_.end(), k, [](const Cell& c, std::uint32_t v) { return c.key < v; });
-  return found != cells_.end() && found->key == k ? &*found : nullptr;
+  rows_.assign(kMaxRow + 2, 0);
+  std::size_t cell = 0;
+  for (std::int32_t row = 1; row <= kMaxRow + 1; ++row) {
+    while (cell < cells_.size() && cells_[cell].key < key(row, 0)) ++cell;
+    rows_[static_cast<std::size_t>(row)] = static_cast<std::uint32_t>(cell);
+  }
+  indexed_ = true;
+}
+
+const SheetCells::Cell* SheetCells::find(std::int32_t row, std::int32_t col) const {
+  if (!inRange(row, col)) return nullptr;
+  if (!indexed_) index();
+  const std::uint32_t k = key(row, col);
+  const std::uint32_t end = rows_[static_cast<std::size_t>(row) + 1];
+  for (auto i = rows_[static_cast<std::size_t>(row)]; i < end; ++i) {
+    if (cells_[i].key == k) return &cells_[i];
+  }
+  return nullptr;
 }
 
 std::size_t SheetCells::size() const {
-  find(0);
+  if (!indexed_) index();
   return cells_.size();
 }
 
 std::string SheetCells::text(std::int32_t row, std::int32_t col) const {
-  const Cell* cell = find(key(row, col));
+  const Cell* cell = find(row, col);
   if (cell == nullptr) return {};
   std::string text = texts_.substr(cell->offset, cell->length);
   if (cell->error) {

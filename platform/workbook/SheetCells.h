@@ -33,6 +33,8 @@ class SheetCells {
   std::string text(std::int32_t row, std::int32_t col) const;
 
   std::size_t size() const;
+  // Room for this many cells and bytes of text, so that filling the sheet does not reallocate.
+  void reserve(std::size_t cells, std::size_t textBytes);
 
  private:
   // Texts live in one buffer; a cell is its key and where its text lies, so a sheet costs a
@@ -48,12 +50,15 @@ class SheetCells {
     return static_cast<std::uint32_t>(row) * 128u + static_cast<std::uint32_t>(col);
   }
   void add(std::int32_t row, std::int32_t col, std::string_view text, bool error);
-  const Cell* find(std::uint32_t key) const;
+  void index() const;
+  const Cell* find(std::int32_t row, std::int32_t col) const;
 
   std::string name_;
   std::string texts_;
   mutable std::vector<Cell> cells_;
-  mutable bool sorted_ = true;
+  mutable std::vector<std::uint32_t> rows_;  // first cell of each row, once indexed
+  mutable bool indexed_ = false;
+  mutable bool ordered_ = true;
 };
 
 // "C3" for row 3, column 3.

@@ -187,14 +187,17 @@ std::string formatIsoDate(std::string_view iso) {
   }
 }
 
-// The cell types the reader tells apart; any other reads as a number.
-constexpr std::string_view kCellTypes[] = {"s", "inlineStr", "str", "b", "e", "d"};
+// The cell types the reader tells apart (t attribute); any other reads as a number.
+enum class CellType { kNumber, kShared, kInline, kFormulaText, kBoolean, kError, kDate };
 
-std::string_view cellType(std::string_view type) {
-  for (const auto known : kCellTypes) {
-    if (type == known) return known;
-  }
-  return "n";
+CellType cellType(std::string_view type) {
+  if (type == "s") return CellType::kShared;
+  if (type == "inlineStr") return CellType::kInline;
+  if (type == "str") return CellType::kFormulaText;
+  if (type == "b") return CellType::kBoolean;
+  if (type == "e") return CellType::kError;
+  if (type == "d") return CellType::kDate;
+  return CellType::kNumber;
 }
 
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
@@ -377,14 +380,179 @@ class XlsxWorkbook final : public Workbook {
 
   // The cells of one worksheet part, within the kept range; the rest of the part is not read.
   SheetCells parseSheet(const Sheet& sheet) const {
-    auto part = zip_->find(sheet.part);
-    if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
+    // One buffer serves every sheet in turn.
+    ZipPart& part = sheetBuffer_;
+    if (!zip_->read(sheet.part, part)) throw WorkbookError("パーツ " + sheet.part + " がありません");
+    {
+      SheetCells cells = emptySheet(sheet, part);
+      if (skimSheet(part, cells)) return cells;
+    }
+    // Something the quick path does not know, or damage: again, event by event, with every check
+    // and the line of what is wrong. The quick path may have decoded parts of the buffer in place.
+    zip_->read(sheet.part, part);
+    return readSheetEvents(sheet, part);
+  }
+
+  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part) {
     SheetCells cells(sheet.name);
-    XmlScanner xml(*part, kNamespaces);
+    // About one kept cell in every 40 bytes of a worksheet; rows beyond the kept range are never read.
+    cells.reserve(std::min<std::size_t>(part.size() / 40, 4096), std::min<std::size_t>(part.size() / 16, 1 << 20));
+    return cells;
+  }
+
+  // The cell data in the shape spreadsheet programs write it (unprefixed rows and cells, plain
+  // attribute values, values and formulas without references), read straight from the buffer.
+  // False at anything else, damage included, for readSheetEvents to read instead.
+  bool skimSheet(ZipPart& part, SheetCells& cells) const {
+    XmlScanner xml(part, kNamespaces);
+    for (;;) {
+      const auto event = xml.next();
+      if (event == XmlScanner::Event::kDone) return true;
+      if (event == XmlScanner::Event::kStart && isMain(xml, "sheetData")) break;
+    }
+    if (xml.isEmptyElement()) return true;
+    if (xml.qualifiedName() != "sheetData" || !isMain(xml.defaultNamespace())) return false;
+    const char* p = xml.position();
+    auto space = [&] {
+      while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    };
+    // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
+    auto at = [&](std::string_view text) {
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (p[i] != text[i]) return false;
+      }
+      return true;
+    };
+    auto tagAt = [&](std::string_view open) {
+      const char next = p[open.size()];
+      return at(open) && (next == ' ' || next == '\t' || next == '\n' || next == '\r' || next == '>' || next == '/');
+    };
+    // Attributes up to the end of the tag: 1 after ">", 2 after "/>", 0 for what is not plain.
+    auto attributes = [&](auto&& each) {
+      for (;;) {
+        const char* before = p;
+        space();
+        if (*p == '>') return (++p, 1);
+        if (*p == '/' && p[1] == '>') return (p += 2, 2);
+        const char* name = p;
+        while (*p != '=' && *p != ' ' && *p != '>' && *p != '/' && *p != '\0' && *p != '"' && *p != '\'' && *p != '<') ++p;
+        if (p == name || name == before) return 0;
+        const std::string_view attribute(name, static_cast<std::size_t>(p - name));
+        space();
+        if (*p != '=') return 0;
+        ++p;
+        space();
+        const char quote = *p;
+        if (quote != '"' && quote != '\'') return 0;
+        const char* value = ++p;
+        for (; *p != quote; ++p) {
+          if (*p == '<' || *p == '&' || *p == '\0' || *p == '\t' || *p == '\n' || *p == '\r') return 0;
+        }
+        each(attribute, std::string_view(value, static_cast<std::size_t>(p - value)));
+        ++p;
+      }
+    };
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    bool inRow = false;
+    std::string value;
+    for (;;) {
+      space();
+      if (*p != '<') return false;
+      if (at("</sheetData>")) return !inRow;
+      if (at("</row>")) {
+        if (!inRow) return false;
+        inRow = false;
+        p += 6;
+      } else if (tagAt("<row")) {
+        if (inRow) return false;
+        p += 4;
+        std::int32_t next = row + 1;
+        bool bad = false;
+        const int end = attributes([&](std::string_view name, std::string_view r) {
+          if (name != "r") return;
+          bad = std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1;
+        });
+        if (end == 0 || bad) return false;
+        // Rows come in ascending order; nothing below the kept range is ever asked for.
+        if (next > SheetCells::kMaxRow) return true;
+        row = next;
+        col = 0;
+        inRow = end == 1;
+      } else if (tagAt("<c")) {
+        p += 2;
+        CellType type = CellType::kNumber;
+        bool dateStyle = false, hasReference = false, bad = false;
+        const int end = attributes([&](std::string_view name, std::string_view v) {
+          if (name == "r") {
+            bad = bad || !parseCellReference(v, row, col);
+            hasReference = true;
+          } else if (name == "t") {
+            type = cellType(v);
+          } else if (name == "s") {
+            dateStyle = isDateStyle(v);
+          }
+        });
+        if (end == 0 || bad) return false;
+        if (!hasReference) {
+          row = std::max(row, 1);
+          ++col;
+        }
+        if (end == 2) continue;
+        bool hasValue = false;
+        for (;;) {
+          space();
+          if (at("</c>")) {
+            p += 4;
+            break;
+          }
+          if (at("<v/>")) {
+            p += 4;
+            value.clear();
+            hasValue = true;
+          } else if (at("<v>")) {
+            p += 3;
+            const char* text = p;
+            for (; *p != '<'; ++p) {
+              if (*p == '&' || *p == '\r' || *p == '\0') return false;
+            }
+            if (!at("</v>")) return false;
+            value.assign(text, static_cast<std::size_t>(p - text));
+            p += 4;
+            hasValue = true;
+          } else if (tagAt("<f")) {
+            // A formula: its cached result is what counts.
+            p += 2;
+            const int formulaEnd = attributes([](std::string_view, std::string_view) {});
+            if (formulaEnd == 0) return false;
+            if (formulaEnd == 1) {
+              while (*p != '<' && *p != '\0') ++p;
+              if (!at("</f>")) return false;
+              p += 4;
+            }
+          } else {
+            return false;
+          }
+        }
+        if (type == CellType::kInline || !hasValue) continue;
+        try {
+          storeCell(cells, row, col, type, dateStyle, value);
+        } catch (const WorkbookError&) {
+          return false;
+        }
+      } else {
+        return false;
+      }
+    }
+  }
+
+  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part) const {
+    SheetCells cells = emptySheet(sheet, part);
+    XmlScanner xml(part, kNamespaces);
     std::int32_t row = 0;
     std::int32_t col = 0;
     bool inCell = false, inValue = false, inInline = false, hasValue = false, hasInline = false, dateStyle = false;
-    std::string_view type;
+    CellType type = CellType::kNumber;
     std::string value;
     std::string inlineText;
     StringItem item;
@@ -411,17 +579,27 @@ class XlsxWorkbook final : public Workbook {
             }
           } else if (local == "c") {
             inCell = true;
-            type = "n";
+            type = CellType::kNumber;
             dateStyle = hasValue = hasInline = false;
-            if (const auto r = xml.attribute("r")) {
-              if (!parseCellReference(*r, row, col)) throw WorkbookError("セル参照 \"" + std::string(*r) + "\" が読めません");
-            } else {
+            bool hasReference = false;
+            for (std::size_t i = 0; i < xml.attributeCount(); ++i) {
+              if (!xml.attributeIsPlain(i)) continue;
+              const std::string_view name = xml.attributeLocal(i);
+              if (name == "r") {
+                const std::string_view r = xml.attributeValue(i);
+                if (!parseCellReference(r, row, col)) throw WorkbookError("セル参照 \"" + std::string(r) + "\" が読めません");
+                hasReference = true;
+              } else if (name == "t") {
+                type = cellType(xml.attributeValue(i));
+              } else if (name == "s") {
+                dateStyle = isDateStyle(xml.attributeValue(i));
+              }
+            }
+            if (!hasReference) {
               // Cells without a reference follow the previous one.
               row = std::max(row, 1);
               ++col;
             }
-            if (const auto t = xml.attribute("t")) type = cellType(*t);
-            if (const auto s = xml.attribute("s")) dateStyle = isDateStyle(*s);
           } else if (local == "row") {
             std::int32_t next = row + 1;
             if (const auto r = xml.attribute("r")) {
@@ -437,7 +615,7 @@ class XlsxWorkbook final : public Workbook {
         } else if (inCell) {
           if (local == "c") {
             inCell = false;
-            if (type == "inlineStr") {
+            if (type == CellType::kInline) {
               if (hasInline) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
             } else if (hasValue) {
               storeCell(cells, row, col, type, dateStyle, value);
@@ -521,23 +699,32 @@ class XlsxWorkbook final : public Workbook {
 
   // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage. An empty
   // value reads as an empty cell, whatever the type.
-  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, std::string_view type, bool dateStyle,
+  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, CellType type, bool dateStyle,
                  std::string& value) const {
     if (!SheetCells::inRange(row, col) || value.empty()) return;
-    if (type == "s") {
+    if (type == CellType::kShared) {
+      std::size_t plain = 0;
+      const auto end = value.data() + value.size();
+      if (const auto r = std::from_chars(value.data(), end, plain); r.ec == std::errc() && r.ptr == end) {
+        if (plain >= strings_.size()) throw WorkbookError("共有文字列 " + value + " がありません");
+        cells.setText(row, col, strings_[plain]);
+        return;
+      }
       const double index = parseNumber(value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
         throw WorkbookError("共有文字列 " + value + " がありません");
       }
       cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
-    } else if (type == "str") {
+    } else if (type == CellType::kFormulaText) {
       cells.setText(row, col, decodeEscapes(std::move(value)));
-    } else if (type == "b") {
+    } else if (type == CellType::kBoolean) {
       cells.setText(row, col, formatBoolean(parseNumber(value) != 0));
-    } else if (type == "e") {
+    } else if (type == CellType::kError) {
       cells.setError(row, col, std::move(value));
-    } else if (type == "d") {
+    } else if (type == CellType::kDate) {
       cells.setText(row, col, formatIsoDate(value));
+    } else if (!dateStyle && isPlainInteger(value)) {
+      cells.setText(row, col, value);  // what formatting its value would give back
     } else {
       const double number = parseNumber(value);
       if (dateStyle) {
@@ -546,6 +733,13 @@ class XlsxWorkbook final : public Workbook {
         cells.setText(row, col, formatPlainNumber(number));
       }
     }
+  }
+
+  // Up to 15 digits without a leading zero, with an optional minus: the number's own text.
+  static bool isPlainInteger(std::string_view value) {
+    const std::string_view digits = value.starts_with('-') ? value.substr(1) : value;
+    if (digits.empty() || digits.size() > 15 || (digits[0] == '0' && (digits.size() > 1 || value.size() > 1))) return false;
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
   }
 
   bool isDateStyle(std::string_view style) const {
@@ -574,6 +768,7 @@ class XlsxWorkbook final : public Workbook {
   }
 
   std::unique_ptr<ZipArchive> zip_;
+  mutable ZipPart sheetBuffer_;
   std::vector<Sheet> sheets_;
   SharedStrings strings_;
   std::vector<bool> dateStyles_;

@@ -12,6 +12,21 @@ namespace {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// Bytes that end a run of plain text: markup, references, carriage returns, the end of the buffer.
+constexpr std::array<unsigned char, 256> kTextStop = [] {
+  std::array<unsigned char, 256> table{};
+  table['<'] = table['&'] = table['\r'] = table[0] = 1;
+  return table;
+}();
+
+// Bytes an attribute value stops at: either quote, markup, references, white space to normalize.
+constexpr std::array<unsigned char, 256> kValueStop = [] {
+  std::array<unsigned char, 256> table{};
+  for (unsigned char c : std::string_view("\"'<&\t\n\r", 7)) table[c] = 1;
+  table[0] = 1;
+  return table;
+}();
+
 // Bytes that end a name: white space, markup, quotes, the end of the buffer.
 constexpr std::array<bool, 256> kNameEnd = [] {
   std::array<bool, 256> table{};
@@ -84,9 +99,16 @@ void XmlScanner::skipSpace() {
   while (isSpace(*p_)) ++p_;
 }
 
-std::string_view XmlScanner::name() {
+// A name at the current position; `colon` gets the position of its first colon (npos for none).
+std::string_view XmlScanner::name(std::size_t& colon) {
   char* begin = p_;
-  while (!kNameEnd[static_cast<unsigned char>(*p_)]) ++p_;
+  colon = std::string_view::npos;
+  for (;;) {
+    const unsigned char c = static_cast<unsigned char>(*p_);
+    if (kNameEnd[c]) break;
+    if (c == ':' && colon == std::string_view::npos) colon = static_cast<std::size_t>(p_ - begin);
+    ++p_;
+  }
   std::string_view result(begin, static_cast<std::size_t>(p_ - begin));
   if (!result.empty()) {
     const char first = result.front();
@@ -105,6 +127,7 @@ int XmlScanner::classify(std::string_view uri) const {
 }
 
 int XmlScanner::resolve(std::string_view prefix) const {
+  if (prefix.empty()) return defaultNs_;
   for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding) {
     if (binding->prefix == prefix) return binding->ns;
   }
@@ -184,11 +207,23 @@ std::optional<std::string_view> XmlScanner::attribute(std::string_view local, in
   return std::nullopt;
 }
 
+void XmlScanner::unbind(std::size_t keep) {
+  if (bindings_.size() == keep) return;
+  bindings_.resize(keep);
+  defaultNs_ = -1;
+  for (auto binding = bindings_.rbegin(); binding != bindings_.rend(); ++binding) {
+    if (binding->prefix.empty()) {
+      defaultNs_ = binding->ns;
+      break;
+    }
+  }
+}
+
 XmlScanner::Event XmlScanner::next() {
   if (pendingEnd_) {
     pendingEnd_ = false;
     closing_ = stack_[--depth_];
-    bindings_.resize(closing_.bindings);
+    unbind(closing_.bindings);
     current_ = &closing_;
     empty_ = false;
     return Event::kEnd;
@@ -201,14 +236,19 @@ XmlScanner::Event XmlScanner::next() {
     }
     if (*p_ != '<') {
       char* begin = p_;
-      auto* lt = static_cast<char*>(std::memchr(p_, '<', static_cast<std::size_t>(end_ - p_)));
-      p_ = lt != nullptr ? lt : end_;
+      // Texts of cells are a few bytes long: one pass finds the end and what needs decoding.
+      bool raw = false;
+      while (kTextStop[static_cast<unsigned char>(*p_)] == 0) ++p_;
+      while (*p_ != '<' && p_ < end_) {
+        raw = true;
+        ++p_;
+        while (kTextStop[static_cast<unsigned char>(*p_)] == 0) ++p_;
+      }
       const auto length = static_cast<std::size_t>(p_ - begin);
       if (depth_ == 0) {
         if (!std::all_of(begin, p_, isSpace)) failAt(begin, "ルート要素の外に文字があります");
         continue;
       }
-      const bool raw = std::memchr(begin, '&', length) != nullptr || std::memchr(begin, '\r', length) != nullptr;
       text_ = std::string_view(begin, raw ? decode(begin, length, false) : length);
       return Event::kText;
     }
@@ -245,7 +285,8 @@ XmlScanner::Event XmlScanner::next() {
 
 XmlScanner::Event XmlScanner::startTag() {
   char* at = p_++;
-  const std::string_view qualified = name();
+  std::size_t elementColon = 0;
+  const std::string_view qualified = name(elementColon);
   if (qualified.empty()) failAt(at, "< のあとに要素名がありません");
   if (depth_ == 0 && seenRoot_) failAt(at, "ルート要素のあとに要素 <" + std::string(qualified) + "> があります");
   attributes_.clear();
@@ -264,7 +305,8 @@ XmlScanner::Event XmlScanner::startTag() {
       ++p_;
       break;
     }
-    const std::string_view attributeName = name();
+    std::size_t colon = 0;
+    const std::string_view attributeName = name(colon);
     if (attributeName.empty()) {
       fail(p_ >= end_ ? "要素 <" + std::string(qualified) + "> のタグが途中で終わっています"
                       : "要素 <" + std::string(qualified) + "> のタグに読めない文字があります");
@@ -277,14 +319,18 @@ XmlScanner::Event XmlScanner::startTag() {
     const char quote = *p_;
     if (quote != '"' && quote != '\'') fail("属性 " + std::string(attributeName) + " の値が引用符で囲まれていません");
     char* valueBegin = ++p_;
-    auto* close = static_cast<char*>(std::memchr(valueBegin, quote, static_cast<std::size_t>(end_ - valueBegin)));
-    if (close == nullptr) fail("属性 " + std::string(attributeName) + " の値が閉じられていません");
-    const auto length = static_cast<std::size_t>(close - valueBegin);
-    if (std::memchr(valueBegin, '<', length) != nullptr) fail("属性 " + std::string(attributeName) + " の値に < があります");
-    p_ = close + 1;
     bool raw = false;
-    for (const char* v = valueBegin; v < close && !raw; ++v) raw = *v == '&' || *v == '\t' || *v == '\n' || *v == '\r';
-    const auto colon = attributeName.find(':');
+    for (;; ++p_) {
+      const unsigned char v = static_cast<unsigned char>(*p_);
+      if (kValueStop[v] == 0) continue;
+      if (v == static_cast<unsigned char>(quote)) break;
+      if (p_ >= end_) fail("属性 " + std::string(attributeName) + " の値が閉じられていません");
+      if (v == '<') fail("属性 " + std::string(attributeName) + " の値に < があります");
+      if (v != '"' && v != '\'') raw = true;
+    }
+    char* close = p_;
+    const auto length = static_cast<std::size_t>(close - valueBegin);
+    p_ = close + 1;
     Attribute attribute{colon == std::string_view::npos ? std::string_view() : attributeName.substr(0, colon),
                         colon == std::string_view::npos ? attributeName : attributeName.substr(colon + 1), valueBegin,
                         length, raw};
@@ -292,10 +338,12 @@ XmlScanner::Event XmlScanner::startTag() {
     if (attributeName == "xmlns" || attribute.prefix == "xmlns") {
       bindings_.push_back(Binding{attributeName == "xmlns" ? std::string() : std::string(attribute.local),
                                   classify(value(attribute))});
+      if (attributeName == "xmlns") defaultNs_ = bindings_.back().ns;
       continue;
     }
     for (const Attribute& other : attributes_) {
-      if (other.prefix == attribute.prefix && other.local == attribute.local) {
+      if (other.local.size() == attribute.local.size() && other.local[0] == attribute.local[0] &&
+          other.local == attribute.local && other.prefix == attribute.prefix) {
         fail("属性 " + std::string(attributeName) + " が二度あります");
       }
     }
@@ -304,9 +352,13 @@ XmlScanner::Event XmlScanner::startTag() {
   if (depth_ == stack_.size()) stack_.resize(stack_.size() * 2);
   Element& element = stack_[depth_++];
   element.qualified = qualified;
-  const auto colon = qualified.find(':');
-  element.local = colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-  element.ns = resolve(colon == std::string_view::npos ? std::string_view() : qualified.substr(0, colon));
+  if (elementColon == std::string_view::npos) {
+    element.local = qualified;
+    element.ns = defaultNs_;
+  } else {
+    element.local = qualified.substr(elementColon + 1);
+    element.ns = resolve(qualified.substr(0, elementColon));
+  }
   element.bindings = bindingsBefore;
   current_ = &element;
   seenRoot_ = true;
@@ -318,7 +370,8 @@ XmlScanner::Event XmlScanner::startTag() {
 XmlScanner::Event XmlScanner::endTag() {
   char* at = p_;
   p_ += 2;
-  const std::string_view qualified = name();
+  std::size_t colon = 0;
+  const std::string_view qualified = name(colon);
   skipSpace();
   if (*p_ != '>') fail("終了タグ </" + std::string(qualified) + "> が正しく閉じられていません");
   ++p_;
@@ -329,7 +382,7 @@ XmlScanner::Event XmlScanner::endTag() {
   }
   closing_ = open;
   --depth_;
-  bindings_.resize(closing_.bindings);
+  unbind(closing_.bindings);
   current_ = &closing_;
   empty_ = false;
   return Event::kEnd;

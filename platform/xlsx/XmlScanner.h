@@ -32,6 +32,13 @@ class XmlScanner {
   int ns() const { return current_->ns; }
   bool is(int ns, std::string_view local) const { return current_->ns == ns && current_->local == local; }
   bool isEmptyElement() const { return empty_; }
+  // The current element's name as written, prefix included.
+  std::string_view qualifiedName() const { return current_->qualified; }
+  // The namespace unprefixed elements are in here.
+  int defaultNamespace() const { return defaultNs_; }
+  // Where scanning stands: just after the current tag. For callers that read a known shape on
+  // their own from there; the scanner is not used afterwards.
+  const char* position() const { return p_; }
   // Elements open around the current one (0 for the root).
   std::size_t depth() const { return depth_ - 1; }
 
@@ -39,6 +46,12 @@ class XmlScanner {
   // namespace of that index; nothing when absent. The view lives until the next event.
   std::optional<std::string_view> attribute(std::string_view local) const;
   std::optional<std::string_view> attribute(std::string_view local, int ns) const;
+
+  // The attributes of the current start element one by one, for callers that want several.
+  std::size_t attributeCount() const { return attributes_.size(); }
+  bool attributeIsPlain(std::size_t i) const { return attributes_[i].prefix.empty(); }
+  std::string_view attributeLocal(std::size_t i) const { return attributes_[i].local; }
+  std::string_view attributeValue(std::size_t i) const { return value(attributes_[i]); }
 
   // The current text (kText), character and entity references replaced.
   std::string_view text() const { return text_; }
@@ -70,9 +83,10 @@ class XmlScanner {
   Event startTag();
   Event endTag();
   void skipSpace();
-  std::string_view name();
+  std::string_view name(std::size_t& colon);
   std::size_t decode(char* begin, std::size_t length, bool attributeValue) const;
   int resolve(std::string_view prefix) const;
+  void unbind(std::size_t keep);
   int classify(std::string_view uri) const;
   std::string_view value(const Attribute& attribute) const;
   [[noreturn]] void failAt(const char* at, const std::string& reason) const;
@@ -87,6 +101,7 @@ class XmlScanner {
   Element closing_;
   mutable std::vector<Attribute> attributes_;
   std::vector<Binding> bindings_;
+  int defaultNs_ = -1;
   std::string_view text_;
   bool empty_ = false;
   bool pendingEnd_ = false;

@@ -44,8 +44,15 @@ std::string folded(std::string name) {
 
 }  // namespace
 
-ZipPart::ZipPart(std::string name, std::size_t size)
-    : name_(std::move(name)), bytes_(new char[size + 1]), size_(size) {
+ZipPart::ZipPart(std::string name, std::size_t size) { reset(name, size); }
+
+void ZipPart::reset(const std::string& name, std::size_t size) {
+  name_ = name;
+  if (!bytes_ || capacity_ < size) {
+    bytes_.reset(new char[size + 1]);
+    capacity_ = size;
+  }
+  size_ = size;
   bytes_[size] = '\0';
 }
 
@@ -53,7 +60,7 @@ void ZipPart::assign(std::string_view bytes) {
   bytes_.reset(new char[bytes.size() + 1]);
   std::memcpy(bytes_.get(), bytes.data(), bytes.size());
   bytes_[bytes.size()] = '\0';
-  size_ = bytes.size();
+  size_ = capacity_ = bytes.size();
 }
 
 ZipArchive::ZipArchive(const unsigned char* base, std::size_t length) : base_(base), length_(length) {}
@@ -71,7 +78,10 @@ std::unique_ptr<ZipArchive> ZipArchive::open(const std::string& path) {
     throw WorkbookOpenError("ファイルが空です (0 バイト)");
   }
   const auto length = static_cast<std::size_t>(info.st_size);
-  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, 0);
+  // A workbook of ordinary size is mapped whole at once: faulting it in page by page costs
+  // more than reading it.
+  constexpr std::size_t kPopulateUpTo = std::size_t{64} << 20;
+  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | (length <= kPopulateUpTo ? MAP_POPULATE : 0), fd, 0);
   ::close(fd);
   if (mapped == MAP_FAILED) throw WorkbookOpenError("ファイルを読めません");
   std::unique_ptr<ZipArchive> zip(new ZipArchive(static_cast<const unsigned char*>(mapped), length));
@@ -161,8 +171,14 @@ const ZipArchive::Entry* ZipArchive::entry(std::string_view name) const {
 }
 
 std::optional<ZipPart> ZipArchive::find(std::string_view name) const {
+  ZipPart part;
+  if (!read(name, part)) return std::nullopt;
+  return part;
+}
+
+bool ZipArchive::read(std::string_view name, ZipPart& part) const {
   const Entry* entry = this->entry(name);
-  if (entry == nullptr) return std::nullopt;
+  if (entry == nullptr) return false;
   const std::string& partName = entry->name;
   auto fail = [&](const std::string& what) -> void { throw WorkbookError("パーツ " + partName + " が壊れています: " + what); };
   if (entry->size > static_cast<std::uint64_t>(kMaxZipPartSize)) {
@@ -180,7 +196,7 @@ std::optional<ZipPart> ZipArchive::find(std::string_view name) const {
   const std::uint64_t dataAt = entry->localHeader + 30 + u16(header + 26) + u16(header + 28);
   if (dataAt > length_ || entry->compressedSize > length_ - dataAt) fail("データが途中で切れています");
   const unsigned char* data = base_ + dataAt;
-  ZipPart part(partName, static_cast<std::size_t>(entry->size));
+  part.reset(partName, static_cast<std::size_t>(entry->size));
   auto* out = reinterpret_cast<unsigned char*>(part.data());
   if (entry->method == 0) {
     if (entry->compressedSize != entry->size) fail("格納サイズと展開サイズが合いません");
@@ -211,7 +227,7 @@ std::optional<ZipPart> ZipArchive::find(std::string_view name) const {
     done += chunk;
   }
   if (static_cast<std::uint32_t>(crc) != entry->crc) fail("チェックサム (CRC) が合いません");
-  return part;
+  return true;
 }
 
 }  // namespace morvane::platform

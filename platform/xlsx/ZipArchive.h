@@ -18,7 +18,10 @@ inline constexpr std::int64_t kMaxZipPartSize = std::int64_t{256} << 20;
 // One inflated part. The bytes are followed by a NUL that is not part of them.
 class ZipPart {
  public:
+  ZipPart() = default;
   ZipPart(std::string name, std::size_t size);
+  // Makes room for `size` bytes, keeping the buffer when it is big enough.
+  void reset(const std::string& name, std::size_t size);
   const std::string& name() const { return name_; }
   char* data() { return bytes_.get(); }
   const char* data() const { return bytes_.get(); }
@@ -31,6 +34,7 @@ class ZipPart {
   std::string name_;
   std::unique_ptr<char[]> bytes_;
   std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
 };
 
 class ZipArchive {
@@ -50,6 +54,8 @@ class ZipArchive {
   // file. Throws WorkbookError naming the part when it is over kMaxZipPartSize, encrypted,
   // compressed in a way not read, cut short, or its data, size or checksum are wrong.
   std::optional<ZipPart> find(std::string_view name) const;
+  // The same into a part whose buffer is reused; false when there is no such file.
+  bool read(std::string_view name, ZipPart& into) const;
 
  private:
   struct Entry {
