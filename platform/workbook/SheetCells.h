@@ -25,42 +25,42 @@ class SheetCells {
     return row >= 1 && row <= kMaxRow && col >= 1 && col <= kMaxCol;
   }
 
-  // Cells outside the kept range are dropped silently; a cell set again keeps the last text.
-  // Throws WorkbookError beyond kMaxTextBytes.
-  void setText(std::int32_t row, std::int32_t col, std::string_view text) { set(row, col, text, false); }
+  // Cells outside the kept range are dropped silently; a cell set twice keeps the last text.
+  void setText(std::int32_t row, std::int32_t col, std::string_view text);
   // An error value (#N/A, #DIV/0!, ...); reading the cell throws.
-  void setError(std::int32_t row, std::int32_t col, std::string_view value) { set(row, col, value, true); }
+  void setError(std::int32_t row, std::int32_t col, std::string_view value);
 
   // The cell's text; empty for an empty cell. Throws WorkbookError for an error value, naming
   // the sheet, the cell and the value.
   std::string text(std::int32_t row, std::int32_t col) const;
 
   std::size_t size() const;
+  // Room for this many cells and bytes of text, so that filling the sheet does not reallocate.
+  void reserve(std::size_t cells, std::size_t textBytes);
 
  private:
-  // Texts live in one buffer and cells in one array in (row, column) order: a sheet of a
-  // few thousand cells is a handful of allocations, not one or two per cell.
+  // Texts live in one buffer; a cell is its key and where its text lies, so a sheet costs a
+  // few allocations whatever its number of cells. Cells mostly arrive in order: the index is
+  // sorted only when they did not.
   struct Cell {
     std::uint32_t key;
     std::uint32_t offset;
-    std::uint32_t length : 31;
-    std::uint32_t error : 1;
+    std::uint32_t length;
+    bool error;
   };
   static std::uint32_t key(std::int32_t row, std::int32_t col) {
     return static_cast<std::uint32_t>(row) * 128u + static_cast<std::uint32_t>(col);
   }
-  void set(std::int32_t row, std::int32_t col, std::string_view text, bool error);
-  // Cells set out of order are put in order (the last of a cell's texts wins) before a read.
-  void order() const;
-  // Where each row's cells start, built at the first read.
+  void add(std::int32_t row, std::int32_t col, std::string_view text, bool error);
   void index() const;
   const Cell* find(std::int32_t row, std::int32_t col) const;
 
   std::string name_;
-  mutable std::vector<Cell> cells_;
   std::string texts_;
+  mutable std::vector<Cell> cells_;
+  mutable std::vector<std::uint32_t> rows_;  // first cell of each row, once indexed
+  mutable bool indexed_ = false;
   mutable bool ordered_ = true;
-  mutable std::vector<std::uint32_t> rowStarts_;
 };
 
 // "C3" for row 3, column 3.

@@ -1,5 +1,6 @@
 #include "platform/xlsx/XlsxWorkbook.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <charconv>
@@ -9,44 +10,45 @@
 
 #include "platform/text/CellText.h"
 #include "platform/text/Utf8.h"
-#include "platform/xlsx/XmlSaxParser.h"
-#include "platform/xlsx/XmlStreamReader.h"
+#include "platform/xlsx/XmlScanner.h"
 #include "platform/xlsx/ZipArchive.h"
 
 namespace morvane::platform {
 namespace {
 
-// Transitional and strict SpreadsheetML spell their namespaces differently.
-bool isMainNamespace(const char* uri) {
-  return std::strcmp(uri, "http://schemas.openxmlformats.org/spreadsheetml/2006/main") == 0 ||
-         std::strcmp(uri, "http://purl.oclc.org/ooxml/spreadsheetml/main") == 0;
-}
-
-constexpr const char* kRelationshipNamespaces[] = {
+// The namespaces the reader tells apart, by their index in the scanner. Transitional and
+// strict SpreadsheetML spell theirs differently.
+constexpr std::string_view kNamespaces[] = {
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+    "http://purl.oclc.org/ooxml/spreadsheetml/main",
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
     "http://purl.oclc.org/ooxml/officeDocument/relationships",
+    "http://schemas.openxmlformats.org/package/2006/relationships",
 };
-constexpr const char* kPackageRelationshipNamespace = "http://schemas.openxmlformats.org/package/2006/relationships";
+constexpr int kMainTransitional = 0;
+constexpr int kMainStrict = 1;
+constexpr int kRelationships[] = {2, 3};
+constexpr int kPackageRelationships = 4;
 
-bool isMain(const XmlStreamReader& xml, const char* local) {
-  return xml.isStart(local) && isMainNamespace(xml.namespaceUri());
-}
+bool isMain(int ns) { return ns == kMainTransitional || ns == kMainStrict; }
+bool isMain(const XmlScanner& xml, std::string_view local) { return isMain(xml.ns()) && xml.local() == local; }
 
-bool hasTypeSuffix(const std::string& type, std::string_view suffix) {
-  return type.size() > suffix.size() && type.compare(type.size() - suffix.size(), suffix.size(), suffix) == 0 &&
-         type[type.size() - suffix.size() - 1] == '/';
+bool hasTypeSuffix(std::string_view type, std::string_view suffix) {
+  return type.size() > suffix.size() && type.ends_with(suffix) && type[type.size() - suffix.size() - 1] == '/';
 }
 
 // A relationship target is relative to the folder of the part that names it, or absolute.
-std::string resolvePartName(const std::string& source, const std::string& target) {
-  std::vector<std::string> segments;
-  std::string path = target;
+// Some writers separate folders with backslashes.
+std::string resolvePartName(const std::string& source, std::string_view target) {
+  std::string path(target);
+  std::replace(path.begin(), path.end(), '\\', '/');
   if (!path.empty() && path.front() == '/') {
     path.erase(0, 1);
   } else {
     const auto slash = source.rfind('/');
     if (slash != std::string::npos) path = source.substr(0, slash + 1) + path;
   }
+  std::vector<std::string> segments;
   std::size_t start = 0;
   while (start <= path.size()) {
     const auto end = std::min(path.find('/', start), path.size());
@@ -76,20 +78,20 @@ std::map<std::string, Relationship> readRelationships(const ZipArchive& zip, con
   std::map<std::string, Relationship> relationships;
   auto part = zip.find(folder + "_rels/" + file + ".rels");
   if (!part) return relationships;
-  XmlStreamReader xml(std::move(*part));
-  while (xml.next()) {
-    if (!xml.isStart("Relationship") || std::strcmp(xml.namespaceUri(), kPackageRelationshipNamespace) != 0) continue;
+  XmlScanner xml(*part, kNamespaces);
+  for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
+    if (event != XmlScanner::Event::kStart || xml.ns() != kPackageRelationships || xml.local() != "Relationship") continue;
     if (xml.attribute("TargetMode").value_or("") == "External") continue;
     auto id = xml.attribute("Id");
     auto type = xml.attribute("Type");
     auto target = xml.attribute("Target");
     if (!id || !type || !target) xml.fail("Relationship に Id, Type, Target のどれかがありません");
-    relationships[*id] = Relationship{*type, resolvePartName(source, *target)};
+    relationships[std::string(*id)] = Relationship{std::string(*type), resolvePartName(source, *target)};
   }
   return relationships;
 }
 
-bool isTrue(const std::optional<std::string>& value) { return value && (*value == "1" || *value == "true"); }
+bool isTrue(std::optional<std::string_view> value) { return value && (*value == "1" || *value == "true"); }
 
 // "_x000D_" stands for the character U+000D; "_x005F_" escapes an underscore.
 std::string decodeEscapes(std::string text) {
@@ -120,68 +122,6 @@ std::string decodeEscapes(std::string text) {
   }
   return out;
 }
-
-bool isMainElement(std::string_view local, const char* uri, std::string_view wanted) {
-  return local == wanted && isMainNamespace(uri);
-}
-
-// Collects the text of a string item (<si> or <is>) from parser events: plain or rich-text runs
-// joined, phonetic guides (<rPh>) left out.
-class StringItem {
- public:
-  void clear() {
-    text_.clear();
-    phonetic_ = 0;
-    inText_ = false;
-  }
-  void start(std::string_view local, const char* uri) {
-    if (isMainElement(local, uri, "rPh")) ++phonetic_;
-    if (isMainElement(local, uri, "t") && phonetic_ == 0) inText_ = true;
-  }
-  void end(std::string_view local, const char* uri) {
-    if (isMainElement(local, uri, "rPh") && phonetic_ > 0) --phonetic_;
-    if (isMainElement(local, uri, "t")) inText_ = false;
-  }
-  void text(std::string_view text) {
-    if (inText_) text_ += text;
-  }
-  std::string take() { return decodeEscapes(std::move(text_)); }
-
- private:
-  std::string text_;
-  int phonetic_ = 0;
-  bool inText_ = false;
-};
-
-class SharedStringsHandler final : public XmlSaxHandler {
- public:
-  explicit SharedStringsHandler(std::vector<std::string>& strings) : strings_(strings) {}
-  void start(std::string_view local, const char* uri, const XmlAttributes&) override {
-    if (isMainElement(local, uri, "si")) {
-      item_.clear();
-      inItem_ = true;
-    } else if (inItem_) {
-      item_.start(local, uri);
-    }
-  }
-  void end(std::string_view local, const char* uri) override {
-    if (!inItem_) return;
-    if (isMainElement(local, uri, "si")) {
-      strings_.push_back(item_.take());
-      inItem_ = false;
-    } else {
-      item_.end(local, uri);
-    }
-  }
-  void text(std::string_view text) override {
-    if (inItem_) item_.text(text);
-  }
-
- private:
-  std::vector<std::string>& strings_;
-  StringItem item_;
-  bool inItem_ = false;
-};
 
 double parseNumber(std::string_view text) {
   constexpr std::string_view kSpace = " \t\r\n";
@@ -247,14 +187,17 @@ std::string formatIsoDate(std::string_view iso) {
   }
 }
 
-// The cell types the reader tells apart; any other reads as a number.
-constexpr std::string_view kCellTypes[] = {"s", "inlineStr", "str", "b", "e", "d"};
+// The cell types the reader tells apart (t attribute); any other reads as a number.
+enum class CellType { kNumber, kShared, kInline, kFormulaText, kBoolean, kError, kDate };
 
-std::string_view cellType(std::string_view type) {
-  for (const auto known : kCellTypes) {
-    if (type == known) return known;
-  }
-  return "n";
+CellType cellType(std::string_view type) {
+  if (type == "s") return CellType::kShared;
+  if (type == "inlineStr") return CellType::kInline;
+  if (type == "str") return CellType::kFormulaText;
+  if (type == "b") return CellType::kBoolean;
+  if (type == "e") return CellType::kError;
+  if (type == "d") return CellType::kDate;
+  return CellType::kNumber;
 }
 
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
@@ -271,22 +214,124 @@ bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& c
   return true;
 }
 
+// Collects the text of a string item (<si> or <is>): plain or rich-text runs joined, phonetic
+// guides (<rPh>) left out.
+class StringItem {
+ public:
+  void start(const XmlScanner& xml) {
+    if (isMain(xml, "rPh")) ++phonetic_;
+    if (isMain(xml, "t") && phonetic_ == 0) inText_ = true;
+  }
+  void end(const XmlScanner& xml) {
+    if (isMain(xml, "rPh") && phonetic_ > 0) --phonetic_;
+    if (isMain(xml, "t")) inText_ = false;
+  }
+  bool inText() const { return inText_; }
+  void clear() {
+    phonetic_ = 0;
+    inText_ = false;
+  }
+
+ private:
+  int phonetic_ = 0;
+  bool inText_ = false;
+};
+
+// Every shared string in one buffer, told apart by where each ends: no object per string,
+// and an empty string costs its end offset only.
+class SharedStrings {
+ public:
+  std::size_t size() const { return ends_.size(); }
+  std::string_view operator[](std::size_t i) const {
+    const std::uint32_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(text_).substr(begin, ends_[i] - begin);
+  }
+
+  void read(ZipPart part) {
+    XmlScanner xml(part, kNamespaces);
+    // No item is shorter than "<si/>": a count that cannot fit is damage, and a count that fits
+    // bounds what to set aside (address space only, until used).
+    const std::size_t most = part.size() / 5 + 1;
+    text_.reserve(part.size());
+    ends_.reserve(most);
+    StringItem item;
+    bool inItem = false;
+    std::size_t itemStart = 0;
+    for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
+      if (event == XmlScanner::Event::kText) {
+        if (inItem && item.inText()) text_ += xml.text();
+      } else if (event == XmlScanner::Event::kStart) {
+        if (isMain(xml, "si")) {
+          if (ends_.size() == most) xml.fail("共有文字列がパーツの大きさに対して多すぎます");
+          inItem = true;
+          item.clear();
+          itemStart = text_.size();
+        } else if (inItem) {
+          item.start(xml);
+        } else if (isMain(xml, "sst")) {
+          checkCount(xml, "uniqueCount", most);
+        }
+      } else if (inItem) {
+        if (isMain(xml, "si")) {
+          inItem = false;
+          if (text_.find("_x", itemStart) != std::string::npos) {
+            std::string decoded = decodeEscapes(text_.substr(itemStart));
+            text_.resize(itemStart);
+            text_ += decoded;
+          }
+          ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+        } else {
+          item.end(xml);
+        }
+      }
+    }
+  }
+
+ private:
+  static void checkCount(const XmlScanner& xml, std::string_view name, std::size_t most) {
+    const auto value = xml.attribute(name);
+    if (!value) return;
+    std::uint64_t count = 0;
+    const auto result = std::from_chars(value->data(), value->data() + value->size(), count);
+    if (result.ec == std::errc::result_out_of_range || (result.ec == std::errc() && count > most)) {
+      xml.fail("共有文字列の数 " + std::string(*value) + " がパーツの大きさ (" + std::to_string(xml.partSize()) +
+               " バイト) に収まりません");
+    }
+  }
+
+  std::string text_;
+  std::vector<std::uint32_t> ends_;
+};
+
 class XlsxWorkbook final : public Workbook {
  public:
   explicit XlsxWorkbook(std::unique_ptr<ZipArchive> zip) : zip_(std::move(zip)) {}
 
   void load() {
-    std::string workbookPart = "xl/workbook.xml";
+    refuseOtherPackages();
+    std::string workbookPart;
     for (const auto& [id, rel] : readRelationships(*zip_, "")) {
       if (hasTypeSuffix(rel.type, "officeDocument")) workbookPart = rel.target;
     }
+    if (workbookPart.empty() || !zip_->contains(workbookPart)) {
+      if (workbookPart.ends_with(".bin") || zip_->contains("xl/workbook.bin")) throw xlsbPackage();
+      if (!workbookPart.empty() && !zip_->contains("xl/workbook.xml")) {
+        throw WorkbookOpenError("パッケージが名前を挙げているブックのパーツ " + workbookPart + " がありません");
+      }
+      workbookPart = "xl/workbook.xml";
+    }
+    if (workbookPart.ends_with(".bin")) throw xlsbPackage();
     auto part = zip_->find(workbookPart);
-    if (!part) throw WorkbookError("workbook.xml がありません");
+    if (!part) throw notAWorkbook();
     const auto relationships = readRelationships(*zip_, workbookPart);
     readWorkbook(std::move(*part), relationships);
     for (const auto& [id, rel] : relationships) {
-      if (hasTypeSuffix(rel.type, "sharedStrings")) readSharedStrings(rel.target);
-      if (hasTypeSuffix(rel.type, "styles")) readStyles(rel.target);
+      const bool strings = hasTypeSuffix(rel.type, "sharedStrings");
+      if (!strings && !hasTypeSuffix(rel.type, "styles")) continue;
+      auto named = zip_->find(rel.target);
+      if (!named) throw WorkbookOpenError("ブックが名前を挙げているパーツ " + rel.target + " がありません");
+      if (strings) strings_.read(std::move(*named));
+      else readStyles(std::move(*named));
     }
   }
 
@@ -308,176 +353,321 @@ class XlsxWorkbook final : public Workbook {
     std::string part;
   };
 
+  static WorkbookOpenError xlsbPackage() {
+    return WorkbookOpenError("Excel バイナリ ブック (.xlsb) は読めません。.xlsx 形式で保存し直してください");
+  }
+
+  WorkbookOpenError notAWorkbook() const {
+    if (zip_->contains("word/document.xml")) return WorkbookOpenError("Word の文書 (.docx) で、Excel のブックではありません");
+    if (zip_->contains("ppt/presentation.xml")) {
+      return WorkbookOpenError("PowerPoint のプレゼンテーション (.pptx) で、Excel のブックではありません");
+    }
+    return WorkbookOpenError("zip ファイルですが、Excel のブック (.xlsx) ではありません (xl/workbook.xml がありません)");
+  }
+
+  // OpenDocument packages name their kind in a "mimetype" entry.
+  void refuseOtherPackages() const {
+    if (!zip_->contains("mimetype")) return;
+    auto part = zip_->find("mimetype");
+    const std::string_view type = part->view();
+    if (type.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
+      throw WorkbookOpenError("OpenDocument のスプレッドシート (.ods) は読めません。.xlsx 形式で保存し直してください");
+    }
+    if (type.starts_with("application/vnd.oasis.opendocument.")) {
+      throw WorkbookOpenError("OpenDocument の文書 (" + std::string(type.substr(0, 80)) + ") で、Excel のブックではありません");
+    }
+  }
+
+  // The cells of one worksheet part, within the kept range; the rest of the part is not read.
   SheetCells parseSheet(const Sheet& sheet) const {
-    auto part = zip_->find(sheet.part);
-    if (!part) throw WorkbookError("パーツ " + sheet.part + " がありません");
+    // One buffer serves every sheet in turn.
+    ZipPart& part = sheetBuffer_;
+    if (!zip_->read(sheet.part, part)) throw WorkbookError("パーツ " + sheet.part + " がありません");
+    {
+      SheetCells cells = emptySheet(sheet, part);
+      if (skimSheet(part, cells)) return cells;
+    }
+    // Something the quick path does not know, or damage: again, event by event, with every check
+    // and the line of what is wrong. The quick path may have decoded parts of the buffer in place.
+    zip_->read(sheet.part, part);
+    return readSheetEvents(sheet, part);
+  }
+
+  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part) {
     SheetCells cells(sheet.name);
-    SheetHandler handler(*this, cells);
-    XmlSaxParser::parse(std::move(*part), handler);
+    // About one kept cell in every 40 bytes of a worksheet; rows beyond the kept range are never read.
+    cells.reserve(std::min<std::size_t>(part.size() / 40, 4096), std::min<std::size_t>(part.size() / 16, 1 << 20));
     return cells;
   }
 
-  // The cells of one worksheet part, from parser events.
-  class SheetHandler final : public XmlSaxHandler {
-   public:
-    SheetHandler(const XlsxWorkbook& book, SheetCells& cells) : book_(book), cells_(cells) {}
-
-    void start(std::string_view local, const char* uri, const XmlAttributes& attributes) override {
-      if (!isMainNamespace(uri)) return;
-      try {
-        if (inCell_) {
-          startInCell(local, uri);
-        } else if (local == "c") {
-          startCell(attributes);
-        } else if (local == "row") {
-          startRow(attributes);
+  // The cell data in the shape spreadsheet programs write it (unprefixed rows and cells, plain
+  // attribute values, values and formulas without references), read straight from the buffer.
+  // False at anything else, damage included, for readSheetEvents to read instead.
+  bool skimSheet(ZipPart& part, SheetCells& cells) const {
+    XmlScanner xml(part, kNamespaces);
+    for (;;) {
+      const auto event = xml.next();
+      if (event == XmlScanner::Event::kDone) return true;
+      if (event == XmlScanner::Event::kStart && isMain(xml, "sheetData")) break;
+    }
+    if (xml.isEmptyElement()) return true;
+    if (xml.qualifiedName() != "sheetData" || !isMain(xml.defaultNamespace())) return false;
+    const char* p = xml.position();
+    auto space = [&] {
+      while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    };
+    // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
+    auto at = [&](std::string_view text) {
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (p[i] != text[i]) return false;
+      }
+      return true;
+    };
+    auto tagAt = [&](std::string_view open) {
+      const char next = p[open.size()];
+      return at(open) && (next == ' ' || next == '\t' || next == '\n' || next == '\r' || next == '>' || next == '/');
+    };
+    // Attributes up to the end of the tag: 1 after ">", 2 after "/>", 0 for what is not plain.
+    auto attributes = [&](auto&& each) {
+      for (;;) {
+        const char* before = p;
+        space();
+        if (*p == '>') return (++p, 1);
+        if (*p == '/' && p[1] == '>') return (p += 2, 2);
+        const char* name = p;
+        while (*p != '=' && *p != ' ' && *p != '>' && *p != '/' && *p != '\0' && *p != '"' && *p != '\'' && *p != '<') ++p;
+        if (p == name || name == before) return 0;
+        const std::string_view attribute(name, static_cast<std::size_t>(p - name));
+        space();
+        if (*p != '=') return 0;
+        ++p;
+        space();
+        const char quote = *p;
+        if (quote != '"' && quote != '\'') return 0;
+        const char* value = ++p;
+        for (; *p != quote; ++p) {
+          if (*p == '<' || *p == '&' || *p == '\0' || *p == '\t' || *p == '\n' || *p == '\r') return 0;
         }
-      } catch (const WorkbookError& error) {
-        XmlSaxParser::current().fail(error.what());
+        each(attribute, std::string_view(value, static_cast<std::size_t>(p - value)));
+        ++p;
       }
-    }
-
-    void end(std::string_view local, const char* uri) override {
-      if (!isMainNamespace(uri)) return;
-      if (!inCell_) {
-        // What follows the cell data (merged cells, page setup, ...) says nothing about values.
-        if (local == "sheetData") XmlSaxParser::current().finish();
-        return;
-      }
-      if (local == "c") {
-        inCell_ = false;
-        try {
-          book_.storeCell(cells_, row_, col_, type_, dateStyle_, hasValue_ ? &value_ : nullptr,
-                          hasInline_ ? &inlineText_ : nullptr);
-        } catch (const WorkbookError& error) {
-          XmlSaxParser::current().fail(error.what());
-        }
-      } else if (local == "v") {
-        inValue_ = false;
-      } else if (local == "is") {
-        inlineText_ = item_.take();
-        inInline_ = false;
-      } else if (inInline_) {
-        item_.end(local, uri);
-      }
-    }
-
-    void text(std::string_view text) override {
-      if (inValue_) {
-        value_ += text;
-      } else if (inInline_) {
-        item_.text(text);
-      }
-    }
-
-   private:
-    void startRow(const XmlAttributes& attributes) {
-      std::int32_t next = row_ + 1;
-      for (int i = 0; i < attributes.size(); ++i) {
-        if (attributes.name(i) != "r" || attributes.uri(i) != nullptr) continue;
-        const std::string_view r = attributes.value(i);
-        if (std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1) {
-          throw WorkbookError("行番号 \"" + std::string(r) + "\" が読めません");
-        }
-      }
-      // Rows come in ascending order; nothing below the kept range is ever asked for.
-      if (next > SheetCells::kMaxRow) {
-        XmlSaxParser::current().finish();
-        return;
-      }
-      row_ = next;
-      col_ = 0;
-    }
-
-    void startCell(const XmlAttributes& attributes) {
-      inCell_ = true;
-      type_ = {};
-      dateStyle_ = false;
-      hasValue_ = hasInline_ = false;
-      bool hasReference = false;
-      for (int i = 0; i < attributes.size(); ++i) {
-        if (attributes.uri(i) != nullptr) continue;
-        const std::string_view name = attributes.name(i);
-        const std::string_view value = attributes.value(i);
-        if (name == "r") {
-          if (!parseCellReference(value, row_, col_)) {
-            throw WorkbookError("セル参照 \"" + std::string(value) + "\" が読めません");
+    };
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    bool inRow = false;
+    std::string value;
+    for (;;) {
+      space();
+      if (*p != '<') return false;
+      if (at("</sheetData>")) return !inRow;
+      if (at("</row>")) {
+        if (!inRow) return false;
+        inRow = false;
+        p += 6;
+      } else if (tagAt("<row")) {
+        if (inRow) return false;
+        p += 4;
+        std::int32_t next = row + 1;
+        bool bad = false;
+        const int end = attributes([&](std::string_view name, std::string_view r) {
+          if (name != "r") return;
+          bad = std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1;
+        });
+        if (end == 0 || bad) return false;
+        // Rows come in ascending order; nothing below the kept range is ever asked for.
+        if (next > SheetCells::kMaxRow) return true;
+        row = next;
+        col = 0;
+        inRow = end == 1;
+      } else if (tagAt("<c")) {
+        p += 2;
+        CellType type = CellType::kNumber;
+        bool dateStyle = false, hasReference = false, bad = false;
+        const int end = attributes([&](std::string_view name, std::string_view v) {
+          if (name == "r") {
+            bad = bad || !parseCellReference(v, row, col);
+            hasReference = true;
+          } else if (name == "t") {
+            type = cellType(v);
+          } else if (name == "s") {
+            dateStyle = isDateStyle(v);
           }
-          hasReference = true;
-        } else if (name == "t") {
-          type_ = cellType(value);
-        } else if (name == "s") {
-          dateStyle_ = book_.isDateStyle(value);
+        });
+        if (end == 0 || bad) return false;
+        if (!hasReference) {
+          row = std::max(row, 1);
+          ++col;
+        }
+        if (end == 2) continue;
+        bool hasValue = false;
+        for (;;) {
+          space();
+          if (at("</c>")) {
+            p += 4;
+            break;
+          }
+          if (at("<v/>")) {
+            p += 4;
+            value.clear();
+            hasValue = true;
+          } else if (at("<v>")) {
+            p += 3;
+            const char* text = p;
+            for (; *p != '<'; ++p) {
+              if (*p == '&' || *p == '\r' || *p == '\0') return false;
+            }
+            if (!at("</v>")) return false;
+            value.assign(text, static_cast<std::size_t>(p - text));
+            p += 4;
+            hasValue = true;
+          } else if (tagAt("<f")) {
+            // A formula: its cached result is what counts.
+            p += 2;
+            const int formulaEnd = attributes([](std::string_view, std::string_view) {});
+            if (formulaEnd == 0) return false;
+            if (formulaEnd == 1) {
+              while (*p != '<' && *p != '\0') ++p;
+              if (!at("</f>")) return false;
+              p += 4;
+            }
+          } else {
+            return false;
+          }
+        }
+        if (type == CellType::kInline || !hasValue) continue;
+        try {
+          storeCell(cells, row, col, type, dateStyle, value);
+        } catch (const WorkbookError&) {
+          return false;
+        }
+      } else {
+        return false;
+      }
+    }
+  }
+
+  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part) const {
+    SheetCells cells = emptySheet(sheet, part);
+    XmlScanner xml(part, kNamespaces);
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    bool inCell = false, inValue = false, inInline = false, hasValue = false, hasInline = false, dateStyle = false;
+    CellType type = CellType::kNumber;
+    std::string value;
+    std::string inlineText;
+    StringItem item;
+    try {
+      for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
+        if (event == XmlScanner::Event::kText) {
+          if (inValue) value += xml.text();
+          else if (inInline && item.inText()) inlineText += xml.text();
+          continue;
+        }
+        if (!isMain(xml.ns())) continue;
+        const std::string_view local = xml.local();
+        if (event == XmlScanner::Event::kStart) {
+          if (inCell) {
+            if (inInline) {
+              item.start(xml);
+            } else if (local == "v") {
+              inValue = hasValue = true;
+              value.clear();
+            } else if (local == "is") {
+              inInline = hasInline = true;
+              inlineText.clear();
+              item.clear();
+            }
+          } else if (local == "c") {
+            inCell = true;
+            type = CellType::kNumber;
+            dateStyle = hasValue = hasInline = false;
+            bool hasReference = false;
+            for (std::size_t i = 0; i < xml.attributeCount(); ++i) {
+              if (!xml.attributeIsPlain(i)) continue;
+              const std::string_view name = xml.attributeLocal(i);
+              if (name == "r") {
+                const std::string_view r = xml.attributeValue(i);
+                if (!parseCellReference(r, row, col)) throw WorkbookError("セル参照 \"" + std::string(r) + "\" が読めません");
+                hasReference = true;
+              } else if (name == "t") {
+                type = cellType(xml.attributeValue(i));
+              } else if (name == "s") {
+                dateStyle = isDateStyle(xml.attributeValue(i));
+              }
+            }
+            if (!hasReference) {
+              // Cells without a reference follow the previous one.
+              row = std::max(row, 1);
+              ++col;
+            }
+          } else if (local == "row") {
+            std::int32_t next = row + 1;
+            if (const auto r = xml.attribute("r")) {
+              if (std::from_chars(r->data(), r->data() + r->size(), next).ec != std::errc() || next < 1) {
+                throw WorkbookError("行番号 \"" + std::string(*r) + "\" が読めません");
+              }
+            }
+            // Rows come in ascending order; nothing below the kept range is ever asked for.
+            if (next > SheetCells::kMaxRow) break;
+            row = next;
+            col = 0;
+          }
+        } else if (inCell) {
+          if (local == "c") {
+            inCell = false;
+            if (type == CellType::kInline) {
+              if (hasInline) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
+            } else if (hasValue) {
+              storeCell(cells, row, col, type, dateStyle, value);
+            }
+          } else if (local == "v") {
+            inValue = false;
+          } else if (local == "is") {
+            inInline = false;
+          } else if (inInline) {
+            item.end(xml);
+          }
+        } else if (local == "sheetData") {
+          // What follows the cell data (merged cells, page setup, ...) says nothing about values.
+          break;
         }
       }
-      if (!hasReference) {
-        // Cells without a reference follow the previous one.
-        row_ = std::max(row_, 1);
-        ++col_;
-      }
+    } catch (const WorkbookError& error) {
+      const std::string what = error.what();
+      // The scanner's messages name the part already.
+      if (what.starts_with("パーツ ")) throw;
+      xml.fail(what);
     }
-
-    void startInCell(std::string_view local, const char* uri) {
-      if (inInline_) {
-        item_.start(local, uri);
-      } else if (local == "v") {
-        inValue_ = true;
-        hasValue_ = true;
-        value_.clear();
-      } else if (local == "is") {
-        inInline_ = true;
-        hasInline_ = true;
-        item_.clear();
-      }
-    }
-
-    const XlsxWorkbook& book_;
-    SheetCells& cells_;
-    std::int32_t row_ = 0;
-    std::int32_t col_ = 0;
-    bool inCell_ = false;
-    bool inValue_ = false;
-    bool inInline_ = false;
-    bool hasValue_ = false;
-    bool hasInline_ = false;
-    bool dateStyle_ = false;
-    std::string_view type_;  // interned: one of kCellTypes
-    std::string value_;
-    std::string inlineText_;
-    StringItem item_;
-  };
+    return cells;
+  }
 
   void readWorkbook(ZipPart part, const std::map<std::string, Relationship>& relationships) {
-    XmlStreamReader xml(std::move(part));
-    while (xml.next()) {
+    XmlScanner xml(part, kNamespaces);
+    for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
+      if (event != XmlScanner::Event::kStart) continue;
+      // The package's main document may be a text document or a presentation.
+      if (xml.depth() == 0 && !isMain(xml, "workbook")) throw notAWorkbook();
       if (isMain(xml, "workbookPr")) {
         date1904_ = isTrue(xml.attribute("date1904"));
       } else if (isMain(xml, "sheet")) {
         auto name = xml.attribute("name");
-        std::optional<std::string> id;
-        for (const char* ns : kRelationshipNamespaces) {
+        std::optional<std::string_view> id;
+        for (const int ns : kRelationships) {
           if (!id) id = xml.attribute("id", ns);
         }
         if (!name || !id) xml.fail("sheet に name か r:id がありません");
-        const auto found = relationships.find(*id);
-        if (found == relationships.end()) xml.fail("シート「" + *name + "」の参照 " + *id + " がありません");
+        const auto found = relationships.find(std::string(*id));
+        if (found == relationships.end()) {
+          xml.fail("シート「" + std::string(*name) + "」の参照 " + std::string(*id) + " がありません");
+        }
         // Chart, dialog and macro sheets do not count.
-        if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{*name, found->second.target});
+        if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{std::string(*name), found->second.target});
       }
     }
   }
 
-  void readSharedStrings(const std::string& partName) {
-    auto part = zip_->find(partName);
-    if (!part) return;
-    SharedStringsHandler handler(strings_);
-    XmlSaxParser::parse(std::move(*part), handler);
-  }
-
-  void readStyles(const std::string& partName) {
-    auto part = zip_->find(partName);
-    if (!part) return;
-    XmlStreamReader xml(std::move(*part));
+  void readStyles(ZipPart part) {
+    XmlScanner xml(part, kNamespaces);
     std::map<int, bool> customFormats;
     std::vector<int> formatIds;
     bool inCellXfs = false;
@@ -487,15 +677,17 @@ class XlsxWorkbook final : public Workbook {
       std::from_chars(text.data(), text.data() + text.size(), id);
       return id;
     };
-    while (xml.next()) {
-      if (isMain(xml, "numFmt")) {
-        customFormats[formatId()] = isDateFormatCode(xml.attribute("formatCode").value_or(""));
-      } else if (isMain(xml, "cellXfs")) {
-        inCellXfs = !xml.isEmptyElement();
-      } else if (xml.isEnd("cellXfs")) {
+    for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
+      if (event == XmlScanner::Event::kStart) {
+        if (isMain(xml, "numFmt")) {
+          customFormats[formatId()] = isDateFormatCode(std::string(xml.attribute("formatCode").value_or("")));
+        } else if (isMain(xml, "cellXfs")) {
+          inCellXfs = !xml.isEmptyElement();
+        } else if (inCellXfs && isMain(xml, "xf")) {
+          formatIds.push_back(formatId());
+        }
+      } else if (event == XmlScanner::Event::kEnd && isMain(xml, "cellXfs")) {
         inCellXfs = false;
-      } else if (inCellXfs && isMain(xml, "xf")) {
-        formatIds.push_back(formatId());
       }
     }
     dateStyles_.reserve(formatIds.size());
@@ -505,33 +697,49 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage.
-  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, std::string_view type, bool dateStyle,
-                 std::string* value, std::string* inlineText) const {
-    if (!SheetCells::inRange(row, col)) return;
-    if (type == "inlineStr") {
-      if (inlineText != nullptr) cells.setText(row, col, std::move(*inlineText));
-      return;
-    }
-    if (value == nullptr) return;  // a formula without a cached result
-    if (type == "s") {
-      const double index = parseNumber(*value);
+  // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage. An empty
+  // value reads as an empty cell, whatever the type.
+  void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, CellType type, bool dateStyle,
+                 std::string& value) const {
+    if (!SheetCells::inRange(row, col) || value.empty()) return;
+    if (type == CellType::kShared) {
+      std::size_t plain = 0;
+      const auto end = value.data() + value.size();
+      if (const auto r = std::from_chars(value.data(), end, plain); r.ec == std::errc() && r.ptr == end) {
+        if (plain >= strings_.size()) throw WorkbookError("共有文字列 " + value + " がありません");
+        cells.setText(row, col, strings_[plain]);
+        return;
+      }
+      const double index = parseNumber(value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
-        throw WorkbookError("共有文字列 " + *value + " がありません");
+        throw WorkbookError("共有文字列 " + value + " がありません");
       }
       cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
-    } else if (type == "str") {
-      cells.setText(row, col, decodeEscapes(std::move(*value)));
-    } else if (type == "b") {
-      cells.setText(row, col, formatBoolean(parseNumber(*value) != 0));
-    } else if (type == "e") {
-      cells.setError(row, col, std::move(*value));
-    } else if (type == "d") {
-      cells.setText(row, col, formatIsoDate(*value));
+    } else if (type == CellType::kFormulaText) {
+      cells.setText(row, col, decodeEscapes(std::move(value)));
+    } else if (type == CellType::kBoolean) {
+      cells.setText(row, col, formatBoolean(parseNumber(value) != 0));
+    } else if (type == CellType::kError) {
+      cells.setError(row, col, std::move(value));
+    } else if (type == CellType::kDate) {
+      cells.setText(row, col, formatIsoDate(value));
+    } else if (!dateStyle && isPlainInteger(value)) {
+      cells.setText(row, col, value);  // what formatting its value would give back
     } else {
-      const double number = parseNumber(*value);
-      cells.setText(row, col, dateStyle ? formatDate(number) : formatPlainNumber(number));
+      const double number = parseNumber(value);
+      if (dateStyle) {
+        cells.setText(row, col, formatDate(number));
+      } else {
+        cells.setText(row, col, formatPlainNumber(number));
+      }
     }
+  }
+
+  // Up to 15 digits without a leading zero, with an optional minus: the number's own text.
+  static bool isPlainInteger(std::string_view value) {
+    const std::string_view digits = value.starts_with('-') ? value.substr(1) : value;
+    if (digits.empty() || digits.size() > 15 || (digits[0] == '0' && (digits.size() > 1 || value.size() > 1))) return false;
+    return std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
   }
 
   bool isDateStyle(std::string_view style) const {
@@ -560,8 +768,9 @@ class XlsxWorkbook final : public Workbook {
   }
 
   std::unique_ptr<ZipArchive> zip_;
+  mutable ZipPart sheetBuffer_;
   std::vector<Sheet> sheets_;
-  std::vector<std::string> strings_;
+  SharedStrings strings_;
   std::vector<bool> dateStyles_;
   bool date1904_ = false;
 };
@@ -569,15 +778,15 @@ class XlsxWorkbook final : public Workbook {
 }  // namespace
 
 std::unique_ptr<Workbook> openXlsxWorkbook(const std::string& path) {
+  auto book = std::make_unique<XlsxWorkbook>(ZipArchive::open(path));
   try {
-    auto zip = ZipArchive::open(path);
-    if (!zip) return nullptr;
-    auto book = std::make_unique<XlsxWorkbook>(std::move(zip));
     book->load();
-    return book;
-  } catch (const WorkbookError&) {
-    return nullptr;
+  } catch (const WorkbookOpenError&) {
+    throw;
+  } catch (const WorkbookError& error) {
+    throw WorkbookOpenError(error.what());
   }
+  return book;
 }
 
 }  // namespace morvane::platform

@@ -6,8 +6,8 @@
 
 namespace morvane::platform {
 
-// Office Open XML workbooks (.xlsx), read through libgsf's zip reader and libxml2's streaming
-// reader. Null when the file is not a readable .xlsx.
+// Office Open XML workbooks (.xlsx), read part by part from the zip package with an in-place
+// XML scanner. Throws WorkbookOpenError with the reason when the file is not a readable .xlsx.
 std::unique_ptr<Workbook> openXlsxWorkbook(const std::string& path);
 
 }  // namespace morvane::platform

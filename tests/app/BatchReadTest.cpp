@@ -3,6 +3,7 @@
 
 #include "Batch.h"
 #include "tests/support/ExampleModel.h"
+#include "tests/support/XlsxDamage.h"
 #include "tests/support/XlsxPackage.h"
 
 namespace morvane::test {
@@ -39,6 +40,22 @@ TEST(BatchRead, AnUnreadableWorkbookExitsWithStatus2AndOneLine) {
     EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
   }
   EXPECT_NE(batch({"--dump", dir.file("error.xlsx")}).err.find("C3"), std::string::npos);
+}
+
+TEST(BatchRead, AnUnreadablePackageGivesItsReasonInOneJapaneseLine) {
+  TempDir dir;
+  for (const UnreadablePackage& package : unreadablePackages()) {
+    const std::string path = dir.file("設計書.xlsx");
+    writeBytes(path, package.bytes);
+    const BatchRun run = batch({"--list", path});
+    EXPECT_EQ(run.status, 2) << package.label;
+    EXPECT_EQ(run.out, "") << package.label;
+    EXPECT_EQ(run.errLines(), 1) << package.label << ": " << run.err;
+    EXPECT_TRUE(run.err.starts_with("morvane-batch: ブック「" + path + "」を開けません: ")) << run.err;
+    for (const std::string& word : package.words) {
+      EXPECT_NE(run.err.find(word), std::string::npos) << package.label << ": " << run.err << " (wanted " << word << ")";
+    }
+  }
 }
 
 }  // namespace

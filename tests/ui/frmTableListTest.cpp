@@ -14,6 +14,7 @@
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UnreadableXls.h"
+#include "tests/support/XlsxDamage.h"
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
@@ -316,6 +317,29 @@ class frmTableListTest : public QObject {
       QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
       QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     }
+  }
+  void anUnreadablePackageShowsItsReason_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("words");
+    for (const auto& package : morvane::test::unreadablePackages()) {
+      QStringList words;
+      for (const auto& word : package.words) words << QString::fromStdString(word);
+      QTest::newRow(package.label.c_str()) << QByteArray::fromStdString(package.bytes) << words;
+    }
+  }
+  void anUnreadablePackageShowsItsReason() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, words);
+    morvane::test::writeBytes(bookPath().toStdString(), bytes.toStdString());
+    next(bookPath());
+    QVERIFY(window().isLoaded());
+    QCOMPARE(list()->count(), 0);
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    const QString prompt = services_->messages[0].prompt;
+    QVERIFY2(prompt.startsWith(QStringLiteral("読み込み失敗しました\nブック「") + bookPath() + QStringLiteral("」を開けません\n")),
+             qPrintable(prompt));
+    QCOMPARE(prompt.count('\n'), 2);
+    for (const QString& word : words) QVERIFY2(prompt.contains(word), qPrintable(prompt + " / " + word));
   }
 
   void createTablesRunsTheSelectionWithTheProgramsTypeNotations() {

@@ -1,0 +1,122 @@
+#include "tests/support/XlsxDamage.h"
+
+#include <stdexcept>
+
+#include "tests/support/TempDir.h"
+
+namespace morvane::test {
+namespace {
+
+std::string le32(std::uint32_t v) {
+  std::string out(4, '\0');
+  for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i) & 0xFF);
+  return out;
+}
+
+std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+HandPackage oneSheet() {
+  HandPackage package;
+  package.sheets = {worksheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>x</t></is></c></row>")};
+  return package;
+}
+
+std::string withWorkbook(const std::string& xml) {
+  ZipParts parts = oneSheet().parts();
+  part(parts, "xl/workbook.xml") = xml;
+  return zipBytes(parts);
+}
+
+const std::string kWorkbookHead = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"") + kMainNs +
+                                  "\" xmlns:r=\"" + kRelNs + "\">\n";
+
+}  // namespace
+
+std::string zipBytes(const ZipParts& parts) {
+  TempDir dir;
+  writeZip(dir.file("p.zip"), parts);
+  return readBytes(dir.file("p.zip"));
+}
+
+std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field, const std::string& bytes) {
+  for (auto at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4)) {
+    const std::size_t nameLength = static_cast<unsigned char>(zip[at + 28]) | static_cast<unsigned char>(zip[at + 29]) << 8;
+    if (zip.compare(at + 46, nameLength, entry) == 0 && nameLength == entry.size()) {
+      zip.replace(at + field, bytes.size(), bytes);
+      return zip;
+    }
+  }
+  throw std::runtime_error("no directory entry " + entry);
+}
+
+std::vector<UnreadablePackage> unreadablePackages() {
+  std::vector<UnreadablePackage> cases;
+  const std::string sound = zipBytes(oneSheet().parts());
+  auto directoryField = [&](const std::string& entry, std::size_t field) {
+    for (auto at = sound.find("PK\x01\x02"); at != std::string::npos; at = sound.find("PK\x01\x02", at + 4)) {
+      if (sound.compare(at + 46, entry.size(), entry) == 0 && sound[at + 46 + entry.size()] != '.') {
+        return u32At(sound, at + field);
+      }
+    }
+    throw std::runtime_error("no directory entry " + entry);
+  };
+  const std::uint32_t crc = directoryField("xl/workbook.xml", 16);
+  const std::uint32_t size = directoryField("xl/workbook.xml", 24);
+
+  cases.push_back({"zip without workbook", zipBytes({{"notes/readme.txt", "hello"}}), {"zip", "Excel のブック"}});
+  cases.push_back({"word document",
+                   zipBytes({{"_rels/.rels",
+                              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                              "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) +
+                                  "/officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
+                             {"word/document.xml",
+                              "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>"}}),
+                   {"Word"}});
+  cases.push_back({"opendocument spreadsheet",
+                   zipBytes({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"},
+                             {"content.xml", "<office:document-content/>"}}),
+                   {".ods"}});
+  cases.push_back({"binary workbook",
+                   zipBytes({{"_rels/.rels",
+                              "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                              "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) +
+                                  "/officeDocument\" Target=\"xl/workbook.bin\"/></Relationships>"},
+                             {"xl/workbook.bin", std::string("\x83\x01\x00", 3)}}),
+                   {".xlsb"}});
+  cases.push_back({"checksum", patchDirectory(sound, "xl/workbook.xml", 16, le32(crc ^ 1)), {"xl/workbook.xml", "CRC"}});
+  cases.push_back({"size smaller", patchDirectory(sound, "xl/workbook.xml", 24, le32(size - 1)), {"xl/workbook.xml", "サイズ"}});
+  cases.push_back({"size larger", patchDirectory(sound, "xl/workbook.xml", 24, le32(size + 7)), {"xl/workbook.xml", "サイズ"}});
+  cases.push_back({"cut short", sound.substr(0, sound.size() * 2 / 3), {"途中で切れています"}});
+  cases.push_back({"over the size limit", patchDirectory(sound, "xl/workbook.xml", 24, le32(300u << 20)),
+                   {"xl/workbook.xml", "大きすぎます"}});
+  cases.push_back({"encrypted entry", patchDirectory(sound, "xl/workbook.xml", 8, std::string("\x01\x00", 2)),
+                   {"xl/workbook.xml", "暗号化"}});
+  cases.push_back({"compression method", patchDirectory(sound, "xl/workbook.xml", 10, std::string("\x0E\x00", 2)),
+                   {"xl/workbook.xml", "圧縮方式"}});
+  {
+    HandPackage package = oneSheet();
+    package.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\"/>";
+    ZipParts parts = package.parts();
+    std::erase_if(parts, [](const auto& p) { return p.first == "xl/sharedStrings.xml"; });
+    cases.push_back({"missing part", zipBytes(parts), {"xl/sharedStrings.xml", "ありません"}});
+  }
+  cases.push_back({"not well-formed",
+                   withWorkbook(kWorkbookHead + "<sheets>\n<sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>\n</sheet>\n"),
+                   {"xl/workbook.xml", "5 行目", "</sheet>", "<sheets>"}});
+  cases.push_back({"document type", withWorkbook("<!DOCTYPE workbook>\n" + kWorkbookHead + "</workbook>"),
+                   {"xl/workbook.xml", "文書型宣言"}});
+  cases.push_back({"undefined entity", withWorkbook(kWorkbookHead + "<sheets>&nbsp;</sheets></workbook>"),
+                   {"xl/workbook.xml", "&nbsp;"}});
+  {
+    HandPackage package = oneSheet();
+    package.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\" uniqueCount=\"400000000\"><si/></sst>";
+    cases.push_back({"string count", zipBytes(package.parts()), {"xl/sharedStrings.xml", "400000000"}});
+  }
+  return cases;
+}
+
+}  // namespace morvane::test

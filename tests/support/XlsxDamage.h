@@ -1,0 +1,26 @@
+#pragma once
+// .xlsx files that cannot be opened, each with the words the reason for refusing it must hold.
+// Shared by the backend, morvane-batch and table list tests, so that all three see the same cases.
+#include <string>
+#include <vector>
+
+#include "tests/support/XlsxPackage.h"
+
+namespace morvane::test {
+
+struct UnreadablePackage {
+  std::string label;
+  std::string bytes;
+  std::vector<std::string> words;
+};
+
+std::vector<UnreadablePackage> unreadablePackages();
+
+// The bytes of a zip archive with these parts.
+std::string zipBytes(const ZipParts& parts);
+
+// Overwrites a field of an entry's central directory record (offset within the record: 8 flags,
+// 10 method, 16 CRC, 20 compressed size, 24 size). Throws when the entry is not there.
+std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field, const std::string& bytes);
+
+}  // namespace morvane::test
