@@ -2,7 +2,13 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
+
+#include "ui/NameOnlyIconProvider.h"
 
 namespace morvane::ui {
 namespace {
@@ -14,11 +20,46 @@ QString defaultSuffix(const QString& filter) {
   return first.startsWith(QStringLiteral("*.")) ? first.mid(2) : QString();
 }
 
+// Qt's own dialog, not the desktop's, so that nothing reads a file to show it: see
+// NameOnlyIconProvider. The provider outlives the dialog that uses it.
+class FileDialog {
+ public:
+  FileDialog(QWidget* owner, const QString& filter) : dialog_(owner, QString(), QString(), toQtFilter(filter)) {
+    dialog_.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
+    dialog_.setIconProvider(&icons_);
+  }
+  QFileDialog& operator*() { return dialog_; }
+  QFileDialog* operator->() { return &dialog_; }
+  // The chosen path, empty on cancel.
+  QString exec() {
+    if (dialog_.exec() != QDialog::Accepted || dialog_.selectedFiles().isEmpty()) return {};
+    return dialog_.selectedFiles().constFirst();
+  }
+
+ private:
+  NameOnlyIconProvider icons_;
+  QFileDialog dialog_;
+};
+
+// A narrow box would cut its title short: the box is made as wide as the title needs, with
+// room for the title bar's buttons.
+void fitTitle(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  QFont titleFont = box.font();
+  titleFont.setBold(true);
+  const int buttons = 4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+  const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) * 5 / 4 + buttons;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
+}
+
 }  // namespace
 
 void QtPlatformServices::showMessage(QWidget* owner, const QString& prompt, MessageIcon icon) {
   QMessageBox box(icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                   kApplicationTitle, prompt, QMessageBox::Ok, owner);
+  fitTitle(box);
   // A busy pointer must not hide the fact that the box waits for the user.
   const bool busy = QApplication::overrideCursor() != nullptr;
   if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -27,19 +68,24 @@ void QtPlatformServices::showMessage(QWidget* owner, const QString& prompt, Mess
 }
 
 QString QtPlatformServices::openFileName(QWidget* owner, const QString& filter) {
-  return QFileDialog::getOpenFileName(owner, QString(), QString(), toQtFilter(filter));
+  FileDialog dialog(owner, filter);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  dialog->setFileMode(QFileDialog::ExistingFile);
+  return dialog.exec();
 }
 
 QString QtPlatformServices::saveFileName(QWidget* owner, const QString& filter) {
-  QFileDialog dialog(owner, QString(), QString(), toQtFilter(filter));
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix(defaultSuffix(filter));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().constFirst();
+  FileDialog dialog(owner, filter);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setDefaultSuffix(defaultSuffix(filter));
+  return dialog.exec();
 }
 
 QString QtPlatformServices::chooseFolder(QWidget* owner) {
-  return QFileDialog::getExistingDirectory(owner);
+  FileDialog dialog(owner, QString());
+  dialog->setFileMode(QFileDialog::Directory);
+  dialog->setOption(QFileDialog::ShowDirsOnly);
+  return dialog.exec();
 }
 
 void QtPlatformServices::beginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }

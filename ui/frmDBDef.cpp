@@ -9,6 +9,7 @@
 #include "model/Text.h"
 #include "ui/TextBoxes.h"
 #include "ui/WindowHub.h"
+#include "ui/WindowPlacement.h"
 #include "ui/frmDatTypeSQLServer.h"
 #include "ui/frmTableList.h"
 #include "ui/ui_frmDBDef.h"
@@ -172,6 +173,7 @@ void frmDBDef::cmdOK_Click() {
     tableList.moobjExcelDocInfo = docInfo();
     tableList.moobjFAttr = fieldAttr();
     tableList.mostrFilePath = form_->txtFile->text();
+    placeOver(tableList, *this);
     tableList.sbShow();
   }
   sbUnload();
@@ -209,6 +211,8 @@ void frmDBDef::mnuSaveDBDef_Click() {
 void frmDBDef::mnuFieldAttr_Click() {
   frmDatTypeSQLServer& window = hub_.datTypeSQLServer();
   window.moDataType = fieldAttr();
+  // Already open, it stays where the user put it.
+  if (!window.isVisible()) centreOn(window, *this);
   window.sbShow();
 }
 

@@ -133,7 +133,10 @@ void frmDatTypeSQLServer::mnuSave_Click() {
   const QString path = hub_.services().saveFileName(this, kTypeNotationFilter);
   if (isBlank(path.toStdString())) return;
   sbGetDataType();
-  if (!fnSaveDataType(*dataType(), path.toStdString())) {
+  // Confirmed like a saved layout file.
+  if (fnSaveDataType(*dataType(), path.toStdString())) {
+    hub_.services().showMessage(this, QStringLiteral("保存しました"), MessageIcon::None);
+  } else {
     hub_.services().showMessage(this, QStringLiteral("保存に失敗しました"), MessageIcon::Exclamation);
   }
 }

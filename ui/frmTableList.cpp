@@ -3,7 +3,10 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QStringList>
+#include <algorithm>
 #include <exception>
 
 #include "document/clsExcelDBDoc.h"
@@ -13,7 +16,9 @@
 #include "ui/clsRefFolder.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
+#include "ui/TableNameFilter.h"
 #include "ui/UndefinedNotations.h"
+#include "ui/WindowPlacement.h"
 #include "ui/ui_frmTableList.h"
 
 namespace morvane::ui {
@@ -36,6 +41,18 @@ frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<U
   connect(form_->mnuMakeCTSQL, &QAction::triggered, this, &frmTableList::mnuMakeCTSQL_Click);
   connect(form_->mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
   connect(form_->mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
+
+  connect(form_->txtFilter, &QLineEdit::textChanged, this, &frmTableList::sbApplyFilter);
+  connect(form_->List1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &frmTableList::sbUnselectHidden);
+  auto* clearFilter = new QShortcut(QKeySequence(Qt::Key_Escape), form_->txtFilter, nullptr, nullptr,
+                                    Qt::WidgetShortcut);
+  connect(clearFilter, &QShortcut::activated, form_->txtFilter, &QLineEdit::clear);
+  auto* findTable = new QShortcut(QKeySequence::Find, this);
+  connect(findTable, &QShortcut::activated, this, [this] {
+    form_->txtFilter->setFocus(Qt::ShortcutFocusReason);
+    form_->txtFilter->selectAll();
+  });
 }
 
 frmTableList::~frmTableList() = default;
@@ -69,6 +86,8 @@ void frmTableList::closeEvent(QCloseEvent* event) {
 }
 
 QString frmTableList::Form_Load() {
+  // A workbook read anew is listed whole.
+  form_->txtFilter->clear();
   form_->List1->clear();
   const QString readError = sbLoadDBInfo(moobjDBInfo);
   for (const TablePtr& table : moobjDBInfo.getTables()) form_->List1->addItem(fromUtf8(table->getName()));
@@ -98,13 +117,17 @@ clsDBInfo frmTableList::fnSelectedTables() const {
   clsDBInfo selected;
   const auto& tables = moobjDBInfo.getTables();
   for (int row = 0; row < form_->List1->count(); ++row) {
-    if (form_->List1->item(row)->isSelected()) selected.setTable(tables.at(static_cast<std::size_t>(row)));
+    const QListWidgetItem* line = form_->List1->item(row);
+    if (line->isSelected() && !line->isHidden()) selected.setTable(tables.at(static_cast<std::size_t>(row)));
   }
   return selected;
 }
 
 bool frmTableList::fnCheckSelection() {
-  if (!form_->List1->selectedItems().isEmpty()) return true;
+  const QList<QListWidgetItem*> lines = form_->List1->selectedItems();
+  if (std::any_of(lines.begin(), lines.end(), [](const QListWidgetItem* line) { return !line->isHidden(); })) {
+    return true;
+  }
   sbReport(kNoSelection, true);
   return false;
 }
@@ -119,10 +142,28 @@ void frmTableList::sbReport(const QString& prompt, bool warning) {
   hub_.services().showMessage(this, prompt, warning ? MessageIcon::Exclamation : MessageIcon::None);
 }
 
+void frmTableList::sbApplyFilter(const QString& strFilter) {
+  const TableNameFilter filter(strFilter);
+  for (int row = 0; row < form_->List1->count(); ++row) {
+    QListWidgetItem* line = form_->List1->item(row);
+    line->setHidden(!filter.fnMatches(line->text()));
+  }
+  sbUnselectHidden();
+}
+
+void frmTableList::sbUnselectHidden() {
+  // A command acts on the selected lines the user sees, never on ones the filter hides.
+  for (int row = 0; row < form_->List1->count(); ++row) {
+    QListWidgetItem* line = form_->List1->item(row);
+    if (line->isHidden() && line->isSelected()) line->setSelected(false);
+  }
+}
+
 void frmTableList::cmdBack_Click() {
   frmDBDef& dbDef = hub_.dbDef();
   dbDef.mostrFilePath = mostrFilePath;
   dbDef.moobjDocInfo = moobjExcelDocInfo;
+  placeOver(dbDef, *this);
   dbDef.sbShow();
   dbDef.sbSetTextBox();
   sbUnload();
@@ -134,6 +175,7 @@ void frmTableList::mnuMakeTable_Click() {
   server.setDBInfo(fnSelectedTables());
   // The notations the user edited, so the tables get the columns their scripts have.
   server.setFieldAttr(fieldAttr());
+  if (!server.isVisible()) centreOn(server, *this);
   server.sbShowModal();
 }
 

@@ -52,6 +52,9 @@ class frmTableList final : public QMainWindow {
   // moobjFAttr, made with its defaults when nobody set it.
   const std::shared_ptr<clsSQLServerFieldAttr>& fieldAttr();
   void sbReport(const QString& prompt, bool warning);
+  // Hides the lines whose names do not match the filter box; hidden lines lose their selection.
+  void sbApplyFilter(const QString& strFilter);
+  void sbUnselectHidden();
 
   void cmdBack_Click();
   void mnuMakeTable_Click();

@@ -1,14 +1,27 @@
 // The desktop services with Qt's own dialogs, answered by finding them on screen.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-#include <functional>
+#include <sys/inotify.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "ui/QtJapanese.h"
 #include "ui/QtPlatformServices.h"
 
 using namespace morvane::ui;
@@ -29,6 +42,50 @@ void whenShown(std::function<void(Dialog*)> answer) {
   poll->start(10);
 }
 
+// Ends the test program when a call has not returned long after it should have: a hung call
+// never comes back to report a failure itself. Generous, as this detects a hang, not slowness.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* what)
+      : thread_([this, what] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!done_.wait_for(lock, std::chrono::seconds(10), [this] { return finished_; })) {
+            std::fprintf(stderr, "FAIL: %s did not return: it hangs\n", what);
+            std::_Exit(1);
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      finished_ = true;
+    }
+    done_.notify_one();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_;
+  bool finished_ = false;
+  std::thread thread_;
+};
+
+// Types a path into the dialog's file name box as a user does, letting the completer and the
+// file system model look at every prefix.
+void typePath(QFileDialog* dialog, const QString& path) {
+  auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+  QVERIFY(name != nullptr);
+  // With the focus in the box, as the dialog picks files in its list only for what is typed.
+  dialog->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(dialog));
+  name->setFocus();
+  name->clear();
+  QTest::keyClicks(name, path);
+  QTest::qWait(300);
+}
+
 }  // namespace
 
 class QtPlatformServicesTest : public QObject {
@@ -36,6 +93,74 @@ class QtPlatformServicesTest : public QObject {
   QtPlatformServices services_;
 
  private slots:
+  void initTestCase() {
+    // As the program does at start.
+    QVERIFY2(loadQtJapanese(), "Qt's Japanese translations (qt6-translations-l10n) are missing");
+  }
+
+  void qtsOwnTextsAreJapanese() {
+    QDialogButtonBox buttons(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+    QCOMPARE(buttons.button(QDialogButtonBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    QString caption;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+      caption = dialog->windowTitle();
+      dialog->reject();
+    });
+    services_.saveFileName(nullptr, QStringLiteral("Excel設計書定義ファイル|*.edf"));
+    QCOMPARE(caption, QStringLiteral("名前を付けて保存"));
+  }
+
+  void aShortMessageStillShowsTheWholeTitle() {
+    int boxWidth = 0;
+    int titleWidth = 0;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+      boxWidth = box->width();
+      titleWidth = box->fontMetrics().horizontalAdvance(box->windowTitle());
+      box->accept();
+    });
+    services_.showMessage(nullptr, QStringLiteral("未入力です"), MessageIcon::Exclamation);
+    QVERIFY2(boxWidth > titleWidth + 60, qPrintable(QStringLiteral("%1 %2").arg(boxWidth).arg(titleWidth)));
+  }
+
+  void typingASpecialFileIntoTheSaveDialogDoesNotHang() {
+    // Reading /proc/kmsg waits for the next kernel message, for ever once the log is read.
+    if (!QFileInfo::exists(QStringLiteral("/proc/kmsg"))) QSKIP("no /proc/kmsg");
+    Watchdog watchdog("the save dialog given /proc/kmsg");
+    whenShown<QFileDialog>([](QFileDialog* dialog) {
+      typePath(dialog, QStringLiteral("/proc/kmsg"));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    // The filter's extension is added, so saving then fails like any unwritable path.
+    QCOMPARE(services_.saveFileName(nullptr, QStringLiteral("Excel設計書定義ファイル|*.edf")),
+             QStringLiteral("/proc/kmsg.edf"));
+  }
+
+  void fileDialogsNeverOpenTheFilesTheyShow() {
+    // A file whose name does not tell its type: guessing the type would mean reading it.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("layout-notes"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\necho plain text\n");
+    file.close();
+    const int watch = inotify_init1(IN_NONBLOCK);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN | IN_ACCESS) >= 0);
+
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+      dialog->setDirectory(dir.path());
+      dialog->setViewMode(QFileDialog::Detail);
+      typePath(dialog, path);
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QCOMPARE(services_.openFileName(nullptr, QStringLiteral("すべて|*")), path);
+    char events[4096];
+    const ssize_t got = read(watch, events, sizeof events);
+    close(watch);
+    QCOMPARE(got, ssize_t{-1});
+  }
+
   void messageBoxHasTheTitleAnIconAndOnlyOk() {
     QString title;
     QString text;

@@ -123,15 +123,20 @@ class frmDatTypeSQLServerTest : public QObject {
     box("txtReal")->setText("single");
     trigger("mnuSave");  // cancelled
     QCOMPARE(table_->getReal(), std::string("real"));
+    QVERIFY(services_->messages.empty());
     services_->answers = {path};
     trigger("mnuSave");
-    QVERIFY(services_->messages.empty());
+    // Confirmed like a saved layout file.
+    QCOMPARE(services_->messages.size(), std::size_t{1});
+    QCOMPARE(services_->messages[0].prompt, QStringLiteral("保存しました"));
+    QVERIFY(services_->messages[0].icon == MessageIcon::None);
     QCOMPARE(services_->dialogs.at(1).filter, QStringLiteral("SQLServerﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.sfa"));
     QCOMPARE(table_->getReal(), std::string("single"));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("<real>single</real>"));
 
+    services_->messages.clear();
     services_->answers = {dir.filePath("missing/types.sfa")};
     trigger("mnuSave");
     expectOneMessage("保存に失敗しました");
@@ -144,6 +149,8 @@ class frmDatTypeSQLServerTest : public QObject {
     box("txtDecimal")->setText("numeric");
     services_->answers = {path};
     trigger("mnuSave");
+    QCOMPARE(services_->messages.at(0).prompt, QStringLiteral("保存しました"));
+    services_->messages.clear();
     QVERIFY(window().close());
     table_->setMoney("money");
     table_->setDecimal("decimal");
