@@ -9,13 +9,12 @@
 #include "platform/text/Cp932.h"
 #include "platform/files/Files.h"
 #include "platform/odbc/Odbc.h"
+#include "sqlserver/ColumnKind.h"
 
 namespace morvane {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
-
-enum class ColumnKind { Char, VarChar, Int, Identity, Date, Money, Real, Float, Decimal };
 
 // Lower-cases ASCII letters and the full-width Latin capitals (U+FF21..U+FF3A, which are
 // EF BC A1..BA in UTF-8, and become EF BD 81..9A). Everything else is kept byte for byte.
@@ -39,8 +38,10 @@ std::string foldNotation(std::string_view text) {
   return folded;
 }
 
+}  // namespace
+
 // Int before Identity and Money before Real: when two kinds share a notation, the earlier wins.
-std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
+std::optional<ColumnKind> resolveColumnKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
   const std::string key = foldNotation(trimBlanks(notation));
   const std::array<std::pair<ColumnKind, const std::string*>, 9> order{{
       {ColumnKind::Char, &types.getChar()},
@@ -59,8 +60,6 @@ std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::s
   return std::nullopt;
 }
 
-}  // namespace
-
 clsSQLServerDB::clsSQLServerDB() = default;
 clsSQLServerDB::~clsSQLServerDB() = default;
 
@@ -70,7 +69,7 @@ const clsSQLServerFieldAttr& clsSQLServerDB::fieldAttr() {
 }
 
 std::optional<std::string> clsSQLServerDB::fnMakeFieldSQL(const clsFieldInfo& field) {
-  const auto kind = resolveKind(fieldAttr(), field.getAttr());
+  const auto kind = resolveColumnKind(fieldAttr(), field.getAttr());
   if (!kind) {
     errMsg_ = field.getAttr() + "は未定義です";
     undefinedNotations_.push_back(field.getAttr());
