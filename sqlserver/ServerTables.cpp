@@ -41,6 +41,29 @@ bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
   }
 }
 
+std::optional<std::vector<ServerTable>> clsSQLServerDB::fnReadServerCatalog() {
+  failReason_.clear();
+  if (!connection_) return std::nullopt;
+  try {
+    return readServerCatalog(*connection_);
+  } catch (const std::exception& error) {
+    failReason_ = error.what();
+    return std::nullopt;
+  }
+}
+
+bool clsSQLServerDB::fnRunScript(const std::string& script) {
+  failReason_.clear();
+  if (!connection_) return false;
+  try {
+    connection_->execute(script);
+    return true;
+  } catch (const std::exception& error) {
+    failReason_ = error.what();
+    return false;
+  }
+}
+
 bool clsSQLServerDB::fnCloseDB() {
   connection_.reset();
   return true;

@@ -9,16 +9,17 @@
 #include "platform/text/Cp932.h"
 #include "platform/files/Files.h"
 #include "platform/odbc/Odbc.h"
+#include "sqlserver/ColumnKind.h"
 
 namespace morvane {
 namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-enum class ColumnKind { Char, VarChar, Int, Identity, Date, Money, Real, Float, Decimal };
+}  // namespace
 
 // Int before Identity and Money before Real: when two kinds share a notation, the earlier wins.
-std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
+std::optional<ColumnKind> resolveColumnKind(const clsSQLServerFieldAttr& types, std::string_view notation) {
   const std::string key = foldText(trimBlanks(notation), TextFold::LatinToLower);
   const std::array<std::pair<ColumnKind, const std::string*>, 9> order{{
       {ColumnKind::Char, &types.getChar()},
@@ -37,8 +38,6 @@ std::optional<ColumnKind> resolveKind(const clsSQLServerFieldAttr& types, std::s
   return std::nullopt;
 }
 
-}  // namespace
-
 clsSQLServerDB::clsSQLServerDB() = default;
 clsSQLServerDB::~clsSQLServerDB() = default;
 
@@ -48,7 +47,7 @@ const clsSQLServerFieldAttr& clsSQLServerDB::fieldAttr() {
 }
 
 std::optional<std::string> clsSQLServerDB::fnMakeFieldSQL(const clsFieldInfo& field) {
-  const auto kind = resolveKind(fieldAttr(), field.getAttr());
+  const auto kind = resolveColumnKind(fieldAttr(), field.getAttr());
   if (!kind) {
     errMsg_ = field.getAttr() + "は未定義です";
     undefinedNotations_.push_back(field.getAttr());

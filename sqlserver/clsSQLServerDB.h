@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/clsTableInfo.h"
+#include "sqlserver/ServerCatalog.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane {
@@ -52,6 +53,12 @@ class clsSQLServerDB {
   // The undefined notations, as held, of the last script built, in field order. Unlike
   // getErrMsg this starts afresh with every script, so a caller can report per table.
   const std::vector<std::string>& getUndefinedNotations() const { return undefinedNotations_; }
+
+  // The live schema of the open connection's dbo base tables; nothing on any failure, the
+  // reason kept in getFailReason().
+  std::optional<std::vector<ServerTable>> fnReadServerCatalog();
+  // Runs a script of its own (a change script) as one batch; false, with the reason, on failure.
+  bool fnRunScript(const std::string& script);
 
  private:
   std::optional<std::string> fnMakeFieldSQL(const clsFieldInfo& field);

@@ -25,6 +25,9 @@ struct BatchOptions {
   std::string server;               // --server
   std::string database;             // --database
   std::string user;                 // --user
+  bool againstServer = false;       // --against-server
+  bool apply = false;               // --apply, with --against-server
+  bool allowDrop = false;           // --allow-drop
   std::string workbook;
 };
 
@@ -40,5 +43,12 @@ int saveSettings(const BatchOptions& options, const BatchSettings& settings);
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+
+// The password for --server: MORVANE_PASSWORD, else asked on the terminal; nothing, after one
+// line on stderr, when neither is there.
+std::optional<std::string> serverPassword(const BatchOptions& options);
+// Line breaks as spaces: one message, one line of the error output.
+std::string oneLine(std::string text);
 
 }  // namespace morvane::batch

@@ -69,7 +69,8 @@ std::optional<std::string> askPassword(const std::string& user, const std::strin
   }
 }
 
-// One line per message: a table's failure stays on one line of the error output.
+}  // namespace
+
 std::string oneLine(std::string text) {
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
@@ -77,18 +78,17 @@ std::string oneLine(std::string text) {
   return text;
 }
 
-}  // namespace
+std::optional<std::string> serverPassword(const BatchOptions& options) {
+  if (const char* fromEnvironment = std::getenv("MORVANE_PASSWORD")) return std::string(fromEnvironment);
+  if (auto typed = askPassword(options.user, options.server)) return typed;
+  std::cerr << "morvane-batch: パスワードがありません: MORVANE_PASSWORD を設定するか端末から実行してください\n";
+  return std::nullopt;
+}
 
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
-  std::string password;
-  if (const char* fromEnvironment = std::getenv("MORVANE_PASSWORD")) {
-    password = fromEnvironment;
-  } else if (auto typed = askPassword(options.user, options.server)) {
-    password = std::move(*typed);
-  } else {
-    std::cerr << "morvane-batch: パスワードがありません: MORVANE_PASSWORD を設定するか端末から実行してください\n";
-    return 2;
-  }
+  const auto typed = serverPassword(options);
+  if (!typed) return 2;
+  const std::string& password = *typed;
 
   clsSQLServerDB db;
   db.sbSetFieldAttr(settings.types);

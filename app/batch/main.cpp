@@ -19,9 +19,11 @@ constexpr const char* kUsage =
     "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
     "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
     "                     [--server S --database D --user U] [WORKBOOK]\n"
+    "       morvane-batch --against-server --server S --database D --user U [--table NAME]... WORKBOOK\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
     "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
-    "  MORVANE_PASSWORD から取るか、端末で尋ねます。\n";
+    "  MORVANE_PASSWORD から取るか、端末で尋ねます。--against-server はデータベースの dbo の\n"
+    "  テーブルをブックと比べ、違いを表示します (違いがなければ終了コード 0、あれば 1)。\n";
 
 [[noreturn]] void usageError(const std::string& reason) {
   std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
@@ -83,6 +85,12 @@ BatchOptions parseArguments(int argc, char** argv) {
       options.database = value(i);
     } else if (arg == "--user") {
       options.user = value(i);
+    } else if (arg == "--against-server") {
+      options.againstServer = true;
+    } else if (arg == "--apply") {
+      options.apply = true;
+    } else if (arg == "--allow-drop") {
+      options.allowDrop = true;
     } else if (arg.starts_with("--")) {
       usageError("不明なオプションです: " + arg);
     } else if (options.workbook.empty()) {
@@ -94,6 +102,14 @@ BatchOptions parseArguments(int argc, char** argv) {
   const bool serverAsked = !options.server.empty() || !options.database.empty() || !options.user.empty();
   if (serverAsked && (options.server.empty() || options.database.empty() || options.user.empty())) {
     usageError("--server、--database、--user はそろえて指定してください");
+  }
+  if (options.againstServer && !serverAsked) usageError("--against-server には --server、--database、--user が必要です");
+  if (options.apply && !options.againstServer) usageError("--apply は --against-server と使います");
+  if (options.apply && !options.sqlDir.empty()) usageError("--sql と --apply は同時に指定できません");
+  // The change scripts that would bring the database to the document are not written yet: refuse
+  // rather than print the drift and look as if they had been.
+  if (options.againstServer && (options.apply || options.allowDrop || !options.sqlDir.empty())) {
+    usageError("--against-server では --sql、--apply、--allow-drop はまだ使えません (違いの表示のみ)");
   }
   const bool workbookJob = options.list || options.dump || !options.sqlDir.empty() ||
                            !options.htmlDir.empty() || serverAsked;
@@ -167,9 +183,12 @@ int run(int argc, char** argv) {
   }
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;
-  if (!options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));
+  // Against a server, --sql and --server mean the change scripts instead of CREATE TABLE.
+  const bool createJob = !options.againstServer;
+  if (createJob && !options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));
   if (!options.htmlDir.empty()) status = std::max(status, writeHtml(options, selected));
-  if (!options.server.empty()) status = std::max(status, createOnServer(options, settings, selected));
+  if (createJob && !options.server.empty()) status = std::max(status, createOnServer(options, settings, selected));
+  if (options.againstServer) status = std::max(status, againstServer(options, settings, selected));
   return status;
 }
 

@@ -234,4 +234,58 @@ void OdbcConnection::execute(const std::string& sql) {
   if (failed) throw OdbcError(errors.empty() ? "The server rejected the batch." : errors);
 }
 
+namespace {
+
+// One value of the current row as text, read in pieces as long as the driver truncates.
+std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) {
+  std::vector<SQLWCHAR> text;
+  SQLWCHAR buffer[512];
+  for (;;) {
+    SQLLEN indicator = 0;
+    const SQLRETURN rc = SQLGetData(statement, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
+    if (rc == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement, "The server's value could not be read.");
+    if (indicator == SQL_NULL_DATA) return std::nullopt;
+    const std::size_t room = sizeof buffer / sizeof buffer[0] - 1;  // the driver ends each piece with NUL
+    const std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) > room
+                                ? room
+                                : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+    text.insert(text.end(), buffer, buffer + got);
+    if (rc == SQL_SUCCESS) break;
+  }
+  return toUtf8(text.data(), text.size());
+}
+
+}  // namespace
+
+std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql) {
+  WideText text = toWide(sql);
+  const Handle statement(SQL_HANDLE_STMT, handles_->dbc.get());
+  SQLRETURN rc = SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size()));
+  if (rc == SQL_NO_DATA) return {};
+  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "The server rejected the query.");
+  SQLSMALLINT columns = 0;
+  if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &columns))) {
+    fail(SQL_HANDLE_STMT, statement.get(), "The query's columns could not be read.");
+  }
+  std::vector<Row> rows;
+  while (columns > 0) {
+    rc = SQLFetch(statement.get());
+    if (rc == SQL_NO_DATA) break;
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "The query's rows could not be read.");
+    Row row;
+    for (SQLSMALLINT column = 1; column <= columns; ++column) {
+      row.push_back(columnText(statement.get(), static_cast<SQLUSMALLINT>(column)));
+    }
+    rows.push_back(std::move(row));
+  }
+  // A later statement of the batch may still fail, or the connection break before its end.
+  for (;;) {
+    rc = SQLMoreResults(statement.get());
+    if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
+    if (rc == SQL_ERROR) fail(SQL_HANDLE_STMT, statement.get(), "The server rejected the query.");
+  }
+  return rows;
+}
+
 }  // namespace morvane::platform

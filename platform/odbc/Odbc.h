@@ -2,8 +2,10 @@
 // Data access to SQL Server: unixODBC with the FreeTDS driver, through the wide-character API
 // only (FreeTDS garbles non-ASCII names, users and passwords that come through the narrow one).
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace morvane::platform {
 
@@ -48,6 +50,13 @@ class OdbcConnection {
   // SQL_NO_DATA (a batch that returns neither rows nor counts) is success. Throws OdbcError with
   // the server's messages when any statement of the batch failed.
   void execute(const std::string& sql);
+
+  // One row of a result set: every value as text, whatever type the server sent; NULL is absent.
+  using Row = std::vector<std::optional<std::string>>;
+  // Runs the text unchanged as one batch and returns the rows of its first result set (none when
+  // it has none); no time limit, as execute. Throws OdbcError when a statement fails or the
+  // connection breaks while the rows arrive.
+  std::vector<Row> query(const std::string& sql);
 
  private:
   struct Handles;

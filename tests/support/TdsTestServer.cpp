@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -185,6 +186,58 @@ std::string loginAck(std::uint32_t tdsVersion) {
   return token('\xAD', body + std::string{"\x10\x00\x07\xD0", 4});  // 16.0.2000
 }
 
+// A result set: COLMETADATA, then one ROW per row. A column is either NVARCHAR(256) or INTN(4);
+// a value is text, an integer or absent (NULL).
+struct Value {
+  std::optional<std::string> text;
+  std::optional<std::int32_t> number;
+};
+
+struct ResultColumn {
+  std::string name;
+  bool integer = false;
+};
+
+std::string columnMetadata(const std::vector<ResultColumn>& columns) {
+  std::string out{"\x81"};
+  putLe16(out, columns.size());
+  for (const auto& column : columns) {
+    putLe32(out, 0);     // user type
+    putLe16(out, 0x01);  // nullable
+    if (column.integer) {
+      out += std::string{"\x26\x04", 2};
+    } else {
+      out += '\xE7';
+      putLe16(out, 512);
+      out += std::string{"\x09\x04\xD0\x00\x34", 5};  // Latin1_General_CI_AS
+    }
+    putVarchar(out, column.name);
+  }
+  return out;
+}
+
+std::string row(const std::vector<ResultColumn>& columns, const std::vector<Value>& values) {
+  std::string out{"\xD1"};
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const Value& value = values.at(i);
+    if (columns[i].integer) {
+      if (value.number) {
+        out += '\x04';
+        putLe32(out, static_cast<std::uint32_t>(*value.number));
+      } else {
+        out += '\0';
+      }
+    } else if (value.text || value.number) {
+      const std::string units = utf16le(value.text ? *value.text : std::to_string(*value.number));
+      putLe16(out, units.size());
+      out += units;
+    } else {
+      putLe16(out, 0xFFFF);
+    }
+  }
+  return out;
+}
+
 }  // namespace tds
 
 constexpr std::size_t maxPacket = 4096;
@@ -257,6 +310,17 @@ bool sendReply(int fd, const std::string& tokens) {
   return true;
 }
 
+// One packet without the end-of-message mark: the client waits for a rest that never comes.
+void sendUnfinished(int fd, const std::string& tokens) {
+  std::string packet{static_cast<char>(tds::reply), '\0'};
+  const std::size_t length = std::min(tokens.size(), maxPacket - tds::headerSize) + tds::headerSize;
+  packet += static_cast<char>(length >> 8);
+  packet += static_cast<char>(length & 0xFF);
+  packet += std::string{"\x00\x34\x01\x00", 4};
+  packet += tokens.substr(0, length - tds::headerSize);
+  writeAll(fd, packet);
+}
+
 // The word after a keyword ("CREATE TABLE dbo.T (" gives "dbo.T"); nothing without the keyword.
 std::optional<std::string> wordAfter(const std::string& sql, const std::string& keyword) {
   auto at = sql.find(keyword);
@@ -271,6 +335,73 @@ std::optional<std::string> createdTable(const std::string& sql) {
   auto name = wordAfter(sql, "CREATE TABLE ");
   if (name) name->erase(0, name->rfind('.') + 1);
   return name;
+}
+
+bool mentions(const std::string& sql, const std::string& view) {
+  auto upper = sql;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper.find(view) != std::string::npos;
+}
+
+std::optional<std::int32_t> number(std::optional<int> value) {
+  if (!value) return std::nullopt;
+  return *value;
+}
+
+struct CatalogAnswer {
+  std::string tokens;
+  bool hangUp = false;
+};
+
+// The answer to a schema query, or nothing when the batch names neither view.
+std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog, const std::string& sql) {
+  const bool integer = !catalog.integersAsText;
+  std::vector<tds::ResultColumn> columns;
+  std::vector<std::vector<tds::Value>> rows;
+  const bool keysQuery = mentions(sql, "INFORMATION_SCHEMA.TABLE_CONSTRAINTS") ||
+                         mentions(sql, "INFORMATION_SCHEMA.KEY_COLUMN_USAGE");
+  if (keysQuery) {
+    columns = {{"TABLE_NAME"}, {"COLUMN_NAME"}, {"ORDINAL_POSITION", integer}};
+    for (const auto& key : catalog.keys) rows.push_back({{key.table, {}}, {key.column, {}}, {{}, key.ordinal}});
+  } else if (mentions(sql, "INFORMATION_SCHEMA.COLUMNS")) {
+    columns = {{"TABLE_NAME"},
+               {"COLUMN_NAME"},
+               {"ORDINAL_POSITION", integer},
+               {"DATA_TYPE"},
+               {"CHARACTER_MAXIMUM_LENGTH", integer},
+               {"NUMERIC_PRECISION", integer},
+               {"NUMERIC_SCALE", integer},
+               {"IS_NULLABLE"},
+               {"IS_IDENTITY", integer},
+               {"IDENT_SEED", integer},
+               {"IDENT_INCR", integer}};
+    for (const auto& c : catalog.columns) {
+      rows.push_back({{c.table, {}},
+                      {c.column, {}},
+                      {{}, c.ordinal},
+                      {c.dataType, {}},
+                      {{}, number(c.length)},
+                      {{}, number(c.precision)},
+                      {{}, number(c.scale)},
+                      {c.nullable, {}},
+                      {{}, c.identity},
+                      {{}, number(c.seed)},
+                      {{}, number(c.increment)}});
+    }
+  } else {
+    return std::nullopt;
+  }
+  CatalogAnswer answer;
+  answer.tokens = tds::columnMetadata(columns);
+  for (const auto& values : rows) {
+    answer.tokens += tds::row(columns, values);
+    if (!keysQuery && catalog.hangUpInColumns) {
+      answer.hangUp = true;
+      return answer;
+    }
+  }
+  answer.tokens += tds::doneToken(tds::doneCount, 0xC1, static_cast<std::uint32_t>(rows.size()));
+  return answer;
 }
 
 }  // namespace
@@ -290,6 +421,9 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
     throw error;
   }
   port_ = ntohs(address.sin_port);
+  if (config_.catalog) {
+    for (const auto& column : config_.catalog->columns) tables_.insert(column.table);
+  }
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -404,7 +538,21 @@ void TdsTestServer::serve(int fd) {
           hangUp = true;
         }
       } else if (message->type == tds::sqlBatch && loggedIn) {
-        reply = answerBatch(tds::batchText(message->payload));
+        const std::string sql = tds::batchText(message->payload);
+        const auto catalog = config_.catalog ? catalogAnswer(*config_.catalog, sql) : std::nullopt;
+        if (catalog) {
+          {
+            std::lock_guard lock(mutex_);
+            batches_.push_back(sql);
+          }
+          if (catalog->hangUp) {
+            sendUnfinished(fd, catalog->tokens);
+            break;
+          }
+          reply = catalog->tokens;
+        } else {
+          reply = answerBatch(sql);
+        }
       } else if (message->type == tds::attention) {
         reply = tds::doneToken(tds::doneAttention, 0);
       } else {

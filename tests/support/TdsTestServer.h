@@ -2,12 +2,14 @@
 // A SQL Server stand-in for the tests: enough of the server's side of TDS 7.4 for the FreeTDS
 // ODBC driver to log in and run batches. It listens on 127.0.0.1 on a free port (address() gives
 // "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
-// or password gets error 18456, a second CREATE TABLE of a name error 2714.
+// or password gets error 18456, a second CREATE TABLE of a name error 2714. Given a catalog, it
+// answers the two schema queries (recognised by the views they name) with result sets.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <list>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,6 +22,31 @@ class TdsTestServer {
   // silent: accepts connections, reads, never answers (login timeouts).
   enum class Mode { answer, silent };
 
+  // One row of the columns query; an absent value is sent as NULL.
+  struct CatalogColumn {
+    std::string table, column;
+    int ordinal = 0;
+    std::string dataType;
+    std::optional<int> length, precision, scale;
+    std::string nullable = "YES";  // IS_NULLABLE
+    int identity = 0;              // IS_IDENTITY
+    std::optional<int> seed, increment;
+  };
+  // One row of the primary-key query.
+  struct CatalogKey {
+    std::string table, column;
+    int ordinal = 0;
+  };
+  // The live schema, sent row for row in the order given.
+  struct Catalog {
+    std::vector<CatalogColumn> columns;
+    std::vector<CatalogKey> keys;
+    // Integer columns as nvarchar text instead of int, as some servers and proxies send them.
+    bool integersAsText = false;
+    // Sends the columns query's metadata and first row, then closes the connection mid-message.
+    bool hangUpInColumns = false;
+  };
+
   struct Config {
     std::string user = "sa";
     std::string password = "secret";
@@ -28,6 +55,8 @@ class TdsTestServer {
     Mode mode = Mode::answer;
     // How long each SQL batch waits before its answer.
     std::chrono::milliseconds batchDelay{0};
+    // When set, the schema queries get result sets and its tables exist for CREATE TABLE.
+    std::optional<Catalog> catalog{};
   };
 
   // What one LOGIN7 carried, password de-obfuscated.
@@ -51,7 +80,8 @@ class TdsTestServer {
   std::vector<std::string> batches() const;
   std::vector<Login> logins() const;
   std::size_t connectionCount() const;
-  // Names given to CREATE TABLE by batches that succeeded, schema prefix removed.
+  // Names given to CREATE TABLE by batches that succeeded, schema prefix removed, and the
+  // catalog's tables.
   std::set<std::string> tables() const;
 
  private:

@@ -1,0 +1,54 @@
+// --against-server: the live database as the old revision of the design document.
+#include <algorithm>
+#include <iostream>
+
+#include "app/batch/BatchOptions.h"
+#include "sqlserver/ServerDrift.h"
+#include "sqlserver/clsSQLServerDB.h"
+
+namespace morvane::batch {
+namespace {
+
+// With --table, the database's other tables are not asked about either.
+std::vector<ServerTable> selectedOnServer(std::vector<ServerTable> server, const BatchOptions& options) {
+  if (options.tables.empty()) return server;
+  std::erase_if(server, [&](const ServerTable& table) {
+    return std::none_of(options.tables.begin(), options.tables.end(),
+                        [&](const std::string& name) { return sameName(name, table.name); });
+  });
+  return server;
+}
+
+int printDrift(const Drift& drift) {
+  for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << warning << "\n";
+  for (const auto& table : drift.tables) std::cout << driftLine(table) << "\n";
+  if (drift.tables.empty()) std::cout << "ブックとデータベースに違いはありません\n";
+  return drift.tables.empty() ? 0 : 1;
+}
+
+}  // namespace
+
+int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
+  const auto password = serverPassword(options);
+  if (!password) return 2;
+  clsSQLServerDB db;
+  db.sbSetFieldAttr(settings.types);
+  if (!db.fnOpenDB(options.server, options.database, options.user, *password)) {
+    std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())
+              << "\n";
+    return 2;
+  }
+  const auto catalog = db.fnReadServerCatalog();
+  if (!catalog) {
+    std::cerr << "morvane-batch: サーバ「" << options.server << "」のデータベース「" << options.database
+              << "」のテーブル定義を読めません: " << oneLine(db.getFailReason()) << "\n";
+    db.fnCloseDB();
+    return 2;
+  }
+  const auto server = selectedOnServer(*catalog, options);
+  const int status = printDrift(morvane::compareWithServer(selected, server, *settings.types));
+  db.fnCloseDB();
+  return status;
+}
+
+}  // namespace morvane::batch

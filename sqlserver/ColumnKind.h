@@ -1,0 +1,15 @@
+#pragma once
+#include <optional>
+#include <string_view>
+
+#include "sqlserver/clsSQLServerFieldAttr.h"
+
+namespace morvane {
+
+enum class ColumnKind { Char, VarChar, Int, Identity, Date, Money, Real, Float, Decimal };
+
+// The kind a field's notation stands for, as the script generator resolves it (the field side
+// trimmed, both sides case-folded, Int before Identity and Money before Real); none when undefined.
+std::optional<ColumnKind> resolveColumnKind(const clsSQLServerFieldAttr& types, std::string_view notation);
+
+}  // namespace morvane

@@ -1,0 +1,46 @@
+#pragma once
+// The live schema of a database's dbo base tables, read through its INFORMATION_SCHEMA views.
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/odbc/Odbc.h"
+
+namespace morvane {
+
+// A catalog answer that cannot be understood: a missing column, a number that is not one.
+class CatalogError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One column as the server describes it; absent values were NULL.
+struct ServerColumn {
+  std::string name;
+  int ordinal = 0;
+  std::string dataType;  // as reported: "varchar", "datetime", ...
+  std::optional<long long> length, precision, scale;
+  bool nullable = false;
+  bool identity = false;
+  std::optional<long long> seed, increment;
+};
+
+struct ServerTable {
+  std::string name;
+  std::vector<ServerColumn> columns;  // by ordinal position
+  std::vector<std::string> keys;      // the primary key's columns, in key order
+};
+
+// Each its own batch, so a server can tell them apart by the views they name.
+extern const char* const kCatalogColumnsQuery;
+extern const char* const kCatalogKeysQuery;
+
+// The tables in the order the columns answer first names them. Throws CatalogError.
+std::vector<ServerTable> catalogFromRows(const std::vector<platform::OdbcConnection::Row>& columns,
+                                         const std::vector<platform::OdbcConnection::Row>& keys);
+
+// Runs both queries on the connection. Throws OdbcError or CatalogError.
+std::vector<ServerTable> readServerCatalog(platform::OdbcConnection& connection);
+
+}  // namespace morvane

@@ -1,0 +1,162 @@
+#include "sqlserver/ServerDrift.h"
+
+#include <algorithm>
+
+#include "sqlserver/ColumnKind.h"
+#include "sqlserver/StoredColumn.h"
+
+namespace morvane {
+namespace {
+
+char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+const ServerTable* findTable(const std::vector<ServerTable>& server, const std::string& name) {
+  for (const auto& table : server) {
+    if (sameName(table.name, name)) return &table;
+  }
+  return nullptr;
+}
+
+const ServerColumn* findColumn(const ServerTable& table, const std::string& name) {
+  for (const auto& column : table.columns) {
+    if (sameName(column.name, name)) return &column;
+  }
+  return nullptr;
+}
+
+const clsFieldInfo* findField(const clsTableInfo& table, const std::string& name) {
+  for (const auto& field : table.getFields()) {
+    if (sameName(field.getName(), name)) return &field;
+  }
+  return nullptr;
+}
+
+void warnCase(std::vector<std::string>& warnings, const std::string& what, const std::string& document,
+              const std::string& database) {
+  if (document != database) {
+    warnings.push_back(what + "「" + document + "」はデータベースでは「" + database + "」です (大文字小文字の違いだけです)");
+  }
+}
+
+std::string keyList(const std::vector<std::string>& keys) {
+  std::string text = "(";
+  for (const auto& key : keys) text += (text.size() > 1 ? ", " : "") + key;
+  return text + ")";
+}
+
+TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, const clsSQLServerFieldAttr& types,
+                        std::vector<std::string>& warnings) {
+  TableDrift drift;
+  drift.name = table.getName();
+  warnCase(warnings, "テーブル", table.getName(), live.name);
+  for (const auto& field : table.getFields()) {
+    if (!resolveColumnKind(types, field.getAttr())) {
+      // The document's own script leaves the column out: there is nothing to compare.
+      warnings.push_back("テーブル「" + table.getName() + "」: " + field.getAttr() + "は未定義です");
+      continue;
+    }
+    const auto stored = storedColumn(field, types);
+    const ServerColumn* column = findColumn(live, field.getName());
+    const std::string documentSide =
+        stored ? describeColumn(*stored) : field.getAttr() + "(" + field.getSize() + ")";
+    if (!column) {
+      drift.columns.push_back({field.getName(), documentSide, std::nullopt});
+      continue;
+    }
+    warnCase(warnings, "テーブル「" + table.getName() + "」の列", field.getName(), column->name);
+    const StoredColumn onServer = storedColumn(*column);
+    if (!stored || !(*stored == onServer)) {
+      drift.columns.push_back({field.getName(), documentSide, describeColumn(onServer)});
+    }
+  }
+  for (const auto& column : live.columns) {
+    if (!findField(table, column.name)) {
+      drift.columns.push_back({column.name, std::nullopt, describeColumn(storedColumn(column))});
+    }
+  }
+  drift.documentKeys = table.getPrimaryKeys();
+  drift.databaseKeys = live.keys;
+  drift.keysDiffer = !std::equal(drift.documentKeys.begin(), drift.documentKeys.end(), drift.databaseKeys.begin(),
+                                 drift.databaseKeys.end(), sameName);
+  return drift;
+}
+
+}  // namespace
+
+bool sameName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return foldAscii(x) == foldAscii(y); });
+}
+
+Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable>& server,
+                        const clsSQLServerFieldAttr& types) {
+  Drift drift;
+  for (const auto& table : document.getTables()) {
+    const ServerTable* live = findTable(server, table->getName());
+    if (!live) {
+      drift.tables.push_back({TableDrift::Kind::onlyInDocument, table->getName(), {}, false, {}, {}});
+      continue;
+    }
+    TableDrift compared = compareTable(*table, *live, types, drift.warnings);
+    if (!compared.columns.empty() || compared.keysDiffer) drift.tables.push_back(std::move(compared));
+  }
+  for (const auto& live : server) {
+    const bool inDocument = std::any_of(document.getTables().begin(), document.getTables().end(),
+                                        [&](const TablePtr& table) { return sameName(table->getName(), live.name); });
+    if (!inDocument) drift.tables.push_back({TableDrift::Kind::onlyInDatabase, live.name, {}, false, {}, {}});
+  }
+  return drift;
+}
+
+std::string driftLine(const TableDrift& table) {
+  const std::string head = "テーブル「" + table.name + "」: ";
+  if (table.kind == TableDrift::Kind::onlyInDocument) return head + "ドキュメントにだけあります";
+  if (table.kind == TableDrift::Kind::onlyInDatabase) return head + "データベースにだけあります";
+  std::vector<std::string> parts;
+  for (const auto& column : table.columns) {
+    const std::string name = "列「" + column.name + "」";
+    if (!column.database) {
+      parts.push_back(name + "はドキュメントにだけあります (" + *column.document + ")");
+    } else if (!column.document) {
+      parts.push_back(name + "はデータベースにだけあります (" + *column.database + ")");
+    } else {
+      parts.push_back(name + "はドキュメントでは " + *column.document + "、データベースでは " + *column.database);
+    }
+  }
+  if (table.keysDiffer) {
+    parts.push_back("主キーはドキュメントでは " + keyList(table.documentKeys) + "、データベースでは " +
+                    keyList(table.databaseKeys));
+  }
+  std::string line = head;
+  for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? "; " : "") + parts[i];
+  return line;
+}
+
+clsDBInfo serverModel(const std::vector<ServerTable>& server, const clsDBInfo& document,
+                      const clsSQLServerFieldAttr& types) {
+  clsDBInfo model;
+  for (const auto& live : server) {
+    TablePtr match;
+    for (const auto& table : document.getTables()) {
+      if (sameName(table->getName(), live.name)) match = table;
+      if (match) break;
+    }
+    auto table = std::make_shared<clsTableInfo>();
+    table->setName(match ? match->getName() : live.name);
+    auto spelled = [&](const std::string& name) {
+      if (!match) return name;
+      const clsFieldInfo* field = findField(*match, name);
+      return field ? field->getName() : name;
+    };
+    for (const auto& column : live.columns) {
+      clsFieldInfo field = fieldFromServer(column, types);
+      field.setName(spelled(column.name));
+      table->setField(std::move(field));
+    }
+    for (const auto& key : live.keys) table->sbAddPKey(spelled(key));
+    model.setTable(table);
+  }
+  return model;
+}
+
+}  // namespace morvane

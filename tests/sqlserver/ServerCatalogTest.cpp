@@ -1,0 +1,116 @@
+// Reading the live schema through the real FreeTDS driver from the TDS test server's catalog.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/odbc/Odbc.h"
+#include "sqlserver/ServerCatalog.h"
+#include "tests/support/TdsTestServer.h"
+#include "tests/support/TempDir.h"
+
+namespace morvane {
+namespace {
+
+using platform::freeTdsConnectionString;
+using platform::OdbcConnection;
+using test::TdsTestServer;
+using Column = TdsTestServer::CatalogColumn;
+
+// Japanese names, an identity, NULLs, a composite key; rows of one table out of ordinal order.
+TdsTestServer::Catalog sampleCatalog() {
+  TdsTestServer::Catalog catalog;
+  catalog.columns = {
+      {"受注", "受注ID", 1, "int", {}, 10, 0, "NO", 1, 100, 5},
+      {"受注", "金額", 3, "decimal", {}, 10, 2, "YES", 0, 100, 5},
+      {"受注", "備考", 2, "varchar", -1, {}, {}, "YES", 0, 100, 5},
+      {"明細", "受注ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}},
+      {"明細", "行", 2, "char", 2, {}, {}, "NO", 0, {}, {}},
+  };
+  catalog.keys = {{"受注", "受注ID", 1}, {"明細", "行", 2}, {"明細", "受注ID", 1}};
+  return catalog;
+}
+
+std::vector<ServerTable> readFrom(TdsTestServer& server) {
+  OdbcConnection connection(freeTdsConnectionString({server.address(), "販売", "sa", "pw"}), 15);
+  return readServerCatalog(connection);
+}
+
+TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
+  for (const bool asText : {false, true}) {
+    auto catalog = sampleCatalog();
+    catalog.integersAsText = asText;
+    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    const auto tables = readFrom(server);
+    EXPECT_EQ(server.batches(), (std::vector<std::string>{kCatalogColumnsQuery, kCatalogKeysQuery}));
+    ASSERT_EQ(tables.size(), 2u) << asText;
+    const ServerTable& order = tables[0];
+    EXPECT_EQ(order.name, "受注");
+    ASSERT_EQ(order.columns.size(), 3u);
+    EXPECT_EQ(order.columns[1].name, "備考");
+    EXPECT_EQ(order.columns[1].length, -1);
+    EXPECT_EQ(order.columns[1].precision, std::nullopt);
+    EXPECT_TRUE(order.columns[1].nullable);
+    const ServerColumn& id = order.columns[0];
+    EXPECT_TRUE(id.identity);
+    EXPECT_FALSE(id.nullable);
+    EXPECT_EQ(id.seed, 100);
+    EXPECT_EQ(id.increment, 5);
+    // The table's seed comes with every row; only the identity column keeps it.
+    EXPECT_EQ(order.columns[2].seed, std::nullopt);
+    EXPECT_EQ(order.columns[2].precision, 10);
+    EXPECT_EQ(order.columns[2].scale, 2);
+    EXPECT_EQ(order.keys, std::vector<std::string>{"受注ID"});
+    EXPECT_EQ(tables[1].keys, (std::vector<std::string>{"受注ID", "行"}));
+    EXPECT_EQ(tables[1].columns[1].length, 2);
+  }
+}
+
+TEST(ServerCatalog, EmptyDatabaseHasNoTables) {
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = TdsTestServer::Catalog{}});
+  EXPECT_TRUE(readFrom(server).empty());
+}
+
+TEST(ServerCatalog, ConnectionDroppedDuringTheColumnsQueryIsAnOdbcError) {
+  auto catalog = sampleCatalog();
+  catalog.hangUpInColumns = true;
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+  EXPECT_THROW(readFrom(server), platform::OdbcError);
+}
+
+TEST(ServerCatalog, AnswersThatAreNotNumbersOrHaveTheWrongWidthAreRefused) {
+  using Row = OdbcConnection::Row;
+  auto columnRow = [](std::optional<std::string> ordinal, std::optional<std::string> seed) {
+    return Row{"T", "a", ordinal, "int", {}, "10", "0", "NO", "1", seed, "1"};
+  };
+  // A numeric(38,0) seed may come with a decimal point.
+  const auto tables = catalogFromRows({columnRow(" 1 ", "-7.000")}, {});
+  ASSERT_EQ(tables.size(), 1u);
+  EXPECT_EQ(tables[0].columns[0].seed, -7);
+  EXPECT_THROW(catalogFromRows({columnRow("x1", "1")}, {}), CatalogError);
+  EXPECT_THROW(catalogFromRows({columnRow("1", "1.5")}, {}), CatalogError);
+  EXPECT_THROW(catalogFromRows({columnRow(std::nullopt, "1")}, {}), CatalogError);
+  EXPECT_THROW(catalogFromRows({Row{"T", "a", "1"}}, {}), CatalogError);
+  EXPECT_THROW(catalogFromRows({}, {Row{"T", "a"}}), CatalogError);
+}
+
+// The test server only looks for the views' names; a real server must be able to parse the rest.
+TEST(ServerCatalog, QueriesParseAsTsql) {
+  if (std::system("command -v sqlfluff >/dev/null 2>&1") != 0) GTEST_SKIP() << "sqlfluff is not installed";
+  test::TempDir dir;
+  for (const char* query : {kCatalogColumnsQuery, kCatalogKeysQuery}) {
+    test::writeBytes(dir.file("q.sql"), std::string(query) + "\n");
+    FILE* pipe = ::popen(("sqlfluff parse --dialect tsql '" + dir.file("q.sql") + "' 2>&1").c_str(), "r");
+    ASSERT_TRUE(pipe);
+    std::string output;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0 && output.find("unparsable") == std::string::npos)
+        << output;
+  }
+}
+
+}  // namespace
+}  // namespace morvane
