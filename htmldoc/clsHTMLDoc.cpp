@@ -137,7 +137,7 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
   const std::string& name = objTable.getName();
   const std::string path = platform::joinPath(strFolder, name + ".htm");
   if (!platform::isSafeFileStem(name)) {
-    throw platform::FileError(path + ": the table name cannot name a file inside the folder");
+    throw platform::FileError(path + ": テーブル名がフォルダ内のファイル名になりません");
   }
   std::string text = fnMakeTableHeader(name);
   for (const auto& field : objTable.getFields()) text += fnMakeFieldRow(field, objTable.getPrimaryKeys());

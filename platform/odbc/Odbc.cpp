@@ -20,7 +20,7 @@ WideText toWide(const std::string& utf8) {
   for (std::string_view rest = utf8; !rest.empty();) {
     char32_t code = 0;
     const std::size_t length = decodeUtf8(rest, code);
-    if (length == 0) throw OdbcError("The text is not valid UTF-8.");
+    if (length == 0) throw OdbcError("UTF-8 として正しくない文字列です");
     rest.remove_prefix(length);
     if (code >= 0x10000) {
       code -= 0x10000;
@@ -77,7 +77,7 @@ class Handle {
     if (!SQL_SUCCEEDED(SQLAllocHandle(type, parent, &handle_))) {
       handle_ = SQL_NULL_HANDLE;
       fail(type == SQL_HANDLE_ENV ? type : (type == SQL_HANDLE_DBC ? SQL_HANDLE_ENV : SQL_HANDLE_DBC), parent,
-           "The ODBC driver manager could not allocate a handle.");
+           "ODBC ドライバマネージャがハンドルを確保できませんでした");
     }
   }
   ~Handle() {
@@ -97,7 +97,7 @@ class Environment {
   Environment() : env_(SQL_HANDLE_ENV, SQL_NULL_HANDLE) {
     const SQLRETURN rc =
         SQLSetEnvAttr(env_.get(), SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_ENV, env_.get(), "The ODBC driver manager refused ODBC 3.");
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_ENV, env_.get(), "ODBC ドライバマネージャが ODBC 3 を受け付けませんでした");
   }
   SQLHANDLE get() const { return env_.get(); }
 
@@ -127,10 +127,10 @@ bool driverRegistered(const Environment& env, const std::string& name) {
 // undoubled. So every braced value is followed by ";", and a value holding "};" cannot be passed.
 std::string braced(const std::string& field, const std::string& value) {
   if (value.find("};") != std::string::npos) {
-    throw OdbcError("The " + field + " cannot be passed to the server because it contains \"};\".");
+    throw OdbcError(field + "に \"};\" が含まれているため、サーバへ渡せません");
   }
   if (value.find('\0') != std::string::npos) {
-    throw OdbcError("The " + field + " cannot be passed to the server because it contains a NUL character.");
+    throw OdbcError(field + "に NUL 文字が含まれているため、サーバへ渡せません");
   }
   return "{" + value + "};";
 }
@@ -146,7 +146,7 @@ std::string freeTdsDriver() {
     std::error_code ignored;
     if (std::filesystem::exists(path, ignored)) return path;
   }
-  throw OdbcError("The FreeTDS ODBC driver is not installed (Debian package tdsodbc).");
+  throw OdbcError("FreeTDS の ODBC ドライバがインストールされていません (Debian パッケージ tdsodbc)");
 }
 
 std::string freeTdsConnectionString(const SqlServerLogin& login) {
@@ -159,12 +159,12 @@ std::string freeTdsConnectionString(const SqlServerLogin& login) {
     while (!port.empty() && port.back() == ' ') port.pop_back();
     const bool digits = !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
     if (!digits || std::stoi(port) < 1 || std::stoi(port) > 65535) {
-      throw OdbcError("The port after the comma in the server name must be a number from 1 to 65535.");
+      throw OdbcError("サーバ名のコンマの後のポートは 1 から 65535 までの数値にしてください");
     }
   }
   if (login.user.empty()) {
     // FreeTDS would attempt a Kerberos login instead of a SQL Server one.
-    throw OdbcError("The user name cannot be passed to the server because it is empty.");
+    throw OdbcError("ユーザ名が空のため、サーバへ渡せません");
   }
   while (!host.empty() && host.back() == ' ') host.pop_back();
   while (!host.empty() && host.front() == ' ') host.erase(0, 1);
@@ -172,10 +172,10 @@ std::string freeTdsConnectionString(const SqlServerLogin& login) {
   // letting FreeTDS guess retries as Sybase (TDS 5.0) after a failed login, which doubles the
   // wait on a silent server and then hangs in the disconnect.
   std::string text =
-      "Driver=" + braced("driver", freeTdsDriver()) + "TDS_Version=7.4;Server=" + braced("server name", host);
+      "Driver=" + braced("ドライバ", freeTdsDriver()) + "TDS_Version=7.4;Server=" + braced("サーバ名", host);
   if (!port.empty()) text += "Port=" + port + ";";
-  text += "Database=" + braced("database name", login.database) + "UID=" + braced("user name", login.user) +
-          "PWD=" + braced("password", login.password);
+  text += "Database=" + braced("DB名", login.database) + "UID=" + braced("ユーザ名", login.user) +
+          "PWD=" + braced("パスワード", login.password);
   return text;
 }
 
@@ -194,13 +194,13 @@ OdbcConnection::OdbcConnection(const std::string& connectionString, int loginTim
   SQLHANDLE dbc = handles_->dbc.get();
   SQLRETURN rc = SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)), 0);
-  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "The ODBC driver refused the login timeout.");
+  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "ODBC ドライバがログインのタイムアウトを受け付けませんでした");
   WideText text = toWide(connectionString);
-  if (text.size() > 32767) throw OdbcError("The connection string is too long.");
+  if (text.size() > 32767) throw OdbcError("接続文字列が長すぎます");
   SQLSMALLINT outLength = 0;
   rc = SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLength,
                          SQL_DRIVER_NOPROMPT);
-  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "The connection could not be opened.");
+  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "接続を開けませんでした");
   handles_->connected = true;
 }
 
@@ -231,7 +231,7 @@ void OdbcConnection::execute(const std::string& sql) {
       }
     }
   }
-  if (failed) throw OdbcError(errors.empty() ? "The server rejected the batch." : errors);
+  if (failed) throw OdbcError(errors.empty() ? "サーバがバッチを受け付けませんでした" : errors);
 }
 
 namespace {
@@ -244,7 +244,7 @@ std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) 
     SQLLEN indicator = 0;
     const SQLRETURN rc = SQLGetData(statement, column, SQL_C_WCHAR, buffer, sizeof buffer, &indicator);
     if (rc == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement, "The server's value could not be read.");
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement, "サーバの値を読めませんでした");
     if (indicator == SQL_NULL_DATA) return std::nullopt;
     const std::size_t room = sizeof buffer / sizeof buffer[0] - 1;  // the driver ends each piece with NUL
     const std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) > room
@@ -263,16 +263,16 @@ std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql) {
   const Handle statement(SQL_HANDLE_STMT, handles_->dbc.get());
   SQLRETURN rc = SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size()));
   if (rc == SQL_NO_DATA) return {};
-  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "The server rejected the query.");
+  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "サーバが問い合わせを受け付けませんでした");
   SQLSMALLINT columns = 0;
   if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &columns))) {
-    fail(SQL_HANDLE_STMT, statement.get(), "The query's columns could not be read.");
+    fail(SQL_HANDLE_STMT, statement.get(), "問い合わせの列を読めませんでした");
   }
   std::vector<Row> rows;
   while (columns > 0) {
     rc = SQLFetch(statement.get());
     if (rc == SQL_NO_DATA) break;
-    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "The query's rows could not be read.");
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "問い合わせの行を読めませんでした");
     Row row;
     for (SQLSMALLINT column = 1; column <= columns; ++column) {
       row.push_back(columnText(statement.get(), static_cast<SQLUSMALLINT>(column)));
@@ -283,7 +283,7 @@ std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql) {
   for (;;) {
     rc = SQLMoreResults(statement.get());
     if (rc == SQL_NO_DATA || rc == SQL_INVALID_HANDLE) break;
-    if (rc == SQL_ERROR) fail(SQL_HANDLE_STMT, statement.get(), "The server rejected the query.");
+    if (rc == SQL_ERROR) fail(SQL_HANDLE_STMT, statement.get(), "サーバが問い合わせを受け付けませんでした");
   }
   return rows;
 }

@@ -14,7 +14,7 @@ class Iconv {
  public:
   Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {
     if (handle_ == reinterpret_cast<iconv_t>(-1)) {
-      throw Cp932Error(std::string("iconv cannot convert from ") + from + " to " + to);
+      throw Cp932Error(std::string("iconv で ") + from + " から " + to + " へ変換できません");
     }
   }
   ~Iconv() { iconv_close(handle_); }

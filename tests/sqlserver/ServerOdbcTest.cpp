@@ -122,16 +122,17 @@ TEST(ServerOdbc, ValuesBracesCannotCarryAreRefusedBeforeConnecting) {
     SqlServerLogin login;
     std::string field;
   } cases[] = {
-      {{server.address(), "master", "sa", "a};b"}, "password"},
-      {{server.address(), "master", "sa};", "pw"}, "user name"},
-      {{server.address(), "db};x", "sa", "pw"}, "database name"},
-      {{"host};Port=1", "master", "sa", "pw"}, "server name"},
-      {{server.address(), "master", "sa", std::string("p\0w", 3)}, "password"},
-      {{server.address(), "master", "", "pw"}, "user name"},
+      {{server.address(), "master", "sa", "a};b"}, "パスワード"},
+      {{server.address(), "master", "sa};", "pw"}, "ユーザ名"},
+      {{server.address(), "db};x", "sa", "pw"}, "DB名"},
+      {{"host};Port=1", "master", "sa", "pw"}, "サーバ名"},
+      {{server.address(), "master", "sa", std::string("p\0w", 3)}, "パスワード"},
+      {{server.address(), "master", "", "pw"}, "ユーザ名"},
   };
   for (const auto& c : cases) {
     const std::string message = errorOf([&] { freeTdsConnectionString(c.login); });
-    EXPECT_NE(message.find("The " + c.field + " cannot be passed to the server"), std::string::npos) << message;
+    EXPECT_NE(message.find(c.field), std::string::npos) << message;
+    EXPECT_NE(message.find("サーバへ渡せません"), std::string::npos) << message;
   }
   EXPECT_EQ(server.connectionCount(), 0u);
 }
@@ -149,7 +150,7 @@ TEST(ServerOdbc, ServerBoxTakesHostPortAndInstance) {
 
   for (const char* box : {"127.0.0.1,", "127.0.0.1,0", "127.0.0.1,65536", "127.0.0.1,14x3", "127.0.0.1,-1"}) {
     const std::string message = errorOf([&] { freeTdsConnectionString({box, "", "sa", "pw"}); });
-    EXPECT_NE(message.find("port"), std::string::npos) << box << ": " << message;
+    EXPECT_NE(message.find("ポート"), std::string::npos) << box << ": " << message;
   }
 }
 
@@ -157,7 +158,7 @@ TEST(ServerOdbc, TextThatIsNotUtf8IsRefused) {
   TdsTestServer server(account("sa", "pw"));
   OdbcConnection connection(freeTdsConnectionString({server.address(), "", "sa", "pw"}), 15);
   for (const std::string bad : {"\xFF", "a\xE3\x81", "\xC0\xAF", "\xED\xA0\x80"}) {
-    EXPECT_NE(errorOf([&] { connection.execute(bad); }).find("not valid UTF-8"), std::string::npos);
+    EXPECT_NE(errorOf([&] { connection.execute(bad); }).find("UTF-8 として正しくない"), std::string::npos);
   }
   EXPECT_TRUE(server.batches().empty());
 }

@@ -69,7 +69,7 @@ TEST(ServerTables, ValueThatCannotBePassedIsRefusedBeforeConnecting) {
   TdsTestServer server(account("a};b"));
   clsSQLServerDB db;
   EXPECT_FALSE(db.fnOpenDB(server.address(), "販売", "sa", "a};b"));
-  EXPECT_NE(db.getFailReason().find("The password cannot be passed"), std::string::npos) << db.getFailReason();
+  EXPECT_NE(db.getFailReason().find("パスワードに"), std::string::npos) << db.getFailReason();
   EXPECT_EQ(server.connectionCount(), 0u);
 }
 
