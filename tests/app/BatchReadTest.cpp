@@ -1,4 +1,5 @@
 // morvane-batch --list and --dump, and the exit status of a workbook that cannot be read.
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "Batch.h"
@@ -40,6 +41,20 @@ TEST(BatchRead, AnUnreadableWorkbookExitsWithStatus2AndOneLine) {
     EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
   }
   EXPECT_NE(batch({"--dump", dir.file("error.xlsx")}).err.find("C3"), std::string::npos);
+}
+
+TEST(BatchRead, MissingFoldersAndEmptyFilesAreToldApart) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("folder.xls"));
+  writeBytes(dir.file("empty.xls"), "");
+  const std::pair<const char*, const char*> cases[] = {{"missing.xls", "ファイルが見つかりません"},
+                                                       {"folder.xls", "ファイルではなくフォルダです"},
+                                                       {"empty.xls", "ファイルが空です (0 バイト)"}};
+  for (const auto& [name, reason] : cases) {
+    const BatchRun run = batch({"--list", dir.file(name)});
+    EXPECT_EQ(run.status, 2) << name;
+    EXPECT_EQ(run.err, "morvane-batch: ブック「" + dir.file(name) + "」を開けません: " + reason + "\n");
+  }
 }
 
 TEST(BatchRead, AnUnreadablePackageGivesItsReasonInOneJapaneseLine) {

@@ -293,13 +293,22 @@ class frmTableListTest : public QObject {
   }
 
   void aWorkbookThatCannotBeOpenedGivesAnEmptyListAndItsReason() {
-    const QString path = QString::fromStdString(dir_->file("missing.xlsx"));
-    next(path);
-    QVERIFY(window().isLoaded());
-    QCOMPARE(list()->count(), 0);
-    QCOMPARE(services_->messages.size(), std::size_t{1});
-    QCOMPARE(services_->messages[0].prompt,
-             QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\nファイルが見つかりません"));
+    std::filesystem::create_directory(dir_->file("folder.xlsx"));
+    morvane::test::writeBytes(dir_->file("empty.xlsx"), "");
+    const std::pair<const char*, QString> cases[] = {{"missing.xlsx", QStringLiteral("ファイルが見つかりません")},
+                                                     {"folder.xlsx", QStringLiteral("ファイルではなくフォルダです")},
+                                                     {"empty.xlsx", QStringLiteral("ファイルが空です (0 バイト)")}};
+    for (const auto& [name, reason] : cases) {
+      services_->messages.clear();
+      const QString path = QString::fromStdString(dir_->file(name));
+      next(path);
+      QVERIFY(window().isLoaded());
+      QCOMPARE(list()->count(), 0);
+      QCOMPARE(services_->messages.size(), std::size_t{1});
+      QCOMPARE(services_->messages[0].prompt,
+               QStringLiteral("読み込み失敗しました\nブック「") + path + QStringLiteral("」を開けません\n") + reason);
+      QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
+    }
   }
 
   void eachUnreadableXlsGivesItsReasonInTheMessageBox() {
