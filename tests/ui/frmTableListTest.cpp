@@ -292,6 +292,60 @@ class frmTableListTest : public QObject {
     QCOMPARE(lines(), QStringList{"alpha"});
   }
 
+  void theListTakesTheExtraRoomAndBackStaysBelowIt() {
+    open({simpleTable("alpha")});
+    const QSize design = window().size();
+    const QRect listBefore = list()->geometry();
+    window().resize(design.width() + 300, design.height() + 200);
+    QCoreApplication::processEvents();
+    auto* back = window().findChild<QPushButton*>("cmdBack");
+    const QRect listAfter = list()->geometry();
+    QCOMPARE(listAfter.width(), listBefore.width() + 300);
+    QCOMPARE(listAfter.height(), listBefore.height() + 200);
+    QVERIFY(back->geometry().top() >= listAfter.bottom());
+    QCOMPARE(back->geometry().left(), listAfter.left());
+    // Never below the design size.
+    window().resize(design.width() / 2, design.height() / 2);
+    QCoreApplication::processEvents();
+    QVERIFY(window().width() >= design.width() && window().height() >= design.height());
+  }
+
+  void theFilterIgnoresCaseAndWidthAndCommandsSeeOnlyShownLines() {
+    open({simpleTable("カナ表"), simpleTable("ＡＢＣ"), simpleTable("other"), simpleTable("abc_log")});
+    list()->selectAll();
+    auto* filter = window().findChild<QLineEdit*>("txtFilter");
+    QVERIFY(filter != nullptr);
+    filter->setText(QStringLiteral("ｶﾅ"));
+    QStringList shown;
+    for (int row = 0; row < list()->count(); ++row) {
+      if (!list()->item(row)->isHidden()) shown << list()->item(row)->text();
+    }
+    QCOMPARE(shown, QStringList{QStringLiteral("カナ表")});
+    // Hidden lines lose their selection, so a command acts on what the user sees.
+    QCOMPARE(list()->selectedItems().size(), 1);
+
+    filter->setText(QStringLiteral("abc"));
+    shown.clear();
+    for (int row = 0; row < list()->count(); ++row) {
+      if (!list()->item(row)->isHidden()) shown << list()->item(row)->text();
+    }
+    QCOMPARE(shown, (QStringList{QStringLiteral("ＡＢＣ"), QStringLiteral("abc_log")}));
+    list()->selectAll();
+    chooseOutputFolder();
+    trigger("mnuMakeCTSQL");
+    QStringList written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_->file("out"))) {
+      written << QString::fromStdString(entry.path().filename().string());
+    }
+    written.sort();
+    QCOMPARE(written, (QStringList{QStringLiteral("abc_log.sql"), QStringLiteral("ＡＢＣ.sql")}));
+
+    filter->setFocus();
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QVERIFY(filter->text().isEmpty());
+    for (int row = 0; row < list()->count(); ++row) QVERIFY(!list()->item(row)->isHidden());
+  }
+
   void aWorkbookThatCannotBeOpenedGivesAnEmptyListAndItsReason() {
     std::filesystem::create_directory(dir_->file("folder.xlsx"));
     morvane::test::writeBytes(dir_->file("empty.xlsx"), "");
