@@ -17,9 +17,8 @@ bool clsSQLServerDB::fnOpenDB(const std::string& strServer, const std::string& s
   connection_.reset();
   failReason_.clear();
   try {
-    const std::string connectionString =
-        platform::freeTdsConnectionString({strServer, strDBName, strUser, strPassword});
-    connection_ = std::make_unique<platform::OdbcConnection>(connectionString, kLoginTimeoutSeconds);
+    connection_ = std::make_unique<platform::OdbcConnection>(
+        platform::SqlServerLogin{strServer, strDBName, strUser, strPassword}, kLoginTimeoutSeconds, queryTimeout_);
     return true;
   } catch (const std::exception& error) {
     failReason_ = error.what();

@@ -54,6 +54,11 @@ class clsSQLServerDB {
   // getErrMsg this starts afresh with every script, so a caller can report per table.
   const std::vector<std::string>& getUndefinedNotations() const { return undefinedNotations_; }
 
+  // How long each script may wait for the server, taking effect at the next fnOpenDB; 0 means
+  // no limit. A script that passes it fails with the reason.
+  static constexpr int kDefaultQueryTimeoutSeconds = 60;
+  void setQueryTimeout(int seconds) { queryTimeout_ = seconds; }
+
   // The live schema of the open connection's dbo base tables; nothing on any failure, the
   // reason kept in getFailReason().
   std::optional<std::vector<ServerTable>> fnReadServerCatalog();
@@ -70,6 +75,7 @@ class clsSQLServerDB {
   std::string failReason_;
   std::vector<std::string> undefinedNotations_;
   std::int32_t errNo_ = 0;
+  int queryTimeout_ = kDefaultQueryTimeoutSeconds;
   std::unique_ptr<platform::OdbcConnection> connection_;
 };
 

@@ -5,8 +5,16 @@
 #include <sqlext.h>
 #include <sqlucode.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace morvane::platform {
@@ -122,18 +130,124 @@ bool driverRegistered(const Environment& env, const std::string& name) {
   }
 }
 
-// Brace quoting as the FreeTDS driver reads it: the value runs to the first "}" that is followed
-// by ";" (or by the end of the string, in which case the brace stays in the value), and "}}" is not
-// undoubled. So every braced value is followed by ";", and a value holding "};" cannot be passed.
-std::string braced(const std::string& field, const std::string& value) {
-  if (value.find("};") != std::string::npos) {
-    throw OdbcError(field + "に \"};\" が含まれているため、サーバへ渡せません");
-  }
+void refuseNul(const std::string& field, const std::string& value) {
   if (value.find('\0') != std::string::npos) {
     throw OdbcError(field + "に NUL 文字が含まれているため、サーバへ渡せません");
   }
-  return "{" + value + "};";
 }
+
+// The host goes into the data source file: nothing that could end its line, start a section or
+// comment, or be read as a separator by the driver.
+void refuseUnsafeHost(const std::string& host) {
+  for (const char c : host) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || std::string_view("[]{};=#").find(c) != std::string_view::npos) {
+      const std::string shown = byte < 0x20 || byte == 0x7F ? "制御文字" : "「" + std::string(1, c) + "」";
+      throw OdbcError("サーバ名に" + shown + "が含まれているため、サーバへ渡せません");
+    }
+  }
+}
+
+// The database name goes into the data source file as well, which ends a value at a line
+// break and trims it.
+void refuseInDataSource(const std::string& field, const std::string& value) {
+  refuseNul(field, value);
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) throw OdbcError(field + "に制御文字が含まれているため、サーバへ渡せません");
+  }
+  if (!value.empty() && (value.front() == ' ' || value.back() == ' ')) {
+    throw OdbcError(field + "の前後に空白があるため、サーバへ渡せません");
+  }
+}
+
+struct ServerAddress {
+  std::string host;
+  std::string port;  // empty: the driver's default
+};
+
+ServerAddress splitServer(const std::string& server) {
+  ServerAddress address{server, {}};
+  std::string& host = address.host;
+  std::string& port = address.port;
+  if (const auto comma = host.rfind(','); comma != std::string::npos) {
+    port = host.substr(comma + 1);
+    host.erase(comma);
+    while (!port.empty() && port.front() == ' ') port.erase(0, 1);
+    while (!port.empty() && port.back() == ' ') port.pop_back();
+    const bool digits = !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(port) < 1 || std::stoi(port) > 65535) {
+      throw OdbcError("サーバ名のコンマの後のポートは 1 から 65535 までの数値にしてください");
+    }
+  }
+  while (!host.empty() && host.back() == ' ') host.pop_back();
+  while (!host.empty() && host.front() == ' ') host.erase(0, 1);
+  return address;
+}
+
+// A user odbc.ini holding one data source, in a private folder that goes with it.
+class PrivateDataSource {
+ public:
+  PrivateDataSource(const std::string& driver, const ServerAddress& address, const std::string& database) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-odbc-XXXXXX";
+    if (!::mkdtemp(pattern.data())) throw OdbcError("ODBC の一時フォルダを作れません: " + pattern);
+    folder_ = pattern;
+    static std::atomic<unsigned> counter{0};
+    name_ = "morvane-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+    // SQL Server answers a newer client with its own version, so asking for 7.4 costs nothing;
+    // letting FreeTDS guess retries as Sybase (TDS 5.0) after a failed login, which doubles the
+    // wait on a silent server and then hangs in the disconnect.
+    std::string text = "[" + name_ + "]\nDriver = " + driver + "\nTDS_Version = 7.4\nServer = " + address.host + "\n";
+    if (!address.port.empty()) text += "Port = " + address.port + "\n";
+    // The file is read as bytes: UTF-8 keeps non-ASCII names whole.
+    if (!database.empty()) text += "ClientCharset = UTF-8\nDatabase = " + database + "\n";
+    std::ofstream out(file());
+    out << text;
+    out.close();
+    if (!out) throw OdbcError("ODBC の一時ファイルを書けません: " + file());
+  }
+  ~PrivateDataSource() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  PrivateDataSource(const PrivateDataSource&) = delete;
+  PrivateDataSource& operator=(const PrivateDataSource&) = delete;
+
+  const std::string& name() const { return name_; }
+  std::string file() const { return folder_ + "/odbc.ini"; }
+
+ private:
+  std::string folder_;
+  std::string name_;
+};
+
+// Points the driver manager's user data sources at one file while it lives; the environment is
+// the only way unixODBC takes another file, so connections are made one at a time.
+class UserIniOverride {
+ public:
+  explicit UserIniOverride(const std::string& file) : lock_(mutex()) {
+    if (const char* old = std::getenv("ODBCINI")) saved_ = old;
+    ::setenv("ODBCINI", file.c_str(), 1);
+  }
+  ~UserIniOverride() {
+    if (saved_) {
+      ::setenv("ODBCINI", saved_->c_str(), 1);
+    } else {
+      ::unsetenv("ODBCINI");
+    }
+  }
+  UserIniOverride(const UserIniOverride&) = delete;
+  UserIniOverride& operator=(const UserIniOverride&) = delete;
+
+ private:
+  static std::mutex& mutex() {
+    static std::mutex shared;
+    return shared;
+  }
+  std::lock_guard<std::mutex> lock_;
+  std::optional<std::string> saved_;
+};
 
 }  // namespace
 
@@ -149,57 +263,63 @@ std::string freeTdsDriver() {
   throw OdbcError("FreeTDS の ODBC ドライバがインストールされていません (Debian パッケージ tdsodbc)");
 }
 
-std::string freeTdsConnectionString(const SqlServerLogin& login) {
-  std::string host = login.server;
-  std::string port;
-  if (const auto comma = host.rfind(','); comma != std::string::npos) {
-    port = host.substr(comma + 1);
-    host.erase(comma);
-    while (!port.empty() && port.front() == ' ') port.erase(0, 1);
-    while (!port.empty() && port.back() == ' ') port.pop_back();
-    const bool digits = !port.empty() && port.size() <= 5 && port.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || std::stoi(port) < 1 || std::stoi(port) > 65535) {
-      throw OdbcError("サーバ名のコンマの後のポートは 1 から 65535 までの数値にしてください");
-    }
-  }
+void checkSqlServerLogin(const SqlServerLogin& login) {
+  refuseUnsafeHost(splitServer(login.server).host);
+  refuseInDataSource("DB名", login.database);
   if (login.user.empty()) {
     // FreeTDS would attempt a Kerberos login instead of a SQL Server one.
     throw OdbcError("ユーザ名が空のため、サーバへ渡せません");
   }
-  while (!host.empty() && host.back() == ' ') host.pop_back();
-  while (!host.empty() && host.front() == ' ') host.erase(0, 1);
-  // SQL Server answers a newer client with its own version, so asking for 7.4 costs nothing;
-  // letting FreeTDS guess retries as Sybase (TDS 5.0) after a failed login, which doubles the
-  // wait on a silent server and then hangs in the disconnect.
-  std::string text =
-      "Driver=" + braced("ドライバ", freeTdsDriver()) + "TDS_Version=7.4;Server=" + braced("サーバ名", host);
-  if (!port.empty()) text += "Port=" + port + ";";
-  text += "Database=" + braced("DB名", login.database) + "UID=" + braced("ユーザ名", login.user) +
-          "PWD=" + braced("パスワード", login.password);
-  return text;
+  refuseNul("ユーザ名", login.user);
+  refuseNul("パスワード", login.password);
 }
+
+namespace {
+
+// A statement that may wait no longer than the limit for the server (0: no limit).
+void limitTime(SQLHANDLE statement, int seconds) {
+  if (seconds <= 0) return;
+  const SQLRETURN rc =
+      SQLSetStmtAttrW(statement, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0);
+  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement, "ODBC ドライバがクエリのタイムアウトを受け付けませんでした");
+}
+
+}  // namespace
 
 struct OdbcConnection::Handles {
   Environment env;
   Handle dbc{SQL_HANDLE_DBC, env.get()};
   bool connected = false;
+  int queryTimeoutSeconds = 0;
 
   ~Handles() {
     if (connected) SQLDisconnect(dbc.get());
   }
 };
 
-OdbcConnection::OdbcConnection(const std::string& connectionString, int loginTimeoutSeconds)
+OdbcConnection::OdbcConnection(const SqlServerLogin& login, int loginTimeoutSeconds, int queryTimeoutSeconds)
     : handles_(std::make_unique<Handles>()) {
+  checkSqlServerLogin(login);
+  handles_->queryTimeoutSeconds = queryTimeoutSeconds;
+  const WideText user = toWide(login.user);
+  const WideText password = toWide(login.password);
+  if (user.size() > 32767 || password.size() > 32767) {
+    throw OdbcError("ユーザ名またはパスワードが長すぎます");
+  }
   SQLHANDLE dbc = handles_->dbc.get();
   SQLRETURN rc = SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT,
                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutSeconds)), 0);
   if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "ODBC ドライバがログインのタイムアウトを受け付けませんでした");
-  WideText text = toWide(connectionString);
-  if (text.size() > 32767) throw OdbcError("接続文字列が長すぎます");
-  SQLSMALLINT outLength = 0;
-  rc = SQLDriverConnectW(dbc, nullptr, text.data(), static_cast<SQLSMALLINT>(text.size()), nullptr, 0, &outLength,
-                         SQL_DRIVER_NOPROMPT);
+  const PrivateDataSource source(freeTdsDriver(), splitServer(login.server), login.database);
+  WideText name = toWide(source.name());
+  WideText userText = user;
+  WideText passwordText = password;
+  {
+    const UserIniOverride ini(source.file());
+    rc = SQLConnectW(dbc, name.data(), static_cast<SQLSMALLINT>(name.size()), userText.data(),
+                     static_cast<SQLSMALLINT>(userText.size()), passwordText.data(),
+                     static_cast<SQLSMALLINT>(passwordText.size()));
+  }
   if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "接続を開けませんでした");
   handles_->connected = true;
 }
@@ -209,6 +329,7 @@ OdbcConnection::~OdbcConnection() = default;
 void OdbcConnection::execute(const std::string& sql) {
   WideText text = toWide(sql);
   const Handle statement(SQL_HANDLE_STMT, handles_->dbc.get());
+  limitTime(statement.get(), handles_->queryTimeoutSeconds);
   std::string errors;
   auto collect = [&] {
     const std::string found = diagnostics(SQL_HANDLE_STMT, statement.get());
@@ -261,6 +382,7 @@ std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) 
 std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql) {
   WideText text = toWide(sql);
   const Handle statement(SQL_HANDLE_STMT, handles_->dbc.get());
+  limitTime(statement.get(), handles_->queryTimeoutSeconds);
   SQLRETURN rc = SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size()));
   if (rc == SQL_NO_DATA) return {};
   if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "サーバが問い合わせを受け付けませんでした");

@@ -24,12 +24,12 @@ struct SqlServerLogin {
   std::string password;
 };
 
-// The connection string that hands the four values to the FreeTDS driver exactly as given.
-// The server takes "host", "host,port" or "host\instance" (spaces around host and port are
-// ignored). Every value goes in braces; a value that even braces cannot carry unchanged (one
-// holding "};" or NUL), an empty user name and a port that is not a number from 1 to 65535
-// throw OdbcError naming the field.
-std::string freeTdsConnectionString(const SqlServerLogin& login);
+// Checks the four values before anything is sent: the server takes "host", "host,port" or
+// "host\\instance" (spaces around host and port are ignored) and holds no character that could
+// end or add a setting; the database name holds no control character and no blank at either
+// end; no value holds NUL; the user name is not empty. Throws OdbcError naming the field. No
+// value is ever put in a connection string, so user and password arrive exactly as given.
+void checkSqlServerLogin(const SqlServerLogin& login);
 
 // The Driver value for FreeTDS: "FreeTDS" when the driver manager has it registered under that
 // name, else the path of the installed driver library. Throws OdbcError when neither exists.
@@ -38,15 +38,17 @@ std::string freeTdsDriver();
 // One open connection through unixODBC's wide-character API.
 class OdbcConnection {
  public:
-  // Connects with a complete connection string (UTF-8). The login, including a server that
-  // accepts the connection but never answers, gives up after loginTimeoutSeconds. Throws
+  // Logs in to the server through a private data source of its own (nothing parsed from the
+  // values). The login, including a server that accepts the connection but never answers, gives
+  // up after loginTimeoutSeconds; each batch after queryTimeoutSeconds (0: no limit). Throws
   // OdbcError.
-  OdbcConnection(const std::string& connectionString, int loginTimeoutSeconds);
+  OdbcConnection(const SqlServerLogin& login, int loginTimeoutSeconds, int queryTimeoutSeconds = 0);
   ~OdbcConnection();
   OdbcConnection(const OdbcConnection&) = delete;
   OdbcConnection& operator=(const OdbcConnection&) = delete;
 
-  // Runs the text unchanged as one batch, reading every result it produces; no time limit.
+  // Runs the text unchanged as one batch, reading every result it produces, within the query
+  // timeout.
   // SQL_NO_DATA (a batch that returns neither rows nor counts) is success. Throws OdbcError with
   // the server's messages when any statement of the batch failed.
   void execute(const std::string& sql);
@@ -54,7 +56,7 @@ class OdbcConnection {
   // One row of a result set: every value as text, whatever type the server sent; NULL is absent.
   using Row = std::vector<std::optional<std::string>>;
   // Runs the text unchanged as one batch and returns the rows of its first result set (none when
-  // it has none); no time limit, as execute. Throws OdbcError when a statement fails or the
+  // it has none), within the query timeout, as execute. Throws OdbcError when a statement fails or the
   // connection breaks while the rows arrive.
   std::vector<Row> query(const std::string& sql);
 

@@ -13,7 +13,6 @@
 namespace morvane {
 namespace {
 
-using platform::freeTdsConnectionString;
 using platform::OdbcConnection;
 using test::TdsTestServer;
 using Column = TdsTestServer::CatalogColumn;
@@ -33,7 +32,7 @@ TdsTestServer::Catalog sampleCatalog() {
 }
 
 std::vector<ServerTable> readFrom(TdsTestServer& server) {
-  OdbcConnection connection(freeTdsConnectionString({server.address(), "販売", "sa", "pw"}), 15);
+  OdbcConnection connection({server.address(), "販売", "sa", "pw"}, 15);
   return readServerCatalog(connection);
 }
 

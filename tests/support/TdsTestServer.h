@@ -19,8 +19,9 @@ namespace morvane::test {
 
 class TdsTestServer {
  public:
-  // silent: accepts connections, reads, never answers (login timeouts).
-  enum class Mode { answer, silent };
+  // silent: accepts connections, reads, never answers (login timeouts). mute: answers the login,
+  // then never answers a batch nor its cancel (query timeouts).
+  enum class Mode { answer, silent, mute };
 
   // One row of the columns query; an absent value is sent as NULL.
   struct CatalogColumn {
