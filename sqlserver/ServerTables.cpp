@@ -2,6 +2,7 @@
 #include <exception>
 
 #include "platform/odbc/Odbc.h"
+#include "sqlserver/ScriptTokens.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane {
@@ -32,6 +33,11 @@ bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
   try {
     const auto script = fnMakeCreateSQL(objTable);
     if (!script) return false;
+    // Written scripts keep the cells' text; on a server it would run as written.
+    if (auto unsafe = unsafeScriptToken(objTable, fieldAttr())) {
+      failReason_ = *unsafe;
+      return false;
+    }
     connection_->execute(*script);
     return true;
   } catch (const std::exception& error) {

@@ -78,6 +78,7 @@ void frmDBServer::cmdCreateTable_Click() {
   if (!moobjFieldAttr) moobjFieldAttr = std::make_shared<clsSQLServerFieldAttr>();
   clsSQLServerDB db;
   db.sbSetFieldAttr(moobjFieldAttr);
+  db.setQueryTimeout(queryTimeoutSeconds_);
 
   bool opened = false;
   {

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "model/clsDBInfo.h"
+#include "sqlserver/clsSQLServerDB.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 class QEventLoop;
@@ -32,6 +33,9 @@ class frmDBServer final : public QMainWindow {
     moobjFieldAttr = std::move(objFieldAttr);
   }
 
+  // How long each table's script may wait for the server (default 60 s, 0: no limit).
+  void setQueryTimeout(int seconds) { queryTimeoutSeconds_ = seconds; }
+
   // Loads (boxes emptied) and shows the window; sbShowModal returns when it is closed.
   void sbShow();
   void sbShowModal();
@@ -53,6 +57,7 @@ class frmDBServer final : public QMainWindow {
   QList<QLineEdit*> mocolTextBox;
   QEventLoop* modalLoop_ = nullptr;
   bool loaded_ = false;
+  int queryTimeoutSeconds_ = clsSQLServerDB::kDefaultQueryTimeoutSeconds;
 };
 
 }  // namespace morvane::ui

@@ -28,6 +28,7 @@ struct BatchOptions {
   bool againstServer = false;       // --against-server
   bool apply = false;               // --apply, with --against-server
   bool allowDrop = false;           // --allow-drop
+  int queryTimeoutSeconds = 60;     // --query-timeout; 0: no limit
   std::string workbook;
 };
 

@@ -32,6 +32,7 @@ int againstServer(const BatchOptions& options, const BatchSettings& settings, co
   const auto password = serverPassword(options);
   if (!password) return 2;
   clsSQLServerDB db;
+  db.setQueryTimeout(options.queryTimeoutSeconds);
   db.sbSetFieldAttr(settings.types);
   if (!db.fnOpenDB(options.server, options.database, options.user, *password)) {
     std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())

@@ -2,6 +2,7 @@
 
 #include "app/batch/BatchOptions.h"
 #include "app/batch/OutputFolder.h"
+#include "platform/text/VisibleText.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -16,11 +17,12 @@ int writeScripts(const BatchOptions& options, const BatchSettings& settings, con
   for (const auto& table : selected.getTables()) {
     const bool written = generator.fnSaveCreateSQL(*table, folder);
     for (const auto& notation : generator.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
+      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」: "
+                << platform::visibleText(notation) << "は未定義です\n";
     }
     if (!written) {
-      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」のスクリプトを作成できません: "
-                << generator.getFailReason() << "\n";
+      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」のスクリプトを作成できません: "
+                << platform::visibleText(generator.getFailReason()) << "\n";
       status = 1;
     }
   }

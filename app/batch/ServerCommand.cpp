@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/batch/BatchOptions.h"
+#include "platform/text/VisibleText.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -91,22 +92,25 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
   const std::string& password = *typed;
 
   clsSQLServerDB db;
+  db.setQueryTimeout(options.queryTimeoutSeconds);
   db.sbSetFieldAttr(settings.types);
   if (!db.fnOpenDB(options.server, options.database, options.user, password)) {
-    std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())
-              << "\n";
+    std::cerr << "morvane-batch: サーバ「" << platform::visibleText(options.server)
+              << "」に接続できません: " << platform::visibleText(oneLine(db.getFailReason())) << "\n";
     return 1;
   }
   int status = 0;
   for (const auto& table : selected.getTables()) {
     const bool created = db.fnMakeTable(*table);
     for (const auto& notation : db.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
+      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」: "
+                << platform::visibleText(notation) << "は未定義です\n";
     }
     if (created) continue;
     status = 1;
-    const std::string reason = oneLine(db.getFailReason());
-    std::cerr << "morvane-batch: テーブル「" << table->getName() << "」を作成できません: " << reason << "\n";
+    const std::string reason = platform::visibleText(oneLine(db.getFailReason()));
+    std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」を作成できません: " << reason
+              << "\n";
   }
   db.fnCloseDB();
   return status;

@@ -10,6 +10,7 @@
 #include "app/batch/BatchOptions.h"
 #include "document/clsExcelDBDoc.h"
 #include "model/Number.h"
+#include "platform/text/VisibleText.h"
 
 namespace morvane::batch {
 namespace {
@@ -19,7 +20,9 @@ constexpr const char* kUsage =
     "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
     "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
     "                     [--server S --database D --user U] [WORKBOOK]\n"
+    "                     [--query-timeout SECONDS]\n"
     "       morvane-batch --against-server --server S --database D --user U [--table NAME]... WORKBOOK\n"
+    "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
     "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
     "  MORVANE_PASSWORD から取るか、端末で尋ねます。--against-server はデータベースの dbo の\n"
@@ -91,6 +94,12 @@ BatchOptions parseArguments(int argc, char** argv) {
       options.apply = true;
     } else if (arg == "--allow-drop") {
       options.allowDrop = true;
+    } else if (arg == "--query-timeout") {
+      const std::string text = value(i);
+      const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+      const auto seconds = digits ? toInt32(text) : std::nullopt;
+      if (!seconds || *seconds < 0) usageError("--query-timeout: 「" + text + "」は 0 以上の秒数ではありません");
+      options.queryTimeoutSeconds = *seconds;
     } else if (arg.starts_with("--")) {
       usageError("不明なオプションです: " + arg);
     } else if (options.workbook.empty()) {
@@ -176,7 +185,7 @@ int run(int argc, char** argv) {
   }
   const clsDBInfo& model = reader.getDBInfo();
   if (options.list) {
-    for (const auto& table : model.getTables()) std::cout << table->getName() << "\n";
+    for (const auto& table : model.getTables()) std::cout << platform::visibleText(table->getName()) << "\n";
   }
   if (options.dump) {
     std::cout << toJson(model).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";

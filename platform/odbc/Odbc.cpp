@@ -73,7 +73,27 @@ std::string diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
   return text;
 }
 
+// The reason to give when the statement's diagnostics say its query timeout passed.
+std::optional<std::string> timeoutReason(SQLHANDLE statement) {
+  for (SQLSMALLINT record = 1;; ++record) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLWCHAR message[2];
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, statement, record, state, &native, message, 2, &length))) {
+      return std::nullopt;
+    }
+    if (toUtf8(state, 5) != "HYT00") continue;
+    SQLULEN seconds = 0;
+    SQLGetStmtAttrW(statement, SQL_ATTR_QUERY_TIMEOUT, &seconds, 0, nullptr);
+    return "サーバが " + std::to_string(seconds) + " 秒以内に応答しませんでした (クエリのタイムアウト)";
+  }
+}
+
 [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE handle, const std::string& fallback) {
+  if (type == SQL_HANDLE_STMT && handle) {
+    if (auto reason = timeoutReason(handle)) throw OdbcError(*reason);
+  }
   std::string text = handle ? diagnostics(type, handle) : std::string();
   throw OdbcError(text.empty() ? fallback : text);
 }
@@ -332,6 +352,7 @@ void OdbcConnection::execute(const std::string& sql) {
   limitTime(statement.get(), handles_->queryTimeoutSeconds);
   std::string errors;
   auto collect = [&] {
+    if (auto reason = timeoutReason(statement.get())) throw OdbcError(*reason);
     const std::string found = diagnostics(SQL_HANDLE_STMT, statement.get());
     if (found.empty()) return false;
     if (!errors.empty()) errors += '\n';

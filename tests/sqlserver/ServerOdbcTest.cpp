@@ -106,6 +106,19 @@ TEST(ServerOdbc, SilentServerTimesOutButSlowBatchesDoNot) {
   EXPECT_EQ(slow.tables(), std::set<std::string>{"Slow"});
 }
 
+TEST(ServerOdbc, BatchOnAServerThatStopsAnsweringTimesOut) {
+  auto muteConfig = account("sa", "pw");
+  muteConfig.mode = TdsTestServer::Mode::mute;
+  TdsTestServer mute(muteConfig);
+  OdbcConnection connection({mute.address(), "", "sa", "pw"}, 15, 1);
+  const std::string first = errorOf([&] { connection.execute("CREATE TABLE dbo.A (a int)"); });
+  EXPECT_NE(first.find("1 秒以内に応答しませんでした"), std::string::npos) << first;
+  // The connection is then of no use, but says so instead of waiting.
+  const std::string second = errorOf([&] { connection.query("SELECT 1"); });
+  EXPECT_NE(second, "(no error)");
+  EXPECT_EQ(mute.batches().front(), "CREATE TABLE dbo.A (a int)");
+}
+
 TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactly) {
   const std::vector<std::string> values = {"a;b", "k=v;PWD=x", "{x",         "x{",   "a}b", "a}}b",    "x}", "x}}", "}",
                                            "{x}", " spaced ",  "パスワード", "ﾊﾟｽ}", "",    "a;{b}=c", "𠮷"};
