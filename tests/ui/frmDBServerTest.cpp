@@ -131,6 +131,34 @@ class frmDBServerTest : public QObject {
     QCOMPARE(server_->connectionCount(), std::size_t{2});
   }
 
+  void injectedNamesAreRefusedWithTheirReasonAndTheOthersAreMade() {
+    window().setDBInfo(tables({table("顧客"), table("x;DROP TABLE y--"), table("Orders")}));
+    enter();
+    create();
+    const QStringList shown = prompts();
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].startsWith("x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に") &&
+                 shown[0].endsWith("サーバでは実行しません"),
+             qPrintable(shown[0]));
+    QCOMPARE(shown[1], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));
+    QCOMPARE(server_->batches().size(), std::size_t{2});
+  }
+
+  void aServerThatStopsAnsweringFailsEachTableWithTheReason() {
+    server_ = std::make_unique<TdsTestServer>(TdsTestServer::Config{
+        .user = "sa", .password = "pw", .database = "販売", .mode = TdsTestServer::Mode::mute});
+    window().setDBInfo(tables({table("顧客"), table("Orders")}));
+    window().setQueryTimeout(1);
+    enter();
+    create();
+    const QStringList shown = prompts();
+    QCOMPARE(shown.size(), 3);
+    QVERIFY2(shown[0].startsWith("顧客作成に失敗しました\nサーバが 1 秒以内に応答しませんでした"), qPrintable(shown[0]));
+    QVERIFY2(shown[1].startsWith("Orders作成に失敗しました\n"), qPrintable(shown[1]));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+  }
+
   void wrongPasswordShowsTheDriversTextThenTheWarning() {
     window().setDBInfo(tables({table("顧客")}));
     enter(QStringLiteral("wrong"));
