@@ -225,7 +225,12 @@ class PrivateDataSource {
     std::ofstream out(file());
     out << text;
     out.close();
-    if (!out) throw OdbcError("ODBC の一時ファイルを書けません: " + file());
+    if (!out) {
+      const std::string path = file();
+      std::error_code ignored;
+      std::filesystem::remove_all(folder_, ignored);
+      throw OdbcError("ODBC の一時ファイルを書けません: " + path);
+    }
   }
   ~PrivateDataSource() {
     std::error_code ignored;

@@ -65,12 +65,13 @@ TEST(ServerTables, AfterAFailedOpenOrNoneTablesFailSilently) {
   EXPECT_TRUE(db.fnCloseDB());
 }
 
-TEST(ServerTables, ValueThatCannotBePassedIsRefusedBeforeConnecting) {
+TEST(ServerTables, PasswordThatWouldEndABracedValueOpensAndAnUnsafeServerNameIsRefused) {
   TdsTestServer server(account("a};b"));
   clsSQLServerDB db;
-  EXPECT_FALSE(db.fnOpenDB(server.address(), "販売", "sa", "a};b"));
-  EXPECT_NE(db.getFailReason().find("パスワードに"), std::string::npos) << db.getFailReason();
-  EXPECT_EQ(server.connectionCount(), 0u);
+  EXPECT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "a};b")) << db.getFailReason();
+  EXPECT_FALSE(db.fnOpenDB("127.0.0.1;Port=1," + std::to_string(server.port()), "販売", "sa", "a};b"));
+  EXPECT_NE(db.getFailReason().find("サーバ名に「;」"), std::string::npos) << db.getFailReason();
+  EXPECT_EQ(server.connectionCount(), 1u);
 }
 
 // Takes the full login timeout (15 seconds): the server accepts and never answers.
