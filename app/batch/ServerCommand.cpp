@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/batch/BatchOptions.h"
+#include "app/batch/TerminalProgress.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -86,6 +87,7 @@ std::optional<std::string> serverPassword(const BatchOptions& options) {
 }
 
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
+  if (interrupted()) return 1;
   const auto typed = serverPassword(options);
   if (!typed) return 2;
   const std::string& password = *typed;
@@ -97,17 +99,16 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
               << "\n";
     return 1;
   }
-  int status = 0;
-  for (const auto& table : selected.getTables()) {
-    const bool created = db.fnMakeTable(*table);
+  TerminalProgress progress("テーブル作成");
+  const ProgressTally tally = db.fnMakeTables(selected, progress, [&](const clsTableInfo& table, bool created) {
     for (const auto& notation : db.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
+      progress.message() << "morvane-batch: テーブル「" << table.getName() << "」: " << notation << "は未定義です\n";
     }
-    if (created) continue;
-    status = 1;
+    if (created) return;
     const std::string reason = oneLine(db.getFailReason());
-    std::cerr << "morvane-batch: テーブル「" << table->getName() << "」を作成できません: " << reason << "\n";
-  }
+    progress.message() << "morvane-batch: テーブル「" << table.getName() << "」を作成できません: " << reason << "\n";
+  });
+  const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
   db.fnCloseDB();
   return status;
 }
