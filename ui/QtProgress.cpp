@@ -33,25 +33,25 @@ QtProgress::~QtProgress() { delete dialog_.data(); }
 
 void QtProgress::begin(std::size_t total) {
   total_ = total;
-  QMetaObject::invokeMethod(dialog_.data(), [dialog = dialog_, total] {
-    if (!dialog) return;
-    dialog->setMaximum(static_cast<int>(total));
-    dialog->setValue(0);
+  QMetaObject::invokeMethod(&relay_, [this, total] {
+    if (!dialog_) return;
+    dialog_->setMaximum(static_cast<int>(total));
+    dialog_->setValue(0);
   }, Qt::QueuedConnection);
 }
 
 void QtProgress::step(std::size_t index, const std::string& tableName) {
   const QString label = progressLabel(QString::fromStdString(tableName), index, total_);
-  QMetaObject::invokeMethod(dialog_.data(), [dialog = dialog_, label, index] {
-    if (!dialog || dialog->wasCanceled()) return;
-    dialog->setLabelText(label);
-    dialog->setValue(static_cast<int>(index));
+  QMetaObject::invokeMethod(&relay_, [this, label, index] {
+    if (!dialog_ || dialog_->wasCanceled()) return;
+    dialog_->setLabelText(label);
+    dialog_->setValue(static_cast<int>(index));
   }, Qt::QueuedConnection);
 }
 
 void QtProgress::end(const ProgressTally&) {
-  QMetaObject::invokeMethod(dialog_.data(), [dialog = dialog_] {
-    if (dialog) dialog->hide();
+  QMetaObject::invokeMethod(&relay_, [this] {
+    if (dialog_) dialog_->hide();
   }, Qt::QueuedConnection);
 }
 

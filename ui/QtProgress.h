@@ -26,6 +26,9 @@ class QtProgress final : public ProgressSink {
   void end(const ProgressTally& tally) override;
 
  private:
+  // Lives on the UI thread for as long as the sink: the run's changes go through it, and those
+  // still queued when the sink goes are dropped with it.
+  QObject relay_;
   QPointer<QProgressDialog> dialog_;
   std::atomic<bool> cancelled_{false};
   std::atomic<std::size_t> total_{0};
