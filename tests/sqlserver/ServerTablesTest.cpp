@@ -70,23 +70,6 @@ TEST(ServerTables, CancelAfterTheFirstOfThreeTablesSendsNoOther) {
   EXPECT_EQ(server.batches(), (std::vector<std::string>{db.makeCreateSQL(table("顧客")).value()}));
 }
 
-TEST(ServerTables, EveryTableIsReportedWithItsOwnReasonAndCounted) {
-  TdsTestServer server(account("pw"));
-  clsSQLServerDB db;
-  ASSERT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "pw")) << db.getFailReason();
-  test::RecordingProgress progress;
-  std::vector<std::string> reasons;
-  const ProgressTally tally =
-      db.fnMakeTables(asSelection({table("顧客"), table("Bad", "1"), table("顧客")}), progress,
-                      [&](const clsTableInfo&, bool) { reasons.push_back(db.getFailReason()); });
-  EXPECT_EQ(tally.done, 1u);
-  EXPECT_EQ(tally.failed, 2u);
-  ASSERT_EQ(reasons.size(), 3u);
-  EXPECT_EQ(reasons[0], "");
-  EXPECT_NE(reasons[1].find("カンマがありません"), std::string::npos) << reasons[1];
-  EXPECT_NE(reasons[2].find("already an object named '顧客'"), std::string::npos) << reasons[2];
-}
-
 TEST(ServerTables, AfterAFailedOpenOrNoneTablesFailSilently) {
   clsSQLServerDB db;
   EXPECT_FALSE(db.fnMakeTable(table("顧客")));
