@@ -52,16 +52,23 @@ void writePage(const std::string& path, std::string_view text) {
 }  // namespace
 
 bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder) {
+  NoProgress quiet;
+  fnWriteFile(objDB, strFolder, quiet);
+  return true;
+}
+
+ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress) {
   fnWriteFrameFile(strFolder);
   fnWriteTitleFile(strFolder);
   std::string index = fnMakeIndexHeader();
-  for (const auto& table : objDB.getTables()) {
-    fnWriteTableDoc(*table, strFolder);
-    index += fnMakeIndexRow(table->getName());
-  }
+  const ProgressTally tally = forEachTable(objDB.getTables(), progress, [&](const clsTableInfo& table) {
+    fnWriteTableDoc(table, strFolder);
+    index += fnMakeIndexRow(table.getName());
+    return true;
+  });
   index += fnMakeIndexFooter();
   writePage(platform::joinPath(strFolder, "leftframe.htm"), index);
-  return true;
+  return tally;
 }
 
 bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {

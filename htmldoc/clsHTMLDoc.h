@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Progress.h"
 #include "model/clsDBInfo.h"
 
 namespace morvane {
@@ -15,6 +16,9 @@ class clsHTMLDoc {
   // would leave the folder, throws platform::FileError naming the file and the reason; the
   // files written before it stay and the rest are not written.
   bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
+  // The same, telling the sink page by page. A cancelled set lists only the pages written, so
+  // that every link of leftframe.htm leads somewhere.
+  ProgressTally fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress);
 
  private:
   bool fnWriteFrameFile(const std::string& strFolder) const;

@@ -1,10 +1,13 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "model/Progress.h"
+#include "model/clsDBInfo.h"
 #include "model/clsTableInfo.h"
 #include "sqlserver/ServerCatalog.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
@@ -64,6 +67,15 @@ class clsSQLServerDB {
   std::optional<std::vector<ServerTable>> fnReadServerCatalog();
   // Runs a script of its own (a change script) as one batch; false, with the reason, on failure.
   bool fnRunScript(const std::string& script);
+
+  // Told right after each table of a run whether it succeeded; getFailReason() and
+  // getUndefinedNotations() then speak of that table.
+  using TableReport = std::function<void(const clsTableInfo& table, bool ok)>;
+  // fnSaveCreateSQL and fnMakeTable for each table in order, telling the sink; a table that fails
+  // does not stop the others, a cancel stops between two tables.
+  ProgressTally fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder, ProgressSink& progress,
+                                 const TableReport& report);
+  ProgressTally fnMakeTables(const clsDBInfo& tables, ProgressSink& progress, const TableReport& report);
 
  private:
   std::optional<std::string> fnMakeFieldSQL(const clsFieldInfo& field);

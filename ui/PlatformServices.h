@@ -1,5 +1,8 @@
 #pragma once
 #include <QString>
+#include <memory>
+
+#include "model/Progress.h"
 
 class QWidget;
 
@@ -26,6 +29,9 @@ class PlatformServices {
   // Busy pointer requests nest; every begin is matched by an end.
   virtual void beginBusy() = 0;
   virtual void endBusy() = 0;
+  // The progress of a run over tables started from owner; title names the work. Made and destroyed
+  // on the UI thread, called by the run from a thread of its own.
+  virtual std::unique_ptr<ProgressSink> startProgress(QWidget* owner, const QString& title) = 0;
 };
 
 // Keeps the busy pointer up for a scope, so an exception cannot leave it spinning.

@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include "ui/NameOnlyIconProvider.h"
+#include "ui/QtProgress.h"
 
 namespace morvane::ui {
 namespace {
@@ -91,5 +92,9 @@ QString QtPlatformServices::chooseFolder(QWidget* owner) {
 void QtPlatformServices::beginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
 void QtPlatformServices::endBusy() { QApplication::restoreOverrideCursor(); }
+
+std::unique_ptr<ProgressSink> QtPlatformServices::startProgress(QWidget* owner, const QString& title) {
+  return std::make_unique<QtProgress>(owner, title);
+}
 
 }  // namespace morvane::ui

@@ -12,6 +12,8 @@ class QtPlatformServices final : public PlatformServices {
   QString chooseFolder(QWidget* owner) override;
   void beginBusy() override;
   void endBusy() override;
+  // A dialog with the table, n / total and キャンセル, once the run has taken half a second.
+  std::unique_ptr<ProgressSink> startProgress(QWidget* owner, const QString& title) override;
 };
 
 }  // namespace morvane::ui

@@ -7,6 +7,7 @@
 #include "model/Text.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/PlatformServices.h"
+#include "ui/TableRun.h"
 #include "ui/TextBoxes.h"
 #include "ui/UndefinedNotations.h"
 #include "ui/WindowHub.h"
@@ -82,33 +83,38 @@ void frmDBServer::cmdCreateTable_Click() {
 
   bool opened = false;
   {
+    // A login waits up to its timeout: the window repaints meanwhile.
     BusyPointer busy(services);
-    opened = db.fnOpenDB(form_->txtServer->text().toStdString(), form_->txtDB->text().toStdString(),
-                         form_->txtUser->text().toStdString(), form_->txtPasswd->text().toStdString());
+    const std::string server = form_->txtServer->text().toStdString(), database = form_->txtDB->text().toStdString(),
+                      user = form_->txtUser->text().toStdString(), password = form_->txtPasswd->text().toStdString();
+    runOffUiThread([&] { opened = db.fnOpenDB(server, database, user, password); });
   }
   if (!opened) {
     services.showMessage(this, QString::fromStdString(db.getFailReason()), MessageIcon::None);
     services.showMessage(this, QStringLiteral("接続に失敗しました"), MessageIcon::Exclamation);
     return;
   }
+  // Gathered off the UI thread, shown once the run is over.
+  QStringList failures;
   QStringList undefined;
-  for (const TablePtr& table : moobjDBInfo.getTables()) {
-    bool made = false;
-    {
-      BusyPointer busy(services);
-      made = db.fnMakeTable(*table);
-    }
-    if (!made) {
-      QString prompt = QString::fromStdString(table->getName()) + QStringLiteral("作成に失敗しました");
-      if (!db.getFailReason().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getFailReason());
-      services.showMessage(this, prompt, MessageIcon::Exclamation);
-    }
-    undefined << undefinedNotationLines(QString::fromStdString(table->getName()), db);
-  }
+  const ProgressTally tally =
+      runTables(services, this, QStringLiteral("テーブル作成"), [&](ProgressSink& progress) {
+        return db.fnMakeTables(moobjDBInfo, progress, [&](const clsTableInfo& table, bool made) {
+          const QString name = QString::fromStdString(table.getName());
+          if (!made) {
+            QString prompt = name + QStringLiteral("作成に失敗しました");
+            if (!db.getFailReason().empty()) prompt += QLatin1Char('\n') + QString::fromStdString(db.getFailReason());
+            failures << prompt;
+          }
+          undefined << undefinedNotationLines(name, db);
+        });
+      });
   db.fnCloseDB();
+  for (const QString& prompt : failures) services.showMessage(this, prompt, MessageIcon::Exclamation);
   // The created tables lack these columns: the user has to know.
   if (!undefined.isEmpty()) services.showMessage(this, undefined.join(QLatin1Char('\n')), MessageIcon::Exclamation);
-  services.showMessage(this, QStringLiteral("作成処理を終了しました。"), MessageIcon::None);
+  services.showMessage(this, tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。"),
+                       MessageIcon::None);
 }
 
 }  // namespace morvane::ui

@@ -17,6 +17,7 @@
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
 #include "ui/TableNameFilter.h"
+#include "ui/TableRun.h"
 #include "ui/UndefinedNotations.h"
 #include "ui/WindowPlacement.h"
 #include "ui/ui_frmTableList.h"
@@ -185,26 +186,25 @@ void frmTableList::mnuMakeCTSQL_Click() {
   const QString folder = fnChooseFolder();
   if (folder.isEmpty()) return;
 
-  BusyPointer busy(hub_.services());
   clsSQLServerDB generator;
   generator.sbSetFieldAttr(fieldAttr());
+  const std::string path = toPath(folder);
+  // Gathered off the UI thread, shown once the run is over.
+  QStringList failures;
   QStringList undefined;
-  for (const TablePtr& table : selected.getTables()) {
-    const QString name = fromUtf8(table->getName());
-    QString reason;
-    bool saved = false;
-    try {
-      saved = generator.fnSaveCreateSQL(*table, toPath(folder));
-      reason = fromUtf8(generator.getFailReason());
-    } catch (const std::exception& error) {
-      reason = fromUtf8(error.what());
-    }
-    if (!saved) sbReport(reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason, true);
-    undefined << undefinedNotationLines(name, generator);
-  }
+  const ProgressTally tally =
+      runTables(hub_.services(), this, QStringLiteral("スクリプト作成"), [&](ProgressSink& progress) {
+        return generator.fnSaveCreateSQLs(selected, path, progress, [&](const clsTableInfo& table, bool saved) {
+          const QString name = fromUtf8(table.getName());
+          const QString reason = fromUtf8(generator.getFailReason());
+          if (!saved) failures << (reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason);
+          undefined << undefinedNotationLines(name, generator);
+        });
+      });
+  for (const QString& prompt : failures) sbReport(prompt, true);
   // The scripts lack these columns: the user has to know before using them.
   if (!undefined.isEmpty()) sbReport(undefined.join(QLatin1Char('\n')), true);
-  sbReport(QStringLiteral("作成処理を終了しました。"), false);
+  sbReport(tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。"), false);
 }
 
 void frmTableList::mnuMakeTableDoc_Click() {
@@ -215,15 +215,20 @@ void frmTableList::mnuMakeTableDoc_Click() {
 
   clsHTMLDoc writer;
   writer.setTitle(QFileInfo(mostrFilePath).fileName().toStdString());
+  const std::string path = toPath(folder);
   QString reason;
   bool written = false;
+  ProgressTally tally;
   try {
-    BusyPointer busy(hub_.services());
-    written = writer.fnWriteFile(selected, toPath(folder));
+    tally = runTables(hub_.services(), this, QStringLiteral("ドキュメント作成"),
+                      [&](ProgressSink& progress) { return writer.fnWriteFile(selected, path, progress); });
+    written = true;
   } catch (const std::exception& error) {
     reason = fromUtf8(error.what());
   }
-  if (written) {
+  if (written && tally.cancelled) {
+    sbReport(cancelledSummary(tally), false);
+  } else if (written) {
     sbReport(QStringLiteral("作成しました"), false);
   } else {
     sbReport(reason.isEmpty() ? kFailed : kFailed + QLatin1Char('\n') + reason, true);

@@ -4,23 +4,26 @@
 
 #include "app/batch/BatchOptions.h"
 #include "app/batch/OutputFolder.h"
+#include "app/batch/TerminalProgress.h"
 #include "htmldoc/clsHTMLDoc.h"
 #include "platform/files/Files.h"
 
 namespace morvane::batch {
 
 int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
+  if (interrupted()) return 1;
   clsHTMLDoc writer;
   writer.setTitle(options.title ? *options.title
                                 : std::filesystem::path(options.workbook).filename().string());
   if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
+  TerminalProgress progress("ドキュメント作成");
   try {
-    writer.fnWriteFile(selected, options.htmlDir);
+    if (writer.fnWriteFile(selected, options.htmlDir, progress).cancelled) return 1;
   } catch (const platform::FileError& error) {
     // A table name may hold a line break; the reason stays on one line.
     std::string reason = error.what();
     std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    std::cerr << "morvane-batch: " << reason << "\n";
+    progress.message() << "morvane-batch: " << reason << "\n";
     return 1;
   }
   return 0;

@@ -2,6 +2,7 @@
 
 #include "app/batch/BatchOptions.h"
 #include "app/batch/OutputFolder.h"
+#include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -10,22 +11,22 @@ namespace morvane::batch {
 // One script per selected table; a table that fails does not stop the others.
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
   const std::string& folder = options.sqlDir;
+  if (interrupted()) return 1;
   if (!ensureOutputFolder("--sql", folder)) return 1;
   clsSQLServerDB generator;
   generator.sbSetFieldAttr(settings.types);
-  int status = 0;
-  for (const auto& table : selected.getTables()) {
-    const bool written = generator.fnSaveCreateSQL(*table, folder);
-    for (const auto& notation : generator.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」: "
-                << platform::visibleText(notation) << "は未定義です\n";
-    }
-    if (!written) {
-      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」のスクリプトを作成できません: "
-                << platform::visibleText(generator.getFailReason()) << "\n";
-      status = 1;
-    }
-  }
+  TerminalProgress progress("スクリプト作成");
+  const ProgressTally tally =
+      generator.fnSaveCreateSQLs(selected, folder, progress, [&](const clsTableInfo& table, bool written) {
+        for (const auto& notation : generator.getUndefinedNotations()) {
+          progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」: " << platform::visibleText(notation) << "は未定義です\n";
+        }
+        if (!written) {
+          progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」のスクリプトを作成できません: "
+                             << platform::visibleText(generator.getFailReason()) << "\n";
+        }
+      });
+  const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
   return status;
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/batch/BatchOptions.h"
+#include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -87,6 +88,7 @@ std::optional<std::string> serverPassword(const BatchOptions& options) {
 }
 
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
+  if (interrupted()) return 1;
   const auto typed = serverPassword(options);
   if (!typed) return 2;
   const std::string& password = *typed;
@@ -99,19 +101,16 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
               << "」に接続できません: " << platform::visibleText(oneLine(db.getFailReason())) << "\n";
     return 1;
   }
-  int status = 0;
-  for (const auto& table : selected.getTables()) {
-    const bool created = db.fnMakeTable(*table);
+  TerminalProgress progress("テーブル作成");
+  const ProgressTally tally = db.fnMakeTables(selected, progress, [&](const clsTableInfo& table, bool created) {
     for (const auto& notation : db.getUndefinedNotations()) {
-      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」: "
-                << platform::visibleText(notation) << "は未定義です\n";
+      progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」: " << platform::visibleText(notation) << "は未定義です\n";
     }
-    if (created) continue;
-    status = 1;
+    if (created) return;
     const std::string reason = platform::visibleText(oneLine(db.getFailReason()));
-    std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」を作成できません: " << reason
-              << "\n";
-  }
+    progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」を作成できません: " << reason << "\n";
+  });
+  const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
   db.fnCloseDB();
   return status;
 }

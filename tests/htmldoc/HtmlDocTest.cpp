@@ -9,6 +9,7 @@
 #include "platform/files/Files.h"
 #include "tests/htmldoc/HtmlDocExpected.h"
 #include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
 
 namespace morvane {
@@ -177,6 +178,27 @@ TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {
   EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage("new"));
   EXPECT_EQ(readBytes(dir.file("A.htm")), tableHead("A") + tableFoot());
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")), oldIndex);  // never reached: the old one stays whole
+}
+
+TEST(HtmlDocSet, ProgressIsPerPageAndACancelledSetListsOnlyTheWrittenPages) {
+  TempDir dir;
+  const auto db = makeDB({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
+  clsHTMLDoc writer;
+  test::RecordingProgress afterFirst(1);
+  const ProgressTally tally = writer.fnWriteFile(db, dir.path().string(), afterFirst);
+  EXPECT_TRUE(tally.cancelled);
+  EXPECT_EQ(afterFirst.calls(), (Names{"begin 3", "step 0 A", "end 1/0/2 cancelled"}));
+  EXPECT_EQ(filesIn(dir.path()), (Names{"A.htm", "index.htm", "leftframe.htm", "rightframe.htm"}));
+  const std::string index = readBytes(dir.file("leftframe.htm"));
+  EXPECT_NE(index.find(R"(href="A.htm")"), std::string::npos) << index;
+  EXPECT_EQ(index.find(R"(href="B.htm")"), std::string::npos) << index;
+
+  // Uncancelled, the set with a sink is the set without one.
+  TempDir plain, watched;
+  writer.fnWriteFile(db, plain.path().string());
+  test::RecordingProgress progress;
+  EXPECT_EQ(writer.fnWriteFile(db, watched.path().string(), progress).done, 3u);
+  EXPECT_EQ(readBytes(watched.file("leftframe.htm")), readBytes(plain.file("leftframe.htm")));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/TdsTestServer.h"
 
 namespace morvane {
@@ -45,6 +46,28 @@ TEST(ServerTables, EachTableIsOneBatchAndAnExistingOneFailsWithTheServersReason)
   EXPECT_TRUE(first.ends_with(") ON [PRIMARY] \r\nCOMMIT ")) << "nothing may follow the script";
   EXPECT_EQ(server.batches(), (std::vector<std::string>{first, first, db.makeCreateSQL(table("Orders")).value()}));
   EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "Orders"}));
+}
+
+clsDBInfo asSelection(std::initializer_list<clsTableInfo> list) {
+  clsDBInfo db;
+  for (const auto& t : list) db.setTable(std::make_shared<const clsTableInfo>(t));
+  return db;
+}
+
+TEST(ServerTables, CancelAfterTheFirstOfThreeTablesSendsNoOther) {
+  TdsTestServer server(account("pw"));
+  clsSQLServerDB db;
+  ASSERT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "pw")) << db.getFailReason();
+  test::RecordingProgress afterFirst(1);
+  std::vector<std::string> reported;
+  const ProgressTally tally = db.fnMakeTables(asSelection({table("顧客"), table("受注"), table("商品")}), afterFirst,
+                                              [&](const clsTableInfo& t, bool ok) {
+                                                reported.push_back(t.getName() + (ok ? " ok" : " failed"));
+                                              });
+  EXPECT_EQ(reported, (std::vector<std::string>{"顧客 ok"}));
+  EXPECT_EQ(afterFirst.calls(), (std::vector<std::string>{"begin 3", "step 0 顧客", "end 1/0/2 cancelled"}));
+  EXPECT_TRUE(tally.cancelled);
+  EXPECT_EQ(server.batches(), (std::vector<std::string>{db.makeCreateSQL(table("顧客")).value()}));
 }
 
 TEST(ServerTables, AfterAFailedOpenOrNoneTablesFailSilently) {

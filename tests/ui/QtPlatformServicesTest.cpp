@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,6 +24,7 @@
 
 #include "ui/QtJapanese.h"
 #include "ui/QtPlatformServices.h"
+#include "ui/TableRun.h"
 
 using namespace morvane::ui;
 
@@ -229,6 +231,49 @@ class QtPlatformServicesTest : public QObject {
              dir.filePath("layout.edf"));
     whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     QVERIFY(services_.saveFileName(nullptr, QStringLiteral("Excel設計書定義ファイル|*.edf")).isEmpty());
+  }
+  void progressShowsAfterHalfASecondAndItsCancelReachesTheRun() {
+    QWidget owner;
+    auto* other = new QPushButton(QStringLiteral("作成"), &owner);
+    int otherClicks = 0;
+    connect(other, &QPushButton::clicked, [&] { ++otherClicks; });
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&owner));
+    const std::unique_ptr<morvane::ProgressSink> progress = services_.startProgress(&owner, QStringLiteral("テーブル作成"));
+    auto* dialog = owner.findChild<QProgressDialog*>();
+    QVERIFY(dialog != nullptr);
+
+    bool shownEarly = true;
+    QString label, button;
+    QTimer::singleShot(150, [&] { shownEarly = dialog->isVisible(); });
+    QTimer::singleShot(900, [&] {
+      label = dialog->labelText();
+      if (auto* cancel = dialog->findChild<QPushButton*>()) button = cancel->text();
+      QTest::mouseClick(other, Qt::LeftButton);  // held back while the run goes on
+      QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+    });
+    bool sawCancel = false;
+    runOffUiThread([&] {
+      progress->begin(3);
+      progress->step(0, "顧客");
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!progress->cancelled() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      sawCancel = progress->cancelled();
+      progress->end({});
+    });
+    QVERIFY(!shownEarly);
+    QCOMPARE(label, QStringLiteral("顧客\n1 / 3"));
+    QCOMPARE(button, QStringLiteral("キャンセル"));
+    QVERIFY(sawCancel);
+    QCOMPARE(otherClicks, 0);
+    QTest::mouseClick(other, Qt::LeftButton);
+    QCOMPARE(otherClicks, 1);
+  }
+
+  void aRunsExceptionReachesTheCaller() {
+    QVERIFY_THROWS_EXCEPTION(std::runtime_error, runOffUiThread([] { throw std::runtime_error("x"); }));
   }
 };
 

@@ -1,8 +1,11 @@
 #pragma once
 #include <QString>
 #include <deque>
+#include <memory>
+#include <optional>
 #include <vector>
 
+#include "tests/support/RecordingProgress.h"
 #include "ui/PlatformServices.h"
 
 namespace morvane::ui::test {
@@ -29,6 +32,9 @@ class TestServices final : public PlatformServices {
   std::deque<QString> answers;
   int busyDepth = 0;
   int busyRequests = 0;
+  // Every run's progress, in order, with its title; a run cancels once cancelAfter tables started.
+  std::vector<std::pair<QString, std::shared_ptr<morvane::test::RecordingProgress>>> runs;
+  std::optional<std::size_t> cancelAfter;
 
   void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override { messages.push_back({prompt, icon}); }
   QString openFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Open, filter, owner); }
@@ -39,8 +45,26 @@ class TestServices final : public PlatformServices {
     ++busyRequests;
   }
   void endBusy() override { --busyDepth; }
+  std::unique_ptr<ProgressSink> startProgress(QWidget*, const QString& title) override {
+    auto recording = std::make_shared<morvane::test::RecordingProgress>(cancelAfter);
+    runs.emplace_back(title, recording);
+    return std::make_unique<Forward>(recording);
+  }
 
  private:
+  // The window owns the sink it is given; the recording outlives it for the test to read.
+  class Forward final : public ProgressSink {
+   public:
+    explicit Forward(std::shared_ptr<ProgressSink> to) : to_(std::move(to)) {}
+    void begin(std::size_t total) override { to_->begin(total); }
+    void step(std::size_t index, const std::string& name) override { to_->step(index, name); }
+    bool cancelled() override { return to_->cancelled(); }
+    void end(const ProgressTally& tally) override { to_->end(tally); }
+
+   private:
+    std::shared_ptr<ProgressSink> to_;
+  };
+
   QString answer(DialogKind kind, const QString& filter, QWidget* owner) {
     dialogs.push_back({kind, filter, owner});
     if (answers.empty()) return {};

@@ -5,12 +5,14 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTextStream>
 #include <filesystem>
 
 #include "TestServices.h"
 #include "tests/support/ExampleModel.h"
+#include "ui/QtProgress.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
@@ -67,6 +69,17 @@ int main(int argc, char* argv[]) {
   list->item(0)->setSelected(true);
   list->item(2)->setSelected(true);
   ok = save(hub.tableList(), folder, QStringLiteral("table-list-window.png")) && ok;
+
+  {
+    // The dialog of a long run, as it looks once the half second has passed.
+    QtProgress progress(&hub.tableList(), QStringLiteral("テーブル作成"));
+    progress.begin(4);
+    progress.step(1, "受注");
+    QApplication::processEvents();
+    auto* dialog = hub.tableList().findChild<QProgressDialog*>();
+    dialog->show();
+    ok = save(*dialog, folder, QStringLiteral("progress-dialog.png")) && ok;
+  }
 
   frmDBServer& server = hub.dbServer();
   server.sbShow();

@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "TestServices.h"
@@ -40,6 +41,21 @@ clsDBInfo tables(std::initializer_list<TablePtr> list) {
   for (const TablePtr& t : list) db.setTable(t);
   return db;
 }
+
+// Calls back on every paint of the widget it watches.
+class PaintWatch final : public QObject {
+ public:
+  explicit PaintWatch(std::function<void()> onPaint) : onPaint_(std::move(onPaint)) {}
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) onPaint_();
+    return false;
+  }
+
+ private:
+  std::function<void()> onPaint_;
+};
 
 }  // namespace
 
@@ -157,6 +173,47 @@ class frmDBServerTest : public QObject {
     QVERIFY2(shown[0].startsWith("顧客作成に失敗しました\nサーバが 1 秒以内に応答しませんでした"), qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith("Orders作成に失敗しました\n"), qPrintable(shown[1]));
     QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+  }
+
+  void cancelAfterTheFirstOfThreeTablesSendsNoOtherAndCountsThem() {
+    window().setDBInfo(tables({table("顧客"), table("注文"), table("Orders")}));
+    services_->cancelAfter = 1;
+    enter();
+    create();
+    QCOMPARE(prompts(), QStringList{"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
+    QCOMPARE(server_->tables(), std::set<std::string>{"顧客"});
+    QCOMPARE(server_->batches().size(), std::size_t{1});
+    QCOMPARE(services_->runs.size(), std::size_t{1});
+    QCOMPARE(services_->runs[0].first, QStringLiteral("テーブル作成"));
+    QCOMPARE(services_->runs[0].second->calls(),
+             (std::vector<std::string>{"begin 3", "step 0 顧客", "end 1/0/2 cancelled"}));
+    QCOMPARE(services_->busyDepth, 0);
+  }
+
+  void theWindowRepaintsWhileASlowServerTakesEachTable() {
+    using namespace std::chrono_literals;
+    server_ = std::make_unique<TdsTestServer>(
+        TdsTestServer::Config{.user = "sa", .password = "pw", .database = "販売", .batchDelay = 400ms});
+    window().setDBInfo(tables({table("顧客"), table("注文"), table("Orders")}));
+    enter();
+    QVERIFY(QTest::qWaitForWindowExposed(&window()));
+    // Paints that land while a table is under way, between its step and the run's end.
+    int paintsDuringRun = 0;
+    PaintWatch watch([&] {
+      if (services_->runs.empty()) return;
+      const auto calls = services_->runs.back().second->calls();
+      if (calls.size() > 1 && !calls.back().starts_with("end")) ++paintsDuringRun;
+    });
+    window().installEventFilter(&watch);
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &window(), [this] { window().update(); });
+    ticker.start(50);
+    create();
+    ticker.stop();
+    window().removeEventFilter(&watch);
+    QCOMPARE(prompts(), QStringList{"作成処理を終了しました。"});
+    QCOMPARE(server_->tables().size(), std::size_t{3});
+    QVERIFY2(paintsDuringRun >= 3, qPrintable(QString::number(paintsDuringRun)));
   }
 
   void wrongPasswordShowsTheDriversTextThenTheWarning() {

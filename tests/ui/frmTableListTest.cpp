@@ -212,6 +212,35 @@ class frmTableListTest : public QObject {
     QVERIFY(list()->selectedItems().isEmpty());
   }
 
+  void cancelAfterTheFirstTableLeavesTheOthersUnwrittenAndSaysSo_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("firstFile");
+    QTest::newRow("scripts") << QStringLiteral("mnuMakeCTSQL") << QStringLiteral("スクリプト作成") << "alpha.sql";
+    QTest::newRow("documents") << QStringLiteral("mnuMakeTableDoc") << QStringLiteral("ドキュメント作成") << "alpha.htm";
+  }
+  void cancelAfterTheFirstTableLeavesTheOthersUnwrittenAndSaysSo() {
+    QFETCH(QString, action);
+    QFETCH(QString, title);
+    QFETCH(QString, firstFile);
+    open({simpleTable("alpha"), simpleTable("beta"), simpleTable("gamma")});
+    list()->selectAll();
+    chooseOutputFolder();
+    services_->cancelAfter = 1;
+    trigger(qPrintable(action));
+
+    QCOMPARE(services_->runs.size(), std::size_t{1});
+    QCOMPARE(services_->runs[0].first, title);
+    QCOMPARE(services_->runs[0].second->calls(),
+             (std::vector<std::string>{"begin 3", "step 0 alpha", "end 1/0/2 cancelled"}));
+    expectOnlyMessage(QStringLiteral("作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"), MessageIcon::None);
+    QVERIFY(exists(outFile(firstFile.toStdString())));
+    QVERIFY(!exists(outFile("beta.sql")) && !exists(outFile("beta.htm")));
+    QVERIFY(!exists(outFile("gamma.sql")) && !exists(outFile("gamma.htm")));
+    QCOMPARE(services_->busyDepth, 0);
+  }
+
+
   void scriptCommandWritesEachSelectedTableAndReportsPerTable() {
     // The program's type notation table, as edited in the type notation window.
     hub_->dbDef().fieldAttr()->setInt("整数");

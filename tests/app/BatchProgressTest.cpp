@@ -1,0 +1,115 @@
+// morvane-batch's progress: a line rewritten on a terminal, nothing in a log, and Ctrl+C.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "Batch.h"
+#include "tests/support/TdsTestServer.h"
+
+namespace morvane::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> exampleArgs(std::vector<std::string> jobs) {
+  std::vector<std::string> args = {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa"};
+  args.insert(args.end(), jobs.begin(), jobs.end());
+  args.push_back(kExampleBook);
+  return args;
+}
+
+int waitFor(pid_t pid) {
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(BatchProgress, NothingExtraWhenStderrIsNotATerminal) {
+  TempDir sql, html;
+  const BatchRun run = batch(exampleArgs({"--sql", sql.path().string(), "--html", html.path().string()}));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(filesIn(sql.path().string()).size(), 4u);
+}
+
+TEST(BatchProgress, TheTerminalSeesOneLineRewrittenPerTableThenTheSummary) {
+  TempDir sql;
+  std::vector<std::string> args = exampleArgs({"--sql", sql.path().string()});
+  args.insert(args.begin(), MORVANE_BATCH);
+  auto argv = pointers(args);
+  auto envTexts = batchEnvironment({});
+  auto envp = pointers(envTexts);
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execve(MORVANE_BATCH, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  std::string screen;
+  for (;;) {
+    pollfd fd{master, POLLIN, 0};
+    if (::poll(&fd, 1, 10000) <= 0) break;
+    char buffer[256];
+    const ssize_t got = ::read(master, buffer, sizeof buffer);
+    if (got <= 0) break;
+    screen.append(buffer, static_cast<std::size_t>(got));
+  }
+  ::close(master);
+  EXPECT_EQ(waitFor(pid), 0) << screen;
+  std::size_t at = 0;
+  for (const std::string line : {"\r\x1b[Kスクリプト作成 1 / 4 顧客", "\r\x1b[Kスクリプト作成 2 / 4 ",
+                                 "\r\x1b[Kスクリプト作成 4 / 4 ", "\r\x1b[K"}) {
+    at = screen.find(line, at);
+    ASSERT_NE(at, std::string::npos) << "missing in order: " << line << "\n" << screen;
+    at += line.size();
+  }
+  EXPECT_EQ(screen.substr(screen.rfind("\x1b[K") + 3),
+            "morvane-batch: スクリプト作成を終了しました (完了 4、失敗 0、未処理 0)\r\n");
+}
+
+TEST(BatchProgress, CtrlCStopsAfterTheCurrentTableWithTheSummary) {
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .batchDelay = 700ms});
+  TempDir dir;
+  std::vector<std::string> args = exampleArgs(
+      {"--server", server.address(), "--database", "販売", "--user", "sa", "--html", dir.file("html")});
+  args.insert(args.begin(), MORVANE_BATCH);
+  auto argv = pointers(args);
+  auto envTexts = batchEnvironment({"MORVANE_PASSWORD=pw"});
+  auto envp = pointers(envTexts);
+  const std::string errPath = dir.file("err");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, MORVANE_BATCH, &actions, nullptr, argv.data(), envp.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  const auto deadline = std::chrono::steady_clock::now() + 30s;
+  while (server.batches().empty() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  ASSERT_EQ(server.batches().size(), 1u);
+  ::kill(pid, SIGINT);  // while the first table's batch waits for its answer
+  EXPECT_EQ(waitFor(pid), 1);
+  EXPECT_EQ(server.batches().size(), 1u);
+  EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客"}));
+  EXPECT_EQ(readBytes(errPath), "morvane-batch: テーブル作成を中止しました (完了 1、失敗 0、未処理 3)\n");
+  // The documentation came before the server and is whole: no file half written or left aside.
+  EXPECT_EQ(filesIn(dir.file("html")).size(), 7u);
+}
+
+}  // namespace
+}  // namespace morvane::test
