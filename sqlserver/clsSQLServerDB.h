@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/clsTableInfo.h"
+#include "platform/text/OutputEncoding.h"
 #include "sqlserver/ServerCatalog.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
@@ -33,8 +34,14 @@ class clsSQLServerDB {
   }
 
   bool fnCloseDB();
-  // Writes <strFolder>/<table name>.sql in code page 932; false on any failure.
-  bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder);
+  // Writes <strFolder>/<table name>.sql, by default in code page 932 with CR LF; false on any
+  // failure.
+  bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder,
+                       const platform::OutputEncoding& encoding = {});
+  // The bytes of the table's script file without a byte order mark (the script and one line
+  // break), or nothing with the reason in getFailReason(): the script cannot be built or holds
+  // a character the code cannot hold.
+  std::optional<std::string> fnEncodeCreateSQL(const clsTableInfo& objTable, const platform::OutputEncoding& encoding);
   // Runs the table's script on the open connection as one batch; false on any failure, the
   // reason kept in getFailReason().
   bool fnMakeTable(const clsTableInfo& objTable);

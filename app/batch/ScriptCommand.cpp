@@ -14,7 +14,7 @@ int writeScripts(const BatchOptions& options, const BatchSettings& settings, con
   generator.sbSetFieldAttr(settings.types);
   int status = 0;
   for (const auto& table : selected.getTables()) {
-    const bool written = generator.fnSaveCreateSQL(*table, folder);
+    const bool written = generator.fnSaveCreateSQL(*table, folder, options.encoding);
     for (const auto& notation : generator.getUndefinedNotations()) {
       std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
     }
