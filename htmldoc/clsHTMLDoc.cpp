@@ -13,7 +13,10 @@ namespace {
 
 using htmldoc::escapeHtml;
 
-constexpr std::string_view kMeta = R"(<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS">)";
+std::string contentTypeMeta(platform::Charset charset) {
+  return R"(<meta http-equiv="Content-Type" content="text/html; charset=)" + std::string(platform::charsetLabel(charset)) +
+         R"(">)";
+}
 
 // Appends one piece with the blanks that stand before and after it; the pages are one long
 // line, so these blanks are the only layout they have.
@@ -24,28 +27,27 @@ void put(std::string& out, int lead, std::string_view text, int trail) {
 }
 
 // The opening every titled page shares: html, head with the title and the code page, end of head.
-std::string titledHead(std::string_view escapedTitle) {
+std::string titledHead(std::string_view escapedTitle, platform::Charset charset) {
   std::string text;
   put(text, 0, "<html>", 1);
   put(text, 0, "<head>", 1);
   put(text, 0, "<title>", 0);
   put(text, 0, escapedTitle, 0);
   put(text, 0, "</title>", 1);
-  put(text, 0, kMeta, 1);
+  put(text, 0, contentTypeMeta(charset), 1);
   put(text, 0, "</head>", 1);
   return text;
 }
 
-// One page: its text in code page 932, one CR LF, swapped in whole so that a failure never
-// leaves half a page behind.
-void writePage(const std::string& path, std::string_view text) {
+// One page and one line break, swapped in whole so that a failure never leaves half a page
+// behind. Only code page 932 needs character references; UTF-8 holds every character.
+void writePage(const std::string& path, std::string_view text, const platform::OutputEncoding& encoding) {
   std::string bytes;
   try {
-    bytes = platform::toCp932WithCharRefs(text);
+    bytes = platform::encodeFile(std::string(text) + "\r\n", encoding, true);
   } catch (const platform::Cp932Error& error) {
     throw platform::FileError(path + ": " + error.what());
   }
-  bytes += "\r\n";
   platform::replaceFile(path, bytes);
 }
 
@@ -67,12 +69,12 @@ ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string&
     return true;
   });
   index += fnMakeIndexFooter();
-  writePage(platform::joinPath(strFolder, "leftframe.htm"), index);
+  writePage(platform::joinPath(strFolder, "leftframe.htm"), index, encoding_);
   return tally;
 }
 
 bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {
-  std::string text = titledHead(escapeHtml(title_));
+  std::string text = titledHead(escapeHtml(title_), encoding_.charset);
   put(text, 0, R"(<frameset cols="258,*" frameborder="YES" border="1" framespacing="1" rows="*">)", 2);
   put(text, 2, R"(<frame name="leftFrame" noresize src="leftframe.htm" scrolling="AUTO">)", 1);
   put(text, 2, R"(<frame name="mainFrame" src="rightframe.htm" scrolling="AUTO">)", 1);
@@ -80,13 +82,13 @@ bool clsHTMLDoc::fnWriteFrameFile(const std::string& strFolder) const {
   put(text, 0, R"(<noframes><body bgcolor="#FFFFFF" text="#000000">)", 1);
   put(text, 0, "</body></noframes>", 1);
   put(text, 0, "</html>", 1);
-  writePage(platform::joinPath(strFolder, "index.htm"), text);
+  writePage(platform::joinPath(strFolder, "index.htm"), text, encoding_);
   return true;
 }
 
 bool clsHTMLDoc::fnWriteTitleFile(const std::string& strFolder) const {
   const std::string site = escapeHtml(kSiteAddress);
-  std::string text = titledHead(escapeHtml(title_));
+  std::string text = titledHead(escapeHtml(title_), encoding_.charset);
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
   put(text, 0, R"(<p align="left"><font size="4"><b><NOBR>)", 0);
   put(text, 0, escapeHtml(title_), 0);
@@ -98,12 +100,12 @@ bool clsHTMLDoc::fnWriteTitleFile(const std::string& strFolder) const {
   put(text, 2, "</a></font></b></p>", 1);
   put(text, 0, "</body>", 1);
   put(text, 0, "</html>", 1);
-  writePage(platform::joinPath(strFolder, "rightframe.htm"), text);
+  writePage(platform::joinPath(strFolder, "rightframe.htm"), text, encoding_);
   return true;
 }
 
 std::string clsHTMLDoc::fnMakeIndexHeader() const {
-  std::string text = titledHead("テーブル一覧");
+  std::string text = titledHead("テーブル一覧", encoding_.charset);
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366">)", 1);
   put(text, 0, R"(<table width="238" border="1" cellspacing="0" cellpadding="2" align="left">)", 1);
   put(text, 2, "<tr>", 2);
@@ -149,13 +151,13 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
   std::string text = fnMakeTableHeader(name);
   for (const auto& field : objTable.getFields()) text += fnMakeFieldRow(field, objTable.getPrimaryKeys());
   text += fnMakeTableFooter();
-  writePage(path, text);
+  writePage(path, text, encoding_);
   return true;
 }
 
 std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName) const {
   const std::string name = escapeHtml(strTableName);
-  std::string text = titledHead(name);
+  std::string text = titledHead(name, encoding_.charset);
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#000000">)", 1);
   put(text, 0, R"(<table width="400" border="2" cellspacing="0" cellpadding="2">)", 1);
   put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);

@@ -4,14 +4,17 @@
 
 #include "model/Progress.h"
 #include "model/clsDBInfo.h"
+#include "platform/text/OutputEncoding.h"
 
 namespace morvane {
 
 // Writes the HTML documentation set of a set of tables into one folder: index.htm,
-// rightframe.htm, one page per table and leftframe.htm last, in code page 932.
+// rightframe.htm, one page per table and leftframe.htm last, by default in code page 932.
 class clsHTMLDoc {
  public:
   void setTitle(std::string strTitle) { title_ = std::move(strTitle); }
+  // The pages' code (their charset follows) and the end of their one line.
+  void setEncoding(const platform::OutputEncoding& encoding) { encoding_ = encoding; }
   // True when every file was written. A file that cannot be written, or a table name that
   // would leave the folder, throws platform::FileError naming the file and the reason; the
   // files written before it stay and the rest are not written.
@@ -33,6 +36,7 @@ class clsHTMLDoc {
   std::string fnMakeTableFooter() const;
 
   std::string title_;
+  platform::OutputEncoding encoding_;
 };
 
 }  // namespace morvane

@@ -6,11 +6,12 @@
 namespace morvane {
 
 ProgressTally clsSQLServerDB::fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder,
-                                               ProgressSink& progress, const TableReport& report) {
+                                               ProgressSink& progress, const TableReport& report,
+                                               const platform::OutputEncoding& encoding) {
   return forEachTable(tables.getTables(), progress, [&](const clsTableInfo& table) {
     bool saved = false;
     try {
-      saved = fnSaveCreateSQL(table, strFolder);
+      saved = fnSaveCreateSQL(table, strFolder, encoding);
     } catch (const std::exception& error) {
       failReason_ = error.what();
     }

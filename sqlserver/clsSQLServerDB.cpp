@@ -6,7 +6,6 @@
 #include <utility>
 
 #include "model/Text.h"
-#include "platform/text/Cp932.h"
 #include "platform/files/Files.h"
 #include "platform/odbc/Odbc.h"
 #include "sqlserver/ColumnKind.h"
@@ -135,7 +134,20 @@ std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& t
   return script;
 }
 
-bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder) {
+std::optional<std::string> clsSQLServerDB::fnEncodeCreateSQL(const clsTableInfo& objTable,
+                                                             const platform::OutputEncoding& encoding) {
+  const auto script = fnMakeCreateSQL(objTable);
+  if (!script) return std::nullopt;
+  try {
+    return platform::encodeText(*script + std::string(kCrLf), encoding);
+  } catch (const std::exception& error) {  // a character code page 932 cannot hold
+    failReason_ = error.what();
+    return std::nullopt;
+  }
+}
+
+bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder,
+                                     const platform::OutputEncoding& encoding) {
   const auto script = fnMakeCreateSQL(objTable);
   if (!script) return false;
   // The name becomes a file name: it must not climb out of the chosen folder.
@@ -144,7 +156,7 @@ bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::st
     return false;
   }
   try {
-    const std::string bytes = platform::toCp932(*script + std::string(kCrLf));
+    const std::string bytes = platform::encodeFile(*script + std::string(kCrLf), encoding);
     platform::replaceFile(platform::joinPath(strFolder, objTable.getName() + ".sql"), bytes);
   } catch (const std::exception& error) {  // a character code page 932 cannot hold, or the file
     failReason_ = error.what();

@@ -9,6 +9,7 @@
 #include "model/Progress.h"
 #include "model/clsDBInfo.h"
 #include "model/clsTableInfo.h"
+#include "platform/text/OutputEncoding.h"
 #include "sqlserver/ServerCatalog.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
@@ -36,8 +37,14 @@ class clsSQLServerDB {
   }
 
   bool fnCloseDB();
-  // Writes <strFolder>/<table name>.sql in code page 932; false on any failure.
-  bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder);
+  // Writes <strFolder>/<table name>.sql, by default in code page 932 with CR LF; false on any
+  // failure.
+  bool fnSaveCreateSQL(const clsTableInfo& objTable, const std::string& strFolder,
+                       const platform::OutputEncoding& encoding = {});
+  // The bytes of the table's script file without a byte order mark (the script and one line
+  // break), or nothing with the reason in getFailReason(): the script cannot be built or holds
+  // a character the code cannot hold.
+  std::optional<std::string> fnEncodeCreateSQL(const clsTableInfo& objTable, const platform::OutputEncoding& encoding);
   // Runs the table's script on the open connection as one batch; false on any failure, the
   // reason kept in getFailReason().
   bool fnMakeTable(const clsTableInfo& objTable);
@@ -74,7 +81,7 @@ class clsSQLServerDB {
   // fnSaveCreateSQL and fnMakeTable for each table in order, telling the sink; a table that fails
   // does not stop the others, a cancel stops between two tables.
   ProgressTally fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder, ProgressSink& progress,
-                                 const TableReport& report);
+                                 const TableReport& report, const platform::OutputEncoding& encoding = {});
   ProgressTally fnMakeTables(const clsDBInfo& tables, ProgressSink& progress, const TableReport& report);
 
  private:

@@ -1,5 +1,7 @@
 #include "ui/WindowPlacement.h"
 
+#include <QLayout>
+#include <QMargins>
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
@@ -8,9 +10,21 @@
 namespace morvane::ui {
 namespace {
 
+// The window's frame as it will be on screen. A window never shown yet has neither its final
+// size (its layout grows it to its minimum on show) nor a frame; it will get the same frame as
+// its opener.
+QRect expectedFrame(QWidget& window, const QWidget& opener) {
+  window.ensurePolished();
+  if (QLayout* layout = window.layout()) layout->activate();
+  if (window.testAttribute(Qt::WA_WState_Created) && window.isVisible()) return window.frameGeometry();
+  const QRect outer = opener.frameGeometry(), inner = opener.geometry();
+  const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                       outer.bottom() - inner.bottom());
+  return QRect(window.pos(), window.size()).marginsAdded(frame);
+}
+
 // The frame at topLeft, moved as little as needed to lie on the opener's screen.
-void moveFrame(QWidget& window, const QWidget& opener, QPoint topLeft) {
-  const QRect frame = window.frameGeometry();
+void moveFrame(QWidget& window, const QWidget& opener, QPoint topLeft, QSize frame) {
   if (const QScreen* screen = opener.screen()) {
     const QRect room = screen->availableGeometry();
     topLeft.setX(std::max(room.left(), std::min(topLeft.x(), room.right() + 1 - frame.width())));
@@ -22,12 +36,14 @@ void moveFrame(QWidget& window, const QWidget& opener, QPoint topLeft) {
 
 }  // namespace
 
-void placeOver(QWidget& window, const QWidget& opener) { moveFrame(window, opener, opener.frameGeometry().topLeft()); }
+void placeOver(QWidget& window, const QWidget& opener) {
+  moveFrame(window, opener, opener.frameGeometry().topLeft(), expectedFrame(window, opener).size());
+}
 
 void centreOn(QWidget& window, const QWidget& opener) {
-  const QRect frame = window.frameGeometry();
+  const QSize frame = expectedFrame(window, opener).size();
   const QPoint centre = opener.frameGeometry().center();
-  moveFrame(window, opener, QPoint(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2));
+  moveFrame(window, opener, QPoint(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2), frame);
 }
 
 }  // namespace morvane::ui

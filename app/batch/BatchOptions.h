@@ -6,6 +6,7 @@
 
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
+#include "platform/text/OutputEncoding.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane::batch {
@@ -29,6 +30,8 @@ struct BatchOptions {
   bool apply = false;               // --apply, with --against-server
   bool allowDrop = false;           // --allow-drop
   int queryTimeoutSeconds = 60;     // --query-timeout; 0: no limit
+  std::string deployFile;           // --deploy
+  platform::OutputEncoding encoding; // --encoding and --eol of the written files
   std::string workbook;
 };
 
@@ -43,6 +46,7 @@ int loadSettings(const BatchOptions& options, BatchSettings& settings);
 int saveSettings(const BatchOptions& options, const BatchSettings& settings);
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
+int writeDeployScript(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 

@@ -15,6 +15,8 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   clsHTMLDoc writer;
   writer.setTitle(options.title ? *options.title
                                 : std::filesystem::path(options.workbook).filename().string());
+  // The pages are one line each: only the code applies to them, not --eol.
+  writer.setEncoding({options.encoding.charset, platform::LineEnd::CrLf});
   if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
   TerminalProgress progress("ドキュメント作成");
   try {

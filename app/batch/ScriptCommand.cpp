@@ -25,7 +25,7 @@ int writeScripts(const BatchOptions& options, const BatchSettings& settings, con
           progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」のスクリプトを作成できません: "
                              << platform::visibleText(generator.getFailReason()) << "\n";
         }
-      });
+      }, options.encoding);
   const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
   return status;
 }

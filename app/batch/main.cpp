@@ -21,12 +21,16 @@ constexpr const char* kUsage =
     "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
     "                     [--server S --database D --user U] [WORKBOOK]\n"
     "                     [--query-timeout SECONDS]\n"
+    "       morvane-batch [--sql DIR] [--html DIR] [--deploy FILE] [--encoding cp932|utf-8|utf-8-bom]\n"
+    "                     [--eol crlf|lf] [--table NAME]... WORKBOOK\n"
     "       morvane-batch --against-server --server S --database D --user U [--table NAME]... WORKBOOK\n"
     "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
     "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
     "  MORVANE_PASSWORD から取るか、端末で尋ねます。--against-server はデータベースの dbo の\n"
-    "  テーブルをブックと比べ、違いを表示します (違いがなければ終了コード 0、あれば 1)。\n";
+    "  テーブルをブックと比べ、違いを表示します (違いがなければ終了コード 0、あれば 1)。\n"
+    "  --deploy は選んだテーブルのスクリプトを一覧の順に GO で区切って 1 つのファイルに書きます。\n"
+    "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n";
 
 [[noreturn]] void usageError(const std::string& reason) {
   std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
@@ -100,6 +104,16 @@ BatchOptions parseArguments(int argc, char** argv) {
       const auto seconds = digits ? toInt32(text) : std::nullopt;
       if (!seconds || *seconds < 0) usageError("--query-timeout: 「" + text + "」は 0 以上の秒数ではありません");
       options.queryTimeoutSeconds = *seconds;
+    } else if (arg == "--deploy") {
+      options.deployFile = value(i);
+    } else if (arg == "--encoding") {
+      const auto charset = platform::parseCharset(value(i));
+      if (!charset) usageError("--encoding には cp932、utf-8、utf-8-bom のどれかを指定してください");
+      options.encoding.charset = *charset;
+    } else if (arg == "--eol") {
+      const auto lineEnd = platform::parseLineEnd(value(i));
+      if (!lineEnd) usageError("--eol には crlf か lf を指定してください");
+      options.encoding.lineEnd = *lineEnd;
     } else if (arg.starts_with("--")) {
       usageError("不明なオプションです: " + arg);
     } else if (options.workbook.empty()) {
@@ -120,8 +134,13 @@ BatchOptions parseArguments(int argc, char** argv) {
   if (options.againstServer && (options.apply || options.allowDrop || !options.sqlDir.empty())) {
     usageError("--against-server では --sql、--apply、--allow-drop はまだ使えません (違いの表示のみ)");
   }
+  if (options.againstServer && !options.deployFile.empty()) usageError("--against-server と --deploy は同時に指定できません");
+  const bool writesFiles = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty();
+  if (options.encoding != platform::OutputEncoding{} && !writesFiles) {
+    usageError("--encoding と --eol は --sql、--html、--deploy と使います");
+  }
   const bool workbookJob = options.list || options.dump || !options.sqlDir.empty() ||
-                           !options.htmlDir.empty() || serverAsked;
+                           !options.htmlDir.empty() || serverAsked || !options.deployFile.empty();
   if (workbookJob && options.workbook.empty()) usageError("ブックが指定されていません");
   if (!workbookJob && !options.workbook.empty()) usageError("ブックで行う処理が指定されていません");
   if (!workbookJob && options.saveLayoutFile.empty() && options.saveTypesFile.empty()) {
@@ -196,6 +215,7 @@ int run(int argc, char** argv) {
   const bool createJob = !options.againstServer;
   if (createJob && !options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));
   if (!options.htmlDir.empty()) status = std::max(status, writeHtml(options, selected));
+  if (!options.deployFile.empty()) status = std::max(status, writeDeployScript(options, settings, selected));
   if (createJob && !options.server.empty()) status = std::max(status, createOnServer(options, settings, selected));
   if (options.againstServer) status = std::max(status, againstServer(options, settings, selected));
   return status;

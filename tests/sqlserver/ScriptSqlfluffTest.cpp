@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sqlserver/DeployScript.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/TempDir.h"
@@ -45,6 +46,28 @@ TEST(ScriptSqlfluff, AcceptsScriptsWithOneKeyNoKeyAndSeveralKeys) {
                         {"OrderNo", "ItemNo"})}) {
     ASSERT_TRUE(generator.fnSaveCreateSQL(table, dir.path().string()));
     EXPECT_EQ(parseFailure(dir.file(table.getName() + ".sql")), "") << table.getName();
+  }
+}
+
+TEST(ScriptSqlfluff, AcceptsTheDeploymentScriptInEachEncoding) {
+  if (std::system("command -v sqlfluff >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "sqlfluff is not installed (Debian package sqlfluff); T-SQL parse check skipped";
+  }
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  for (const platform::OutputEncoding encoding :
+       {platform::OutputEncoding{}, platform::OutputEncoding{platform::Charset::Utf8Bom, platform::LineEnd::Lf}}) {
+    DeployScript deploy({"design.xlsx", "2026-01-02 03:04:05 +0900", "0.1"}, encoding);
+    for (const auto& table :
+         {test::customerTable(), test::makeTable("Log", {{"At", "date", "", false}}, {}),
+          test::makeTable("OrderLine", {{"OrderNo", "int", "", false}, {"ItemNo", "int", "", false}},
+                          {"OrderNo", "ItemNo"})}) {
+      const auto script = generator.fnEncodeCreateSQL(table, encoding);
+      ASSERT_TRUE(script) << generator.getFailReason();
+      deploy.add(*script);
+    }
+    test::writeBytes(dir.file("deploy.sql"), deploy.bytes());
+    EXPECT_EQ(parseFailure(dir.file("deploy.sql")), "");
   }
 }
 

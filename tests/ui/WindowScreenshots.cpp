@@ -13,6 +13,8 @@
 #include "TestServices.h"
 #include "tests/support/ExampleModel.h"
 #include "ui/QtProgress.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
@@ -29,6 +31,24 @@ bool save(QWidget& window, const QDir& folder, const QString& name) {
   if (window.grab().save(path)) return true;
   QTextStream(stderr) << "cannot write " << path << '\n';
   return false;
+}
+
+// A design document of 300 tables, named as a sales system's would be.
+void writeLargeBook(const std::string& path) {
+  const char* subjects[] = {"顧客", "受注", "発注", "商品", "在庫", "出荷", "請求", "入金", "仕入", "倉庫",
+                            "取引先", "社員", "部署", "価格", "返品"};
+  const char* kinds[] = {"", "明細", "履歴", "マスタ", "区分", "集計", "予定", "実績", "ログ", "一時",
+                         "承認", "変更履歴", "分類", "設定", "ワーク", "キャンセル", "予約", "見積", "契約", "月次"};
+  morvane::test::XlsxWriterBook book(path, true);
+  for (const char* subject : subjects) {
+    for (const char* kind : kinds) {
+      lxw_worksheet* sheet = book.addSheet();
+      morvane::test::writeCell(sheet, "C3", std::string(subject) + kind);
+      morvane::test::writeCell(sheet, "D6", "ID");
+      morvane::test::writeCell(sheet, "E6", "int");
+    }
+  }
+  book.close();
 }
 
 void fill(QWidget& window, const QStringList& boxes, const QStringList& values) {
@@ -80,6 +100,26 @@ int main(int argc, char* argv[]) {
     dialog->show();
     ok = save(*dialog, folder, QStringLiteral("progress-dialog.png")) && ok;
   }
+
+  // A large workbook, the list enlarged with its window and filtered.
+  morvane::test::TempDir scratch;
+  const std::string large = scratch.file("sales-system.xlsx");
+  writeLargeBook(large);
+  hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
+  fill(layout, {"txtFile", "txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart"},
+       {QString::fromStdString(large), "1", "300", "3", "3", "6"});
+  fill(layout, {"txtFieldNm", "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull"}, {"4", "5", "6", "7", "9"});
+  layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+  if (list->count() != 300 || !services.messages.empty()) {
+    QTextStream(stderr) << "the large workbook was not read\n";
+    return 1;
+  }
+  hub.tableList().resize(hub.tableList().size() + QSize(60, 160));
+  hub.tableList().findChild<QLineEdit*>(QStringLiteral("txtFilter"))->setText(QStringLiteral("履歴"));
+  for (int row = 0, shown = 0; row < list->count(); ++row) {
+    if (!list->item(row)->isHidden() && (++shown == 2 || shown == 5)) list->item(row)->setSelected(true);
+  }
+  ok = save(hub.tableList(), folder, QStringLiteral("table-list-filter.png")) && ok;
 
   frmDBServer& server = hub.dbServer();
   server.sbShow();
