@@ -59,7 +59,9 @@ TEST(DeployScript, SplitAtItsGoLinesItIsThePerTableScripts) {
     EXPECT_EQ(splitAtGo(bytes, eol), files);
     EXPECT_EQ(bytes.starts_with("\xEF\xBB\xBF"), encoding.charset == Charset::Utf8Bom);
     EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 1), std::string::npos);
-    if (encoding.lineEnd == LineEnd::Lf) EXPECT_EQ(bytes.find('\r'), std::string::npos);
+    if (encoding.lineEnd == LineEnd::Lf) {
+      EXPECT_EQ(bytes.find('\r'), std::string::npos);
+    }
   }
 }
 
