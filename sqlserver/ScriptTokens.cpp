@@ -40,6 +40,11 @@ std::string refusal(const std::string& what, const std::string& text, const std:
 
 }  // namespace
 
+std::optional<std::string> unsafeScriptName(const std::string& what, const std::string& name) {
+  if (auto problem = nameProblem(name)) return refusal(what, name, *problem);
+  return std::nullopt;
+}
+
 std::optional<std::string> unsafeScriptToken(const clsTableInfo& table, const clsSQLServerFieldAttr& types) {
   if (auto problem = nameProblem(table.getName())) return refusal("テーブル名", table.getName(), *problem);
   for (const auto& field : table.getFields()) {

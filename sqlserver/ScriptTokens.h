@@ -14,6 +14,10 @@ namespace morvane {
 // shown with its control characters escaped), or nothing when every inserted text is safe. Only
 // the texts the script holds are checked: the sizes of columns whose type takes one and the
 // fields whose notation is defined.
+// The same for one name standing alone in a script (a column to drop, a table to drop); what says
+// what it names ("テーブル名", "フィールド名").
+std::optional<std::string> unsafeScriptName(const std::string& what, const std::string& name);
+
 std::optional<std::string> unsafeScriptToken(const clsTableInfo& table, const clsSQLServerFieldAttr& types);
 
 }  // namespace morvane

@@ -117,21 +117,32 @@ std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& t
   script.append(columns).append(kCrLf);
   script.append("\t) ON [PRIMARY] ").append(kCrLf);
   // Without keys the constraint statement is left out whole: an empty key list is not SQL.
-  if (!table.getPrimaryKeys().empty()) {
-    script.append("ALTER TABLE dbo.").append(name).append(" ADD CONSTRAINT ").append(kCrLf);
-    script.append("\tPK_").append(name).append(" PRIMARY KEY CLUSTERED ").append(kCrLf);
-    script.append("\t( ").append(kCrLf);
-    bool first = true;
-    for (const auto& key : table.getPrimaryKeys()) {
-      if (!first) script.append(",").append(kCrLf);
-      script.append("\t").append(key);
-      first = false;
-    }
-    script.append(kCrLf);
-    script.append("\t) ON [PRIMARY] ").append(kCrLf);
-  }
+  if (!table.getPrimaryKeys().empty()) script.append(makeKeyConstraintSQL(table));
   script.append("COMMIT ");
   return script;
+}
+
+std::string clsSQLServerDB::makeKeyConstraintSQL(const clsTableInfo& table) {
+  const std::string& name = table.getName();
+  std::string script;
+  script.append("ALTER TABLE dbo.").append(name).append(" ADD CONSTRAINT ").append(kCrLf);
+  script.append("\tPK_").append(name).append(" PRIMARY KEY CLUSTERED ").append(kCrLf);
+  script.append("\t( ").append(kCrLf);
+  bool first = true;
+  for (const auto& key : table.getPrimaryKeys()) {
+    if (!first) script.append(",").append(kCrLf);
+    script.append("\t").append(key);
+    first = false;
+  }
+  script.append(kCrLf);
+  script.append("\t) ON [PRIMARY] ").append(kCrLf);
+  return script;
+}
+
+std::optional<std::string> clsSQLServerDB::makeColumnSQL(const clsFieldInfo& field) {
+  failReason_.clear();
+  undefinedNotations_.clear();
+  return fnMakeFieldSQL(field);
 }
 
 std::optional<std::string> clsSQLServerDB::fnEncodeCreateSQL(const clsTableInfo& objTable,
@@ -150,14 +161,19 @@ bool clsSQLServerDB::fnSaveCreateSQL(const clsTableInfo& objTable, const std::st
                                      const platform::OutputEncoding& encoding) {
   const auto script = fnMakeCreateSQL(objTable);
   if (!script) return false;
+  return fnSaveScript(objTable.getName(), *script, strFolder, encoding);
+}
+
+bool clsSQLServerDB::fnSaveScript(const std::string& tableName, const std::string& script,
+                                  const std::string& strFolder, const platform::OutputEncoding& encoding) {
   // The name becomes a file name: it must not climb out of the chosen folder.
-  if (!platform::isSafeFileStem(objTable.getName())) {
-    failReason_ = "テーブル名「" + objTable.getName() + "」はフォルダ内のファイル名にできません";
+  if (!platform::isSafeFileStem(tableName)) {
+    failReason_ = "テーブル名「" + tableName + "」はフォルダ内のファイル名にできません";
     return false;
   }
   try {
-    const std::string bytes = platform::encodeFile(*script + std::string(kCrLf), encoding);
-    platform::replaceFile(platform::joinPath(strFolder, objTable.getName() + ".sql"), bytes);
+    const std::string bytes = platform::encodeFile(script + std::string(kCrLf), encoding);
+    platform::replaceFile(platform::joinPath(strFolder, tableName + ".sql"), bytes);
   } catch (const std::exception& error) {  // a character code page 932 cannot hold, or the file
     failReason_ = error.what();
     return false;

@@ -36,6 +36,9 @@ class clsSQLServerDB {
     fieldAttr_ = std::move(objFieldAttrExp);
   }
 
+  // The notations in effect (the defaults until sbSetFieldAttr).
+  const clsSQLServerFieldAttr& fieldTypes() { return fieldAttr(); }
+
   bool fnCloseDB();
   // Writes <strFolder>/<table name>.sql, by default in code page 932 with CR LF; false on any
   // failure.
@@ -45,6 +48,10 @@ class clsSQLServerDB {
   // break), or nothing with the reason in getFailReason(): the script cannot be built or holds
   // a character the code cannot hold.
   std::optional<std::string> fnEncodeCreateSQL(const clsTableInfo& objTable, const platform::OutputEncoding& encoding);
+  // Writes <strFolder>/<tableName>.sql holding the script and one line break; false on any
+  // failure, the reason in getFailReason().
+  bool fnSaveScript(const std::string& tableName, const std::string& script, const std::string& strFolder,
+                    const platform::OutputEncoding& encoding = {});
   // Runs the table's script on the open connection as one batch; false on any failure, the
   // reason kept in getFailReason().
   bool fnMakeTable(const clsTableInfo& objTable);
@@ -56,6 +63,13 @@ class clsSQLServerDB {
   // The table's script (no trailing line break), or nothing when it cannot be built (an
   // Identity or Decimal size without a comma, or no column left). Public for the benchmark and tests.
   std::optional<std::string> makeCreateSQL(const clsTableInfo& table) { return fnMakeCreateSQL(table); }
+
+  // The field's column text as the CREATE script writes it ("name varchar(10)  NOT NULL "); an
+  // empty text when its notation is undefined (then in getUndefinedNotations()), nothing when its
+  // size cannot be split (the reason in getFailReason()).
+  std::optional<std::string> makeColumnSQL(const clsFieldInfo& field);
+  // The table's key constraint statement as the CREATE script writes it, lines ending in CR LF.
+  static std::string makeKeyConstraintSQL(const clsTableInfo& table);
 
   // Why the last script could not be built, written or run, or the connection opened (the data
   // layer's description); empty after a success.

@@ -7,6 +7,7 @@
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
+#include "sqlserver/ChangeScript.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane::batch {
@@ -28,7 +29,8 @@ struct BatchOptions {
   std::string user;                 // --user
   bool againstServer = false;       // --against-server
   bool apply = false;               // --apply, with --against-server
-  bool allowDrop = false;           // --allow-drop
+  bool allowDrop = false;           // --allow-drop, with --since or --against-server
+  std::string sinceWorkbook;        // --since: the old revision
   int queryTimeoutSeconds = 60;     // --query-timeout; 0: no limit
   std::string deployFile;           // --deploy
   platform::OutputEncoding encoding; // --encoding and --eol of the written files
@@ -49,6 +51,9 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
 int writeDeployScript(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+// --since: the change scripts from the old revision to the selected tables, by --sql and --server.
+int changeSince(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& oldRevision,
+                const clsDBInfo& selected);
 
 // The password for --server: MORVANE_PASSWORD, else asked on the terminal; nothing, after one
 // line on stderr, when neither is there.

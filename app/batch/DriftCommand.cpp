@@ -28,6 +28,9 @@ int printDrift(const Drift& drift) {
 
 }  // namespace
 
+int changeServer(const BatchOptions& options, const BatchSettings& settings, clsSQLServerDB& db,
+                 const std::vector<ServerTable>& server, const clsDBInfo& selected);
+
 int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
   const auto password = serverPassword(options);
   if (!password) return 2;
@@ -47,7 +50,14 @@ int againstServer(const BatchOptions& options, const BatchSettings& settings, co
     return 2;
   }
   const auto server = selectedOnServer(*catalog, options);
-  const int status = printDrift(morvane::compareWithServer(selected, server, *settings.types));
+  int status = 0;
+  if (options.apply || !options.sqlDir.empty()) {
+    const Drift drift = morvane::compareWithServer(selected, server, *settings.types);
+    for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << warning << "\n";
+    status = changeServer(options, settings, db, server, selected);
+  } else {
+    status = printDrift(morvane::compareWithServer(selected, server, *settings.types));
+  }
   db.fnCloseDB();
   return status;
 }

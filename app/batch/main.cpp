@@ -23,12 +23,18 @@ constexpr const char* kUsage =
     "                     [--query-timeout SECONDS]\n"
     "       morvane-batch [--sql DIR] [--html DIR] [--deploy FILE] [--encoding cp932|utf-8|utf-8-bom]\n"
     "                     [--eol crlf|lf] [--table NAME]... WORKBOOK\n"
-    "       morvane-batch --against-server --server S --database D --user U [--table NAME]... WORKBOOK\n"
+    "       morvane-batch --since OLD_WORKBOOK [--allow-drop] [--sql DIR] [--server S --database D --user U]\n"
+    "                     [--table NAME]... WORKBOOK\n"
+    "       morvane-batch --against-server --server S --database D --user U [--allow-drop] [--sql DIR | --apply]\n"
+    "                     [--table NAME]... WORKBOOK\n"
     "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
     "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
     "  MORVANE_PASSWORD から取るか、端末で尋ねます。--against-server はデータベースの dbo の\n"
     "  テーブルをブックと比べ、違いを表示します (違いがなければ終了コード 0、あれば 1)。\n"
+    "  --since は古い版のブックと比べ、変わったテーブルの ALTER TABLE スクリプトを書くか (--sql)\n"
+    "  サーバで実行します (--server)。--against-server に --sql か --apply を付けると、データベースを\n"
+    "  ブックに合わせる変更スクリプトを書くか実行します。列とテーブルの削除は --allow-drop のときだけです。\n"
     "  --deploy は選んだテーブルのスクリプトを一覧の順に GO で区切って 1 つのファイルに書きます。\n"
     "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n";
 
@@ -96,6 +102,8 @@ BatchOptions parseArguments(int argc, char** argv) {
       options.againstServer = true;
     } else if (arg == "--apply") {
       options.apply = true;
+    } else if (arg == "--since") {
+      options.sinceWorkbook = value(i);
     } else if (arg == "--allow-drop") {
       options.allowDrop = true;
     } else if (arg == "--query-timeout") {
@@ -129,10 +137,15 @@ BatchOptions parseArguments(int argc, char** argv) {
   if (options.againstServer && !serverAsked) usageError("--against-server には --server、--database、--user が必要です");
   if (options.apply && !options.againstServer) usageError("--apply は --against-server と使います");
   if (options.apply && !options.sqlDir.empty()) usageError("--sql と --apply は同時に指定できません");
-  // The change scripts that would bring the database to the document are not written yet: refuse
-  // rather than print the drift and look as if they had been.
-  if (options.againstServer && (options.apply || options.allowDrop || !options.sqlDir.empty())) {
-    usageError("--against-server では --sql、--apply、--allow-drop はまだ使えません (違いの表示のみ)");
+  const bool since = !options.sinceWorkbook.empty();
+  if (since && options.againstServer) usageError("--since と --against-server は同時に指定できません");
+  if (since && options.sqlDir.empty() && !serverAsked) usageError("--since には --sql か --server が必要です");
+  if (since && !options.deployFile.empty()) usageError("--since と --deploy は同時に指定できません");
+  if (options.allowDrop && !since && !options.againstServer) {
+    usageError("--allow-drop は --since か --against-server と使います");
+  }
+  if (options.allowDrop && options.againstServer && !options.apply && options.sqlDir.empty()) {
+    usageError("--allow-drop は --sql か --apply と使います");
   }
   if (options.againstServer && !options.deployFile.empty()) usageError("--against-server と --deploy は同時に指定できません");
   const bool writesFiles = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty();
@@ -203,6 +216,23 @@ int run(int argc, char** argv) {
     return 2;
   }
   const clsDBInfo& model = reader.getDBInfo();
+  // The old revision is read with the same layout, before anything is written.
+  clsDBInfo oldRevision;
+  if (!options.sinceWorkbook.empty()) {
+    clsExcelDBDoc oldReader;
+    oldReader.sbSetDocInfo(settings.layout);
+    try {
+      if (!oldReader.fnReadDBDoc(options.sinceWorkbook)) {
+        std::cerr << "morvane-batch: ブック「" << options.sinceWorkbook << "」を開けません: " << oldReader.getOpenError()
+                  << "\n";
+        return 2;
+      }
+    } catch (const std::exception& error) {
+      std::cerr << "morvane-batch: ブック「" << options.sinceWorkbook << "」を読めません: " << error.what() << "\n";
+      return 2;
+    }
+    oldRevision = oldReader.getDBInfo();
+  }
   if (options.list) {
     for (const auto& table : model.getTables()) std::cout << platform::visibleText(table->getName()) << "\n";
   }
@@ -211,13 +241,14 @@ int run(int argc, char** argv) {
   }
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;
-  // Against a server, --sql and --server mean the change scripts instead of CREATE TABLE.
-  const bool createJob = !options.againstServer;
+  // Against a server or an old revision, --sql and --server mean the change scripts instead of CREATE TABLE.
+  const bool createJob = !options.againstServer && options.sinceWorkbook.empty();
   if (createJob && !options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));
   if (!options.htmlDir.empty()) status = std::max(status, writeHtml(options, selected));
   if (!options.deployFile.empty()) status = std::max(status, writeDeployScript(options, settings, selected));
   if (createJob && !options.server.empty()) status = std::max(status, createOnServer(options, settings, selected));
   if (options.againstServer) status = std::max(status, againstServer(options, settings, selected));
+  if (!options.sinceWorkbook.empty()) status = std::max(status, changeSince(options, settings, oldRevision, selected));
   return status;
 }
 

@@ -1,10 +1,12 @@
 // morvane-batch --against-server against the TDS test server's catalog.
+#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
 #include <xlsxwriter.h>
 
 #include "Batch.h"
+#include "DesignBook.h"
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -12,25 +14,6 @@ namespace morvane::test {
 namespace {
 
 using Column = TdsTestServer::CatalogColumn;
-
-struct Row {
-  std::string name, type, size, key, null;
-};
-
-// Default layout: the table name in C3, fields from row 6 in D (name), E, F, G (key), I (NULL).
-void writeTable(XlsxWriterBook& book, const std::string& table, const std::vector<Row>& rows) {
-  lxw_worksheet* sheet = book.addSheet(table);
-  writeCell(sheet, "C3", table);
-  int at = 6;
-  for (const auto& row : rows) {
-    const std::string n = std::to_string(at++);
-    writeCell(sheet, "D" + n, row.name);
-    writeCell(sheet, "E" + n, row.type);
-    if (!row.size.empty()) writeCell(sheet, "F" + n, row.size);
-    if (!row.key.empty()) writeCell(sheet, "G" + n, row.key);
-    if (!row.null.empty()) writeCell(sheet, "I" + n, row.null);
-  }
-}
 
 // Every kind, an identity, float(10), a composite key.
 std::string writeDesign(const TempDir& dir) {
@@ -160,13 +143,80 @@ TEST(DriftCommand, OptionsThatDoNotGoTogetherAreRefused) {
   EXPECT_EQ(against(server, workbook, {"--apply", "--sql", dir.file("out")}).status, 2);
   EXPECT_EQ(batch({"--apply", workbook}).status, 2);
   EXPECT_EQ(batch({"--against-server", workbook}).status, 2);
-  // Change scripts from the live schema are not made: asking for them must not pass for done.
-  const BatchRun scripts = against(server, workbook, {"--sql", dir.file("out")});
-  EXPECT_EQ(scripts.status, 2);
-  EXPECT_NE(scripts.err.find("--sql"), std::string::npos) << scripts.err;
+  // --allow-drop changes scripts only: with the drift report alone it would look as if it had done something.
+  EXPECT_EQ(against(server, workbook, {"--allow-drop"}).status, 2);
+  EXPECT_EQ(against(server, workbook, {"--since", workbook, "--sql", dir.file("out")}).status, 2);
   EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
-  EXPECT_EQ(against(server, workbook, {"--apply"}).status, 2);
   EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+// The deployed design, revised: Orders.Name widened, Rate gone, Shipped new; Lines keyed on
+// OrderID alone; Items new.
+std::string writeRevised(const TempDir& dir, const std::string& orderIdSize = "1,1") {
+  const std::string path = dir.file("revised.xlsx");
+  XlsxWriterBook book(path);
+  writeTable(book, "Orders",
+             {{"OrderID", "identity", orderIdSize, "○", ""},
+              {"Kind", "char", "2", "", "○"},
+              {"Name", "varchar", "100", "", ""},
+              {"Memo", "varchar", "max", "", "○"},
+              {"Qty", "int", "", "", ""},
+              {"Ordered", "date", "", "", "○"},
+              {"Price", "money", "", "", "○"},
+              {"Ratio", "float", "10", "", "○"},
+              {"Unit", "decimal", "10,2", "", "○"},
+              {"Shipped", "date", "", "", "○"}});
+  writeTable(book, "Lines", {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "", ""}});
+  writeTable(book, "Items", {{"ItemNo", "char", "8", "○", ""}});
+  book.close();
+  return path;
+}
+
+std::string folderBytes(const std::string& folder) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::string all;
+  for (const auto& file : files) all += file.filename().string() + "\n" + readBytes(file.string());
+  return all;
+}
+
+TEST(DriftCommand, ChangeScriptsFromTheServerAreThoseFromTheDeployedRevision) {
+  TempDir dir;
+  const std::string deployedBook = writeDesign(dir), revised = writeRevised(dir);
+  TdsTestServer server(serverWith(deployed()));
+  const BatchRun live = against(server, revised, {"--allow-drop", "--sql", dir.file("live")});
+  EXPECT_EQ(live.status, 0) << live.err;
+  const BatchRun since = batch({"--since", deployedBook, "--allow-drop", "--sql", dir.file("since"), revised});
+  EXPECT_EQ(since.status, 0) << since.err;
+  EXPECT_EQ(live.out, since.out);
+  const std::string scripts = folderBytes(dir.file("live"));
+  EXPECT_EQ(scripts, folderBytes(dir.file("since")));
+  EXPECT_NE(scripts.find("ALTER TABLE dbo.Orders DROP COLUMN Rate \r\n"), std::string::npos) << scripts;
+  EXPECT_NE(scripts.find("ALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines \r\n"), std::string::npos) << scripts;
+  EXPECT_NE(scripts.find("CREATE TABLE dbo.Items"), std::string::npos) << scripts;
+  // Reading the schema is all it sends.
+  EXPECT_EQ(server.batches().size(), 2u);
+
+  // Nothing drifted, nothing to write.
+  const BatchRun same = against(server, deployedBook, {"--sql", dir.file("same")});
+  EXPECT_EQ(same.status, 0) << same.err;
+  EXPECT_EQ(folderBytes(dir.file("same")), "");
+}
+
+TEST(DriftCommand, ApplySendsEachTableAsABatchAndReportsARefusedOne) {
+  TempDir dir;
+  writeDesign(dir);
+  const std::string revised = writeRevised(dir, "100,1");  // Orders' identity seed: not in place
+  TdsTestServer server(serverWith(deployed()));
+  const BatchRun run = against(server, revised, {"--apply"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.out.find("テーブル「Orders」: 変更できません: "), std::string::npos) << run.out;
+  const auto batches = server.batches();
+  ASSERT_EQ(batches.size(), 4u);  // two catalog queries, Lines, Items
+  EXPECT_TRUE(batches[2].starts_with("BEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[2];
+  EXPECT_NE(batches[3].find("CREATE TABLE dbo.Items"), std::string::npos);
+  EXPECT_TRUE(server.tables().contains("Items"));
 }
 
 }  // namespace

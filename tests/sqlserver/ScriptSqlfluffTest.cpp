@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "sqlserver/ChangeScript.h"
 #include "sqlserver/DeployScript.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/sqlserver/ScriptTables.h"
@@ -68,6 +69,34 @@ TEST(ScriptSqlfluff, AcceptsTheDeploymentScriptInEachEncoding) {
     }
     test::writeBytes(dir.file("deploy.sql"), deploy.bytes());
     EXPECT_EQ(parseFailure(dir.file("deploy.sql")), "");
+  }
+}
+
+TEST(ScriptSqlfluff, AcceptsEveryKindOfChangeScript) {
+  if (std::system("command -v sqlfluff >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "sqlfluff is not installed (Debian package sqlfluff); T-SQL parse check skipped";
+  }
+  clsDBInfo before, after;
+  auto add = [](clsDBInfo& db, clsTableInfo table) { db.setTable(std::make_shared<const clsTableInfo>(std::move(table))); };
+  add(before, test::makeTable("OrderLine",
+                              {{"OrderNo", "int", "", false}, {"LineNumber", "int", "", false}, {"Memo", "varchar", "10", true}},
+                              {"OrderNo", "LineNumber"}));
+  add(after, test::makeTable("OrderLine",
+                             {{"OrderNo", "int", "", false}, {"Memo", "varchar", "max", true},
+                              {"Rate", "float", "24", true}, {"Seq", "identity", "1,1", false}},
+                             {"OrderNo"}));
+  add(before, test::makeTable("Audit", {{"At", "date", "", false}}, {}));
+  add(after, test::customerTable());
+  ChangeOptions options;
+  options.allowDrop = true;
+  const auto changes = compareRevisions(before, after, nullptr, options);
+  ASSERT_EQ(changes.size(), 3u);
+  test::TempDir dir;
+  clsSQLServerDB db;
+  for (const auto& change : changes) {
+    ASSERT_NE(change.script, "") << change.name;
+    ASSERT_TRUE(db.fnSaveScript(change.name, change.script, dir.path().string())) << db.getFailReason();
+    EXPECT_EQ(parseFailure(dir.file(change.name + ".sql")), "") << change.script;
   }
 }
 

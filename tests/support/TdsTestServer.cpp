@@ -337,6 +337,18 @@ std::optional<std::string> createdTable(const std::string& sql) {
   return name;
 }
 
+// The table a change script alters or drops, without its schema, and the statement doing it.
+std::optional<std::pair<std::string, std::string>> changedTable(const std::string& sql) {
+  for (const std::string statement : {"ALTER TABLE ", "DROP TABLE "}) {
+    if (!sql.starts_with("BEGIN TRANSACTION") && !sql.starts_with(statement)) continue;
+    auto name = wordAfter(sql, statement);
+    if (!name) continue;
+    name->erase(0, name->rfind('.') + 1);
+    return std::pair(statement, *name);
+  }
+  return std::nullopt;
+}
+
 bool mentions(const std::string& sql, const std::string& view) {
   auto upper = sql;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -498,6 +510,12 @@ std::string TdsTestServer::answerBatch(const std::string& sql) {
     }
   } else if (table) {
     tables_.insert(*table);
+  } else if (const auto changed = changedTable(sql); changed && !tables_.contains(changed->second)) {
+    reply += tds::errorToken(4902, 1, 16, "Cannot find the object \"" + changed->second +
+                             "\" because it does not exist or you do not have permissions.", 2);
+    reply += tds::doneToken(tds::doneMore | tds::doneError, 0xC6);
+  } else if (changed && changed->first == "DROP TABLE ") {
+    tables_.erase(changed->second);
   }
   return reply + tds::doneToken(tds::doneFinal, 0);
 }

@@ -2,7 +2,8 @@
 // A SQL Server stand-in for the tests: enough of the server's side of TDS 7.4 for the FreeTDS
 // ODBC driver to log in and run batches. It listens on 127.0.0.1 on a free port (address() gives
 // "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
-// or password gets error 18456, a second CREATE TABLE of a name error 2714. Given a catalog, it
+// or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
+// TABLE of a table it does not hold error 4902. Given a catalog, it
 // answers the two schema queries (recognised by the views they name) with result sets.
 #include <chrono>
 #include <condition_variable>

@@ -1,0 +1,336 @@
+#include "sqlserver/ChangeScript.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "sqlserver/ColumnKind.h"
+#include "sqlserver/ScriptTokens.h"
+#include "sqlserver/StoredColumn.h"
+#include "sqlserver/clsSQLServerDB.h"
+
+namespace morvane {
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+
+const clsFieldInfo* findField(const clsTableInfo& table, const std::string& name) {
+  for (const auto& field : table.getFields()) {
+    if (field.getName() == name) return &field;
+  }
+  return nullptr;
+}
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool sameRow(const clsFieldInfo& a, const clsFieldInfo& b) {
+  return a.getAttr() == b.getAttr() && a.getSize() == b.getSize() && a.getNull() == b.getNull();
+}
+
+std::string statement(const std::string& table, const std::string& rest) {
+  return "ALTER TABLE dbo." + table + " " + rest;
+}
+
+// Compares one table that both revisions hold and builds its change script.
+class TableComparison {
+ public:
+  TableComparison(clsSQLServerDB& db, const clsSQLServerFieldAttr& types, const ChangeOptions& options)
+      : db_(db), types_(types), options_(options) {}
+
+  TableChange compare(const TablePtr& oldTable, const TablePtr& newTable) {
+    change_ = {};
+    change_.kind = TableChange::Kind::changed;
+    change_.name = newTable->getName();
+    change_.table = newTable;
+    change_.oldTable = oldTable;
+    const clsTableInfo& before = *oldTable;
+    const clsTableInfo& after = *newTable;
+    std::vector<std::string> alterLines, addLines;
+    for (const auto& field : after.getFields()) {
+      const clsFieldInfo* old = findField(before, field.getName());
+      const auto text = columnText(field);
+      if (!text) return refuse(db_.getFailReason());
+      if (text->empty()) {
+        // Left out of both scripts alike: nothing to change.
+        if (old && sameRow(*old, field)) continue;
+        return refuse(field.getAttr() + "は未定義です");
+      }
+      if (!old) {
+        change_.added.push_back(field.getName());
+        addLines.push_back(statement(after.getName(), "ADD " + *text));
+        if (!field.getNull()) {
+          change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + field.getName() +
+                                     "」は NOT NULL で追加します。行のあるテーブルでは失敗します");
+        }
+        continue;
+      }
+      const auto oldText = columnText(*old);
+      if (!oldText) return refuse(db_.getFailReason());
+      if (oldText->empty() && !options_.oldIsLive) {
+        // The old notation was undefined, so its script never made the column.
+        change_.added.push_back(field.getName());
+        addLines.push_back(statement(after.getName(), "ADD " + *text));
+        continue;
+      }
+      if (sameColumn(*old, field, *oldText, *text)) continue;
+      if (isIdentity(*old) || isIdentity(field)) {
+        return refuse("列「" + field.getName() + "」は IDENTITY の付け外しか IDENTITY の列の変更で、ALTER COLUMN ではできません");
+      }
+      change_.altered.push_back(field.getName());
+      alterLines.push_back(statement(after.getName(), "ALTER COLUMN " + *text));
+    }
+    std::vector<std::string> dropLines;
+    std::vector<std::string> gone;
+    for (const auto& old : before.getFields()) {
+      if (findField(after, old.getName())) continue;
+      gone.push_back(old.getName());
+      if (options_.allowDrop) {
+        change_.dropped.push_back(old.getName());
+        dropLines.push_back(statement(after.getName(), "DROP COLUMN " + old.getName() + " "));
+      } else {
+        change_.kept.push_back(old.getName());
+        change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + old.getName() +
+                                   "」はなくなりましたが、削除しません");
+      }
+    }
+    noteRenames(before, after, gone);
+
+    const auto& oldKeys = before.getPrimaryKeys();
+    const auto& newKeys = after.getPrimaryKeys();
+    const bool keyFieldTouched = std::any_of(oldKeys.begin(), oldKeys.end(), [&](const std::string& key) {
+      return contains(change_.altered, key) || contains(change_.dropped, key);
+    });
+    const bool dropKey = !oldKeys.empty() && (oldKeys != newKeys || keyFieldTouched);
+    const bool addKey = !newKeys.empty() && (dropKey || oldKeys.empty());
+    change_.keyChanged = dropKey || addKey;
+
+    if (!change_.keyChanged && alterLines.empty() && addLines.empty() && dropLines.empty()) {
+      change_.kind = TableChange::Kind::unchanged;
+      return std::move(change_);
+    }
+    std::string& script = change_.script;
+    auto line = [&](const std::string& text) { script.append(text).append(kCrLf); };
+    line("BEGIN TRANSACTION ");
+    if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT PK_" + after.getName() + " "));
+    for (const auto& text : dropLines) line(text);
+    for (const auto& text : alterLines) line(text);
+    for (const auto& text : addLines) line(text);
+    if (addKey) script.append(clsSQLServerDB::makeKeyConstraintSQL(after));
+    script.append("COMMIT ");
+    return std::move(change_);
+  }
+
+ private:
+  std::optional<std::string> columnText(const clsFieldInfo& field) {
+    auto text = db_.makeColumnSQL(field);
+    if (text && text->empty()) {
+      for (const auto& notation : db_.getUndefinedNotations()) {
+        if (!contains(change_.undefinedNotations, notation)) change_.undefinedNotations.push_back(notation);
+      }
+    }
+    return text;
+  }
+
+  bool sameColumn(const clsFieldInfo& old, const clsFieldInfo& field, const std::string& oldText,
+                  const std::string& text) const {
+    if (!options_.oldIsLive) return oldText == text;
+    const auto stored = storedColumn(field, types_);
+    return stored && stored == storedColumn(old, types_);
+  }
+
+  bool isIdentity(const clsFieldInfo& field) const {
+    return resolveColumnKind(types_, field.getAttr()) == ColumnKind::Identity;
+  }
+
+  void noteRenames(const clsTableInfo& before, const clsTableInfo& after, const std::vector<std::string>& gone) {
+    const auto& oldFields = before.getFields();
+    const auto& newFields = after.getFields();
+    for (std::size_t row = 0; row < oldFields.size() && row < newFields.size(); ++row) {
+      if (contains(gone, oldFields[row].getName()) && contains(change_.added, newFields[row].getName())) {
+        change_.renamed.emplace_back(oldFields[row].getName(), newFields[row].getName());
+      }
+    }
+  }
+
+  TableChange refuse(const std::string& reason) {
+    change_.kind = TableChange::Kind::refused;
+    change_.reason = reason;
+    change_.script.clear();
+    return std::move(change_);
+  }
+
+  clsSQLServerDB& db_;
+  const clsSQLServerFieldAttr& types_;
+  const ChangeOptions& options_;
+  TableChange change_;
+};
+
+TableChange addedTable(clsSQLServerDB& db, const TablePtr& table) {
+  TableChange change;
+  change.kind = TableChange::Kind::added;
+  change.name = table->getName();
+  change.table = table;
+  const auto script = db.makeCreateSQL(*table);
+  change.undefinedNotations = db.getUndefinedNotations();
+  if (script) {
+    change.script = *script;
+  } else {
+    change.kind = TableChange::Kind::refused;
+    change.reason = db.getFailReason();
+  }
+  return change;
+}
+
+TableChange goneTable(const TablePtr& table, const ChangeOptions& options) {
+  TableChange change;
+  change.kind = TableChange::Kind::gone;
+  change.name = table->getName();
+  change.oldTable = table;
+  if (options.allowDrop) {
+    change.script = "BEGIN TRANSACTION " + std::string(kCrLf) + "DROP TABLE dbo." + table->getName() + " " +
+                    std::string(kCrLf) + "COMMIT ";
+  } else {
+    change.warnings.push_back("テーブル「" + table->getName() + "」は" +
+                              (options.oldIsLive ? "ブック" : "新しいブック") +
+                              "にありませんが、削除しません");
+  }
+  return change;
+}
+
+std::string counted(const char* what, std::size_t count) { return what + std::to_string(count); }
+
+}  // namespace
+
+std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const clsDBInfo& newRevision,
+                                          const std::shared_ptr<const clsSQLServerFieldAttr>& types,
+                                          const ChangeOptions& options) {
+  const auto notations = types ? types : std::make_shared<const clsSQLServerFieldAttr>();
+  clsSQLServerDB db;
+  db.sbSetFieldAttr(notations);
+  TableComparison comparison(db, *notations, options);
+  std::vector<TableChange> changes;
+  for (const auto& table : newRevision.getTables()) {
+    const TablePtr old = oldRevision.getTable(table->getName());
+    changes.push_back(old ? comparison.compare(old, table) : addedTable(db, table));
+  }
+  if (options.includeGone) {
+    for (const auto& old : oldRevision.getTables()) {
+      // A name the old revision holds twice is gone once.
+      const bool reported = std::any_of(changes.begin(), changes.end(), [&](const TableChange& change) {
+        return change.name == old->getName();
+      });
+      if (!reported) changes.push_back(goneTable(old, options));
+    }
+  }
+  return changes;
+}
+
+std::string changeSummary(const TableChange& change, const ChangeOptions& options) {
+  std::string line = "テーブル「" + change.name + "」: ";
+  switch (change.kind) {
+    case TableChange::Kind::added:
+      return line + "新規 (CREATE TABLE)";
+    case TableChange::Kind::unchanged:
+      line += "変更なし";
+      break;
+    case TableChange::Kind::gone:
+      return line + (options.oldIsLive ? "ブック" : "新しいブック") + "にありません" +
+             (change.script.empty() ? " (削除しません)" : " (DROP TABLE)");
+    case TableChange::Kind::refused:
+      return line + "変更できません: " + change.reason;
+    case TableChange::Kind::changed:
+      line += "変更 (" + counted("列の追加 ", change.added.size()) + "、" + counted("変更 ", change.altered.size()) +
+              "、" + counted("削除 ", change.dropped.size()) + (change.keyChanged ? "、主キー変更あり" : "") + ")";
+      break;
+  }
+  for (const auto& [gone, added] : change.renamed) line += "; 列 " + gone + " が消え、列 " + added + " が増えました";
+  if (!change.kept.empty()) line += "; 削除しない列 " + std::to_string(change.kept.size());
+  return line;
+}
+
+namespace {
+
+std::string folded(const std::string& name) {
+  std::string text = name;
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
+  std::vector<TablePtr> tables;
+  for (const auto& change : changes) tables.push_back(change.table ? change.table : change.oldTable);
+  return tables;
+}
+
+// The names a change script puts on the server on their own: columns and tables it drops.
+std::optional<std::string> unsafeChangeToken(const TableChange& change, const clsSQLServerFieldAttr& types) {
+  if (change.table) {
+    if (auto unsafe = unsafeScriptToken(*change.table, types)) return unsafe;
+  } else if (auto unsafe = unsafeScriptName("テーブル名", change.name)) {
+    return unsafe;
+  }
+  for (const auto& field : change.dropped) {
+    if (auto unsafe = unsafeScriptName("フィールド名", field)) return unsafe;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+ProgressTally fnSaveChangeSQLs(clsSQLServerDB& db, const std::vector<TableChange>& changes, const std::string& folder,
+                               ProgressSink& progress, const ChangeReport& report,
+                               const platform::OutputEncoding& encoding) {
+  std::size_t index = 0;
+  std::vector<std::pair<std::string, std::string>> written;  // folded file name, table
+  return forEachTable(progressTables(changes), progress, [&](const clsTableInfo&) {
+    const TableChange& change = changes[index++];
+    std::string reason;
+    bool ok = change.kind != TableChange::Kind::refused;
+    if (!ok) reason = change.reason;
+    if (ok && !change.script.empty()) {
+      const auto same = std::find_if(written.begin(), written.end(),
+                                     [&](const auto& entry) { return entry.first == folded(change.name); });
+      if (same != written.end()) {
+        ok = false;
+        reason = "ファイル「" + change.name + ".sql」はテーブル「" + same->second + "」のファイルと同じ名前になります";
+      } else {
+        ok = db.fnSaveScript(change.name, change.script, folder, encoding);
+        if (ok) {
+          written.emplace_back(folded(change.name), change.name);
+        } else {
+          reason = db.getFailReason();
+        }
+      }
+    }
+    report(change, ok, reason);
+    return ok;
+  });
+}
+
+ProgressTally fnRunChanges(clsSQLServerDB& db, const std::vector<TableChange>& changes, ProgressSink& progress,
+                           const ChangeReport& report) {
+  std::size_t index = 0;
+  return forEachTable(progressTables(changes), progress, [&](const clsTableInfo&) {
+    const TableChange& change = changes[index++];
+    std::string reason;
+    bool ok = change.kind != TableChange::Kind::refused;
+    if (!ok) reason = change.reason;
+    if (ok && !change.script.empty()) {
+      // Written scripts keep the cells' text; on a server it would run as written.
+      if (auto unsafe = unsafeChangeToken(change, db.fieldTypes())) {
+        ok = false;
+        reason = *unsafe;
+      } else {
+        ok = db.fnRunScript(change.script);
+        if (!ok) reason = db.getFailReason();
+      }
+    }
+    report(change, ok, reason);
+    return ok;
+  });
+}
+
+}  // namespace morvane

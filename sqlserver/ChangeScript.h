@@ -1,0 +1,73 @@
+#pragma once
+// What changed from one revision of a design document to the next, table by table, and the
+// script that brings a database holding the old revision's tables to the new one.
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "model/Progress.h"
+#include "model/clsDBInfo.h"
+#include "platform/text/OutputEncoding.h"
+#include "sqlserver/clsSQLServerFieldAttr.h"
+
+namespace morvane {
+
+class clsSQLServerDB;
+
+struct TableChange {
+  // refused: a change that cannot be made in place, or a column that cannot be written.
+  enum class Kind { added, changed, unchanged, gone, refused };
+  Kind kind = Kind::unchanged;
+  std::string name;
+  TablePtr table;     // the new revision's table; null for a gone table
+  TablePtr oldTable;  // null for an added table
+  // Field names in the order their statements come.
+  std::vector<std::string> added, altered, dropped;
+  // Fields the new revision no longer has that stay because dropping was not allowed.
+  std::vector<std::string> kept;
+  // A gone field and an added one in the same row: most likely a rename, made as a drop and an add.
+  std::vector<std::pair<std::string, std::string>> renamed;
+  bool keyChanged = false;
+  // The script without its last line break; empty when nothing is to be written or run.
+  std::string script;
+  std::string reason;  // why a refused table gets no script
+  // The table's undefined notations, reported as the CREATE scripts report them.
+  std::vector<std::string> undefinedNotations;
+  std::vector<std::string> warnings;
+};
+
+struct ChangeOptions {
+  bool allowDrop = false;  // DROP COLUMN and DROP TABLE for what the new revision no longer has
+  // The old revision was read off a live database: columns compare as the server stores them,
+  // not as they are spelled, and a column of a type the document cannot say is altered.
+  bool oldIsLive = false;
+  // Report the old revision's tables the new one no longer has (off when tables were picked by name).
+  bool includeGone = true;
+};
+
+// The new revision's tables in list order, then the old revision's tables it no longer has, in
+// their order. Tables and fields are matched by exact name.
+std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const clsDBInfo& newRevision,
+                                          const std::shared_ptr<const clsSQLServerFieldAttr>& types,
+                                          const ChangeOptions& options);
+
+// One line for the summary: new, changed (with counts), unchanged, gone, or refused.
+std::string changeSummary(const TableChange& change, const ChangeOptions& options);
+
+// Told right after each change of a run whether its script was written or run (an unchanged
+// table, or a gone one kept, counts as done with nothing to do); reason says why not.
+using ChangeReport = std::function<void(const TableChange& change, bool ok, const std::string& reason)>;
+
+// Writes <folder>/<table>.sql for each change that has a script. Two tables whose file names
+// differ only in letter case would overwrite each other: the second is reported failed.
+ProgressTally fnSaveChangeSQLs(clsSQLServerDB& db, const std::vector<TableChange>& changes, const std::string& folder,
+                               ProgressSink& progress, const ChangeReport& report,
+                               const platform::OutputEncoding& encoding = {});
+// Runs each change's script on db's open connection as one batch; a batch that fails does not
+// stop the others. Names that are not plain tokens are refused before anything runs.
+ProgressTally fnRunChanges(clsSQLServerDB& db, const std::vector<TableChange>& changes, ProgressSink& progress,
+                           const ChangeReport& report);
+
+}  // namespace morvane

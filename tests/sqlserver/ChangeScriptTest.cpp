@@ -1,0 +1,303 @@
+// Change scripts between two revisions of a design document.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "sqlserver/ChangeScript.h"
+#include "sqlserver/clsSQLServerDB.h"
+#include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/RecordingProgress.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TdsTestServer.h"
+
+namespace morvane {
+namespace {
+
+using test::FieldRow;
+using test::makeTable;
+
+clsDBInfo revision(std::vector<clsTableInfo> tables) {
+  clsDBInfo db;
+  for (auto& table : tables) db.setTable(std::make_shared<const clsTableInfo>(std::move(table)));
+  return db;
+}
+
+const std::vector<FieldRow> kOrderRows = {
+    {"OrderNo", "int", "", false}, {"Customer", "varchar", "20", false}, {"Note", "varchar", "100", true}};
+
+clsTableInfo orders(std::vector<FieldRow> rows = kOrderRows, std::vector<std::string> keys = {"OrderNo"}) {
+  return makeTable("Orders", rows, keys);
+}
+
+TableChange changeOf(const clsTableInfo& before, const clsTableInfo& after, ChangeOptions options = {}) {
+  auto changes = compareRevisions(revision({before}), revision({after}), nullptr, options);
+  EXPECT_EQ(changes.size(), 1u);
+  return changes.empty() ? TableChange{} : changes.front();
+}
+
+std::string script(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const auto& line : lines) text += line;
+  return text;
+}
+
+TEST(ChangeScript, EachKindOfColumnChangeAloneGivesItsOwnStatement) {
+  auto rows = kOrderRows;
+  rows.push_back({"Shipped", "date", "", true});
+  TableChange added = changeOf(orders(), orders(rows));
+  EXPECT_EQ(added.kind, TableChange::Kind::changed);
+  EXPECT_EQ(added.script, script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders ADD Shipped datetime  NULL \r\n",
+                                  "COMMIT "}));
+  EXPECT_TRUE(added.warnings.empty());
+
+  rows = kOrderRows;
+  rows[2].size = "200";
+  EXPECT_EQ(changeOf(orders(), orders(rows)).script,
+            script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders ALTER COLUMN Note varchar(200)  NULL \r\n",
+                    "COMMIT "}));
+  rows = kOrderRows;
+  rows[1].nullable = true;
+  EXPECT_EQ(changeOf(orders(), orders(rows)).altered, std::vector<std::string>{"Customer"});
+
+  rows = kOrderRows;
+  rows.pop_back();
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  const TableChange dropped = changeOf(orders(), orders(rows), allowDrop);
+  EXPECT_EQ(dropped.script,
+            script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders DROP COLUMN Note \r\n", "COMMIT "}));
+  EXPECT_TRUE(dropped.warnings.empty());
+  EXPECT_EQ(changeSummary(dropped, allowDrop), "テーブル「Orders」: 変更 (列の追加 0、変更 0、削除 1)");
+}
+
+TEST(ChangeScript, WhatSpellsTheSameColumnOrOnlyMovesItIsNoChange) {
+  // Type words compare as the generator resolves them; a field's row is not part of its column.
+  auto rows = std::vector<FieldRow>{{"Note", "VARCHAR ", "100", true},
+                                    {"OrderNo", "Int", "", false},
+                                    {"Customer", "varchar", "20", false}};
+  const TableChange change = changeOf(orders(), orders(rows));
+  EXPECT_EQ(change.kind, TableChange::Kind::unchanged);
+  EXPECT_EQ(change.script, "");
+  EXPECT_EQ(changeSummary(change, {}), "テーブル「Orders」: 変更なし");
+
+  // Field names compare exactly, as the model compares them: another case is another field.
+  rows = kOrderRows;
+  rows[2].name = "note";
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  const TableChange renamed = changeOf(orders(), orders(rows), allowDrop);
+  EXPECT_EQ(renamed.added, std::vector<std::string>{"note"});
+  EXPECT_EQ(renamed.dropped, std::vector<std::string>{"Note"});
+  EXPECT_EQ(changeSummary(renamed, allowDrop),
+            "テーブル「Orders」: 変更 (列の追加 1、変更 0、削除 1); 列 Note が消え、列 note が増えました");
+}
+
+TEST(ChangeScript, SeveralChangesAndAKeyChangeComeInTheirOrder) {
+  // A composite key becomes a key on an altered column; one field goes, one is widened, one is new.
+  const clsTableInfo before = makeTable("OrderLine",
+                                        {{"OrderNo", "int", "", false},
+                                         {"LineNo", "int", "", false},
+                                         {"Item", "char", "8", false},
+                                         {"Memo", "varchar", "10", true}},
+                                        {"OrderNo", "LineNo"});
+  const clsTableInfo after = makeTable("OrderLine",
+                                       {{"OrderNo", "int", "", false},
+                                        {"Item", "char", "12", false},
+                                        {"Memo", "varchar", "50", true},
+                                        {"Qty", "decimal", "9,2", true}},
+                                       {"OrderNo", "Item"});
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  const TableChange change = changeOf(before, after, allowDrop);
+  EXPECT_TRUE(change.keyChanged);
+  EXPECT_EQ(change.script, script({"BEGIN TRANSACTION \r\n",
+                                   "ALTER TABLE dbo.OrderLine DROP CONSTRAINT PK_OrderLine \r\n",
+                                   "ALTER TABLE dbo.OrderLine DROP COLUMN LineNo \r\n",
+                                   "ALTER TABLE dbo.OrderLine ALTER COLUMN Item char(12)  NOT NULL \r\n",
+                                   "ALTER TABLE dbo.OrderLine ALTER COLUMN Memo varchar(50)  NULL \r\n",
+                                   "ALTER TABLE dbo.OrderLine ADD Qty decimal(9,2)  NULL \r\n",
+                                   "ALTER TABLE dbo.OrderLine ADD CONSTRAINT \r\n",
+                                   "\tPK_OrderLine PRIMARY KEY CLUSTERED \r\n", "\t( \r\n", "\tOrderNo,\r\n",
+                                   "\tItem\r\n", "\t) ON [PRIMARY] \r\n", "COMMIT "}));
+  EXPECT_EQ(changeSummary(change, allowDrop),
+            "テーブル「OrderLine」: 変更 (列の追加 1、変更 2、削除 1、主キー変更あり)");
+}
+
+TEST(ChangeScript, TheKeyIsDroppedWhenItsColumnChangesAndAddedWhenNew) {
+  // Same key list, but the key column is altered: the server refuses that inside a constraint.
+  auto rows = kOrderRows;
+  rows[0] = {"OrderNo", "decimal", "12,0", false};
+  const TableChange altered = changeOf(orders(), orders(rows));
+  EXPECT_TRUE(altered.keyChanged);
+  EXPECT_NE(altered.script.find("DROP CONSTRAINT PK_Orders \r\nALTER TABLE dbo.Orders ALTER COLUMN OrderNo "),
+            std::string::npos);
+  EXPECT_NE(altered.script.find("ADD CONSTRAINT \r\n\tPK_Orders"), std::string::npos);
+
+  // No key before: nothing to drop. No key after: nothing to add.
+  const TableChange fresh = changeOf(orders(kOrderRows, {}), orders());
+  EXPECT_EQ(fresh.script.find("DROP CONSTRAINT"), std::string::npos);
+  EXPECT_NE(fresh.script.find("ADD CONSTRAINT"), std::string::npos);
+  const TableChange keyless = changeOf(orders(), orders(kOrderRows, {}));
+  EXPECT_EQ(keyless.script,
+            script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders DROP CONSTRAINT PK_Orders \r\n", "COMMIT "}));
+  // A changed non-key column leaves the key alone.
+  rows = kOrderRows;
+  rows[2].size = "5";
+  EXPECT_FALSE(changeOf(orders(), orders(rows)).keyChanged);
+}
+
+TEST(ChangeScript, GoneColumnsAndTablesAreDroppedOnlyWhenAllowed) {
+  auto rows = kOrderRows;
+  rows.erase(rows.begin() + 1);
+  rows.push_back({"Shipped", "date", "", true});
+  const TableChange kept = changeOf(orders(), orders(rows));
+  EXPECT_EQ(kept.kind, TableChange::Kind::changed);
+  EXPECT_EQ(kept.script, script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders ADD Shipped datetime  NULL \r\n",
+                                 "COMMIT "}));
+  ASSERT_EQ(kept.warnings.size(), 1u);
+  EXPECT_NE(kept.warnings[0].find("Customer"), std::string::npos);
+  EXPECT_NE(kept.warnings[0].find("Orders"), std::string::npos);
+
+  // Only a gone column, kept: nothing to run.
+  rows = kOrderRows;
+  rows.pop_back();
+  EXPECT_EQ(changeOf(orders(), orders(rows)).kind, TableChange::Kind::unchanged);
+
+  const clsDBInfo before = revision({orders(), makeTable("Audit", {{"At", "date", "", false}}, {})});
+  const clsDBInfo after = revision({orders()});
+  auto changes = compareRevisions(before, after, nullptr, {});
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[1].kind, TableChange::Kind::gone);
+  EXPECT_EQ(changes[1].script, "");
+  ASSERT_EQ(changes[1].warnings.size(), 1u);
+  EXPECT_NE(changes[1].warnings[0].find("Audit"), std::string::npos);
+
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  changes = compareRevisions(before, after, nullptr, allowDrop);
+  EXPECT_EQ(changes[1].script, "BEGIN TRANSACTION \r\nDROP TABLE dbo.Audit \r\nCOMMIT ");
+  EXPECT_TRUE(changes[1].warnings.empty());
+
+  // Tables picked by name leave the old revision's others alone.
+  allowDrop.includeGone = false;
+  EXPECT_EQ(compareRevisions(before, after, nullptr, allowDrop).size(), 1u);
+}
+
+TEST(ChangeScript, ANewTableGetsTheCreateScriptAndANotNullColumnAWarning) {
+  clsSQLServerDB generator;
+  const clsTableInfo customer = test::customerTable();
+  const auto changes = compareRevisions(revision({}), revision({customer}), nullptr, {});
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].kind, TableChange::Kind::added);
+  EXPECT_EQ(changes[0].script + "\r\n", test::kCustomerScript);
+  EXPECT_EQ(changes[0].undefinedNotations, std::vector<std::string>{"text"});
+
+  auto rows = kOrderRows;
+  rows.push_back({"Total", "money", "", false});
+  const TableChange change = changeOf(orders(), orders(rows));
+  EXPECT_NE(change.script.find("ADD Total money  NOT NULL "), std::string::npos);
+  ASSERT_EQ(change.warnings.size(), 1u);
+  EXPECT_NE(change.warnings[0].find("NOT NULL"), std::string::npos);
+}
+
+TEST(ChangeScript, WhatCannotBeDoneInPlaceIsRefused) {
+  const std::vector<FieldRow> withIdentity = {{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}};
+  const std::vector<std::vector<FieldRow>> refusedAfter = {
+      {{"ID", "int", "", false}, {"Name", "varchar", "10", true}},         // identity removed
+      {{"ID", "identity", "100,1", false}, {"Name", "varchar", "10", true}},  // identity altered
+  };
+  for (const auto& rows : refusedAfter) {
+    const TableChange change = changeOf(makeTable("T", withIdentity, {}), makeTable("T", rows, {}));
+    EXPECT_EQ(change.kind, TableChange::Kind::refused);
+    EXPECT_EQ(change.script, "");
+    EXPECT_NE(change.reason.find("IDENTITY"), std::string::npos);
+  }
+  const TableChange gained = changeOf(makeTable("T", {{"ID", "int", "", false}}, {}),
+                                      makeTable("T", {{"ID", "identity", "1,1", false}}, {}));
+  EXPECT_EQ(gained.kind, TableChange::Kind::refused);
+  // A new identity column is an ADD, which the server takes.
+  const TableChange added = changeOf(makeTable("T", {{"Name", "varchar", "10", true}}, {}),
+                                     makeTable("T", {{"Name", "varchar", "10", true}, {"ID", "identity", "1,1", false}}, {}));
+  EXPECT_EQ(added.kind, TableChange::Kind::changed);
+  EXPECT_NE(added.script.find("ADD ID int  NOT NULL  IDENTITY (1,1) "), std::string::npos);
+
+  auto rows = kOrderRows;
+  rows[2].type = "memo";
+  const TableChange undefined = changeOf(orders(), orders(rows));
+  EXPECT_EQ(undefined.kind, TableChange::Kind::refused);
+  EXPECT_EQ(undefined.reason, "memoは未定義です");
+  EXPECT_EQ(undefined.undefinedNotations, std::vector<std::string>{"memo"});
+  // The same undefined word in both revisions is left out of both scripts alike.
+  EXPECT_EQ(changeOf(orders(rows), orders(rows)).kind, TableChange::Kind::unchanged);
+}
+
+TEST(ChangeScript, SavedScriptsNeverOverwriteEachOtherAndUnchangedTablesWriteNothing) {
+  test::TempDir dir;
+  auto rows = kOrderRows;
+  rows[2].size = "200";
+  const clsDBInfo before = revision({orders(), makeTable("Items", {{"No", "int", "", false}}, {"No"})});
+  const clsDBInfo after = revision({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {"No"}),
+                                    makeTable("ORDERS", {{"X", "int", "", false}}, {})});
+  const auto changes = compareRevisions(before, after, nullptr, {});
+  clsSQLServerDB db;
+  std::vector<std::pair<std::string, bool>> reports;
+  test::RecordingProgress progress;
+  const ProgressTally tally = fnSaveChangeSQLs(
+      db, changes, dir.path().string(), progress,
+      [&](const TableChange& change, bool ok, const std::string&) { reports.emplace_back(change.name, ok); });
+  EXPECT_EQ(reports, (std::vector<std::pair<std::string, bool>>{{"Orders", true}, {"Items", true}, {"ORDERS", false}}));
+  EXPECT_EQ(tally.failed, 1u);
+  EXPECT_EQ(test::readBytes(dir.file("Orders.sql")), changes[0].script + "\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("Items.sql")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("ORDERS.sql")));
+}
+
+TEST(ChangeScript, OnAServerEachTableIsABatchAndAFailureDoesNotStopTheOthers) {
+  test::TdsTestServer server;
+  auto rows = kOrderRows;
+  rows[2].size = "200";
+  // Orders does not exist on the server, so its ALTER fails; the new table after it is still made.
+  const auto changes = compareRevisions(revision({orders()}), revision({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {})}),
+                                        nullptr, {});
+  clsSQLServerDB db;
+  ASSERT_TRUE(db.fnOpenDB(server.address(), "master", "sa", "secret")) << db.getFailReason();
+  std::vector<std::pair<std::string, std::string>> failures;
+  test::RecordingProgress progress;
+  const ProgressTally tally = fnRunChanges(db, changes, progress, [&](const TableChange& change, bool ok, const std::string& reason) {
+    if (!ok) failures.emplace_back(change.name, reason);
+  });
+  db.fnCloseDB();
+  EXPECT_EQ(tally.done, 1u);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_EQ(failures[0].first, "Orders");
+  EXPECT_NE(failures[0].second.find("Orders"), std::string::npos);
+  const auto batches = server.batches();
+  ASSERT_GE(batches.size(), 2u);
+  EXPECT_EQ(batches[batches.size() - 2], changes[0].script);
+  EXPECT_TRUE(server.tables().contains("Items"));
+}
+
+TEST(ChangeScript, NamesThatAreNotTokensNeverReachTheServer) {
+  test::TdsTestServer server;
+  const clsDBInfo before = revision({makeTable("x;DROP TABLE y--", {{"A", "int", "", false}}, {})});
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  const auto changes = compareRevisions(before, revision({}), nullptr, allowDrop);
+  ASSERT_EQ(changes.size(), 1u);
+  ASSERT_NE(changes[0].script, "");
+  clsSQLServerDB db;
+  ASSERT_TRUE(db.fnOpenDB(server.address(), "master", "sa", "secret")) << db.getFailReason();
+  const std::size_t before_batches = server.batches().size();
+  std::string reason;
+  test::RecordingProgress progress;
+  fnRunChanges(db, changes, progress, [&](const TableChange&, bool ok, const std::string& why) {
+    if (!ok) reason = why;
+  });
+  db.fnCloseDB();
+  EXPECT_NE(reason.find("サーバでは実行しません"), std::string::npos) << reason;
+  EXPECT_EQ(server.batches().size(), before_batches);
+}
+
+}  // namespace
+}  // namespace morvane
