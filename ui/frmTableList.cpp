@@ -11,6 +11,7 @@
 
 #include "document/clsExcelDBDoc.h"
 #include "htmldoc/clsHTMLDoc.h"
+#include "sqlserver/ChangeScript.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/WindowHub.h"
 #include "ui/clsRefFolder.h"
@@ -40,6 +41,7 @@ frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<U
   connect(form_->cmdBack, &QPushButton::clicked, this, &frmTableList::cmdBack_Click);
   connect(form_->mnuMakeTable, &QAction::triggered, this, &frmTableList::mnuMakeTable_Click);
   connect(form_->mnuMakeCTSQL, &QAction::triggered, this, &frmTableList::mnuMakeCTSQL_Click);
+  connect(form_->mnuMakeChangeSQL, &QAction::triggered, this, &frmTableList::mnuMakeChangeSQL_Click);
   connect(form_->mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
   connect(form_->mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
 
@@ -96,14 +98,16 @@ QString frmTableList::Form_Load() {
   return readError;
 }
 
-QString frmTableList::sbLoadDBInfo(clsDBInfo& objDBInfo) {
+QString frmTableList::sbLoadDBInfo(clsDBInfo& objDBInfo) { return sbLoadWorkbook(mostrFilePath, objDBInfo); }
+
+QString frmTableList::sbLoadWorkbook(const QString& strPath, clsDBInfo& objDBInfo) {
   if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
   objDBInfo = clsDBInfo();
   try {
     clsExcelDBDoc reader;
     reader.sbSetDocInfo(*moobjExcelDocInfo);
-    if (!reader.fnReadDBDoc(toPath(mostrFilePath))) {
-      return QStringLiteral("ブック「") + mostrFilePath + QStringLiteral("」を開けません\n") +
+    if (!reader.fnReadDBDoc(toPath(strPath))) {
+      return QStringLiteral("ブック「") + strPath + QStringLiteral("」を開けません\n") +
              fromUtf8(reader.getOpenError());
     }
     objDBInfo = reader.getDBInfo();
@@ -205,6 +209,54 @@ void frmTableList::mnuMakeCTSQL_Click() {
   // The scripts lack these columns: the user has to know before using them.
   if (!undefined.isEmpty()) sbReport(undefined.join(QLatin1Char('\n')), true);
   sbReport(tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。"), false);
+}
+
+void frmTableList::mnuMakeChangeSQL_Click() {
+  if (!fnCheckSelection()) return;
+  const clsDBInfo selected = fnSelectedTables();
+  const QString oldPath = hub_.services().openFileName(this, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
+  if (oldPath.trimmed().isEmpty()) return;
+  clsDBInfo oldRevision;
+  if (const QString readError = sbLoadWorkbook(oldPath, oldRevision); !readError.isEmpty()) {
+    sbReport(QStringLiteral("読み込み失敗しました\n") + readError, true);
+    return;
+  }
+  const QString folder = fnChooseFolder();
+  if (folder.isEmpty()) return;
+
+  // The window never drops: the old revision's tables this workbook no longer has are only named.
+  ChangeOptions options;
+  options.includeGone = false;
+  const auto changes = compareRevisions(oldRevision, selected, fieldAttr(), options);
+  QStringList gone;
+  for (const TablePtr& table : oldRevision.getTables()) {
+    if (!moobjDBInfo.getTable(table->getName())) gone << fromUtf8(table->getName());
+  }
+  clsSQLServerDB generator;
+  generator.sbSetFieldAttr(fieldAttr());
+  const std::string path = toPath(folder);
+  QStringList failures;
+  QStringList notes;
+  const ProgressTally tally =
+      runTables(hub_.services(), this, QStringLiteral("変更スクリプト作成"), [&](ProgressSink& progress) {
+        return fnSaveChangeSQLs(generator, changes, path, progress,
+                                [&](const TableChange& change, bool saved, const std::string& reason) {
+                                  const QString name = fromUtf8(change.name);
+                                  if (!saved) failures << name + kFailed + QLatin1Char('\n') + fromUtf8(reason);
+                                  for (const std::string& notation : change.undefinedNotations) {
+                                    notes << name + QStringLiteral(": ") + fromUtf8(notation) +
+                                                 QStringLiteral("は未定義です");
+                                  }
+                                  for (const std::string& warning : change.warnings) notes << fromUtf8(warning);
+                                });
+      });
+  for (const QString& prompt : failures) sbReport(prompt, true);
+  if (!notes.isEmpty()) sbReport(notes.join(QLatin1Char('\n')), true);
+  QString closing = tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。");
+  if (!gone.isEmpty()) {
+    closing += QStringLiteral("\n古いブックにだけあるテーブル (削除のスクリプトは作りません): ") + gone.join(QStringLiteral("、"));
+  }
+  sbReport(closing, false);
 }
 
 void frmTableList::mnuMakeTableDoc_Click() {

@@ -44,6 +44,8 @@ class frmTableList final : public QMainWindow {
   QString Form_Load();
   // The reason of a read error, or empty text.
   QString sbLoadDBInfo(clsDBInfo& objDBInfo);
+  // Reads another workbook with the same layout; the reason of a read error, or empty text.
+  QString sbLoadWorkbook(const QString& strPath, clsDBInfo& objDBInfo);
   // The tables of the selected lines in list order; a line stands for the table at its position.
   clsDBInfo fnSelectedTables() const;
   // Warns and returns false when no line is selected.
@@ -59,6 +61,7 @@ class frmTableList final : public QMainWindow {
   void cmdBack_Click();
   void mnuMakeTable_Click();
   void mnuMakeCTSQL_Click();
+  void mnuMakeChangeSQL_Click();
   void mnuMakeTableDoc_Click();
   void mnuQuit_Click();
 

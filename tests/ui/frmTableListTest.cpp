@@ -185,6 +185,7 @@ class frmTableListTest : public QObject {
     QTest::addColumn<QString>("action");
     QTest::newRow("tables") << QStringLiteral("mnuMakeTable");
     QTest::newRow("scripts") << QStringLiteral("mnuMakeCTSQL");
+    QTest::newRow("changes") << QStringLiteral("mnuMakeChangeSQL");
     QTest::newRow("documents") << QStringLiteral("mnuMakeTableDoc");
   }
   void everyCommandRefusesAnEmptySelection() {
@@ -482,6 +483,50 @@ class frmTableListTest : public QObject {
     QCOMPARE(services_->dialogs[0].owner, static_cast<QWidget*>(&window()));
     QVERIFY(services_->messages.empty());
     QCOMPARE(std::distance(std::filesystem::directory_iterator(dir_->path()), {}), before);
+  }
+
+  void changeScriptsGoForTheSelectedTablesAndGoneTablesAreOnlyNamed() {
+    const std::string oldBook = dir_->file("old.xlsx");
+    writeBook(oldBook, {{"alpha", {{"id", "int", "", "*"}}}, simpleTable("beta"), simpleTable("gone"),
+                        {"picked", {{"id", "int", "", "*"}}}});
+    open({{"alpha", {{"id", "int", "", "*"}, {"memo", "varchar", "20", ""}}},
+          simpleTable("beta"),
+          simpleTable("delta"),
+          {"picked", {{"id", "int", "", "*"}, {"x", "int", "", ""}}}});
+    // picked changed too, but is not selected: no script, and not taken for gone either.
+    click(1);
+    click(2, Qt::ControlModifier);
+    click(3, Qt::ControlModifier);
+    services_->answers.push_back(QString::fromStdString(oldBook));
+    chooseOutputFolder();
+    trigger("mnuMakeChangeSQL");
+
+    QCOMPARE(services_->dialogs.size(), std::size_t{2});
+    QVERIFY(services_->dialogs[0].kind == DialogKind::Open);
+    QVERIFY(services_->dialogs[1].kind == DialogKind::Folder);
+    const QStringList shown = prompts();
+    QCOMPARE(shown.size(), 2);
+    QVERIFY2(shown[0].contains(QStringLiteral("memo")) && shown[0].contains(QStringLiteral("NOT NULL")), qPrintable(shown[0]));
+    QVERIFY2(shown[1].startsWith(QStringLiteral("作成処理を終了しました。\n")), qPrintable(shown[1]));
+    QVERIFY2(shown[1].endsWith(QStringLiteral(": gone")), qPrintable(shown[1]));
+    QCOMPARE(readBytes(outFile("alpha.sql")),
+             std::string("BEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\nCOMMIT \r\n"));
+    QVERIFY(readBytes(outFile("delta.sql")).find("CREATE TABLE dbo.delta") != std::string::npos);
+    QVERIFY(!exists(outFile("beta.sql")));
+    QVERIFY(!exists(outFile("picked.sql")));
+    QVERIFY(!exists(outFile("gone.sql")));
+  }
+
+  void anOldWorkbookThatCannotBeReadIsReportedBeforeAnyFolderIsAsked() {
+    open({simpleTable("alpha")});
+    click(1);
+    morvane::test::writeBytes(dir_->file("old.xlsx"), "not a workbook at all");
+    services_->answers.push_back(QString::fromStdString(dir_->file("old.xlsx")));
+    trigger("mnuMakeChangeSQL");
+    QCOMPARE(services_->dialogs.size(), std::size_t{1});
+    QCOMPARE(prompts().size(), 1);
+    QVERIFY2(prompts()[0].startsWith(QStringLiteral("読み込み失敗しました\nブック「")), qPrintable(prompts()[0]));
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
   }
 
 };
