@@ -280,56 +280,53 @@ std::optional<std::string> unsafeChangeToken(const TableChange& change, const cl
 
 }  // namespace
 
+namespace {
+
+// The failure reason of a script's work, or nothing when it was done.
+using ScriptWork = std::function<std::optional<std::string>(const TableChange& change)>;
+
+// A refused change fails with its reason; one without a script is done with nothing to do.
+ProgressTally runScripts(const std::vector<TableChange>& changes, ProgressSink& progress, const ChangeReport& report,
+                         const ScriptWork& work) {
+  std::size_t index = 0;
+  return forEachTable(progressTables(changes), progress, [&](const clsTableInfo&) {
+    const TableChange& change = changes[index++];
+    std::optional<std::string> failure;
+    if (change.kind == TableChange::Kind::refused) {
+      failure = change.reason;
+    } else if (!change.script.empty()) {
+      failure = work(change);
+    }
+    report(change, !failure, failure.value_or(""));
+    return !failure;
+  });
+}
+
+}  // namespace
+
 ProgressTally fnSaveChangeSQLs(clsSQLServerDB& db, const std::vector<TableChange>& changes, const std::string& folder,
                                ProgressSink& progress, const ChangeReport& report,
                                const platform::OutputEncoding& encoding) {
-  std::size_t index = 0;
   std::vector<std::pair<std::string, std::string>> written;  // folded file name, table
-  return forEachTable(progressTables(changes), progress, [&](const clsTableInfo&) {
-    const TableChange& change = changes[index++];
-    std::string reason;
-    bool ok = change.kind != TableChange::Kind::refused;
-    if (!ok) reason = change.reason;
-    if (ok && !change.script.empty()) {
-      const auto same = std::find_if(written.begin(), written.end(),
-                                     [&](const auto& entry) { return entry.first == folded(change.name); });
-      if (same != written.end()) {
-        ok = false;
-        reason = "ファイル「" + change.name + ".sql」はテーブル「" + same->second + "」のファイルと同じ名前になります";
-      } else {
-        ok = db.fnSaveScript(change.name, change.script, folder, encoding);
-        if (ok) {
-          written.emplace_back(folded(change.name), change.name);
-        } else {
-          reason = db.getFailReason();
-        }
-      }
+  return runScripts(changes, progress, report, [&](const TableChange& change) -> std::optional<std::string> {
+    const auto same = std::find_if(written.begin(), written.end(),
+                                   [&](const auto& entry) { return entry.first == folded(change.name); });
+    if (same != written.end()) {
+      return "ファイル「" + change.name + ".sql」はテーブル「" + same->second + "」のファイルと同じ名前になります";
     }
-    report(change, ok, reason);
-    return ok;
+    if (!db.fnSaveScript(change.name, change.script, folder, encoding)) return db.getFailReason();
+    written.emplace_back(folded(change.name), change.name);
+    return std::nullopt;
   });
 }
 
 ProgressTally fnRunChanges(clsSQLServerDB& db, const std::vector<TableChange>& changes, ProgressSink& progress,
                            const ChangeReport& report) {
-  std::size_t index = 0;
-  return forEachTable(progressTables(changes), progress, [&](const clsTableInfo&) {
-    const TableChange& change = changes[index++];
-    std::string reason;
-    bool ok = change.kind != TableChange::Kind::refused;
-    if (!ok) reason = change.reason;
-    if (ok && !change.script.empty()) {
-      // Written scripts keep the cells' text; on a server it would run as written.
-      if (auto unsafe = unsafeChangeToken(change, db.fieldTypes())) {
-        ok = false;
-        reason = *unsafe;
-      } else {
-        ok = db.fnRunScript(change.script);
-        if (!ok) reason = db.getFailReason();
-      }
-    }
-    report(change, ok, reason);
-    return ok;
+  return runScripts(changes, progress, report, [&](const TableChange& change) -> std::optional<std::string> {
+    // Written scripts keep the cells' text; on a server it would run as written.
+    if (auto unsafe = unsafeChangeToken(change, db.fieldTypes())) return unsafe;
+    if (!db.fnRunScript(change.script)) return db.getFailReason();
+    return std::nullopt;
   });
 }
 

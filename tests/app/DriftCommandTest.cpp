@@ -16,24 +16,22 @@ namespace {
 using Column = TdsTestServer::CatalogColumn;
 
 // Every kind, an identity, float(10), a composite key.
-std::string writeDesign(const TempDir& dir) {
-  const std::string path = dir.file("design.xlsx");
+const std::vector<Row> kOrders = {{"OrderID", "identity", "1,1", "○", ""}, {"Kind", "char", "2", "", "○"},
+                                  {"Name", "varchar", "50", "", ""},         {"Memo", "varchar", "max", "", "○"},
+                                  {"Qty", "int", "", "", ""},                {"Ordered", "date", "", "", "○"},
+                                  {"Price", "money", "", "", "○"},           {"Rate", "real", "", "", "○"},
+                                  {"Ratio", "float", "10", "", "○"},         {"Unit", "decimal", "10,2", "", "○"}};
+const std::vector<Row> kLines = {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "○", ""}};
+
+std::string writeBook(const TempDir& dir, const std::string& name, const std::vector<std::pair<std::string, std::vector<Row>>>& tables) {
+  const std::string path = dir.file(name);
   XlsxWriterBook book(path);
-  writeTable(book, "Orders",
-             {{"OrderID", "identity", "1,1", "○", ""},
-              {"Kind", "char", "2", "", "○"},
-              {"Name", "varchar", "50", "", ""},
-              {"Memo", "varchar", "max", "", "○"},
-              {"Qty", "int", "", "", ""},
-              {"Ordered", "date", "", "", "○"},
-              {"Price", "money", "", "", "○"},
-              {"Rate", "real", "", "", "○"},
-              {"Ratio", "float", "10", "", "○"},
-              {"Unit", "decimal", "10,2", "", "○"}});
-  writeTable(book, "Lines", {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "○", ""}});
+  for (const auto& [table, rows] : tables) writeTable(book, table, rows);
   book.close();
   return path;
 }
+
+std::string writeDesign(const TempDir& dir) { return writeBook(dir, "design.xlsx", {{"Orders", kOrders}, {"Lines", kLines}}); }
 
 // What the server reports once the workbook's own CREATE scripts have run.
 TdsTestServer::Catalog deployed() {
@@ -153,23 +151,15 @@ TEST(DriftCommand, OptionsThatDoNotGoTogetherAreRefused) {
 // The deployed design, revised: Orders.Name widened, Rate gone, Shipped new; Lines keyed on
 // OrderID alone; Items new.
 std::string writeRevised(const TempDir& dir, const std::string& orderIdSize = "1,1") {
-  const std::string path = dir.file("revised.xlsx");
-  XlsxWriterBook book(path);
-  writeTable(book, "Orders",
-             {{"OrderID", "identity", orderIdSize, "○", ""},
-              {"Kind", "char", "2", "", "○"},
-              {"Name", "varchar", "100", "", ""},
-              {"Memo", "varchar", "max", "", "○"},
-              {"Qty", "int", "", "", ""},
-              {"Ordered", "date", "", "", "○"},
-              {"Price", "money", "", "", "○"},
-              {"Ratio", "float", "10", "", "○"},
-              {"Unit", "decimal", "10,2", "", "○"},
-              {"Shipped", "date", "", "", "○"}});
-  writeTable(book, "Lines", {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "", ""}});
-  writeTable(book, "Items", {{"ItemNo", "char", "8", "○", ""}});
-  book.close();
-  return path;
+  auto orders = kOrders;
+  orders[0].size = orderIdSize;
+  orders[2].size = "100";
+  orders.erase(orders.begin() + 7);
+  orders.push_back({"Shipped", "date", "", "", "○"});
+  auto lines = kLines;
+  lines[1].key = "";
+  return writeBook(dir, "revised.xlsx",
+                   {{"Orders", orders}, {"Lines", lines}, {"Items", {{"ItemNo", "char", "8", "○", ""}}}});
 }
 
 std::string folderBytes(const std::string& folder) {
