@@ -213,8 +213,8 @@ class Checker {
     if (!fresh) {
       add(row, column, Severity::Error, "duplicate-table", std::nullopt,
           "テーブル名「" + name + "」はシート「" + earlier->second->getSheetName() + "」のテーブル「" +
-              earlier->second->getName() +
-              "」と同じです (大文字小文字は区別されません)。同じファイルとテーブルになるため、別の名前にしてください");
+              earlier->second->getName() + "」と同じです" + caseNote(name, earlier->second->getName()) +
+              "。同じファイルとテーブルになるため、別の名前にしてください");
     }
     nameRules(row, column, "テーブル名", name, std::nullopt);
     // The key constraint is named PK_<table>, and its name is bounded too.
@@ -256,8 +256,9 @@ class Checker {
       const auto [earlier, fresh] = seen.try_emplace(nameKey(name), &field);
       if (!fresh) {
         add(row, layout_.getColFieldName(), Severity::Error, "duplicate-field", name,
-            "フィールド名「" + name + "」は" + rowText(earlier->second->getRow()) + "のフィールド「" +
-                earlier->second->getName() + "」と同じです (大文字小文字は区別されません)。別の名前にしてください");
+            "フィールド名「" + name + "」は " + rowText(earlier->second->getRow()) + " のフィールド「" +
+                earlier->second->getName() + "」と同じです" + caseNote(name, earlier->second->getName()) +
+                "。別の名前にしてください");
       }
       nameRules(row, layout_.getColFieldName(), "フィールド名", name, name);
       if (field.getNull() && std::find(keys.begin(), keys.end(), nameKey(name)) != keys.end()) {
@@ -274,7 +275,7 @@ class Checker {
       if (*kind == ColumnKind::Identity) {
         if (identity) {
           add(row, layout_.getColFieldType(), Severity::Error, "multiple-identity", name,
-              "identity のフィールドは 1 テーブルに 1 つだけです (" + rowText(identity->getRow()) + "の「" +
+              "identity のフィールドは 1 テーブルに 1 つだけです (" + rowText(identity->getRow()) + " の「" +
                   identity->getName() + "」が先にあります)。このフィールドは int などにしてください");
         } else {
           identity = &field;
@@ -297,10 +298,10 @@ class Checker {
     }
     if (isBlank(size)) {
       add(field.getRow(), column, Severity::Error, "size-required", field.getName(),
-          "型「" + type + "」にはサイズが必要です。" + sizeForm(kind) + "を指定してください");
+          "型「" + type + "」にはサイズが必要です。サイズに " + sizeForm(kind) + " を指定してください");
     } else if (!validSize(kind, size)) {
       add(field.getRow(), column, Severity::Error, "size-invalid", field.getName(),
-          "型「" + type + "」にサイズ「" + size + "」は使えません。" + sizeForm(kind) + "を指定してください");
+          "型「" + type + "」にサイズ「" + size + "」は使えません。サイズに " + sizeForm(kind) + " を指定してください");
     }
   }
 
@@ -339,6 +340,11 @@ class Checker {
   }
 
   static std::string rowText(std::int32_t row) { return row > 0 ? std::to_string(row) + " 行目" : std::string("先"); }
+
+  // Said only when the two names differ, so that the user sees why they count as one.
+  static std::string caseNote(const std::string& name, const std::string& earlier) {
+    return trimBlanks(name) == trimBlanks(earlier) ? std::string() : std::string(" (大文字小文字は区別されません)");
+  }
 
   void add(std::int32_t row, std::int32_t column, Severity severity, std::string rule,
            const std::optional<std::string>& field, std::string message) {
