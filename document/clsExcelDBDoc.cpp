@@ -41,6 +41,7 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   }
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
+  table->setSheet(sheetNo, excel.SheetName());
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
     std::string name = excel.Cells(row, layout_.getColFieldName());
@@ -54,6 +55,7 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     field.setAttr(std::move(type));
     field.setSize(std::move(size));
     field.setNull(!isBlank(nullMark));
+    field.setRow(row);
     table->setField(std::move(field));
   }
   db_.setTable(std::move(table));

@@ -51,25 +51,42 @@ void writePage(const std::string& path, std::string_view text, const platform::O
   platform::replaceFile(path, bytes);
 }
 
+// The tables that get a page: a later table whose page would replace an earlier one's is left out.
+clsDBInfo withoutCollisions(const clsDBInfo& tables, std::vector<NameCollision>& collisions) {
+  collisions.clear();
+  FileNameClaims claims;
+  clsDBInfo pages;
+  for (const auto& table : tables.getTables()) {
+    if (auto earlier = claims.claim(table->getName())) {
+      collisions.push_back({table->getName(), std::move(*earlier)});
+    } else {
+      pages.setTable(table);
+    }
+  }
+  return pages;
+}
+
 }  // namespace
 
 bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder) {
   NoProgress quiet;
-  fnWriteFile(objDB, strFolder, quiet);
-  return true;
+  return fnWriteFile(objDB, strFolder, quiet).failed == 0;
 }
 
 ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress) {
+  const clsDBInfo pages = withoutCollisions(objDB, collisions_);
   fnWriteFrameFile(strFolder);
   fnWriteTitleFile(strFolder);
   std::string index = fnMakeIndexHeader();
-  const ProgressTally tally = forEachTable(objDB.getTables(), progress, [&](const clsTableInfo& table) {
+  ProgressTally tally = forEachTable(pages.getTables(), progress, [&](const clsTableInfo& table) {
     fnWriteTableDoc(table, strFolder);
     index += fnMakeIndexRow(table.getName());
     return true;
   });
   index += fnMakeIndexFooter();
   writePage(platform::joinPath(strFolder, "leftframe.htm"), index, encoding_);
+  tally.total += collisions_.size();
+  tally.failed += collisions_.size();
   return tally;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,15 @@ class clsTableInfo {
   void setName(std::string name) { name_ = std::move(name); }
   const std::string& getName() const { return name_; }
 
+  // The sheet the table was read from (its number in the workbook and its tab caption), so a
+  // finding can name the cell; number 0 for a table made in code.
+  void setSheet(std::int32_t number, std::string name) {
+    sheetNo_ = number;
+    sheetName_ = std::move(name);
+  }
+  std::int32_t getSheetNo() const { return sheetNo_; }
+  const std::string& getSheetName() const { return sheetName_; }
+
   void setField(clsFieldInfo field) { fields_.push_back(std::move(field)); }
   const std::vector<clsFieldInfo>& getFields() const { return fields_; }
 
@@ -20,6 +30,8 @@ class clsTableInfo {
 
  private:
   std::string name_;
+  std::int32_t sheetNo_ = 0;
+  std::string sheetName_;
   std::vector<clsFieldInfo> fields_;
   std::vector<std::string> primaryKeys_;
 };

@@ -93,7 +93,8 @@ class clsSQLServerDB {
   // getUndefinedNotations() then speak of that table.
   using TableReport = std::function<void(const clsTableInfo& table, bool ok)>;
   // fnSaveCreateSQL and fnMakeTable for each table in order, telling the sink; a table that fails
-  // does not stop the others, a cancel stops between two tables.
+  // does not stop the others, a cancel stops between two tables. fnSaveCreateSQLs fails a table
+  // whose file name an earlier table of the run has (names equal but for case) instead of writing it.
   ProgressTally fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder, ProgressSink& progress,
                                  const TableReport& report, const platform::OutputEncoding& encoding = {});
   ProgressTally fnMakeTables(const clsDBInfo& tables, ProgressSink& progress, const TableReport& report);

@@ -12,9 +12,11 @@
 #include "document/clsExcelDBDoc.h"
 #include "htmldoc/clsHTMLDoc.h"
 #include "sqlserver/ChangeScript.h"
+#include "sqlserver/DesignCheck.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/WindowHub.h"
 #include "ui/clsRefFolder.h"
+#include "ui/frmCheckResult.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
 #include "ui/TableNameFilter.h"
@@ -44,6 +46,7 @@ frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<U
   connect(form_->mnuMakeChangeSQL, &QAction::triggered, this, &frmTableList::mnuMakeChangeSQL_Click);
   connect(form_->mnuMakeTableDoc, &QAction::triggered, this, &frmTableList::mnuMakeTableDoc_Click);
   connect(form_->mnuQuit, &QAction::triggered, this, &frmTableList::mnuQuit_Click);
+  connect(form_->mnuCheck, &QAction::triggered, this, &frmTableList::mnuCheck_Click);
 
   connect(form_->txtFilter, &QLineEdit::textChanged, this, &frmTableList::sbApplyFilter);
   connect(form_->List1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -80,16 +83,20 @@ void frmTableList::sbUnload() {
 
 void frmTableList::sbDiscard() {
   loaded_ = false;
+  if (checkResult_) checkResult_->hide();
   hide();
 }
 
 void frmTableList::closeEvent(QCloseEvent* event) {
   loaded_ = false;
+  if (checkResult_) checkResult_->close();
   event->accept();
 }
 
 QString frmTableList::Form_Load() {
-  // A workbook read anew is listed whole.
+  // A workbook read anew is listed whole, and the findings of the last one go.
+  checkedRows_.clear();
+  if (checkResult_) checkResult_->close();
   form_->txtFilter->clear();
   form_->List1->clear();
   const QString readError = sbLoadDBInfo(moobjDBInfo);
@@ -103,6 +110,7 @@ QString frmTableList::sbLoadDBInfo(clsDBInfo& objDBInfo) { return sbLoadWorkbook
 QString frmTableList::sbLoadWorkbook(const QString& strPath, clsDBInfo& objDBInfo) {
   if (!moobjExcelDocInfo) moobjExcelDocInfo = std::make_shared<clsExcelDBDocInfo>();
   objDBInfo = clsDBInfo();
+  readLayout_ = *moobjExcelDocInfo;
   try {
     clsExcelDBDoc reader;
     reader.sbSetDocInfo(*moobjExcelDocInfo);
@@ -278,6 +286,12 @@ void frmTableList::mnuMakeTableDoc_Click() {
   } catch (const std::exception& error) {
     reason = fromUtf8(error.what());
   }
+  // A table whose page name an earlier table has got no page.
+  for (const NameCollision& collision : writer.getCollisions()) {
+    sbReport(fromUtf8(collision.name) + kFailed + QStringLiteral("\n先のテーブル「") + fromUtf8(collision.earlier) +
+                 QStringLiteral("」と同じページ名になります（大文字小文字は区別されません）"),
+             true);
+  }
   if (written && tally.cancelled) {
     sbReport(cancelledSummary(tally), false);
   } else if (written) {
@@ -285,6 +299,40 @@ void frmTableList::mnuMakeTableDoc_Click() {
   } else {
     sbReport(reason.isEmpty() ? kFailed : kFailed + QLatin1Char('\n') + reason, true);
   }
+}
+
+void frmTableList::mnuCheck_Click() {
+  // The selected lines, or every shown line when none is selected.
+  std::vector<int> rows;
+  for (const bool selectedOnly : {true, false}) {
+    for (int row = 0; row < form_->List1->count(); ++row) {
+      const QListWidgetItem* line = form_->List1->item(row);
+      if (!line->isHidden() && (line->isSelected() || !selectedOnly)) rows.push_back(row);
+    }
+    if (!rows.empty()) break;
+  }
+  clsDBInfo checked;
+  for (const int row : rows) checked.setTable(moobjDBInfo.getTables().at(static_cast<std::size_t>(row)));
+  checkedRows_ = std::move(rows);
+  if (!checkResult_) {
+    checkResult_ = std::make_unique<frmCheckResult>(this);
+    connect(checkResult_.get(), &frmCheckResult::findingChosen, this, &frmTableList::sbSelectCheckedTable);
+  }
+  checkResult_->sbShowFindings(checkDesign(checked, *fieldAttr(), readLayout_));
+  if (!checkResult_->isVisible()) centreOn(*checkResult_, *this);
+  checkResult_->show();
+  checkResult_->raise();
+  checkResult_->activateWindow();
+}
+
+void frmTableList::sbSelectCheckedTable(std::size_t tableIndex) {
+  // The list was read anew since the check: its lines are other tables now.
+  if (tableIndex >= checkedRows_.size() || checkedRows_[tableIndex] >= form_->List1->count()) return;
+  QListWidgetItem* line = form_->List1->item(checkedRows_[tableIndex]);
+  if (line->isHidden()) form_->txtFilter->clear();
+  form_->List1->clearSelection();
+  form_->List1->setCurrentItem(line, QItemSelectionModel::ClearAndSelect);
+  form_->List1->scrollToItem(line);
 }
 
 void frmTableList::mnuQuit_Click() { hub_.endProgram(); }

@@ -1,7 +1,9 @@
 #pragma once
 #include <QMainWindow>
 #include <QString>
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
@@ -14,6 +16,7 @@ class frmTableList;
 namespace morvane::ui {
 
 class WindowHub;
+class frmCheckResult;
 
 // The table list window: reads the workbook when it loads, lists its tables and runs the
 // Create commands on the selected ones.
@@ -35,6 +38,8 @@ class frmTableList final : public QMainWindow {
   // Takes the window off the screen without any close handling (program end).
   void sbDiscard();
   bool isLoaded() const { return loaded_; }
+  // The findings window of the last チェック; null before the first.
+  frmCheckResult* checkResult() const { return checkResult_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -63,11 +68,18 @@ class frmTableList final : public QMainWindow {
   void mnuMakeCTSQL_Click();
   void mnuMakeChangeSQL_Click();
   void mnuMakeTableDoc_Click();
+  void mnuCheck_Click();
+  // Selects the list line of the table at that place in the last checked set.
+  void sbSelectCheckedTable(std::size_t tableIndex);
   void mnuQuit_Click();
 
   WindowHub& hub_;
   std::unique_ptr<Ui::frmTableList> form_;
   clsDBInfo moobjDBInfo;
+  // The layout the list was read with: findings name its cells even if the layout changes later.
+  clsExcelDBDocInfo readLayout_;
+  std::unique_ptr<frmCheckResult> checkResult_;
+  std::vector<int> checkedRows_;  // the list line of each table of the last check
   bool loaded_ = false;
 };
 

@@ -12,10 +12,14 @@
 
 namespace morvane::batch {
 
+enum class CheckFormat { Text, Json };
+
 struct BatchOptions {
   std::optional<std::vector<int>> layoutValues;  // the ten numbers of --layout-values
   bool list = false;
   bool dump = false;
+  bool check = false;                          // --check
+  CheckFormat checkFormat = CheckFormat::Text;  // --check-format
   std::vector<std::string> tables;  // --table, repeatable
   std::string layoutFile;           // --layout
   std::string typesFile;            // --types
@@ -46,6 +50,8 @@ struct BatchSettings {
 // Each command returns its exit status: 0 success, 1 some table failed, 2 unusable input.
 int loadSettings(const BatchOptions& options, BatchSettings& settings);
 int saveSettings(const BatchOptions& options, const BatchSettings& settings);
+// 1 when the check found an error, 0 otherwise (warnings allowed).
+int checkDesignDocument(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
 int writeDeployScript(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);

@@ -7,6 +7,7 @@
 #include "app/batch/TerminalProgress.h"
 #include "htmldoc/clsHTMLDoc.h"
 #include "platform/files/Files.h"
+#include "platform/text/VisibleText.h"
 
 namespace morvane::batch {
 
@@ -20,7 +21,13 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
   TerminalProgress progress("ドキュメント作成");
   try {
-    if (writer.fnWriteFile(selected, options.htmlDir, progress).cancelled) return 1;
+    const ProgressTally tally = writer.fnWriteFile(selected, options.htmlDir, progress);
+    for (const auto& collision : writer.getCollisions()) {
+      progress.message() << "morvane-batch: テーブル「" << platform::visibleText(collision.name)
+                         << "」のページを作成できません: 先のテーブル「" << platform::visibleText(collision.earlier)
+                         << "」と同じページ名になります (大文字小文字は区別されません)\n";
+    }
+    if (tally.cancelled || tally.failed > 0) return 1;
   } catch (const platform::FileError& error) {
     // A table name may hold a line break; the reason stays on one line.
     std::string reason = error.what();

@@ -18,7 +18,8 @@ namespace {
 constexpr const char* kUsage =
     "使い方: morvane-batch [--layout FILE.edf] [--types FILE.sfa] [--layout-values N,N,N,N,N,N,N,N,N,N]\n"
     "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
-    "                     [--list] [--dump] [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
+    "                     [--list] [--dump] [--check [--check-format text|json]]\n"
+    "                     [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
     "                     [--server S --database D --user U] [WORKBOOK]\n"
     "                     [--query-timeout SECONDS]\n"
     "       morvane-batch [--sql DIR] [--html DIR] [--deploy FILE] [--encoding cp932|utf-8|utf-8-bom]\n"
@@ -36,7 +37,10 @@ constexpr const char* kUsage =
     "  サーバで実行します (--server)。--against-server に --sql か --apply を付けると、データベースを\n"
     "  ブックに合わせる変更スクリプトを書くか実行します。列とテーブルの削除は --allow-drop のときだけです。\n"
     "  --deploy は選んだテーブルのスクリプトを一覧の順に GO で区切って 1 つのファイルに書きます。\n"
-    "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n";
+    "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n"
+    "  --check は選んだテーブルの設計書をセルごとに調べ、見つかったことを 1 行ずつ表示します\n"
+    "  (エラーがなければ終了コード 0、あれば 1)。--sql、--html、--deploy、--server と一緒なら\n"
+    "  先に調べ、エラーがあれば何も作りません。\n";
 
 [[noreturn]] void usageError(const std::string& reason) {
   std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
@@ -61,6 +65,7 @@ std::vector<int> parseLayoutValues(const std::string& text) {
 
 BatchOptions parseArguments(int argc, char** argv) {
   BatchOptions options;
+  bool checkFormatGiven = false;
   auto value = [&](int& i) -> std::string {
     if (i + 1 >= argc) usageError(std::string(argv[i]) + " には値が必要です");
     return argv[++i];
@@ -74,6 +79,18 @@ BatchOptions parseArguments(int argc, char** argv) {
       options.list = true;
     } else if (arg == "--dump") {
       options.dump = true;
+    } else if (arg == "--check") {
+      options.check = true;
+    } else if (arg == "--check-format") {
+      const std::string format = value(i);
+      if (format == "text") {
+        options.checkFormat = CheckFormat::Text;
+      } else if (format == "json") {
+        options.checkFormat = CheckFormat::Json;
+      } else {
+        usageError("--check-format には text か json を指定してください");
+      }
+      checkFormatGiven = true;
     } else if (arg == "--layout-values") {
       options.layoutValues = parseLayoutValues(value(i));
     } else if (arg == "--table") {
@@ -130,6 +147,7 @@ BatchOptions parseArguments(int argc, char** argv) {
       usageError("一度に読めるブックは 1 つだけです");
     }
   }
+  if (checkFormatGiven && !options.check) usageError("--check-format は --check と使います");
   const bool serverAsked = !options.server.empty() || !options.database.empty() || !options.user.empty();
   if (serverAsked && (options.server.empty() || options.database.empty() || options.user.empty())) {
     usageError("--server、--database、--user はそろえて指定してください");
@@ -152,7 +170,7 @@ BatchOptions parseArguments(int argc, char** argv) {
   if (options.encoding != platform::OutputEncoding{} && !writesFiles) {
     usageError("--encoding と --eol は --sql、--html、--deploy と使います");
   }
-  const bool workbookJob = options.list || options.dump || !options.sqlDir.empty() ||
+  const bool workbookJob = options.list || options.dump || options.check || !options.sqlDir.empty() ||
                            !options.htmlDir.empty() || serverAsked || !options.deployFile.empty();
   if (workbookJob && options.workbook.empty()) usageError("ブックが指定されていません");
   if (!workbookJob && !options.workbook.empty()) usageError("ブックで行う処理が指定されていません");
@@ -241,6 +259,16 @@ int run(int argc, char** argv) {
   }
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;
+  if (options.check) {
+    status = checkDesignDocument(options, settings, selected);
+    const bool more = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty() ||
+                      !options.server.empty();
+    // A document with errors gives scripts the server refuses, or files that replace each other.
+    if (status != 0) {
+      if (more) std::cerr << "morvane-batch: チェックでエラーが見つかったため、何も作成しません\n";
+      return status;
+    }
+  }
   // Against a server or an old revision, --sql and --server mean the change scripts instead of CREATE TABLE.
   const bool createJob = !options.againstServer && options.sinceWorkbook.empty();
   if (createJob && !options.sqlDir.empty()) status = std::max(status, writeScripts(options, settings, selected));

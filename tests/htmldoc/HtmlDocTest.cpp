@@ -107,16 +107,30 @@ TEST(HtmlDocSet, SizeCellsAndKeyMatching) {
                 fieldRow("Id", "int", kSpace3000, kSpace3000, "y") + tableFoot());
 }
 
-TEST(HtmlDocSet, DuplicateNamesKeepTwoIndexLinesAndTheLastPage) {
+TEST(HtmlDocSet, ANameEqualButForCaseKeepsTheFirstPageAndFailsTheLater) {
   TempDir dir;
   clsHTMLDoc writer;
-  writer.fnWriteFile(makeDB({makeTable("Dup", {{"A", "int", "", false}}), makeTable("Dup", {{"B", "int", "", false}})}),
-                     dir.path().string());
-  EXPECT_EQ(filesIn(dir.path()), (Names{"Dup.htm", "index.htm", "leftframe.htm", "rightframe.htm"}));
+  const auto db = makeDB({makeTable("Dup", {{"A", "int", "", false}}), makeTable("Other", {}),
+                          makeTable("DUP", {{"B", "int", "", false}}), makeTable("Dup", {{"C", "int", "", false}})});
+  test::RecordingProgress progress;
+  const ProgressTally tally = writer.fnWriteFile(db, dir.path().string(), progress);
+  EXPECT_EQ(tally.total, 4u);
+  EXPECT_EQ(tally.done, 2u);
+  EXPECT_EQ(tally.failed, 2u);
+  EXPECT_EQ(filesIn(dir.path()), (Names{"Dup.htm", "Other.htm", "index.htm", "leftframe.htm", "rightframe.htm"}));
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
-            indexHead() + indexLine("Dup", "Dup") + indexLine("Dup", "Dup") + indexFoot());
+            indexHead() + indexLine("Dup", "Dup") + indexLine("Other", "Other") + indexFoot());
   EXPECT_EQ(readBytes(dir.file("Dup.htm")),
-            tableHead("Dup") + fieldRow("B", "int", kSpace3000, kSpace3000, kSpace3000) + tableFoot());
+            tableHead("Dup") + fieldRow("A", "int", kSpace3000, kSpace3000, kSpace3000) + tableFoot());
+  ASSERT_EQ(writer.getCollisions().size(), 2u);
+  EXPECT_EQ(writer.getCollisions()[0].name, "DUP");
+  EXPECT_EQ(writer.getCollisions()[0].earlier, "Dup");
+  EXPECT_EQ(writer.getCollisions()[1].name, "Dup");
+  // The next set starts afresh.
+  TempDir other;
+  EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Dup", {})}), other.path().string()));
+  EXPECT_TRUE(writer.getCollisions().empty());
+  EXPECT_FALSE(writer.fnWriteFile(db, other.path().string()));
 }
 
 // Characters code page 932 cannot hold (U+1F600) become references.

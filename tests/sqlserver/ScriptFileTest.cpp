@@ -5,6 +5,7 @@
 
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
 
 namespace morvane {
@@ -109,6 +110,34 @@ TEST(ScriptFile, TextsCodePage932CannotHoldAreRefused) {
   EXPECT_NE(generator.getFailReason().find("U+1F600"), std::string::npos) << generator.getFailReason();
   EXPECT_EQ(test::readBytes(dir.file("T.sql")), "previous");
   EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+// A run over tables writes the first of two names that differ only in case and fails the later.
+TEST(ScriptFile, ARunNeverReplacesAnEarlierTablesScript) {
+  test::TempDir dir;
+  clsDBInfo db;
+  for (const auto& [name, column] : {std::pair{"T1", "first"}, {"T2", "other"}, {"t1", "second"}, {"T1", "third"}}) {
+    db.setTable(std::make_shared<clsTableInfo>(makeTable(name, {{column, "int", "", false}}, {column})));
+  }
+  clsSQLServerDB generator;
+  test::RecordingProgress progress;
+  std::vector<std::string> reports;
+  const ProgressTally tally =
+      generator.fnSaveCreateSQLs(db, dir.path().string(), progress, [&](const clsTableInfo& table, bool saved) {
+        reports.push_back(table.getName() + (saved ? " ok" : " " + generator.getFailReason()));
+      });
+  EXPECT_EQ(tally.done, 2u);
+  EXPECT_EQ(tally.failed, 2u);
+  EXPECT_EQ(fileCount(dir.path()), 2u);
+  EXPECT_NE(test::readBytes(dir.file("T1.sql")).find("first"), std::string::npos);
+  ASSERT_EQ(reports.size(), 4u);
+  EXPECT_EQ(reports[0], "T1 ok");
+  EXPECT_EQ(reports[1], "T2 ok");
+  EXPECT_NE(reports[2].find("「T1」と同じファイル名"), std::string::npos) << reports[2];
+  EXPECT_NE(reports[3].find("「T1」と同じファイル名"), std::string::npos) << reports[3];
+  // Another run starts with no name taken.
+  test::TempDir again;
+  EXPECT_EQ(generator.fnSaveCreateSQLs(db, again.path().string(), progress, [](const clsTableInfo&, bool) {}).done, 2u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
 #include "ui/frmDatTypeSQLServer.h"
 #include "ui/frmTableList.h"
@@ -89,6 +90,19 @@ int main(int argc, char* argv[]) {
   list->item(0)->setSelected(true);
   list->item(2)->setSelected(true);
   ok = save(hub.tableList(), folder, QStringLiteral("table-list-window.png")) && ok;
+
+  // The findings of the example that triggers each rule once.
+  hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
+  fill(layout, {"txtFile", "txtESheet"}, {QString::fromStdString((book.parent_path() / "check-findings.xlsx").string()), "4"});
+  layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+  hub.tableList().findChild<QAction*>(QStringLiteral("mnuCheck"))->trigger();
+  frmCheckResult* findings = hub.tableList().checkResult();
+  if (!findings || findings->getFindings().size() != 12) {
+    QTextStream(stderr) << "the findings example was not checked\n";
+    return 1;
+  }
+  findings->resize(980, 330);
+  ok = save(*findings, folder, QStringLiteral("check-window.png")) && ok;
 
   {
     // The dialog of a long run, as it looks once the half second has passed.

@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "tests/support/XlsxPackage.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
+#include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
 #include "ui/frmTableList.h"
 
@@ -110,6 +112,34 @@ class frmTableListTest : public QObject {
   void click(int line, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QListWidgetItem* item = list()->item(line - 1);
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, modifiers, list()->visualItemRect(item).center());
+  }
+  // The findings window's lines: sheet, cell, severity, message start.
+  QTreeWidget* findingList() {
+    return window().checkResult() ? window().checkResult()->findChild<QTreeWidget*>("lstFindings") : nullptr;
+  }
+  QStringList findingLines() {
+    QStringList shown;
+    QTreeWidget* tree = findingList();
+    for (int row = 0; tree && row < tree->topLevelItemCount(); ++row) {
+      const QTreeWidgetItem* line = tree->topLevelItem(row);
+      shown << line->text(0) + "!" + line->text(1) + " " + line->text(2);
+    }
+    return shown;
+  }
+  void doubleClickFinding(int row) {
+    QTreeWidget* tree = findingList();
+    QVERIFY(QTest::qWaitForWindowExposed(window().checkResult()));
+    const QRect rect = tree->visualItemRect(tree->topLevelItem(row));
+    // A double-click is a press and release and then the double press, as a user's hand makes it.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+  }
+  QList<int> selectedLines() {
+    QList<int> rows;
+    for (int row = 0; row < list()->count(); ++row) {
+      if (list()->item(row)->isSelected()) rows << row + 1;
+    }
+    return rows;
   }
   QStringList prompts() {
     QStringList shown;
@@ -529,6 +559,61 @@ class frmTableListTest : public QObject {
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
   }
 
+  void checkShowsTheFindingsOfTheSelectionOrOfEveryShownTable() {
+    hub_->dbDef().fieldAttr()->setDate("日付");
+    open({simpleTable("alpha"), {"beta", {{"at", "date", "", ""}, {"memo", "varchar", "9000", ""}}},
+          {"gamma", {{"id", "int", "", "*"}, {"ID", "日付", "", ""}}}});
+    // Nothing selected: every table, in sheet and row order, with the counts in the title.
+    trigger("mnuCheck");
+    frmCheckResult* result = window().checkResult();
+    QVERIFY(result != nullptr);
+    QVERIFY(QTest::qWaitForWindowExposed(result));
+    QCOMPARE(findingLines(), (QStringList{"Sheet2!C3 警告", "Sheet2!E6 エラー", "Sheet2!F7 エラー", "Sheet3!D7 エラー"}));
+    QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 3 件、警告 1 件"));
+    QVERIFY(findingList()->topLevelItem(1)->text(3).contains(QStringLiteral("「date」")));
+
+    click(1);
+    trigger("mnuCheck");
+    QCOMPARE(window().checkResult(), result);
+    QCOMPARE(findingLines(), QStringList{});
+    QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 0 件、警告 0 件"));
+
+    // With a filter and no selection, only the shown tables.
+    list()->clearSelection();
+    window().findChild<QLineEdit*>("txtFilter")->setText("gam");
+    trigger("mnuCheck");
+    QCOMPARE(findingLines(), QStringList{"Sheet3!D7 エラー"});
+  }
+
+  void doubleClickingAFindingSelectsItsOwnTable() {
+    open({simpleTable("dup"), simpleTable("other"), {"dup", {{"x", "int", "", ""}}}});
+    click(2);
+    trigger("mnuCheck");
+    QCOMPARE(findingLines(), QStringList{});
+    list()->clearSelection();
+    trigger("mnuCheck");
+    QCOMPARE(findingLines(), (QStringList{"Sheet3!C3 エラー", "Sheet3!C3 警告"}));
+    // The line of the second dup, not the first line of that name.
+    doubleClickFinding(0);
+    QCOMPARE(selectedLines(), QList<int>{3});
+    // A line the filter hides is shown again to be selected.
+    click(1);
+    window().findChild<QLineEdit*>("txtFilter")->setText("other");
+    doubleClickFinding(1);
+    QVERIFY(window().findChild<QLineEdit*>("txtFilter")->text().isEmpty());
+    QCOMPARE(selectedLines(), QList<int>{3});
+  }
+
+  void aPageNameEqualButForCaseFailsTheLaterTable() {
+    open({simpleTable("T1", "first_col"), simpleTable("t1", "second_col")});
+    list()->selectAll();
+    chooseOutputFolder();
+    trigger("mnuMakeTableDoc");
+    QCOMPARE(prompts().size(), 2);
+    QVERIFY(prompts()[0].startsWith(QStringLiteral("t1作成に失敗しました\n")));
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+    QVERIFY(readBytes(outFile("T1.htm")).find("first_col") != std::string::npos);
+  }
 };
 
 QTEST_MAIN(frmTableListTest)
