@@ -123,18 +123,18 @@ TEST(HtmlDocSet, DuplicateNamesKeepTwoIndexLinesAndTheLastPage) {
 TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferenced) {
   TempDir dir;
   const std::string smile = "\xF0\x9F\x98\x80";
-  const std::string name = R"(R&D<"x">%#? 1)" + smile;
+  const std::string name = R"(R&D<"x">%#?:| 1)" + smile;
   const auto table = makeTable(name, {{"a<b", "<script>alert(1)</script>", "\"5\"" + smile, false}}, {"a<b"});
   clsHTMLDoc writer;
   writer.setTitle("Q&A <draft> " + smile);
   writer.fnWriteFile(makeDB({table}), dir.path().string());
 
   const std::string title = "Q&amp;A &lt;draft&gt; &#x1F600;";
-  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#? 1&#x1F600;";
+  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#?:| 1&#x1F600;";
   EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(title));
   EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(title));
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
-            indexHead() + indexLine("R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%201&#x1F600;", shown) + indexFoot());
+            indexHead() + indexLine("R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%3A%7C%201&#x1F600;", shown) + indexFoot());
   // The page itself carries the name as it is.
   EXPECT_EQ(readBytes(dir.file(name + ".htm")),
             tableHead(shown) +
