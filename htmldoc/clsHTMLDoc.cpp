@@ -1,6 +1,7 @@
 #include "htmldoc/clsHTMLDoc.h"
 
 #include <string_view>
+#include <unordered_set>
 
 #include "htmldoc/HtmlText.h"
 #include "htmldoc/SiteAddress.h"
@@ -56,14 +57,20 @@ void writePage(const std::string& path, std::string_view text, const platform::O
 bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder) {
   NoProgress quiet;
   fnWriteFile(objDB, strFolder, quiet);
-  return true;
+  return refused_.empty();
 }
 
 ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress) {
+  // Every name is judged before the first file is touched.
+  htmldoc::PageSelection selection = htmldoc::selectWritablePages(objDB.getTables());
+  refused_ = std::move(selection.refused);
+  std::unordered_set<const clsTableInfo*> refused;
+  for (const auto& page : refused_) refused.insert(page.table.get());
   fnWriteFrameFile(strFolder);
   fnWriteTitleFile(strFolder);
   std::string index = fnMakeIndexHeader();
   const ProgressTally tally = forEachTable(objDB.getTables(), progress, [&](const clsTableInfo& table) {
+    if (refused.count(&table) != 0) return false;
     fnWriteTableDoc(table, strFolder);
     index += fnMakeIndexRow(table.getName());
     return true;

@@ -7,6 +7,7 @@
 #include "app/batch/TerminalProgress.h"
 #include "htmldoc/clsHTMLDoc.h"
 #include "platform/files/Files.h"
+#include "platform/text/VisibleText.h"
 
 namespace morvane::batch {
 
@@ -20,7 +21,12 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
   TerminalProgress progress("ドキュメント作成");
   try {
-    if (writer.fnWriteFile(selected, options.htmlDir, progress).cancelled) return 1;
+    const ProgressTally tally = writer.fnWriteFile(selected, options.htmlDir, progress);
+    for (const auto& page : writer.getRefused()) {
+      progress.message() << "morvane-batch: テーブル「" << platform::visibleText(page.table->getName())
+                         << "」のページを作成できません: " << page.reason << "\n";
+    }
+    if (tally.cancelled || !writer.getRefused().empty()) return 1;
   } catch (const platform::FileError& error) {
     // A table name may hold a line break; the reason stays on one line.
     std::string reason = error.what();

@@ -142,18 +142,45 @@ TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferen
                 tableFoot());
 }
 
-TEST(HtmlDocSet, NamesThatWouldLeaveTheFolderAreRefused) {
-  for (const std::string bad : {"../escape", "a/b", "a\\b", ".", "..", ""}) {
-    SCOPED_TRACE("table name '" + bad + "'");
-    TempDir parent;
-    const fs::path dir = parent.path() / "set";
-    fs::create_directory(dir);
-    clsHTMLDoc writer;
-    const auto db = makeDB({makeTable("Before", {}), makeTable(bad, {}), makeTable("After", {})});
-    EXPECT_THROW(writer.fnWriteFile(db, dir.string()), platform::FileError);
-    EXPECT_EQ(filesIn(dir), (Names{"Before.htm", "index.htm", "rightframe.htm"}));
-    EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
+// The set is written without them, whole: pages and list agree, and nothing lands outside.
+TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
+  const std::string tooLong(252, 'n');  // with ".htm", one byte over the longest file name
+  const Names bad = {"../escape", "a/b", "a\\b", ".", "..", "", "index", "LeftFrame", "RIGHTFRAME", tooLong};
+  TempDir parent;
+  const fs::path dir = parent.path() / "set";
+  fs::create_directory(dir);
+  std::vector<TablePtr> tables = {makeTable("Before", {})};
+  for (const auto& name : bad) tables.push_back(makeTable(name, {{"X", "int", "", false}}));
+  tables.push_back(makeTable("After", {}));
+  tables.push_back(makeTable("index.htm", {}));  // its page is index.htm.htm: no clash
+  clsHTMLDoc writer;
+  writer.setTitle("T");
+  test::RecordingProgress progress;
+  const ProgressTally tally = writer.fnWriteFile(makeDB(tables), dir.string(), progress);
+  EXPECT_EQ(tally.done, 3u);
+  EXPECT_EQ(tally.failed, bad.size());
+
+  Names refused;
+  for (const auto& page : writer.getRefused()) {
+    refused.push_back(page.table->getName());
+    EXPECT_FALSE(page.reason.empty());
   }
+  EXPECT_EQ(refused, bad);
+  EXPECT_EQ(filesIn(dir), (Names{"After.htm", "Before.htm", "index.htm", "index.htm.htm", "leftframe.htm",
+                                 "rightframe.htm"}));
+  EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
+  EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
+  EXPECT_EQ(readBytes((dir / "leftframe.htm").string()),
+            indexHead() + indexLine("Before", "Before") + indexLine("After", "After") +
+                indexLine("index.htm", "index.htm") + indexFoot());
+
+  // The plain call says so by its result; a clean set afterwards clears the list.
+  EXPECT_FALSE(writer.fnWriteFile(makeDB({makeTable("Index", {})}), dir.string()));
+  ASSERT_EQ(writer.getRefused().size(), 1u);
+  EXPECT_NE(writer.getRefused()[0].reason.find("leftframe"), std::string::npos);
+  EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
+  EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Before", {})}), dir.string()));
+  EXPECT_TRUE(writer.getRefused().empty());
 }
 
 TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {
