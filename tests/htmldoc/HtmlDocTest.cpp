@@ -151,13 +151,15 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   fs::create_directory(dir);
   std::vector<TablePtr> tables = {makeTable("Before", {})};
   for (const auto& name : bad) tables.push_back(makeTable(name, {{"X", "int", "", false}}));
+  const std::string longest(251, 'm');  // "name.htm" of the longest legal length
   tables.push_back(makeTable("After", {}));
   tables.push_back(makeTable("index.htm", {}));  // its page is index.htm.htm: no clash
+  tables.push_back(makeTable(longest, {}));
   clsHTMLDoc writer;
   writer.setTitle("T");
   test::RecordingProgress progress;
   const ProgressTally tally = writer.fnWriteFile(makeDB(tables), dir.string(), progress);
-  EXPECT_EQ(tally.done, 3u);
+  EXPECT_EQ(tally.done, 4u);
   EXPECT_EQ(tally.failed, bad.size());
 
   Names refused;
@@ -167,12 +169,12 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   }
   EXPECT_EQ(refused, bad);
   EXPECT_EQ(filesIn(dir), (Names{"After.htm", "Before.htm", "index.htm", "index.htm.htm", "leftframe.htm",
-                                 "rightframe.htm"}));
+                                 longest + ".htm", "rightframe.htm"}));
   EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
   EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
   EXPECT_EQ(readBytes((dir / "leftframe.htm").string()),
             indexHead() + indexLine("Before", "Before") + indexLine("After", "After") +
-                indexLine("index.htm", "index.htm") + indexFoot());
+                indexLine("index.htm", "index.htm") + indexLine(longest, longest) + indexFoot());
 
   // The plain call says so by its result; a clean set afterwards clears the list.
   EXPECT_FALSE(writer.fnWriteFile(makeDB({makeTable("Index", {})}), dir.string()));
