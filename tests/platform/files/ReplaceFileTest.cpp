@@ -270,6 +270,39 @@ TEST_P(SignalledWrite, EndsTheProgramAndRemovesTheTemporaryFile) {
   EXPECT_EQ(readBytes(path), "old");
 }
 
+// SIGKILL cannot be caught: what it leaves is the old file and a hidden file of another name.
+TEST(ReplaceFile, AKilledWriteLeavesTheOldFileAndNothingThatLooksLikeOutput) {
+  TempDir dir;
+  const std::string path = dir.file("a.htm");
+  writeBytes(path, "old");
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    PendingFile pending(path);
+    pending.write("half");
+    if (::write(ready[1], "\n", 1) != 1) ::_exit(3);
+    for (;;) ::pause();
+  }
+  ::close(ready[1]);
+  char c = 0;
+  ASSERT_EQ(::read(ready[0], &c, 1), 1);
+  ::close(ready[0]);
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(readBytes(path), "old");
+  const Names left = filesIn(dir.path());
+  ASSERT_EQ(left.size(), 2u);
+  for (const auto& name : left) {
+    if (name == "a.htm") continue;
+    EXPECT_EQ(name.rfind(".a.htm.tmp", 0), 0u) << name;
+    EXPECT_FALSE(name.ends_with(".htm")) << name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Signals, SignalledWrite, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
                          [](const auto& info) { return std::string(sigabbrev_np(info.param)); });
 
