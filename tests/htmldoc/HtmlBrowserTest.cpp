@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -106,25 +108,11 @@ TEST_F(HtmlBrowser, IndexLinksLoadTablesIntoMainFrame) {
 std::string percentDecode(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size()) {
-      out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
-      i += 2;
-    } else {
-      out += text[i];
-    }
+    const bool escape = text[i] == '%' && i + 2 < text.size();
+    out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
+    if (escape) i += 2;
   }
   return out;
-}
-
-std::vector<std::string> splitWords(const std::string& text) {
-  std::vector<std::string> words;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t end = std::min(text.find(' ', start), text.size());
-    if (end > start) words.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  return words;
 }
 
 // A copy of leftframe.htm in the same folder (so the same base URL) loads every link of the
@@ -170,10 +158,9 @@ TEST(HtmlBrowserLinks, EveryListLinkOpensItsOwnPageWhateverTheNameHolds) {
   const std::size_t open = result.out.find("<pre id=\"probe\">");
   const std::size_t close = result.out.find("</pre>", open);
   ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << result.out;
-  const std::size_t from = open + std::string("<pre id=\"probe\">").size();
-  const auto words = splitWords(result.out.substr(from, close - from));
-  ASSERT_EQ(words.size(), 2 * names.size()) << result.out.substr(from, close - from);
-
+  std::istringstream probe(result.out.substr(open, close - open).substr(std::string("<pre id=\"probe\">").size()));
+  const std::vector<std::string> words{std::istream_iterator<std::string>(probe), {}};
+  ASSERT_EQ(words.size(), 2 * names.size()) << result.out;
   const std::string inFolder = "file://" + folder.string() + "/";
   for (std::size_t i = 0; i < names.size(); ++i) {
     SCOPED_TRACE("table name '" + names[i] + "'");
