@@ -226,11 +226,9 @@ void frmTableList::mnuMakeTableDoc_Click() {
   } catch (const std::exception& error) {
     reason = fromUtf8(error.what());
   }
-  if (written) {
-    // Left out of the set before anything was written; the rest of the set is whole.
-    for (const auto& page : writer.getRefused()) {
-      sbReport(fromUtf8(page.table->getName()) + kFailed + QLatin1Char('\n') + fromUtf8(page.reason), true);
-    }
+  // Left out of the set before anything was written, so known however the set ended.
+  for (const auto& page : writer.getRefused()) {
+    sbReport(fromUtf8(page.table->getName()) + kFailed + QLatin1Char('\n') + fromUtf8(page.reason), true);
   }
   if (written && tally.cancelled) {
     sbReport(cancelledSummary(tally), false);
