@@ -24,7 +24,7 @@ std::string encodeLinkPath(std::string_view fileName) {
   out.reserve(fileName.size());
   for (const char c : fileName) {
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '%' || c == '#' || c == '?' || byte <= 0x20 || byte == 0x7F) {
+    if (c == '%' || c == '#' || c == '?' || c == ':' || c == '|' || byte <= 0x20 || byte == 0x7F) {
       char buffer[4];
       std::snprintf(buffer, sizeof buffer, "%%%02X", byte);
       out += buffer;

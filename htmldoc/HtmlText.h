@@ -8,9 +8,11 @@ namespace morvane::htmldoc {
 // Escapes &, <, > and " so that a text stays text, in element content and in quoted attributes.
 std::string escapeHtml(std::string_view text);
 
-// Percent-encodes what would otherwise end or bend a relative link to the file: %, # and ?,
-// and blanks and control characters, which URL parsers strip or drop. Everything else,
-// including non-ASCII characters, stays as it is (the browser encodes those itself).
+// Percent-encodes what would otherwise end or bend a relative link to the file: %, # and ?;
+// ':' (before it, "javascript" or "c" would read as a URL scheme) and '|' (in "c|", a drive
+// letter to a file URL); blanks and control characters, which URL parsers strip or drop.
+// Everything else, including non-ASCII characters, stays as it is (the browser encodes those
+// itself). The name must already be a safe file stem: '/' and '\' would still be separators.
 std::string encodeLinkPath(std::string_view fileName);
 
 }  // namespace morvane::htmldoc

@@ -1,9 +1,11 @@
 #include "htmldoc/clsHTMLDoc.h"
 
 #include <string_view>
+#include <unordered_set>
 
 #include "htmldoc/HtmlText.h"
 #include "htmldoc/SiteAddress.h"
+#include "model/FileNameClaims.h"
 #include "model/Text.h"
 #include "platform/text/Cp932.h"
 #include "platform/files/Files.h"
@@ -51,42 +53,42 @@ void writePage(const std::string& path, std::string_view text, const platform::O
   platform::replaceFile(path, bytes);
 }
 
-// The tables that get a page: a later table whose page would replace an earlier one's is left out.
-clsDBInfo withoutCollisions(const clsDBInfo& tables, std::vector<NameCollision>& collisions) {
-  collisions.clear();
-  FileNameClaims claims;
-  clsDBInfo pages;
-  for (const auto& table : tables.getTables()) {
-    if (auto earlier = claims.claim(table->getName())) {
-      collisions.push_back({table->getName(), std::move(*earlier)});
-    } else {
-      pages.setTable(table);
-    }
-  }
-  return pages;
-}
-
 }  // namespace
 
 bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder) {
   NoProgress quiet;
-  return fnWriteFile(objDB, strFolder, quiet).failed == 0;
+  fnWriteFile(objDB, strFolder, quiet);
+  return refused_.empty();
 }
 
 ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress) {
-  const clsDBInfo pages = withoutCollisions(objDB, collisions_);
+  // Every name is judged before the first file is touched.
+  htmldoc::PageSelection selection = htmldoc::selectWritablePages(objDB.getTables());
+  std::unordered_set<const clsTableInfo*> refused;
+  for (const auto& page : selection.refused) refused.insert(page.table.get());
+  // A later table whose page would replace an earlier one's is left out too, in selection order.
+  refused_.clear();
+  FileNameClaims claims;
+  auto unwritable = selection.refused.begin();
+  for (const auto& table : objDB.getTables()) {
+    if (refused.count(table.get()) != 0) {
+      refused_.push_back(std::move(*unwritable++));
+    } else if (auto earlier = claims.claim(table->getName())) {
+      refused_.push_back({table, "先のテーブル「" + *earlier + "」と同じページ名になります (大文字小文字は区別されません)"});
+      refused.insert(table.get());
+    }
+  }
   fnWriteFrameFile(strFolder);
   fnWriteTitleFile(strFolder);
   std::string index = fnMakeIndexHeader();
-  ProgressTally tally = forEachTable(pages.getTables(), progress, [&](const clsTableInfo& table) {
+  const ProgressTally tally = forEachTable(objDB.getTables(), progress, [&](const clsTableInfo& table) {
+    if (refused.count(&table) != 0) return false;
     fnWriteTableDoc(table, strFolder);
     index += fnMakeIndexRow(table.getName());
     return true;
   });
   index += fnMakeIndexFooter();
   writePage(platform::joinPath(strFolder, "leftframe.htm"), index, encoding_);
-  tally.total += collisions_.size();
-  tally.failed += collisions_.size();
   return tally;
 }
 

@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "model/FileNameClaims.h"
+#include "htmldoc/PageNames.h"
 #include "model/Progress.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
@@ -16,16 +16,17 @@ class clsHTMLDoc {
   void setTitle(std::string strTitle) { title_ = std::move(strTitle); }
   // The pages' code (their charset follows) and the end of their one line.
   void setEncoding(const platform::OutputEncoding& encoding) { encoding_ = encoding; }
-  // True when every file was written (false when a name collision left a table out). A file that cannot be written, or a table name that
-  // would leave the folder, throws platform::FileError naming the file and the reason; the
+  // True when every file was written. The tables are checked first (htmldoc/PageNames.h): a
+  // table whose page cannot be written, or whose page name an earlier table has (equal but for
+  // case), is left out of the set, pages and list alike, and reported by getRefused(); the set is then written without it and the result is false. A
+  // file that cannot be written throws platform::FileError naming the file and the reason; the
   // files written before it stay and the rest are not written.
   bool fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder);
-  // The same, telling the sink page by page. A cancelled set lists only the pages written, so
-  // that every link of leftframe.htm leads somewhere.
+  // The same, telling the sink page by page; a refused table counts as failed. A cancelled set
+  // lists only the pages written, so that every link of leftframe.htm leads somewhere.
   ProgressTally fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress);
-  // The tables of the last set that got no page, because an earlier table's name is the same
-  // page name (equal but for case); the tally counts them failed and the list leaves them out.
-  const std::vector<NameCollision>& getCollisions() const { return collisions_; }
+  // The tables the last set left out, in selection order.
+  const std::vector<htmldoc::RefusedPage>& getRefused() const { return refused_; }
 
  private:
   bool fnWriteFrameFile(const std::string& strFolder) const;
@@ -40,8 +41,8 @@ class clsHTMLDoc {
   std::string fnMakeTableFooter() const;
 
   std::string title_;
-  std::vector<NameCollision> collisions_;
   platform::OutputEncoding encoding_;
+  std::vector<htmldoc::RefusedPage> refused_;
 };
 
 }  // namespace morvane

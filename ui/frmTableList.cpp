@@ -286,11 +286,9 @@ void frmTableList::mnuMakeTableDoc_Click() {
   } catch (const std::exception& error) {
     reason = fromUtf8(error.what());
   }
-  // A table whose page name an earlier table has got no page.
-  for (const NameCollision& collision : writer.getCollisions()) {
-    sbReport(fromUtf8(collision.name) + kFailed + QStringLiteral("\n先のテーブル「") + fromUtf8(collision.earlier) +
-                 QStringLiteral("」と同じページ名になります（大文字小文字は区別されません）"),
-             true);
+  // Left out of the set before anything was written, so known however the set ended.
+  for (const auto& page : writer.getRefused()) {
+    sbReport(fromUtf8(page.table->getName()) + kFailed + QLatin1Char('\n') + fromUtf8(page.reason), true);
   }
   if (written && tally.cancelled) {
     sbReport(cancelledSummary(tally), false);

@@ -20,22 +20,23 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   writer.setEncoding({options.encoding.charset, platform::LineEnd::CrLf});
   if (!ensureOutputFolder("--html", options.htmlDir)) return 1;
   TerminalProgress progress("ドキュメント作成");
+  int status = 0;
   try {
-    const ProgressTally tally = writer.fnWriteFile(selected, options.htmlDir, progress);
-    for (const auto& collision : writer.getCollisions()) {
-      progress.message() << "morvane-batch: テーブル「" << platform::visibleText(collision.name)
-                         << "」のページを作成できません: 先のテーブル「" << platform::visibleText(collision.earlier)
-                         << "」と同じページ名になります (大文字小文字は区別されません)\n";
-    }
-    if (tally.cancelled || tally.failed > 0) return 1;
+    if (writer.fnWriteFile(selected, options.htmlDir, progress).cancelled) status = 1;
   } catch (const platform::FileError& error) {
     // A table name may hold a line break; the reason stays on one line.
     std::string reason = error.what();
     std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
     progress.message() << "morvane-batch: " << reason << "\n";
-    return 1;
+    status = 1;
   }
-  return 0;
+  // Judged before the first file was written, so known however the set ended.
+  for (const auto& page : writer.getRefused()) {
+    progress.message() << "morvane-batch: テーブル「" << platform::visibleText(page.table->getName())
+                       << "」のページを作成できません: " << page.reason << "\n";
+    status = 1;
+  }
+  return status;
 }
 
 }  // namespace morvane::batch

@@ -5,13 +5,19 @@
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "platform/files/TemporaryFiles.h"
 
 namespace morvane::batch {
 namespace {
 
 volatile std::sig_atomic_t interruptSeen = 0;
 
-void onInterrupt(int) { interruptSeen = 1; }
+// The first Ctrl+C asks for a stop after the table under way; the second ends the program at
+// once, through the same path as SIGTERM, so that no temporary file stays behind.
+void onInterrupt(int signal) {
+  if (interruptSeen != 0) platform::endOnSignal(signal);
+  interruptSeen = 1;
+}
 
 // Back to the start of the line, and the line emptied.
 constexpr const char* kClearLine = "\r\x1b[K";
@@ -24,8 +30,8 @@ TerminalProgress::TerminalProgress(std::string job) : job_(std::move(job)), term
   struct sigaction action {};
   action.sa_handler = onInterrupt;
   sigemptyset(&action.sa_mask);
-  // Restarted calls let the table under way finish; the second Ctrl+C gets the default.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  // Restarted calls let the table under way finish.
+  action.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &action, &previous_);
 }
 

@@ -10,6 +10,7 @@
 #include "app/batch/BatchOptions.h"
 #include "document/clsExcelDBDoc.h"
 #include "model/Number.h"
+#include "platform/files/TemporaryFiles.h"
 #include "platform/text/VisibleText.h"
 
 namespace morvane::batch {
@@ -284,6 +285,8 @@ int run(int argc, char** argv) {
 }  // namespace morvane::batch
 
 int main(int argc, char** argv) {
+  // Before any file is written: a run ended by a signal leaves no temporary file behind.
+  morvane::platform::removeTemporaryFilesOnSignals();
   try {
     return morvane::batch::run(argc, argv);
   } catch (const std::exception& error) {

@@ -55,11 +55,11 @@ TEST_F(HtmlCommand, AFolderThatCannotBeMadeIsExitOneWithOneLine) {
   EXPECT_EQ(run.errLines(), 1) << run.err;
 }
 
-TEST_F(HtmlCommand, TableNameLeavingTheFolderStopsTheSetWithOneLine) {
+TEST_F(HtmlCommand, TablesWithoutAPageAreReportedAndTheRestIsAWholeSet) {
   const std::string book = dir_.file("tables.xlsx");
   {
     XlsxWriterBook workbook(book);
-    for (const char* name : {"ok", "x\n/../escape", "after"}) {
+    for (const char* name : {"ok", "x\n/../escape", "Index", "after"}) {
       lxw_worksheet* sheet = workbook.addSheet();
       writeCell(sheet, "C3", name);
       writeCell(sheet, "D6", "ID");
@@ -70,11 +70,15 @@ TEST_F(HtmlCommand, TableNameLeavingTheFolderStopsTheSetWithOneLine) {
   const std::string out = folder();
   const BatchRun run = batch({"--html", out, book});
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("escape.htm"), std::string::npos) << run.err;
-  // The line break in the name must not split the reason over two lines.
-  EXPECT_EQ(run.errLines(), 1) << run.err;
-  EXPECT_EQ(filesIn(out), (Names{"index.htm", "ok.htm", "rightframe.htm"}));
+  // One line per refused table, the line break in the name shown, not obeyed.
+  EXPECT_EQ(run.errLines(), 2) << run.err;
+  EXPECT_NE(run.err.find("テーブル「x\\n/../escape」"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("テーブル「Index」"), std::string::npos) << run.err;
+  EXPECT_EQ(filesIn(out), (Names{"after.htm", "index.htm", "leftframe.htm", "ok.htm", "rightframe.htm"}));
   EXPECT_FALSE(fs::exists(dir_.path() / "escape.htm"));
+  const std::string index = page(out + "/leftframe.htm");
+  EXPECT_NE(index.find(R"(href="after.htm")"), std::string::npos) << index;
+  EXPECT_EQ(index.find("Index"), std::string::npos) << index;
 }
 
 }  // namespace

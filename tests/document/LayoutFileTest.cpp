@@ -65,13 +65,15 @@ TEST(LayoutFile, HandEditedFilesInAnyLineOrder) {
   std::string bytes = "<Other>99</Other>\r\n" + fileWith("StartSheetNo", "2.5", true);
   for (const auto& [key, value] : {std::pair{"<EndSheetNo>12<", "<EndSheetNo> 7 <"},
                                    std::pair{"<RowTableName>14<", "<RowTableName>3.5<"},
-                                   std::pair{"<ColNull>20<", "<ColNull>-1<"}}) {
+                                   std::pair{"<ColNull>20<", "<ColNull>-1<"},
+                                   std::pair{"<ColFieldName>16<", "<ColFieldName>2147483647.4999999<"},
+                                   std::pair{"<ColFieldType>17<", "<ColFieldType>2.5000000000000001<"}}) {
     bytes.replace(bytes.find(key), std::string(key).size(), value);
   }
   test::writeBytes(dir.file("h.edf"), bytes);
   clsExcelDBDocInfo layout;
   ASSERT_TRUE(layout.fnReadFile(dir.file("h.edf")));
-  EXPECT_EQ(valuesOf(layout), (Values{2, 7, 13, 4, 15, 16, 17, 18, 19, -1}));
+  EXPECT_EQ(valuesOf(layout), (Values{2, 7, 13, 4, 15, INT32_MAX, 3, 18, 19, -1}));
 }
 
 // A bad file changes nothing: the layout keeps all ten values, not just those after the bad key.
@@ -79,7 +81,7 @@ TEST(LayoutFile, ABadValueFailsWithoutChangingTheLayout) {
   test::TempDir dir;
   const Values before = {1, 4, 6, 3, 3, 4, 5, 6, 7, 9};
   const std::pair<const char*, const char*> cases[] = {
-      {"ColFieldType", ""}, {"ColNull", "abc"}, {"StartSheetNo", "2147483648"}, {"ColPrimarykey", "7,5"},
+      {"ColFieldType", ""}, {"ColNull", "abc"}, {"StartSheetNo", "2147483648"}, {"ColFieldSize", "2147483647.5"}, {"ColPrimarykey", "7,5"},
       {"EndSheetNo", " "}};
   for (const auto& [key, value] : cases) {
     test::writeBytes(dir.file("bad.edf"), fileWith(key, value));

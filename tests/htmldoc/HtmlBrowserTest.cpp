@@ -5,10 +5,13 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "htmldoc/clsHTMLDoc.h"
+#include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
 
@@ -100,6 +103,76 @@ TEST_F(HtmlBrowser, IndexLinksLoadTablesIntoMainFrame) {
   const auto result = run(command + " 2>&1");
   EXPECT_EQ(result.status, 0) << result.out;
   for (const auto& name : names_) EXPECT_NE(result.out.find("followed " + name), std::string::npos) << result.out;
+}
+
+std::string percentDecode(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool escape = text[i] == '%' && i + 2 < text.size();
+    out += escape ? static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)) : text[i];
+    if (escape) i += 2;
+  }
+  return out;
+}
+
+// A copy of leftframe.htm in the same folder (so the same base URL) loads every link of the
+// list in a frame of its own and reports, per link, where the browser resolved it and the table
+// name that the loaded page shows.
+constexpr const char* kLinkProbe = R"(<script>
+var links = Array.from(document.querySelectorAll('a'));
+var frames = links.map(function (a) {
+  var f = document.createElement('iframe'); f.src = a.href; document.body.appendChild(f); return f;
+});
+window.addEventListener('load', function () {
+  var p = document.createElement('pre'); p.id = 'probe';
+  p.textContent = links.map(function (a, i) {
+    var d = null; try { d = frames[i].contentDocument; } catch (e) {}
+    var b = d && d.querySelector('b');
+    return encodeURIComponent(a.href) + ' ' + (b ? encodeURIComponent(b.textContent) : '-');
+  }).join(' ');
+  document.body.appendChild(p);
+});
+</script>)";
+
+TEST(HtmlBrowserLinks, EveryListLinkOpensItsOwnPageWhateverTheNameHolds) {
+  if (!haveCommand("chromium")) GTEST_SKIP() << "chromium is not installed (apt-get install chromium)";
+  const std::vector<std::string> names = {
+      "javascript:document.write('<b>ran')", "JavaScript:void(0)", " javascript:void(2)",
+      "\tjava\nscript:void(3)", "data:text,<b>x", "vbscript:x", "file:x", "mailto:a@example.com", "C|x", "c:x",
+      "a#b", "a?b=1", "100%", "%2e%2e", "R&D", "受注:明細", "Orders"};
+  test::TempDir dir;
+  const fs::path folder = dir.path() / "doc";
+  fs::create_directory(folder);
+  clsDBInfo db;
+  for (const auto& name : names) {
+    db.setTable(std::make_shared<const clsTableInfo>(test::makeTable(name, {{"ID", "int", "", false}}, {})));
+  }
+  clsHTMLDoc writer;
+  writer.fnWriteFile(db, folder.string());
+  test::writeBytes((folder / "probe.htm").string(), test::readBytes((folder / "leftframe.htm").string()) + kLinkProbe);
+
+  const auto result = run("timeout 60 chromium " + kChromiumFlags + " --allow-file-access-from-files --user-data-dir=" +
+                          quote((dir.path() / "profile").string()) + " --dump-dom " +
+                          quote((folder / "probe.htm").string()) + " 2>/dev/null");
+  ASSERT_EQ(result.status, 0);
+  const std::size_t open = result.out.find("<pre id=\"probe\">");
+  const std::size_t close = result.out.find("</pre>", open);
+  ASSERT_TRUE(open != std::string::npos && close != std::string::npos) << result.out;
+  std::istringstream probe(result.out.substr(open, close - open).substr(std::string("<pre id=\"probe\">").size()));
+  const std::vector<std::string> words{std::istream_iterator<std::string>(probe), {}};
+  ASSERT_EQ(words.size(), 2 * names.size()) << result.out;
+  const std::string inFolder = "file://" + folder.string() + "/";
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    SCOPED_TRACE("table name '" + names[i] + "'");
+    const std::string href = percentDecode(words[2 * i]);
+    ASSERT_EQ(href.rfind(inFolder, 0), 0u) << href;
+    const std::string file = href.substr(inFolder.size());
+    // No query or fragment, nothing that climbs out: the rest is one file name.
+    EXPECT_EQ(file.find_first_of("/?#"), std::string::npos) << href;
+    EXPECT_EQ(percentDecode(file), names[i] + ".htm") << href;
+    // The page the link opened heads itself with the table's name.
+    EXPECT_EQ(percentDecode(words[2 * i + 1]), names[i]);
+  }
 }
 
 }  // namespace

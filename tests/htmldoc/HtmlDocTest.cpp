@@ -122,14 +122,14 @@ TEST(HtmlDocSet, ANameEqualButForCaseKeepsTheFirstPageAndFailsTheLater) {
             indexHead() + indexLine("Dup", "Dup") + indexLine("Other", "Other") + indexFoot());
   EXPECT_EQ(readBytes(dir.file("Dup.htm")),
             tableHead("Dup") + fieldRow("A", "int", kSpace3000, kSpace3000, kSpace3000) + tableFoot());
-  ASSERT_EQ(writer.getCollisions().size(), 2u);
-  EXPECT_EQ(writer.getCollisions()[0].name, "DUP");
-  EXPECT_EQ(writer.getCollisions()[0].earlier, "Dup");
-  EXPECT_EQ(writer.getCollisions()[1].name, "Dup");
+  ASSERT_EQ(writer.getRefused().size(), 2u);
+  EXPECT_EQ(writer.getRefused()[0].table, db.getTables()[2]);
+  EXPECT_NE(writer.getRefused()[0].reason.find("「Dup」"), std::string::npos);
+  EXPECT_EQ(writer.getRefused()[1].table, db.getTables()[3]);
   // The next set starts afresh.
   TempDir other;
   EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Dup", {})}), other.path().string()));
-  EXPECT_TRUE(writer.getCollisions().empty());
+  EXPECT_TRUE(writer.getRefused().empty());
   EXPECT_FALSE(writer.fnWriteFile(db, other.path().string()));
 }
 
@@ -137,18 +137,18 @@ TEST(HtmlDocSet, ANameEqualButForCaseKeepsTheFirstPageAndFailsTheLater) {
 TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferenced) {
   TempDir dir;
   const std::string smile = "\xF0\x9F\x98\x80";
-  const std::string name = R"(R&D<"x">%#? 1)" + smile;
+  const std::string name = R"(R&D<"x">%#?:| 1)" + smile;
   const auto table = makeTable(name, {{"a<b", "<script>alert(1)</script>", "\"5\"" + smile, false}}, {"a<b"});
   clsHTMLDoc writer;
   writer.setTitle("Q&A <draft> " + smile);
   writer.fnWriteFile(makeDB({table}), dir.path().string());
 
   const std::string title = "Q&amp;A &lt;draft&gt; &#x1F600;";
-  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#? 1&#x1F600;";
+  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#?:| 1&#x1F600;";
   EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(title));
   EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(title));
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
-            indexHead() + indexLine("R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%201&#x1F600;", shown) + indexFoot());
+            indexHead() + indexLine("R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%3A%7C%201&#x1F600;", shown) + indexFoot());
   // The page itself carries the name as it is.
   EXPECT_EQ(readBytes(dir.file(name + ".htm")),
             tableHead(shown) +
@@ -156,18 +156,47 @@ TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferen
                 tableFoot());
 }
 
-TEST(HtmlDocSet, NamesThatWouldLeaveTheFolderAreRefused) {
-  for (const std::string bad : {"../escape", "a/b", "a\\b", ".", "..", ""}) {
-    SCOPED_TRACE("table name '" + bad + "'");
-    TempDir parent;
-    const fs::path dir = parent.path() / "set";
-    fs::create_directory(dir);
-    clsHTMLDoc writer;
-    const auto db = makeDB({makeTable("Before", {}), makeTable(bad, {}), makeTable("After", {})});
-    EXPECT_THROW(writer.fnWriteFile(db, dir.string()), platform::FileError);
-    EXPECT_EQ(filesIn(dir), (Names{"Before.htm", "index.htm", "rightframe.htm"}));
-    EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
+// The set is written without them, whole: pages and list agree, and nothing lands outside.
+TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
+  const std::string tooLong(252, 'n');  // with ".htm", one byte over the longest file name
+  const Names bad = {"../escape", "a/b", "a\\b", ".", "..", "", "index", "LeftFrame", "RIGHTFRAME", tooLong};
+  TempDir parent;
+  const fs::path dir = parent.path() / "set";
+  fs::create_directory(dir);
+  std::vector<TablePtr> tables = {makeTable("Before", {})};
+  for (const auto& name : bad) tables.push_back(makeTable(name, {{"X", "int", "", false}}));
+  const std::string longest(251, 'm');  // "name.htm" of the longest legal length
+  tables.push_back(makeTable("After", {}));
+  tables.push_back(makeTable("index.htm", {}));  // its page is index.htm.htm: no clash
+  tables.push_back(makeTable(longest, {}));
+  clsHTMLDoc writer;
+  writer.setTitle("T");
+  test::RecordingProgress progress;
+  const ProgressTally tally = writer.fnWriteFile(makeDB(tables), dir.string(), progress);
+  EXPECT_EQ(tally.done, 4u);
+  EXPECT_EQ(tally.failed, bad.size());
+
+  Names refused;
+  for (const auto& page : writer.getRefused()) {
+    refused.push_back(page.table->getName());
+    EXPECT_FALSE(page.reason.empty());
   }
+  EXPECT_EQ(refused, bad);
+  EXPECT_EQ(filesIn(dir), (Names{"After.htm", "Before.htm", "index.htm", "index.htm.htm", "leftframe.htm",
+                                 longest + ".htm", "rightframe.htm"}));
+  EXPECT_EQ(filesIn(parent.path()), (Names{"set"}));
+  EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
+  EXPECT_EQ(readBytes((dir / "leftframe.htm").string()),
+            indexHead() + indexLine("Before", "Before") + indexLine("After", "After") +
+                indexLine("index.htm", "index.htm") + indexLine(longest, longest) + indexFoot());
+
+  // The plain call says so by its result; a clean set afterwards clears the list.
+  EXPECT_FALSE(writer.fnWriteFile(makeDB({makeTable("Index", {})}), dir.string()));
+  ASSERT_EQ(writer.getRefused().size(), 1u);
+  EXPECT_NE(writer.getRefused()[0].reason.find("leftframe"), std::string::npos);
+  EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
+  EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Before", {})}), dir.string()));
+  EXPECT_TRUE(writer.getRefused().empty());
 }
 
 TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {

@@ -54,5 +54,22 @@ TEST(NumberConversion, RoundsHalfToEvenAndRejectsWhatIsNotANumber) {
   EXPECT_FALSE(isNumeric("-"));
 }
 
+// The text's own digits decide, however many there are: nothing goes through a double.
+TEST(NumberConversion, RoundsTheDecimalTextExactly) {
+  const std::pair<const char*, std::int32_t> numbers[] = {
+      {"2.5000000000000001", 3}, {"2.4999999999999999", 2}, {"2.5", 2}, {"3.5", 4}, {"2.50000000000000000000", 2},
+      {"-2.5000000000000001", -3}, {"-3.5", -4}, {"0.49999999999999999999", 0}, {"0.5000000000000000001", 1},
+      {"2147483647.4999999", INT32_MAX}, {"2147483646.5", 2147483646}, {"-2147483648.5", INT32_MIN},
+      {"-2147483648.4999999999", INT32_MIN}, {"0002147483647", INT32_MAX}, {"0.0000", 0}, {"-0.5", 0},
+      {"25e-1", 2}, {"2500000000000000001e-18", 3}, {"0.035e2", 4}, {"0.0025e3", 2}, {"214748364.74e1", INT32_MAX}, {"-214748364.85e1", INT32_MIN},
+      {"1e-400", 0}, {"0e400", 0}, {" +1.5E+0 ", 2}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(toInt32(text), value) << text;
+  for (const char* text : {"2147483647.5", "2147483647.50000000001", "-2147483648.5000000001", "-2147483649",
+                           "99999999999", "21474836480e-1", "214748364.75e1", "1e10", "1e999999999999999999999", "2.5e", "2.5e+", "--1",
+                           "+-1", "1.2.3", "0x10", "1,5"}) {
+    EXPECT_FALSE(toInt32(text)) << text;
+  }
+}
+
 }  // namespace
 }  // namespace morvane

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 
@@ -122,15 +123,20 @@ TEST(KeyedCollection, FailedSaveKeepsTheOldFileAndSuccessResetsTheError) {
   test::TempDir dir;
   test::writeBytes(dir.file("t.sfa"), "old content");
   std::filesystem::create_directory(dir.file("folder"));
+  test::writeBytes(dir.file("locked.edf"), "locked content");
+  std::filesystem::permissions(dir.file("locked.edf"), std::filesystem::perms::owner_read);
   clsHash hash;
   hash.Add("char", "\xF0\x9F\x98\x80");  // U+1F600, not in code page 932
-  for (const char* name : {"t.sfa", "missing/x.edf", "folder"}) {
+  for (const char* name : {"t.sfa", "missing/x.edf", "folder", "locked.edf"}) {
     EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file(name))) << name;
     EXPECT_NE(hash.getErrNo(), 0) << name;
     EXPECT_NE(hash.getErrMsg(), "") << name;
     hash.Add("char", "a");
   }
   EXPECT_EQ(test::readBytes(dir.file("t.sfa")), "old content");
+  EXPECT_EQ(test::readBytes(dir.file("locked.edf")), "locked content");
+  EXPECT_EQ(hash.getErrNo(), EACCES);  // the read-only file's refusal
+  EXPECT_NE(hash.getErrMsg().find("locked.edf"), std::string::npos);
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder")));
   ASSERT_TRUE(hash.fnSaveFileAsXml(dir.file("x.edf")));
   EXPECT_EQ(hash.getErrNo(), 0);

@@ -319,6 +319,23 @@ class frmTableListTest : public QObject {
     QCOMPARE(endRequests_, 0);
   }
 
+  void aTableWithoutAPageIsReportedAndTheSetIsWrittenWithoutIt() {
+    open({simpleTable("alpha"), simpleTable("LeftFrame"), simpleTable("omega")});
+    click(1);
+    click(3, Qt::ShiftModifier);
+    chooseOutputFolder();
+    trigger("mnuMakeTableDoc");
+    QCOMPARE(services_->messages.size(), std::size_t{2});
+    QVERIFY(services_->messages[0].prompt.startsWith("LeftFrame作成に失敗しました\n"));
+    QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
+    QCOMPARE(services_->messages[1].prompt, QStringLiteral("作成しました"));
+    const std::string index = readBytes(outFile("leftframe.htm"));
+    QVERIFY(index.find("omega.htm") != std::string::npos);
+    QCOMPARE(index.find("LeftFrame"), std::string::npos);
+    QVERIFY(exists(outFile("alpha.htm")) && exists(outFile("omega.htm")));
+    QVERIFY(!exists(outFile("LeftFrame.htm")));
+  }
+
   void aReadErrorIsReportedOverAnEmptyList_data() {
     QTest::addColumn<QString>("sheetData");
     QTest::addColumn<QString>("reason");
