@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -24,16 +23,14 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected) {
   try {
     if (writer.fnWriteFile(selected, options.htmlDir, progress).cancelled) status = 1;
   } catch (const platform::FileError& error) {
-    // A table name may hold a line break; the reason stays on one line.
-    std::string reason = error.what();
-    std::replace_if(reason.begin(), reason.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    progress.message() << "morvane-batch: " << reason << "\n";
+    // A table name may hold a line break or an escape; the reason stays one visible line.
+    progress.message() << "morvane-batch: " << platform::visibleText(error.what()) << "\n";
     status = 1;
   }
   // Judged before the first file was written, so known however the set ended.
   for (const auto& page : writer.getRefused()) {
     progress.message() << "morvane-batch: テーブル「" << platform::visibleText(page.table->getName())
-                       << "」のページを作成できません: " << page.reason << "\n";
+                       << "」のページを作成できません: " << platform::visibleText(page.reason) << "\n";
     status = 1;
   }
   return status;
