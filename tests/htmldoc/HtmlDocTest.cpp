@@ -20,24 +20,9 @@ using namespace test::html;
 using test::readBytes;
 using test::TempDir;
 
-TablePtr makeTable(const std::string& name, const std::vector<test::FieldRow>& fields,
-                   const std::vector<std::string>& keys = {}) {
-  return std::make_shared<const clsTableInfo>(test::makeTable(name, fields, keys));
-}
-
-clsDBInfo makeDB(const std::vector<TablePtr>& tables) {
-  clsDBInfo db;
-  for (const auto& table : tables) db.setTable(table);
-  return db;
-}
-
-std::vector<std::string> filesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
+using test::dbOf;
+using test::filesIn;
+using test::makeTable;
 using Names = std::vector<std::string>;
 
 TEST(HtmlDocSet, SmallSetIsWrittenByteForByte) {
@@ -53,7 +38,7 @@ TEST(HtmlDocSet, SmallSetIsWrittenByteForByte) {
                                 {"No", "CustomerID"});
   clsHTMLDoc writer;
   writer.setTitle(customer + " DB");
-  EXPECT_TRUE(writer.fnWriteFile(makeDB({first, second}), dir.path().string()));
+  EXPECT_TRUE(writer.fnWriteFile(dbOf({first, second}), dir.path().string()));
 
   EXPECT_EQ(filesIn(dir.path()), (Names{"Orders.htm", "index.htm", "leftframe.htm", "rightframe.htm",
                                         customer + ".htm"}));
@@ -78,7 +63,7 @@ TEST(HtmlDocSet, EmptyDefinitionMissingTitleAndTableWithoutFields) {
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")), indexHead() + indexFoot());
   EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(""));
   EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(""));
-  writer.fnWriteFile(makeDB({makeTable("Empty", {})}), dir.path().string());
+  writer.fnWriteFile(dbOf({makeTable("Empty", {})}), dir.path().string());
   EXPECT_EQ(readBytes(dir.file("Empty.htm")), tableHead("Empty") + tableFoot());
 }
 
@@ -93,7 +78,7 @@ TEST(HtmlDocSet, SizeCellsAndKeyMatching) {
   const auto blanks = makeTable("K1", {{"ID ", "int", "", false}}, {"X", " ID"});
   const auto letterCase = makeTable("K2", {{"id", "int", "", false}, {"Id", "int", "", false}}, {"ID", " Id "});
   clsHTMLDoc writer;
-  writer.fnWriteFile(makeDB({sizes, blanks, letterCase}), dir.path().string());
+  writer.fnWriteFile(dbOf({sizes, blanks, letterCase}), dir.path().string());
   // A size of blanks is shown as U+3000; any other size is kept with its blanks.
   EXPECT_EQ(readBytes(dir.file("T.htm")),
             tableHead("T") + fieldRow("A", "int", kSpace3000, kSpace3000, kSpace3000) +
@@ -110,7 +95,7 @@ TEST(HtmlDocSet, SizeCellsAndKeyMatching) {
 TEST(HtmlDocSet, ANameEqualButForCaseKeepsTheFirstPageAndFailsTheLater) {
   TempDir dir;
   clsHTMLDoc writer;
-  const auto db = makeDB({makeTable("Dup", {{"A", "int", "", false}}), makeTable("Other", {}),
+  const auto db = dbOf({makeTable("Dup", {{"A", "int", "", false}}), makeTable("Other", {}),
                           makeTable("DUP", {{"B", "int", "", false}}), makeTable("Dup", {{"C", "int", "", false}})});
   test::RecordingProgress progress;
   const ProgressTally tally = writer.fnWriteFile(db, dir.path().string(), progress);
@@ -128,7 +113,7 @@ TEST(HtmlDocSet, ANameEqualButForCaseKeepsTheFirstPageAndFailsTheLater) {
   EXPECT_EQ(writer.getRefused()[1].table, db.getTables()[3]);
   // The next set starts afresh.
   TempDir other;
-  EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Dup", {})}), other.path().string()));
+  EXPECT_TRUE(writer.fnWriteFile(dbOf({makeTable("Dup", {})}), other.path().string()));
   EXPECT_TRUE(writer.getRefused().empty());
   EXPECT_FALSE(writer.fnWriteFile(db, other.path().string()));
 }
@@ -141,7 +126,7 @@ TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferen
   const auto table = makeTable(name, {{"a<b", "<script>alert(1)</script>", "\"5\"" + smile, false}}, {"a<b"});
   clsHTMLDoc writer;
   writer.setTitle("Q&A <draft> " + smile);
-  writer.fnWriteFile(makeDB({table}), dir.path().string());
+  writer.fnWriteFile(dbOf({table}), dir.path().string());
 
   const std::string title = "Q&amp;A &lt;draft&gt; &#x1F600;";
   const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#?:| 1&#x1F600;";
@@ -163,7 +148,7 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   TempDir parent;
   const fs::path dir = parent.path() / "set";
   fs::create_directory(dir);
-  std::vector<TablePtr> tables = {makeTable("Before", {})};
+  std::vector<clsTableInfo> tables = {makeTable("Before", {})};
   for (const auto& name : bad) tables.push_back(makeTable(name, {{"X", "int", "", false}}));
   const std::string longest(251, 'm');  // "name.htm" of the longest legal length
   tables.push_back(makeTable("After", {}));
@@ -172,7 +157,7 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   clsHTMLDoc writer;
   writer.setTitle("T");
   test::RecordingProgress progress;
-  const ProgressTally tally = writer.fnWriteFile(makeDB(tables), dir.string(), progress);
+  const ProgressTally tally = writer.fnWriteFile(dbOf(tables), dir.string(), progress);
   EXPECT_EQ(tally.done, 4u);
   EXPECT_EQ(tally.failed, bad.size());
 
@@ -191,20 +176,20 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
                 indexLine("index.htm", "index.htm") + indexLine(longest, longest) + indexFoot());
 
   // The plain call says so by its result; a clean set afterwards clears the list.
-  EXPECT_FALSE(writer.fnWriteFile(makeDB({makeTable("Index", {})}), dir.string()));
+  EXPECT_FALSE(writer.fnWriteFile(dbOf({makeTable("Index", {})}), dir.string()));
   ASSERT_EQ(writer.getRefused().size(), 1u);
   EXPECT_NE(writer.getRefused()[0].reason.find("leftframe"), std::string::npos);
   EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
-  EXPECT_TRUE(writer.fnWriteFile(makeDB({makeTable("Before", {})}), dir.string()));
+  EXPECT_TRUE(writer.fnWriteFile(dbOf({makeTable("Before", {})}), dir.string()));
   EXPECT_TRUE(writer.getRefused().empty());
 }
 
 TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {
   TempDir dir;
-  const auto db = makeDB({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
+  const auto db = dbOf({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
   clsHTMLDoc writer;
   writer.setTitle("old");
-  writer.fnWriteFile(makeDB({makeTable("Z", {})}), dir.path().string());
+  writer.fnWriteFile(dbOf({makeTable("Z", {})}), dir.path().string());
   const std::string oldIndex = readBytes(dir.file("leftframe.htm"));
 
   // A folder where B's page should go: permissions would not stop a root test run, this does.
@@ -225,7 +210,7 @@ TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {
 
 TEST(HtmlDocSet, ProgressIsPerPageAndACancelledSetListsOnlyTheWrittenPages) {
   TempDir dir;
-  const auto db = makeDB({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
+  const auto db = dbOf({makeTable("A", {}), makeTable("B", {}), makeTable("C", {})});
   clsHTMLDoc writer;
   test::RecordingProgress afterFirst(1);
   const ProgressTally tally = writer.fnWriteFile(db, dir.path().string(), afterFirst);

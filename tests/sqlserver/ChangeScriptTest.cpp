@@ -16,12 +16,7 @@ namespace {
 
 using test::FieldRow;
 using test::makeTable;
-
-clsDBInfo revision(std::vector<clsTableInfo> tables) {
-  clsDBInfo db;
-  for (auto& table : tables) db.setTable(std::make_shared<const clsTableInfo>(std::move(table)));
-  return db;
-}
+using test::dbOf;
 
 const std::vector<FieldRow> kOrderRows = {
     {"OrderNo", "int", "", false}, {"Customer", "varchar", "20", false}, {"Note", "varchar", "100", true}};
@@ -31,7 +26,7 @@ clsTableInfo orders(std::vector<FieldRow> rows = kOrderRows, std::vector<std::st
 }
 
 TableChange changeOf(const clsTableInfo& before, const clsTableInfo& after, ChangeOptions options = {}) {
-  auto changes = compareRevisions(revision({before}), revision({after}), nullptr, options);
+  auto changes = compareRevisions(dbOf({before}), dbOf({after}), nullptr, options);
   EXPECT_EQ(changes.size(), 1u);
   return changes.empty() ? TableChange{} : changes.front();
 }
@@ -164,8 +159,8 @@ TEST(ChangeScript, GoneColumnsAndTablesAreDroppedOnlyWhenAllowed) {
   rows.pop_back();
   EXPECT_EQ(changeOf(orders(), orders(rows)).kind, TableChange::Kind::unchanged);
 
-  const clsDBInfo before = revision({orders(), makeTable("Audit", {{"At", "date", "", false}}, {})});
-  const clsDBInfo after = revision({orders()});
+  const clsDBInfo before = dbOf({orders(), makeTable("Audit", {{"At", "date", "", false}}, {})});
+  const clsDBInfo after = dbOf({orders()});
   auto changes = compareRevisions(before, after, nullptr, {});
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[1].kind, TableChange::Kind::gone);
@@ -185,9 +180,8 @@ TEST(ChangeScript, GoneColumnsAndTablesAreDroppedOnlyWhenAllowed) {
 }
 
 TEST(ChangeScript, ANewTableGetsTheCreateScriptAndANotNullColumnAWarning) {
-  clsSQLServerDB generator;
   const clsTableInfo customer = test::customerTable();
-  const auto changes = compareRevisions(revision({}), revision({customer}), nullptr, {});
+  const auto changes = compareRevisions(dbOf({}), dbOf({customer}), nullptr, {});
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].kind, TableChange::Kind::added);
   EXPECT_EQ(changes[0].script + "\r\n", test::kCustomerScript);
@@ -236,8 +230,8 @@ TEST(ChangeScript, SavedScriptsNeverOverwriteEachOtherAndUnchangedTablesWriteNot
   test::TempDir dir;
   auto rows = kOrderRows;
   rows[2].size = "200";
-  const clsDBInfo before = revision({orders(), makeTable("Items", {{"No", "int", "", false}}, {"No"})});
-  const clsDBInfo after = revision({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {"No"}),
+  const clsDBInfo before = dbOf({orders(), makeTable("Items", {{"No", "int", "", false}}, {"No"})});
+  const clsDBInfo after = dbOf({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {"No"}),
                                     makeTable("ORDERS", {{"X", "int", "", false}}, {})});
   const auto changes = compareRevisions(before, after, nullptr, {});
   clsSQLServerDB db;
@@ -258,7 +252,7 @@ TEST(ChangeScript, OnAServerEachTableIsABatchAndAFailureDoesNotStopTheOthers) {
   auto rows = kOrderRows;
   rows[2].size = "200";
   // Orders does not exist on the server, so its ALTER fails; the new table after it is still made.
-  const auto changes = compareRevisions(revision({orders()}), revision({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {})}),
+  const auto changes = compareRevisions(dbOf({orders()}), dbOf({orders(rows), makeTable("Items", {{"No", "int", "", false}}, {})}),
                                         nullptr, {});
   clsSQLServerDB db;
   ASSERT_TRUE(db.fnOpenDB(server.address(), "master", "sa", "secret")) << db.getFailReason();
@@ -280,10 +274,10 @@ TEST(ChangeScript, OnAServerEachTableIsABatchAndAFailureDoesNotStopTheOthers) {
 
 TEST(ChangeScript, NamesThatAreNotTokensNeverReachTheServer) {
   test::TdsTestServer server;
-  const clsDBInfo before = revision({makeTable("x;DROP TABLE y--", {{"A", "int", "", false}}, {})});
+  const clsDBInfo before = dbOf({makeTable("x;DROP TABLE y--", {{"A", "int", "", false}}, {})});
   ChangeOptions allowDrop;
   allowDrop.allowDrop = true;
-  const auto changes = compareRevisions(before, revision({}), nullptr, allowDrop);
+  const auto changes = compareRevisions(before, dbOf({}), nullptr, allowDrop);
   ASSERT_EQ(changes.size(), 1u);
   ASSERT_NE(changes[0].script, "");
   clsSQLServerDB db;

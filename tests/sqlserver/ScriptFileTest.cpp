@@ -13,10 +13,6 @@ namespace {
 
 using test::makeTable;
 
-std::size_t fileCount(const std::filesystem::path& dir) {
-  return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
-}
-
 TEST(ScriptFile, WorkedExampleByteForByte) {
   test::TempDir dir;
   clsSQLServerDB generator;
@@ -24,7 +20,7 @@ TEST(ScriptFile, WorkedExampleByteForByte) {
   EXPECT_EQ(test::readBytes(dir.file("Customer.sql")), test::kCustomerScript);
   EXPECT_EQ(generator.getErrMsg(), "textは未定義です");
   EXPECT_EQ(generator.getErrNo(), 0);
-  EXPECT_EQ(fileCount(dir.path()), 1u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 TEST(ScriptFile, OverwritesAndLeavesNoTemporaryFile) {
@@ -36,7 +32,7 @@ TEST(ScriptFile, OverwritesAndLeavesNoTemporaryFile) {
   EXPECT_EQ(test::readBytes(dir.file("T.sql")),
             "BEGIN TRANSACTION \r\nCREATE TABLE dbo.T \r\n\t(\r\n\tc money  NULL \r\n\t) ON [PRIMARY] \r\n"
             "COMMIT \r\n");
-  EXPECT_EQ(fileCount(dir.path()), 1u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 TEST(ScriptFile, ScriptsThatCannotBeBuiltTouchNoFile) {
@@ -51,7 +47,7 @@ TEST(ScriptFile, ScriptsThatCannotBeBuiltTouchNoFile) {
   EXPECT_EQ(generator.getErrMsg(), "blobは未定義です");
   EXPECT_NE(generator.getFailReason().find("作成できる列がありません"), std::string::npos);
   EXPECT_EQ(test::readBytes(dir.file("T.sql")), "previous");
-  EXPECT_EQ(fileCount(dir.path()), 2u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 2u);
 }
 
 TEST(ScriptFile, NamesThatLeaveTheFolderAreRefused) {
@@ -63,8 +59,8 @@ TEST(ScriptFile, NamesThatLeaveTheFolderAreRefused) {
     EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable(name, {{"a", "int", "", false}}, {"a"}), inner.string()))
         << name;
   }
-  EXPECT_EQ(fileCount(inner), 0u);
-  EXPECT_EQ(fileCount(dir.path()), 1u);
+  EXPECT_EQ(test::filesIn(inner).size(), 0u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 TEST(ScriptFile, UnwritableFolderFails) {
@@ -77,7 +73,7 @@ TEST(ScriptFile, UnwritableFolderFails) {
   std::filesystem::create_directory(dir.file("Customer.sql"));
   EXPECT_FALSE(generator.fnSaveCreateSQL(test::customerTable(), dir.path().string()));
   EXPECT_TRUE(std::filesystem::is_directory(dir.file("Customer.sql")));
-  EXPECT_EQ(fileCount(dir.path()), 1u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 TEST(ScriptFile, JapaneseNamesAreWrittenInCodePage932) {
@@ -109,7 +105,7 @@ TEST(ScriptFile, TextsCodePage932CannotHoldAreRefused) {
   EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable("T", {{"a", "char", emoji, false}}, {}), dir.path().string()));
   EXPECT_NE(generator.getFailReason().find("U+1F600"), std::string::npos) << generator.getFailReason();
   EXPECT_EQ(test::readBytes(dir.file("T.sql")), "previous");
-  EXPECT_EQ(fileCount(dir.path()), 1u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 // A run over tables writes the first of two names that differ only in case and fails the later.
@@ -128,7 +124,7 @@ TEST(ScriptFile, ARunNeverReplacesAnEarlierTablesScript) {
       });
   EXPECT_EQ(tally.done, 2u);
   EXPECT_EQ(tally.failed, 2u);
-  EXPECT_EQ(fileCount(dir.path()), 2u);
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 2u);
   EXPECT_NE(test::readBytes(dir.file("T1.sql")).find("first"), std::string::npos);
   ASSERT_EQ(reports.size(), 4u);
   EXPECT_EQ(reports[0], "T1 ok");

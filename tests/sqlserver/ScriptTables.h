@@ -3,17 +3,17 @@
 #include <string>
 #include <vector>
 
-#include "model/clsTableInfo.h"
+#include "model/clsDBInfo.h"
 
 namespace morvane::test {
 
 struct FieldRow {
-  std::string name, type, size;
-  bool nullable;
+  std::string name, type, size = {};
+  bool nullable = false;
 };
 
 inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRow>& rows,
-                              const std::vector<std::string>& keys) {
+                              const std::vector<std::string>& keys = {}) {
   clsTableInfo table;
   table.setName(name);
   for (const auto& row : rows) {
@@ -26,6 +26,13 @@ inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRo
   }
   for (const auto& key : keys) table.sbAddPKey(key);
   return table;
+}
+
+// The tables as one model, in the order given.
+inline clsDBInfo dbOf(std::vector<clsTableInfo> tables) {
+  clsDBInfo db;
+  for (auto& table : tables) db.setTable(std::make_shared<const clsTableInfo>(std::move(table)));
+  return db;
 }
 
 // The Customer table: every kind of line, one undefined notation (text), one key.

@@ -6,18 +6,10 @@
 
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/StoredColumn.h"
+#include "tests/sqlserver/ScriptTables.h"
 
 namespace morvane {
 namespace {
-
-clsFieldInfo field(std::string name, std::string attr, std::string size, bool nullable) {
-  clsFieldInfo f;
-  f.setName(std::move(name));
-  f.setAttr(std::move(attr));
-  f.setSize(std::move(size));
-  f.setNull(nullable);
-  return f;
-}
 
 // Notations of a team that writes Japanese words for two kinds.
 clsSQLServerFieldAttr teamTypes() {
@@ -28,31 +20,17 @@ clsSQLServerFieldAttr teamTypes() {
 }
 
 // Every kind, an identity, float(10) and float(53), a composite key.
-clsDBInfo document() {
-  auto order = std::make_shared<clsTableInfo>();
-  order->setName("Orders");
-  order->setField(field("OrderID", "identity", "1,1", false));
-  order->setField(field("Kind", " CHAR ", "2", true));
-  order->setField(field("Name", "varchar", "50", false));
-  order->setField(field("Memo", "varchar", "max", true));
-  order->setField(field("Qty", "int", "", false));
-  order->setField(field("Ordered", "日付", "", true));
-  order->setField(field("Price", "通貨", "", true));
-  order->setField(field("Rate", "real", "", true));
-  order->setField(field("Ratio", "float", "10", true));
-  order->setField(field("Value", "float", "53", true));
-  order->setField(field("Unit", "decimal", "10,2", true));
-  order->sbAddPKey("OrderID");
-  auto line = std::make_shared<clsTableInfo>();
-  line->setName("Lines");
-  line->setField(field("OrderID", "int", "", false));
-  line->setField(field("LineNo", "int", "", false));
-  line->sbAddPKey("OrderID");
-  line->sbAddPKey("LineNo");
-  clsDBInfo db;
-  db.setTable(order);
-  db.setTable(line);
-  return db;
+const std::vector<test::FieldRow> kLineRows = {{"OrderID", "int", "", false}, {"LineNo", "int", "", false}};
+clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows) {
+  return test::dbOf({test::makeTable("Orders",
+                                     {{"OrderID", "identity", "1,1", false}, {"Kind", " CHAR ", "2", true},
+                                      {"Name", "varchar", "50", false}, {"Memo", "varchar", "max", true},
+                                      {"Qty", "int", "", false}, {"Ordered", "日付", "", true},
+                                      {"Price", "通貨", "", true}, {"Rate", "real", "", true},
+                                      {"Ratio", "float", "10", true}, {"Value", "float", "53", true},
+                                      {"Unit", "decimal", "10,2", true}},
+                                     {"OrderID"}),
+                     test::makeTable("Lines", lineRows, {"OrderID", "LineNo"})});
 }
 
 ServerColumn column(std::string name, int ordinal, std::string type, std::optional<long long> length,
@@ -164,13 +142,10 @@ TEST(ServerDrift, EmptyDatabaseHasEveryTableOnlyInTheDocument) {
 }
 
 TEST(ServerDrift, UndefinedNotationIsWarnedAndSizesTheServerCannotTakeNeverMatch) {
-  auto db = document();
-  auto table = std::make_shared<clsTableInfo>(*db.getTables()[1]);
-  table->setField(field("Extra", "text", "", true));
-  table->setField(field("Code", "char", "abc", true));
-  clsDBInfo changed;
-  changed.setTable(db.getTables()[0]);
-  changed.setTable(table);
+  auto lineRows = kLineRows;
+  lineRows.push_back({"Extra", "text", "", true});
+  lineRows.push_back({"Code", "char", "abc", true});
+  const clsDBInfo changed = document(lineRows);
   auto server = deployed();
   server[0].columns.push_back(column("Code", 3, "char", 3, {}, {}, true));
   const Drift drift = compareWithServer(changed, server, teamTypes());

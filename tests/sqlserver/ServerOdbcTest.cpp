@@ -119,9 +119,11 @@ TEST(ServerOdbc, BatchOnAServerThatStopsAnsweringTimesOut) {
   EXPECT_EQ(mute.batches().front(), "CREATE TABLE dbo.A (a int)");
 }
 
+// Separators, braces and values that would end a braced value all log in exactly.
 TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactly) {
-  const std::vector<std::string> values = {"a;b", "k=v;PWD=x", "{x",         "x{",   "a}b", "a}}b",    "x}", "x}}", "}",
-                                           "{x}", " spaced ",  "パスワード", "ﾊﾟｽ}", "",    "a;{b}=c", "𠮷"};
+  const std::vector<std::string> values = {"a;b", "k=v;PWD=x", "{x", "x{", "a}b", "a}}b", "x}", "x}}", "}", "{x}",
+                                           " spaced ", "パスワード", "ﾊﾟｽ}", "", "a;{b}=c", "𠮷", "a};b", "};",
+                                           "}DRIVER={x};", "a}};PWD={b", "};UID=other;", ";x", "#x", "[x]"};
   for (const auto& value : values) {
     // An empty user name would make FreeTDS try a Kerberos login; that case is refused elsewhere.
     const std::string user = "u" + value;
@@ -134,18 +136,6 @@ TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactly) {
     EXPECT_EQ(login.user, user);
     EXPECT_EQ(login.password, value);
     EXPECT_EQ(login.database, database);
-  }
-}
-
-TEST(ServerOdbc, ValuesThatWouldEndABracedValueLogInExactly) {
-  for (const std::string value : {"a};b", "};", "}DRIVER={x};", "a}};PWD={b", "};UID=other;", ";x", "#x", "[x]"}) {
-    const std::string user = "u" + value;
-    TdsTestServer server(account(user, value, value));
-    EXPECT_EQ(connectError({server.address(), value, user, value}), "(no error)") << "value: " << value;
-    ASSERT_EQ(server.logins().size(), 1u) << value;
-    EXPECT_EQ(server.logins()[0].user, user);
-    EXPECT_EQ(server.logins()[0].password, value);
-    EXPECT_EQ(server.logins()[0].database, value);
   }
 }
 

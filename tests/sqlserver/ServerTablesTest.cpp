@@ -48,19 +48,13 @@ TEST(ServerTables, EachTableIsOneBatchAndAnExistingOneFailsWithTheServersReason)
   EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "Orders"}));
 }
 
-clsDBInfo asSelection(std::initializer_list<clsTableInfo> list) {
-  clsDBInfo db;
-  for (const auto& t : list) db.setTable(std::make_shared<const clsTableInfo>(t));
-  return db;
-}
-
 TEST(ServerTables, CancelAfterTheFirstOfThreeTablesSendsNoOther) {
   TdsTestServer server(account("pw"));
   clsSQLServerDB db;
   ASSERT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "pw")) << db.getFailReason();
   test::RecordingProgress afterFirst(1);
   std::vector<std::string> reported;
-  const ProgressTally tally = db.fnMakeTables(asSelection({table("顧客"), table("受注"), table("商品")}), afterFirst,
+  const ProgressTally tally = db.fnMakeTables(test::dbOf({table("顧客"), table("受注"), table("商品")}), afterFirst,
                                               [&](const clsTableInfo& t, bool ok) {
                                                 reported.push_back(t.getName() + (ok ? " ok" : " failed"));
                                               });

@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace morvane::test {
 
@@ -22,5 +23,7 @@ class TempDir {
 // The whole content of a file as bytes; empty when it cannot be read.
 std::string readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::string& bytes);
+// The names in a folder, sorted.
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
 }  // namespace morvane::test

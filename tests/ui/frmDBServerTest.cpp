@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "TestServices.h"
+#include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/TdsTestServer.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBServer.h"
@@ -18,28 +19,8 @@ using morvane::ui::test::TestServices;
 namespace {
 
 // A table with an identity key and a nullable name column.
-TablePtr table(const std::string& name, const std::string& idSize = "1,1") {
-  auto t = std::make_shared<clsTableInfo>();
-  t->setName(name);
-  clsFieldInfo id;
-  id.setName(name + "ID");
-  id.setAttr("identity");
-  id.setSize(idSize);
-  t->setField(id);
-  clsFieldInfo label;
-  label.setName("名前");
-  label.setAttr("varchar");
-  label.setSize("50");
-  label.setNull(true);
-  t->setField(label);
-  t->sbAddPKey(name + "ID");
-  return t;
-}
-
-clsDBInfo tables(std::initializer_list<TablePtr> list) {
-  clsDBInfo db;
-  for (const TablePtr& t : list) db.setTable(t);
-  return db;
+clsTableInfo table(const std::string& name, const std::string& idSize = "1,1") {
+  return morvane::test::makeTable(name, {{name + "ID", "identity", idSize}, {"名前", "varchar", "50", true}}, {name + "ID"});
 }
 
 // Calls back on every paint of the widget it watches.
@@ -117,22 +98,28 @@ class frmDBServerTest : public QObject {
     QCOMPARE(server_->connectionCount(), std::size_t{0});
   }
 
-  void oneFailingTableAmongThreeIsReportedAndTheOthersAreMade() {
-    // The middle table has an identity size without increment: no script can be made for it.
-    window().setDBInfo(tables({table("顧客"), table("注文", "1"), table("Orders")}));
+  void failingTablesAreReportedEachWithItsReasonAndTheOthersAreMade() {
+    // No script can be made for an identity size without increment; an injected name is refused.
+    window().setDBInfo(morvane::test::dbOf({table("顧客"), table("注文", "1"), table("x;DROP TABLE y--"), table("Orders")}));
     enter();
     create();
-    QCOMPARE(prompts(), (QStringList{"注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません",
-                                    "作成処理を終了しました。"}));
+    const QStringList shown = prompts();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(shown[0], QStringLiteral("注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません"));
+    QVERIFY2(shown[1].startsWith("x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に") &&
+                 shown[1].endsWith("サーバでは実行しません"),
+             qPrintable(shown[1]));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
-    QVERIFY(services_->messages[1].icon == MessageIcon::None);
+    QVERIFY(services_->messages[2].icon == MessageIcon::None);
     QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));
+    QCOMPARE(server_->batches().size(), std::size_t{2});
     QVERIFY(window().isLoaded());
     QCOMPARE(box("txtPasswd")->text(), QStringLiteral("pw"));
   }
 
   void createTwiceReportsEachExistingTableWithTheServersReason() {
-    window().setDBInfo(tables({table("顧客"), table("Orders")}));
+    window().setDBInfo(morvane::test::dbOf({table("顧客"), table("Orders")}));
     enter();
     create();
     QCOMPARE(prompts(), QStringList{"作成処理を終了しました。"});
@@ -147,24 +134,10 @@ class frmDBServerTest : public QObject {
     QCOMPARE(server_->connectionCount(), std::size_t{2});
   }
 
-  void injectedNamesAreRefusedWithTheirReasonAndTheOthersAreMade() {
-    window().setDBInfo(tables({table("顧客"), table("x;DROP TABLE y--"), table("Orders")}));
-    enter();
-    create();
-    const QStringList shown = prompts();
-    QCOMPARE(shown.size(), 2);
-    QVERIFY2(shown[0].startsWith("x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に") &&
-                 shown[0].endsWith("サーバでは実行しません"),
-             qPrintable(shown[0]));
-    QCOMPARE(shown[1], QStringLiteral("作成処理を終了しました。"));
-    QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));
-    QCOMPARE(server_->batches().size(), std::size_t{2});
-  }
-
   void aServerThatStopsAnsweringFailsEachTableWithTheReason() {
     server_ = std::make_unique<TdsTestServer>(TdsTestServer::Config{
         .user = "sa", .password = "pw", .database = "販売", .mode = TdsTestServer::Mode::mute});
-    window().setDBInfo(tables({table("顧客"), table("Orders")}));
+    window().setDBInfo(morvane::test::dbOf({table("顧客"), table("Orders")}));
     window().setQueryTimeout(1);
     enter();
     create();
@@ -176,7 +149,7 @@ class frmDBServerTest : public QObject {
   }
 
   void cancelAfterTheFirstOfThreeTablesSendsNoOtherAndCountsThem() {
-    window().setDBInfo(tables({table("顧客"), table("注文"), table("Orders")}));
+    window().setDBInfo(morvane::test::dbOf({table("顧客"), table("注文"), table("Orders")}));
     services_->cancelAfter = 1;
     enter();
     create();
@@ -194,7 +167,7 @@ class frmDBServerTest : public QObject {
     using namespace std::chrono_literals;
     server_ = std::make_unique<TdsTestServer>(
         TdsTestServer::Config{.user = "sa", .password = "pw", .database = "販売", .batchDelay = 400ms});
-    window().setDBInfo(tables({table("顧客"), table("注文"), table("Orders")}));
+    window().setDBInfo(morvane::test::dbOf({table("顧客"), table("注文"), table("Orders")}));
     enter();
     QVERIFY(QTest::qWaitForWindowExposed(&window()));
     // Paints that land while a table is under way, between its step and the run's end.
@@ -217,7 +190,7 @@ class frmDBServerTest : public QObject {
   }
 
   void wrongPasswordShowsTheDriversTextThenTheWarning() {
-    window().setDBInfo(tables({table("顧客")}));
+    window().setDBInfo(morvane::test::dbOf({table("顧客")}));
     enter(QStringLiteral("wrong"));
     create();
     const QStringList shown = prompts();
