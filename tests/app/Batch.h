@@ -2,10 +2,16 @@
 // terminal), with input from /dev/null and without the caller's MORVANE_PASSWORD.
 #pragma once
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -73,12 +79,64 @@ inline BatchRun batch(std::vector<std::string> args, const std::vector<std::stri
   return run;
 }
 
-// The names in a folder, sorted.
-inline std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+// Waits for the child's exit status; -1 when it did not exit by itself within a minute.
+inline int waitFor(pid_t pid) {
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Reads from a terminal's master side until the text appears (or, for none, the end) or a
+// minute has passed.
+inline std::string readUntil(int master, const std::string& wanted, std::string seen = {}) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (wanted.empty() || seen.find(wanted) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) break;
+    pollfd fd{master, POLLIN, 0};
+    if (::poll(&fd, 1, 1000) <= 0) continue;
+    char buffer[256];
+    const ssize_t got = ::read(master, buffer, sizeof buffer);
+    if (got <= 0) break;
+    seen.append(buffer, static_cast<std::size_t>(got));
+  }
+  return seen;
+}
+
+// morvane-batch on a terminal of its own: what the terminal showed, and the exit status. Once
+// the prompt appears, the answer is typed.
+inline BatchRun batchOnTerminal(std::vector<std::string> args, const std::string& prompt = {},
+                                const std::string& answer = {}) {
+  args.insert(args.begin(), MORVANE_BATCH);
+  auto argv = pointers(args);
+  auto envTexts = batchEnvironment({});
+  auto envp = pointers(envTexts);
+  BatchRun run;
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid < 0) return run;
+  if (pid == 0) {
+    ::execve(MORVANE_BATCH, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  if (!prompt.empty()) {
+    run.out = readUntil(master, prompt);
+    if (run.out.find(prompt) != std::string::npos &&
+        ::write(master, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size())) {
+      run.out += "(the answer could not be typed)";
+    }
+  }
+  run.out = readUntil(master, "", run.out);
+  ::close(master);
+  run.status = waitFor(pid);
+  return run;
 }
 
 }  // namespace morvane::test

@@ -1,7 +1,5 @@
 // morvane-batch's progress: a line rewritten on a terminal, nothing in a log, and Ctrl+C.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -23,20 +21,6 @@ std::vector<std::string> exampleArgs(std::vector<std::string> jobs) {
   return args;
 }
 
-int waitFor(pid_t pid) {
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(BatchProgress, NothingExtraWhenStderrIsNotATerminal) {
   TempDir sql, html;
   const BatchRun run = batch(exampleArgs({"--sql", sql.path().string(), "--html", html.path().string()}));
@@ -47,29 +31,9 @@ TEST(BatchProgress, NothingExtraWhenStderrIsNotATerminal) {
 
 TEST(BatchProgress, TheTerminalSeesOneLineRewrittenPerTableThenTheSummary) {
   TempDir sql;
-  std::vector<std::string> args = exampleArgs({"--sql", sql.path().string()});
-  args.insert(args.begin(), MORVANE_BATCH);
-  auto argv = pointers(args);
-  auto envTexts = batchEnvironment({});
-  auto envp = pointers(envTexts);
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execve(MORVANE_BATCH, argv.data(), envp.data());
-    ::_exit(127);
-  }
-  std::string screen;
-  for (;;) {
-    pollfd fd{master, POLLIN, 0};
-    if (::poll(&fd, 1, 10000) <= 0) break;
-    char buffer[256];
-    const ssize_t got = ::read(master, buffer, sizeof buffer);
-    if (got <= 0) break;
-    screen.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(master);
-  EXPECT_EQ(waitFor(pid), 0) << screen;
+  const BatchRun run = batchOnTerminal(exampleArgs({"--sql", sql.path().string()}));
+  const std::string& screen = run.out;
+  EXPECT_EQ(run.status, 0) << screen;
   std::size_t at = 0;
   for (const std::string line : {"\r\x1b[Kスクリプト作成 1 / 4 顧客", "\r\x1b[Kスクリプト作成 2 / 4 ",
                                  "\r\x1b[Kスクリプト作成 4 / 4 ", "\r\x1b[K"}) {

@@ -4,6 +4,7 @@
 
 #include "Batch.h"
 #include "tests/support/ExampleModel.h"
+#include "tests/support/UnreadableXls.h"
 #include "tests/support/XlsxDamage.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -43,7 +44,20 @@ TEST(BatchRead, AnUnreadableWorkbookExitsWithStatus2AndOneLine) {
   EXPECT_NE(batch({"--dump", dir.file("error.xlsx")}).err.find("C3"), std::string::npos);
 }
 
-TEST(BatchRead, MissingFoldersAndEmptyFilesAreToldApart) {
+// Exit status 2, nothing on stdout, one line naming the workbook with every word of its reason.
+void expectCannotOpen(const std::string& path, const std::vector<std::string>& words, const std::string& what) {
+  SCOPED_TRACE(what);
+  const BatchRun run = batch({"--list", path});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.errLines(), 1) << run.err;
+  EXPECT_TRUE(run.err.starts_with("morvane-batch: ブック「" + path + "」を開けません: ")) << run.err;
+  for (const std::string& word : words) {
+    EXPECT_NE(run.err.find(word), std::string::npos) << run.err << " (wanted " << word << ")";
+  }
+}
+
+TEST(BatchRead, EachWorkbookThatCannotBeOpenedGivesItsReasonInOneJapaneseLine) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("folder.xls"));
   writeBytes(dir.file("empty.xls"), "");
@@ -55,22 +69,12 @@ TEST(BatchRead, MissingFoldersAndEmptyFilesAreToldApart) {
     EXPECT_EQ(run.status, 2) << name;
     EXPECT_EQ(run.err, "morvane-batch: ブック「" + dir.file(name) + "」を開けません: " + reason + "\n");
   }
-}
-
-TEST(BatchRead, AnUnreadablePackageGivesItsReasonInOneJapaneseLine) {
-  TempDir dir;
   for (const UnreadablePackage& package : unreadablePackages()) {
     const std::string path = dir.file("設計書.xlsx");
     writeBytes(path, package.bytes);
-    const BatchRun run = batch({"--list", path});
-    EXPECT_EQ(run.status, 2) << package.label;
-    EXPECT_EQ(run.out, "") << package.label;
-    EXPECT_EQ(run.errLines(), 1) << package.label << ": " << run.err;
-    EXPECT_TRUE(run.err.starts_with("morvane-batch: ブック「" + path + "」を開けません: ")) << run.err;
-    for (const std::string& word : package.words) {
-      EXPECT_NE(run.err.find(word), std::string::npos) << package.label << ": " << run.err << " (wanted " << word << ")";
-    }
+    expectCannotOpen(path, package.words, package.label);
   }
+  for (const auto& file : writeUnreadableXlsFiles(dir)) expectCannotOpen(dir.file(file.name), {file.reason}, file.what);
 }
 
 }  // namespace

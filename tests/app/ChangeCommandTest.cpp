@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "Batch.h"
-#include "DesignBook.h"
+#include "tests/support/DesignBook.h"
 #include "tests/support/TdsTestServer.h"
 
 namespace morvane::test {
@@ -17,13 +17,7 @@ const std::vector<Row> kOrders = {
 const std::vector<Row> kLines = {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "○", ""}};
 
 std::string writeOld(const TempDir& dir) {
-  const std::string path = dir.file("old.xlsx");
-  XlsxWriterBook book(path);
-  writeTable(book, "Orders", kOrders);
-  writeTable(book, "Lines", kLines);
-  writeTable(book, "Audit", {{"At", "date", "", "", ""}});
-  book.close();
-  return path;
+  return writeDesignBook(dir.file("old.xlsx"), {{"Orders", kOrders}, {"Lines", kLines}, {"Audit", {{"At", "date"}}}});
 }
 
 // Orders widened and given a column, Lines as it was, Items new, Audit gone.
@@ -33,20 +27,9 @@ std::string writeNew(const TempDir& dir, std::vector<Row> orders = {}) {
     orders[1].size = "100";
     orders.push_back({"Shipped", "date", "", "", "○"});
   }
-  const std::string path = dir.file("new.xlsx");
-  XlsxWriterBook book(path);
-  writeTable(book, "Orders", orders);
-  writeTable(book, "Lines", kLines);
-  writeTable(book, "Items", {{"ItemNo", "char", "8", "○", ""}, {"Price", "money", "", "", "○"}});
-  book.close();
-  return path;
-}
-
-std::vector<std::string> filesIn(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
+  return writeDesignBook(dir.file("new.xlsx"), {{"Orders", orders},
+                                                {"Lines", kLines},
+                                                {"Items", {{"ItemNo", "char", "8", "○"}, {"Price", "money", "", "", "○"}}}});
 }
 
 TEST(ChangeCommand, WritesChangedAndNewTablesAndSummarisesEveryTable) {

@@ -6,40 +6,16 @@
 #include <nlohmann/json.hpp>
 
 #include "Batch.h"
-#include "tests/support/XlsxPackage.h"
+#include "tests/support/DesignBook.h"
 
 namespace morvane::test {
 namespace {
 
 using Names = std::vector<std::string>;
 
-// Cells of one sheet in the default layout: the table name and rows from 6 (name, type, size,
-// key mark, NULL mark).
-struct SheetRows {
-  std::string table;
-  std::vector<std::vector<std::string>> rows;
-};
-
 class CheckCommand : public ::testing::Test {
  protected:
-  std::string book(const std::vector<SheetRows>& sheets) {
-    const std::string path = dir_.file("design.xlsx");
-    XlsxWriterBook workbook(path);
-    for (const auto& sheet : sheets) {
-      lxw_worksheet* cells = workbook.addSheet();
-      writeCell(cells, "C3", sheet.table);
-      int row = 6;
-      for (const auto& fields : sheet.rows) {
-        const std::string at = std::to_string(row++);
-        const char* columns[] = {"D", "E", "F", "G", "I"};
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-          if (!fields[i].empty()) writeCell(cells, columns[i] + at, fields[i]);
-        }
-      }
-    }
-    workbook.close();
-    return path;
-  }
+  std::string book(const std::vector<DesignSheet>& sheets) { return writeDesignBook(dir_.file("design.xlsx"), sheets); }
   std::string folder(const std::string& name) {
     std::filesystem::create_directories(dir_.path() / name);
     return dir_.file(name);

@@ -1,11 +1,10 @@
 // morvane-batch --encoding, --eol and --deploy: the same scripts in the form CI tools expect.
 #include <gtest/gtest.h>
 #include <utime.h>
-#include <xlsxwriter.h>
 
 #include "Batch.h"
 #include "platform/text/Cp932.h"
-#include "tests/support/XlsxPackage.h"
+#include "tests/support/DesignBook.h"
 
 namespace morvane::test {
 namespace {
@@ -19,17 +18,8 @@ class DeployCommand : public ::testing::Test {
  protected:
   // Two tables, the second named with 鷗.
   std::string bookWithOgai() {
-    const std::string path = dir_.file("ogai.xlsx");
-    XlsxWriterBook book(path);
-    for (const std::string& name : {std::string("Plain"), "Mori" + kOgai}) {
-      lxw_worksheet* sheet = book.addSheet();
-      writeCell(sheet, "C3", name);
-      writeCell(sheet, "D6", "ID");
-      writeCell(sheet, "E6", "int");
-      writeCell(sheet, "G6", "1");
-    }
-    book.close();
-    return path;
+    const std::vector<Row> id = {{"ID", "int", "", "1"}};
+    return writeDesignBook(dir_.file("ogai.xlsx"), {{"Plain", id}, {"Mori" + kOgai, id}});
   }
   TempDir dir_;
 };

@@ -1,14 +1,10 @@
 // morvane-batch --against-server against the TDS test server's catalog.
-#include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include <xlsxwriter.h>
-
 #include "Batch.h"
-#include "DesignBook.h"
+#include "tests/support/DesignBook.h"
 #include "tests/support/TdsTestServer.h"
-#include "tests/support/XlsxPackage.h"
 
 namespace morvane::test {
 namespace {
@@ -23,15 +19,9 @@ const std::vector<Row> kOrders = {{"OrderID", "identity", "1,1", "○", ""}, {"K
                                   {"Ratio", "float", "10", "", "○"},         {"Unit", "decimal", "10,2", "", "○"}};
 const std::vector<Row> kLines = {{"OrderID", "int", "", "○", ""}, {"LineNo", "int", "", "○", ""}};
 
-std::string writeBook(const TempDir& dir, const std::string& name, const std::vector<std::pair<std::string, std::vector<Row>>>& tables) {
-  const std::string path = dir.file(name);
-  XlsxWriterBook book(path);
-  for (const auto& [table, rows] : tables) writeTable(book, table, rows);
-  book.close();
-  return path;
+std::string writeDesign(const TempDir& dir) {
+  return writeDesignBook(dir.file("design.xlsx"), {{"Orders", kOrders}, {"Lines", kLines}});
 }
-
-std::string writeDesign(const TempDir& dir) { return writeBook(dir, "design.xlsx", {{"Orders", kOrders}, {"Lines", kLines}}); }
 
 // What the server reports once the workbook's own CREATE scripts have run.
 TdsTestServer::Catalog deployed() {
@@ -158,16 +148,13 @@ std::string writeRevised(const TempDir& dir, const std::string& orderIdSize = "1
   orders.push_back({"Shipped", "date", "", "", "○"});
   auto lines = kLines;
   lines[1].key = "";
-  return writeBook(dir, "revised.xlsx",
-                   {{"Orders", orders}, {"Lines", lines}, {"Items", {{"ItemNo", "char", "8", "○", ""}}}});
+  return writeDesignBook(dir.file("revised.xlsx"),
+                         {{"Orders", orders}, {"Lines", lines}, {"Items", {{"ItemNo", "char", "8", "○"}}}});
 }
 
 std::string folderBytes(const std::string& folder) {
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
   std::string all;
-  for (const auto& file : files) all += file.filename().string() + "\n" + readBytes(file.string());
+  for (const auto& name : filesIn(folder)) all += name + "\n" + readBytes(folder + "/" + name);
   return all;
 }
 

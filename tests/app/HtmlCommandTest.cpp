@@ -1,10 +1,9 @@
 // morvane-batch --html: the documentation set of the selected tables, and its failures.
 #include <gtest/gtest.h>
-#include <xlsxwriter.h>
 
 #include "Batch.h"
 #include "platform/text/Cp932.h"
-#include "tests/support/XlsxPackage.h"
+#include "tests/support/DesignBook.h"
 
 namespace morvane::test {
 namespace {
@@ -56,17 +55,9 @@ TEST_F(HtmlCommand, AFolderThatCannotBeMadeIsExitOneWithOneLine) {
 }
 
 TEST_F(HtmlCommand, TablesWithoutAPageAreReportedAndTheRestIsAWholeSet) {
-  const std::string book = dir_.file("tables.xlsx");
-  {
-    XlsxWriterBook workbook(book);
-    for (const char* name : {"ok", "x\n/../escape", "Index", "after"}) {
-      lxw_worksheet* sheet = workbook.addSheet();
-      writeCell(sheet, "C3", name);
-      writeCell(sheet, "D6", "ID");
-      writeCell(sheet, "E6", "int");
-    }
-    workbook.close();
-  }
+  const std::vector<Row> id = {{"ID", "int"}};
+  const std::string book = writeDesignBook(dir_.file("tables.xlsx"),
+                                           {{"ok", id}, {"x\n/../escape", id}, {"Index", id}, {"after", id}});
   const std::string out = folder();
   const BatchRun run = batch({"--html", out, book});
   EXPECT_EQ(run.status, 1);

@@ -1,13 +1,7 @@
 // morvane-batch --server against the TDS test server.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <set>
-#include <thread>
 
 #include "Batch.h"
 #include "platform/text/Cp932.h"
@@ -91,55 +85,13 @@ TEST(ServerCommand, PasswordProblemsStopBeforeAnyTable) {
   EXPECT_TRUE(server.batches().empty());
 }
 
-// Reads from the terminal's master side until the text appears or the child is gone.
-std::string readUntil(int master, const std::string& wanted, std::string seen = {}) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (wanted.empty() || seen.find(wanted) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > deadline) break;
-    pollfd fd{master, POLLIN, 0};
-    if (::poll(&fd, 1, 1000) <= 0) continue;
-    char buffer[256];
-    const ssize_t got = ::read(master, buffer, sizeof buffer);
-    if (got <= 0) break;
-    seen.append(buffer, static_cast<std::size_t>(got));
-  }
-  return seen;
-}
-
 TEST(ServerCommand, AsksForThePasswordOnTheTerminalWithoutEcho) {
   TdsTestServer server(account());
-  std::vector<std::string> args = serverArgs(server);
-  args.insert(args.begin(), MORVANE_BATCH);
-  auto argv = pointers(args);
-  auto envTexts = batchEnvironment({});
-  auto envp = pointers(envTexts);
-
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    ::execve(MORVANE_BATCH, argv.data(), envp.data());
-    ::_exit(127);
-  }
   const std::string prompt = server.address() + " の sa のパスワード: ";
-  std::string screen = readUntil(master, prompt);
+  const BatchRun run = batchOnTerminal(serverArgs(server), prompt, kPassword + "\n");
+  const std::string& screen = run.out;
   EXPECT_NE(screen.find(prompt), std::string::npos) << screen;
-  const std::string typed = kPassword + "\n";
-  ASSERT_EQ(::write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  screen = readUntil(master, "", screen);
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      break;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ::close(master);
-
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << screen;
+  EXPECT_EQ(run.status, 0) << screen;
   EXPECT_EQ(screen.find(kPassword), std::string::npos) << "the password was echoed: " << screen;
   ASSERT_EQ(server.logins().size(), 1u);
   EXPECT_EQ(server.logins()[0].password, kPassword);

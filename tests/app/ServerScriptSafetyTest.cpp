@@ -2,8 +2,6 @@
 // stops answering, and control characters on the way to the terminal.
 #include <gtest/gtest.h>
 
-#include <xlsxwriter.h>
-
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -11,37 +9,14 @@
 #include "Batch.h"
 #include "platform/text/Cp932.h"
 #include "tests/support/TdsTestServer.h"
-#include "tests/support/XlsxPackage.h"
+#include "tests/support/DesignBook.h"
 
 namespace morvane::test {
 namespace {
 
-struct Field {
-  std::string name, type, size;
-};
-
-struct Sheet {
-  std::string table;
-  std::vector<Field> fields;
-};
-
-// The example's layout (up to five sheets): the table name in C3, fields from row 6 in D (name), E (type), F (size).
-std::string writeBook(const TempDir& dir, const std::vector<Sheet>& sheets) {
-  const std::string path = dir.file("hostile.xlsx");
-  XlsxWriterBook book(path);
-  for (const auto& sheet : sheets) {
-    lxw_worksheet* cells = book.addSheet();
-    writeCell(cells, "C3", sheet.table);
-    int row = 6;
-    for (const auto& field : sheet.fields) {
-      const std::string at = std::to_string(row++);
-      writeCell(cells, "D" + at, field.name);
-      writeCell(cells, "E" + at, field.type);
-      if (!field.size.empty()) writeCell(cells, "F" + at, field.size);
-    }
-  }
-  book.close();
-  return path;
+// In the example's layout (up to five sheets).
+std::string writeBook(const TempDir& dir, const std::vector<DesignSheet>& sheets) {
+  return writeDesignBook(dir.file("hostile.xlsx"), sheets);
 }
 
 std::vector<std::string> serverArgs(const TdsTestServer& server, const std::string& book) {
@@ -52,7 +27,7 @@ const std::vector<std::string> kPassword = {"MORVANE_PASSWORD=pw"};
 
 TdsTestServer::Config account() { return {.user = "sa", .password = "pw", .database = "販売"}; }
 
-const std::vector<Sheet> kHostile = {
+const std::vector<DesignSheet> kHostile = {
     {"Good", {{"ID", "int", ""}}},
     {"x;DROP TABLE y--", {{"ID", "int", ""}}},
     {"Sized", {{"Name", "varchar", "10); DROP TABLE w;--"}}},
