@@ -143,12 +143,10 @@ TEST(HtmlBrowserLinks, EveryListLinkOpensItsOwnPageWhateverTheNameHolds) {
   test::TempDir dir;
   const fs::path folder = dir.path() / "doc";
   fs::create_directory(folder);
-  clsDBInfo db;
-  for (const auto& name : names) {
-    db.setTable(std::make_shared<const clsTableInfo>(test::makeTable(name, {{"ID", "int", "", false}}, {})));
-  }
+  std::vector<clsTableInfo> tables;
+  for (const auto& name : names) tables.push_back(test::makeTable(name, {{"ID", "int"}}));
   clsHTMLDoc writer;
-  writer.fnWriteFile(db, folder.string());
+  writer.fnWriteFile(test::dbOf(tables), folder.string());
   test::writeBytes((folder / "probe.htm").string(), test::readBytes((folder / "leftframe.htm").string()) + kLinkProbe);
 
   const auto result = run("timeout 60 chromium " + kChromiumFlags + " --allow-file-access-from-files --user-data-dir=" +

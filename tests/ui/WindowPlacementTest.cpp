@@ -10,7 +10,7 @@
 
 #include "TestServices.h"
 #include "tests/support/TempDir.h"
-#include "tests/support/XlsxPackage.h"
+#include "tests/support/DesignBook.h"
 #include "ui/WindowHub.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmDBDef.h"
@@ -60,12 +60,7 @@ class WindowPlacementTest : public QObject {
     services_ = std::make_unique<TestServices>();
     dir_ = std::make_unique<TempDir>();
     hub_ = std::make_unique<WindowHub>(*services_, [] {});
-    morvane::test::XlsxWriterBook book(dir_->file("design.xlsx"));
-    lxw_worksheet* sheet = book.addSheet();
-    morvane::test::writeCell(sheet, "C3", "alpha");
-    morvane::test::writeCell(sheet, "D6", "id");
-    morvane::test::writeCell(sheet, "E6", "int");
-    book.close();
+    morvane::test::writeDesignBook(dir_->file("design.xlsx"), {{"alpha", {{"id", "int"}}}});
     layout().sbShow();
     QVERIFY(QTest::qWaitForWindowExposed(&layout()));
   }
