@@ -23,6 +23,14 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
     openError_ = excel.getOpenError();
     return false;
   }
+  // Only the layout's cells are ever asked for: the backends skip the rest of each sheet.
+  platform::SheetReach reach =
+      platform::SheetReach::rowsUpTo(std::max(layout_.getRowTableName(), kLastFieldRow));
+  for (const std::int32_t col : {layout_.getColTableName(), layout_.getColFieldName(), layout_.getColFieldType(),
+                                 layout_.getColFieldSize(), layout_.getColPrimaryKey(), layout_.getColNULL()}) {
+    reach.addColumn(col);
+  }
+  excel.setReach(reach);
   // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
   // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
   for (std::int64_t n = std::max<std::int64_t>(layout_.getStartPage(), 1); n <= layout_.getEndPage(); ++n) {

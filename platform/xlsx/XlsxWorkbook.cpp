@@ -337,11 +337,12 @@ class XlsxWorkbook final : public Workbook {
 
   std::int32_t sheetCount() const override { return static_cast<std::int32_t>(sheets_.size()); }
 
-  SheetCells readSheet(std::int32_t n) override {
+  using Workbook::readSheet;
+  SheetCells readSheet(std::int32_t n, const SheetReach& reach) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
     try {
-      return parseSheet(sheet);
+      return parseSheet(sheet, reach);
     } catch (const WorkbookError& error) {
       throw WorkbookError("シート「" + sheet.name + "」を読めません: " + error.what());
     }
@@ -379,22 +380,22 @@ class XlsxWorkbook final : public Workbook {
   }
 
   // The cells of one worksheet part, within the kept range; the rest of the part is not read.
-  SheetCells parseSheet(const Sheet& sheet) const {
+  SheetCells parseSheet(const Sheet& sheet, const SheetReach& reach) const {
     // One buffer serves every sheet in turn.
     ZipPart& part = sheetBuffer_;
     if (!zip_->read(sheet.part, part)) throw WorkbookError("パーツ " + sheet.part + " がありません");
     {
-      SheetCells cells = emptySheet(sheet, part);
+      SheetCells cells = emptySheet(sheet, part, reach);
       if (skimSheet(part, cells)) return cells;
     }
     // Something the quick path does not know, or damage: again, event by event, with every check
     // and the line of what is wrong. The quick path may have decoded parts of the buffer in place.
     zip_->read(sheet.part, part);
-    return readSheetEvents(sheet, part);
+    return readSheetEvents(sheet, part, reach);
   }
 
-  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part) {
-    SheetCells cells(sheet.name);
+  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part, const SheetReach& reach) {
+    SheetCells cells(sheet.name, reach);
     // About one kept cell in every 40 bytes of a worksheet; rows beyond the kept range are never read.
     cells.reserve(std::min<std::size_t>(part.size() / 40, 4096), std::min<std::size_t>(part.size() / 16, 1 << 20));
     return cells;
@@ -475,7 +476,7 @@ class XlsxWorkbook final : public Workbook {
         });
         if (end == 0 || bad) return false;
         // Rows come in ascending order; nothing below the kept range is ever asked for.
-        if (next > SheetCells::kMaxRow) return true;
+        if (next > cells.lastRow()) return true;
         row = next;
         col = 0;
         inRow = end == 1;
@@ -546,8 +547,8 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part) const {
-    SheetCells cells = emptySheet(sheet, part);
+  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part, const SheetReach& reach) const {
+    SheetCells cells = emptySheet(sheet, part, reach);
     XmlScanner xml(part, kNamespaces);
     std::int32_t row = 0;
     std::int32_t col = 0;
@@ -608,7 +609,7 @@ class XlsxWorkbook final : public Workbook {
               }
             }
             // Rows come in ascending order; nothing below the kept range is ever asked for.
-            if (next > SheetCells::kMaxRow) break;
+            if (next > cells.lastRow()) break;
             row = next;
             col = 0;
           }
@@ -616,7 +617,7 @@ class XlsxWorkbook final : public Workbook {
           if (local == "c") {
             inCell = false;
             if (type == CellType::kInline) {
-              if (hasInline) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
+              if (hasInline && cells.wants(row, col)) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
             } else if (hasValue) {
               storeCell(cells, row, col, type, dateStyle, value);
             }
@@ -701,7 +702,7 @@ class XlsxWorkbook final : public Workbook {
   // value reads as an empty cell, whatever the type.
   void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, CellType type, bool dateStyle,
                  std::string& value) const {
-    if (!SheetCells::inRange(row, col) || value.empty()) return;
+    if (!cells.wants(row, col) || value.empty()) return;
     if (type == CellType::kShared) {
       std::size_t plain = 0;
       const auto end = value.data() + value.size();
