@@ -107,12 +107,13 @@ std::size_t SheetCells::size() const {
 std::string SheetCells::text(std::int32_t row, std::int32_t col) const {
   const Cell* cell = find(row, col);
   if (cell == nullptr) return {};
-  std::string text = texts_.substr(cell->offset, cell->length);
-  if (cell->error) {
-    throw WorkbookError("シート「" + name_ + "」のセル" + cellReference(row, col) + "はエラー値 " + text +
-                        " のため読めません");
-  }
-  return text;
+  if (cell->error) throwErrorValue(row, col, *cell);
+  return std::string(texts_.data() + cell->offset, cell->length);
+}
+
+void SheetCells::throwErrorValue(std::int32_t row, std::int32_t col, const Cell& cell) const {
+  throw WorkbookError("シート「" + name_ + "」のセル" + cellReference(row, col) + "はエラー値 " +
+                      texts_.substr(cell.offset, cell.length) + " のため読めません");
 }
 
 std::string cellReference(std::int32_t row, std::int32_t col) {

@@ -86,6 +86,7 @@ class SheetCells {
   void add(std::int32_t row, std::int32_t col, std::string_view text, bool error);
   void index() const;
   const Cell* find(std::int32_t row, std::int32_t col) const;
+  [[noreturn]] void throwErrorValue(std::int32_t row, std::int32_t col, const Cell& cell) const;
   std::size_t flatSlot(std::int32_t row, std::int32_t col) const {
     return static_cast<std::size_t>(row - 1) * flatColumns_ + columnSlot_[static_cast<std::size_t>(col)];
   }
