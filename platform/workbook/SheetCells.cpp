@@ -30,6 +30,8 @@ SheetCells::SheetCells(std::string name, const SheetReach& reach) : name_(std::m
   }
   flatColumns_ = columns;
   flat_.assign(slots, Cell{0, 0, 0, false});
+  // Room for a short text in every slot: filling the sheet seldom grows the buffer.
+  texts_.reserve(slots * 16);
 }
 
 void SheetCells::add(std::int32_t row, std::int32_t col, std::string_view text, bool error) {
