@@ -402,7 +402,11 @@ class XlsxWorkbook final : public Workbook {
       if (!named) throw WorkbookOpenError("ブックが名前を挙げているパーツ " + rel.target + " がありません");
       if (strings) {
         // The quick path may have decoded attributes in place: the full one starts afresh.
-        if (!strings_.skim(*named)) strings_.read(std::move(*zip_->find(rel.target)));
+        // Into the same buffer: a part of hundreds of MiB is never held twice.
+        if (!strings_.skim(*named)) {
+          zip_->read(rel.target, *named);
+          strings_.read(std::move(*named));
+        }
       }
       else readStyles(std::move(*named));
     }
