@@ -40,6 +40,19 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   return true;
 }
 
+// The field rows down to the first blank name, to size the table once. A cell that cannot be
+// read ends the count; reading the fields then meets it and says so.
+std::size_t clsExcelDBDoc::countFieldRows(const clsExcel& excel) const {
+  std::size_t count = 0;
+  try {
+    for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row, ++count) {
+      if (isBlank(excel.Cells(row, layout_.getColFieldName()))) break;
+    }
+  } catch (const platform::WorkbookError&) {
+  }
+  return count;
+}
+
 bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   if (!excel.fnOpenSheet(sheetNo)) return false;
   std::string tableName = excel.Cells(layout_.getRowTableName(), layout_.getColTableName());
@@ -49,6 +62,7 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   }
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
+  table->reserveFields(countFieldRows(excel));
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
     std::string name = excel.Cells(row, layout_.getColFieldName());
