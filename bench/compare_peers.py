@@ -62,6 +62,12 @@ def commands(batch, path, ext, sheets=300):
 
 
 def peak_mib(argv):
+    # GNU time reports the command's own peak; a child's rusage here would also count the
+    # pages of this interpreter it was forked from.
+    if os.path.exists("/usr/bin/time"):
+        run = subprocess.run(["/usr/bin/time", "-f", "%M", *argv], stdout=subprocess.DEVNULL,
+                             stderr=subprocess.PIPE, text=True)
+        return int(run.stderr.strip().splitlines()[-1]) / 1024
     with open(os.devnull, "wb") as null:
         child = subprocess.Popen(argv, stdout=null, stderr=null)
         _, _, usage = os.wait4(child.pid, 0)

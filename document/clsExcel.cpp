@@ -39,7 +39,7 @@ std::string clsExcel::Cells(std::int32_t row, std::int32_t column) const {
 
 bool clsExcel::fnOpenSheet(std::int32_t n) {
   if (!book_ || n < 1 || n > sheetCount_) return false;
-  sheet_ = book_->readSheet(n);
+  sheet_ = book_->readSheet(n, reach_);
   return true;
 }
 

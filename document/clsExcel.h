@@ -34,6 +34,9 @@ class clsExcel {
   // the sheet is damaged.
   bool fnOpenSheet(std::int32_t n);
   void CloseSheet();
+  // The cells the next sheets opened will be asked for; Cells gives empty text for any other.
+  // Everything by default.
+  void setReach(const platform::SheetReach& reach) { reach_ = reach; }
 
  private:
   std::string path_;
@@ -41,6 +44,7 @@ class clsExcel {
   std::unique_ptr<platform::Workbook> book_;
   std::optional<platform::SheetCells> sheet_;
   std::int32_t sheetCount_ = 0;
+  platform::SheetReach reach_;
 };
 
 }  // namespace morvane

@@ -23,6 +23,14 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
     openError_ = excel.getOpenError();
     return false;
   }
+  // Only the layout's cells are ever asked for: the backends skip the rest of each sheet.
+  platform::SheetReach reach =
+      platform::SheetReach::rowsUpTo(std::max(layout_.getRowTableName(), kLastFieldRow));
+  for (const std::int32_t col : {layout_.getColTableName(), layout_.getColFieldName(), layout_.getColFieldType(),
+                                 layout_.getColFieldSize(), layout_.getColPrimaryKey(), layout_.getColNULL()}) {
+    reach.addColumn(col);
+  }
+  excel.setReach(reach);
   // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
   // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
   for (std::int64_t n = std::max<std::int64_t>(layout_.getStartPage(), 1); n <= layout_.getEndPage(); ++n) {
@@ -30,6 +38,19 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   }
   excel.CloseBook();
   return true;
+}
+
+// The field rows down to the first blank name, to size the table once. A cell that cannot be
+// read ends the count; reading the fields then meets it and says so.
+std::size_t clsExcelDBDoc::countFieldRows(const clsExcel& excel) const {
+  std::size_t count = 0;
+  try {
+    for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row, ++count) {
+      if (isBlank(excel.Cells(row, layout_.getColFieldName()))) break;
+    }
+  } catch (const platform::WorkbookError&) {
+  }
+  return count;
 }
 
 bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
@@ -42,6 +63,7 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
   table->setSheet(sheetNo, excel.SheetName());
+  table->reserveFields(countFieldRows(excel));
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
     std::string name = excel.Cells(row, layout_.getColFieldName());

@@ -25,6 +25,7 @@ class clsExcelDBDoc {
  private:
   // False when the workbook has no sheet of that number.
   bool sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
+  std::size_t countFieldRows(const clsExcel& excel) const;
 
   clsDBInfo db_;
   std::string openError_;

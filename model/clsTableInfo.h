@@ -23,6 +23,8 @@ class clsTableInfo {
   const std::string& getSheetName() const { return sheetName_; }
 
   void setField(clsFieldInfo field) { fields_.push_back(std::move(field)); }
+  // Room for this many fields, so that adding them does not reallocate.
+  void reserveFields(std::size_t count) { fields_.reserve(count); }
   const std::vector<clsFieldInfo>& getFields() const { return fields_; }
 
   void sbAddPKey(std::string fieldName) { primaryKeys_.push_back(std::move(fieldName)); }

@@ -29,8 +29,10 @@ class Workbook {
   // Worksheets only (chart and macro sheets do not count), hidden ones included, in the
   // workbook's own order.
   virtual std::int32_t sheetCount() const = 0;
-  // Parses worksheet n (1-based, 1..sheetCount). Throws WorkbookError on damage.
-  virtual SheetCells readSheet(std::int32_t n) = 0;
+  // Parses worksheet n (1-based, 1..sheetCount), keeping the cells within reach; the rest of
+  // the sheet is skipped or not read at all. Throws WorkbookError on damage.
+  virtual SheetCells readSheet(std::int32_t n, const SheetReach& reach) = 0;
+  SheetCells readSheet(std::int32_t n) { return readSheet(n, SheetReach()); }
 };
 
 // Opens a workbook by its content (zip: .xlsx; compound file: .xls). Throws WorkbookOpenError

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "platform/workbook/FileKind.h"
-#include "platform/workbook/LibraryMessages.h"
 #include "platform/workbook/Workbook.h"
 #include "platform/xls/XlsWorkbook.h"
 #include "platform/xlsx/XlsxWorkbook.h"
@@ -13,7 +12,6 @@
 namespace morvane::platform {
 
 std::unique_ptr<Workbook> openWorkbook(const std::string& path) {
-  quietLibraryMessages();
   if (path.find_first_not_of(" ") == std::string::npos) throw WorkbookOpenError("ブックのパスが指定されていません");
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) throw WorkbookOpenError("ファイルが見つかりません");

@@ -11,19 +11,12 @@ namespace morvane::platform {
 BiffRecordReader::BiffRecordReader(std::span<const std::uint8_t> stream, std::uint64_t start)
     : stream_(stream), position_(start) {}
 
-bool BiffRecordReader::readHeader(std::uint16_t& type, std::uint16_t& length) const {
-  const std::uint64_t size = stream_.size();
-  if (position_ >= size) return false;
-  if (size - position_ < 4) {
-    throw WorkbookError("ブックのストリームがレコードの途中で終わっています (位置 " + std::to_string(position_) + ")");
-  }
-  const std::uint8_t* header = stream_.data() + position_;
-  type = static_cast<std::uint16_t>(header[0] | header[1] << 8);
-  length = static_cast<std::uint16_t>(header[2] | header[3] << 8);
-  if (size - position_ - 4 < length) {
-    throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
-  }
-  return true;
+void BiffRecordReader::cutShort() const {
+  throw WorkbookError("ブックのストリームがレコードの途中で終わっています (位置 " + std::to_string(position_) + ")");
+}
+
+void BiffRecordReader::pastTheEnd() const {
+  throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
 }
 
 bool BiffRecordReader::next(BiffRecord& record) {
@@ -146,15 +139,28 @@ void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& ou
     const std::uint8_t* bytes = data_.data() + pos_;
     char* p = out.room(n * 3 + 3);
     if (highByte) {
-      for (std::size_t i = 0; i < n; ++i) {
+      std::size_t i = 0;
+      // Outside surrogate pairs (nearly always), each unit by its own width, no call.
+      while (i < n && !pendingHigh) {
         const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        if (unit < 0x80 && !pendingHigh) {
+        if (unit < 0x80) {
           *p++ = static_cast<char>(unit);
-        } else if ((unit < 0xD800 || unit > 0xDFFF) && !pendingHigh) {
-          p = putUtf8(p, unit);
+        } else if (unit < 0x800) {
+          p[0] = static_cast<char>(0xC0 | unit >> 6);
+          p[1] = static_cast<char>(0x80 | (unit & 0x3F));
+          p += 2;
+        } else if (unit < 0xD800 || unit > 0xDFFF) {
+          p[0] = static_cast<char>(0xE0 | unit >> 12);
+          p[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+          p[2] = static_cast<char>(0x80 | (unit & 0x3F));
+          p += 3;
         } else {
           p = putUtf16Unit(p, unit, pendingHigh);
         }
+        ++i;
+      }
+      for (; i < n; ++i) {
+        p = putUtf16Unit(p, static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8), pendingHigh);
       }
     } else {
       for (std::size_t i = 0; i < n; ++i) {

@@ -60,7 +60,19 @@ class BiffRecordReader {
   bool nextWithContinues(BiffRecord& record);
 
  private:
-  bool readHeader(std::uint16_t& type, std::uint16_t& length) const;
+  // Inline: twice a record, and a sheet has thousands.
+  bool readHeader(std::uint16_t& type, std::uint16_t& length) const {
+    const std::uint64_t size = stream_.size();
+    if (position_ >= size) return false;
+    if (size - position_ < 4) cutShort();
+    const std::uint8_t* header = stream_.data() + position_;
+    type = static_cast<std::uint16_t>(header[0] | header[1] << 8);
+    length = static_cast<std::uint16_t>(header[2] | header[3] << 8);
+    if (size - position_ - 4 < length) pastTheEnd();
+    return true;
+  }
+  [[noreturn]] void cutShort() const;
+  [[noreturn]] void pastTheEnd() const;
 
   std::span<const std::uint8_t> stream_;
   std::uint64_t position_;

@@ -37,7 +37,7 @@ std::string errorText(std::uint8_t code) {
 
 class SheetParser {
  public:
-  SheetParser(BiffGlobals& globals, std::string name) : globals_(globals), sheet_(std::move(name)) {}
+  SheetParser(BiffGlobals& globals, SheetCells sheet) : globals_(globals), sheet_(std::move(sheet)) {}
 
   void record(const BiffRecord& record) {
     BiffCursor cursor(record);
@@ -49,12 +49,13 @@ class SheetParser {
           throw WorkbookError("シート「" + sheet_.name() + "」のセル" + cellReference(row, col) +
                               "が共有文字列表にない文字列 (番号 " + std::to_string(index) + ") を指しています");
         }
-        if (SheetCells::inRange(row, col)) sheet_.setText(row, col, globals_.sharedStrings[index]);
+        if (sheet_.wants(row, col)) sheet_.setText(row, col, globals_.sharedStrings[index]);
         break;
       }
       case biff::kLabel:
       case biff::kRString: {
         const auto [row, col, xf] = cell(cursor);
+        if (!sheet_.wants(row, col)) break;
         std::string text = stringValue(cursor);
         sheet_.setText(row, col, std::move(text));
         break;
@@ -146,7 +147,7 @@ class SheetParser {
   }
 
   void number(std::int32_t row, std::int32_t col, std::uint16_t xf, double value) {
-    if (!SheetCells::inRange(row, col)) return;
+    if (!sheet_.wants(row, col)) return;
     if (globals_.isDateXf(xf)) {
       try {
         sheet_.setText(row, col, formatDateSerial(value, globals_.date1904));
@@ -198,12 +199,13 @@ class SheetParser {
 
 }  // namespace
 
-SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, std::string name) {
+SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, SheetCells sheet) {
+  const std::string name = sheet.name();
   BiffRecord record;
   if (!reader.next(record) || record.type != biff::kBof) {
     throw WorkbookError("シート「" + name + "」がBOFレコードで始まっていません");
   }
-  SheetParser parser(globals, name);
+  SheetParser parser(globals, std::move(sheet));
   int depth = 1;
   try {
     while (reader.nextWithContinues(record)) {

@@ -7,8 +7,9 @@
 
 namespace morvane::platform {
 
-// Parses one worksheet substream (the reader stands at its BOF) into cell texts. Embedded
-// substreams (charts on the sheet) are skipped. Throws WorkbookError on damage.
-SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, std::string name);
+// Parses one worksheet substream (the reader stands at its BOF) into cell texts, into the
+// empty sheet given (named, with its reach). Embedded substreams (charts on the sheet) are
+// skipped. Throws WorkbookError on damage.
+SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, SheetCells sheet);
 
 }  // namespace morvane::platform

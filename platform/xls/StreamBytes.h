@@ -26,7 +26,14 @@ class StreamBytes {
   }
   StreamBytes(StreamBytes&& other) noexcept
       : data_(std::exchange(other.data_, nullptr)), size_(std::exchange(other.size_, 0)) {}
-  StreamBytes& operator=(StreamBytes&&) = delete;
+  StreamBytes& operator=(StreamBytes&& other) noexcept {
+    if (this != &other) {
+      if (data_) ::munmap(data_, size_);
+      data_ = std::exchange(other.data_, nullptr);
+      size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+  }
   StreamBytes(const StreamBytes&) = delete;
   StreamBytes& operator=(const StreamBytes&) = delete;
 

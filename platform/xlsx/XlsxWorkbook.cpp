@@ -191,14 +191,23 @@ std::string formatIsoDate(std::string_view iso) {
 enum class CellType { kNumber, kShared, kInline, kFormulaText, kBoolean, kError, kDate };
 
 CellType cellType(std::string_view type) {
-  if (type == "s") return CellType::kShared;
+  if (type.size() == 1) {
+    // Once a cell: by its one letter, without a call to compare.
+    switch (type[0]) {
+      case 's': return CellType::kShared;
+      case 'b': return CellType::kBoolean;
+      case 'e': return CellType::kError;
+      case 'd': return CellType::kDate;
+      default: return CellType::kNumber;
+    }
+  }
   if (type == "inlineStr") return CellType::kInline;
   if (type == "str") return CellType::kFormulaText;
-  if (type == "b") return CellType::kBoolean;
-  if (type == "e") return CellType::kError;
-  if (type == "d") return CellType::kDate;
   return CellType::kNumber;
 }
+
+// An attribute name of one letter.
+bool isName(std::string_view name, char letter) { return name.size() == 1 && name[0] == letter; }
 
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
@@ -247,11 +256,68 @@ class SharedStrings {
     return std::string_view(text_).substr(begin, ends_[i] - begin);
   }
 
+  // Items in the shape spreadsheet programs write them (<si><t>plain text</t></si>), read
+  // straight from the buffer. False at anything else, damage included: read() then takes the
+  // part again from its start, with every check.
+  bool skim(ZipPart& part) {
+    XmlScanner xml(part, kNamespaces);
+    if (xml.next() != XmlScanner::Event::kStart || !isMain(xml, "sst") || xml.isEmptyElement()) return false;
+    if (xml.qualifiedName() != "sst" || !isMain(xml.defaultNamespace())) return false;
+    const std::size_t most = part.size() / 5 + 1;
+    checkCount(xml, "uniqueCount", most);
+    text_.reserve(part.size());
+    ends_.reserve(most);
+    const char* p = xml.position();
+    const char* const end = part.data() + part.size();
+    auto space = [&] {
+      while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+    };
+    // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
+    auto at = [&](std::string_view text) {
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (p[i] != text[i]) return false;
+      }
+      return true;
+    };
+    for (;;) {
+      space();
+      if (at("</sst>")) {
+        p += 6;
+        space();
+        return p == end;
+      }
+      if (!at("<si>") || ends_.size() == most) return false;
+      p += 4;
+      space();
+      if (at("<t>")) {
+        p += 3;
+      } else if (at("<t xml:space=\"preserve\">")) {
+        p += 24;
+      } else {
+        return false;
+      }
+      const char* text = p;
+      for (; *p != '<'; ++p) {
+        if (*p == '&' || *p == '\r' || *p == '\0') return false;
+      }
+      if (!at("</t>")) return false;
+      const std::size_t itemStart = text_.size();
+      text_.append(text, static_cast<std::size_t>(p - text));
+      p += 4;
+      space();
+      if (!at("</si>")) return false;
+      p += 5;
+      endItem(itemStart);
+    }
+  }
+
   void read(ZipPart part) {
     XmlScanner xml(part, kNamespaces);
     // No item is shorter than "<si/>": a count that cannot fit is damage, and a count that fits
     // bounds what to set aside (address space only, until used).
     const std::size_t most = part.size() / 5 + 1;
+    text_.clear();
+    ends_.clear();
     text_.reserve(part.size());
     ends_.reserve(most);
     StringItem item;
@@ -274,12 +340,7 @@ class SharedStrings {
       } else if (inItem) {
         if (isMain(xml, "si")) {
           inItem = false;
-          if (text_.find("_x", itemStart) != std::string::npos) {
-            std::string decoded = decodeEscapes(text_.substr(itemStart));
-            text_.resize(itemStart);
-            text_ += decoded;
-          }
-          ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+          endItem(itemStart);
         } else {
           item.end(xml);
         }
@@ -288,6 +349,15 @@ class SharedStrings {
   }
 
  private:
+  void endItem(std::size_t itemStart) {
+    if (text_.find("_x", itemStart) != std::string::npos) {
+      std::string decoded = decodeEscapes(text_.substr(itemStart));
+      text_.resize(itemStart);
+      text_ += decoded;
+    }
+    ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+  }
+
   static void checkCount(const XmlScanner& xml, std::string_view name, std::size_t most) {
     const auto value = xml.attribute(name);
     if (!value) return;
@@ -330,18 +400,26 @@ class XlsxWorkbook final : public Workbook {
       if (!strings && !hasTypeSuffix(rel.type, "styles")) continue;
       auto named = zip_->find(rel.target);
       if (!named) throw WorkbookOpenError("ブックが名前を挙げているパーツ " + rel.target + " がありません");
-      if (strings) strings_.read(std::move(*named));
+      if (strings) {
+        // The quick path may have decoded attributes in place: the full one starts afresh.
+        // Into the same buffer: a part of hundreds of MiB is never held twice.
+        if (!strings_.skim(*named)) {
+          zip_->read(rel.target, *named);
+          strings_.read(std::move(*named));
+        }
+      }
       else readStyles(std::move(*named));
     }
   }
 
   std::int32_t sheetCount() const override { return static_cast<std::int32_t>(sheets_.size()); }
 
-  SheetCells readSheet(std::int32_t n) override {
+  using Workbook::readSheet;
+  SheetCells readSheet(std::int32_t n, const SheetReach& reach) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
     try {
-      return parseSheet(sheet);
+      return parseSheet(sheet, reach);
     } catch (const WorkbookError& error) {
       throw WorkbookError("シート「" + sheet.name + "」を読めません: " + error.what());
     }
@@ -379,22 +457,22 @@ class XlsxWorkbook final : public Workbook {
   }
 
   // The cells of one worksheet part, within the kept range; the rest of the part is not read.
-  SheetCells parseSheet(const Sheet& sheet) const {
+  SheetCells parseSheet(const Sheet& sheet, const SheetReach& reach) const {
     // One buffer serves every sheet in turn.
     ZipPart& part = sheetBuffer_;
     if (!zip_->read(sheet.part, part)) throw WorkbookError("パーツ " + sheet.part + " がありません");
     {
-      SheetCells cells = emptySheet(sheet, part);
+      SheetCells cells = emptySheet(sheet, part, reach);
       if (skimSheet(part, cells)) return cells;
     }
     // Something the quick path does not know, or damage: again, event by event, with every check
     // and the line of what is wrong. The quick path may have decoded parts of the buffer in place.
     zip_->read(sheet.part, part);
-    return readSheetEvents(sheet, part);
+    return readSheetEvents(sheet, part, reach);
   }
 
-  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part) {
-    SheetCells cells(sheet.name);
+  static SheetCells emptySheet(const Sheet& sheet, const ZipPart& part, const SheetReach& reach) {
+    SheetCells cells(sheet.name, reach);
     // About one kept cell in every 40 bytes of a worksheet; rows beyond the kept range are never read.
     cells.reserve(std::min<std::size_t>(part.size() / 40, 4096), std::min<std::size_t>(part.size() / 16, 1 << 20));
     return cells;
@@ -455,7 +533,7 @@ class XlsxWorkbook final : public Workbook {
     std::int32_t row = 0;
     std::int32_t col = 0;
     bool inRow = false;
-    std::string value;
+    std::string_view value;
     for (;;) {
       space();
       if (*p != '<') return false;
@@ -470,12 +548,12 @@ class XlsxWorkbook final : public Workbook {
         std::int32_t next = row + 1;
         bool bad = false;
         const int end = attributes([&](std::string_view name, std::string_view r) {
-          if (name != "r") return;
+          if (!isName(name, 'r')) return;
           bad = std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1;
         });
         if (end == 0 || bad) return false;
         // Rows come in ascending order; nothing below the kept range is ever asked for.
-        if (next > SheetCells::kMaxRow) return true;
+        if (next > cells.lastRow()) return true;
         row = next;
         col = 0;
         inRow = end == 1;
@@ -484,12 +562,12 @@ class XlsxWorkbook final : public Workbook {
         CellType type = CellType::kNumber;
         bool dateStyle = false, hasReference = false, bad = false;
         const int end = attributes([&](std::string_view name, std::string_view v) {
-          if (name == "r") {
+          if (isName(name, 'r')) {
             bad = bad || !parseCellReference(v, row, col);
             hasReference = true;
-          } else if (name == "t") {
+          } else if (isName(name, 't')) {
             type = cellType(v);
-          } else if (name == "s") {
+          } else if (isName(name, 's')) {
             dateStyle = isDateStyle(v);
           }
         });
@@ -508,7 +586,7 @@ class XlsxWorkbook final : public Workbook {
           }
           if (at("<v/>")) {
             p += 4;
-            value.clear();
+            value = {};
             hasValue = true;
           } else if (at("<v>")) {
             p += 3;
@@ -517,7 +595,7 @@ class XlsxWorkbook final : public Workbook {
               if (*p == '&' || *p == '\r' || *p == '\0') return false;
             }
             if (!at("</v>")) return false;
-            value.assign(text, static_cast<std::size_t>(p - text));
+            value = std::string_view(text, static_cast<std::size_t>(p - text));
             p += 4;
             hasValue = true;
           } else if (tagAt("<f")) {
@@ -534,7 +612,7 @@ class XlsxWorkbook final : public Workbook {
             return false;
           }
         }
-        if (type == CellType::kInline || !hasValue) continue;
+        if (type == CellType::kInline || !hasValue || !cells.wants(row, col)) continue;
         try {
           storeCell(cells, row, col, type, dateStyle, value);
         } catch (const WorkbookError&) {
@@ -546,8 +624,8 @@ class XlsxWorkbook final : public Workbook {
     }
   }
 
-  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part) const {
-    SheetCells cells = emptySheet(sheet, part);
+  SheetCells readSheetEvents(const Sheet& sheet, ZipPart& part, const SheetReach& reach) const {
+    SheetCells cells = emptySheet(sheet, part, reach);
     XmlScanner xml(part, kNamespaces);
     std::int32_t row = 0;
     std::int32_t col = 0;
@@ -608,7 +686,7 @@ class XlsxWorkbook final : public Workbook {
               }
             }
             // Rows come in ascending order; nothing below the kept range is ever asked for.
-            if (next > SheetCells::kMaxRow) break;
+            if (next > cells.lastRow()) break;
             row = next;
             col = 0;
           }
@@ -616,7 +694,7 @@ class XlsxWorkbook final : public Workbook {
           if (local == "c") {
             inCell = false;
             if (type == CellType::kInline) {
-              if (hasInline) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
+              if (hasInline && cells.wants(row, col)) cells.setText(row, col, decodeEscapes(std::move(inlineText)));
             } else if (hasValue) {
               storeCell(cells, row, col, type, dateStyle, value);
             }
@@ -700,27 +778,27 @@ class XlsxWorkbook final : public Workbook {
   // A cell's value as text, by its type (t attribute). Throws WorkbookError for damage. An empty
   // value reads as an empty cell, whatever the type.
   void storeCell(SheetCells& cells, std::int32_t row, std::int32_t col, CellType type, bool dateStyle,
-                 std::string& value) const {
-    if (!SheetCells::inRange(row, col) || value.empty()) return;
+                 std::string_view value) const {
+    if (!cells.wants(row, col) || value.empty()) return;
     if (type == CellType::kShared) {
       std::size_t plain = 0;
       const auto end = value.data() + value.size();
       if (const auto r = std::from_chars(value.data(), end, plain); r.ec == std::errc() && r.ptr == end) {
-        if (plain >= strings_.size()) throw WorkbookError("共有文字列 " + value + " がありません");
+        if (plain >= strings_.size()) throw WorkbookError("共有文字列 " + std::string(value) + " がありません");
         cells.setText(row, col, strings_[plain]);
         return;
       }
       const double index = parseNumber(value);
       if (!(index >= 0 && index < static_cast<double>(strings_.size()))) {
-        throw WorkbookError("共有文字列 " + value + " がありません");
+        throw WorkbookError("共有文字列 " + std::string(value) + " がありません");
       }
       cells.setText(row, col, strings_[static_cast<std::size_t>(index)]);
     } else if (type == CellType::kFormulaText) {
-      cells.setText(row, col, decodeEscapes(std::move(value)));
+      cells.setText(row, col, decodeEscapes(std::string(value)));
     } else if (type == CellType::kBoolean) {
       cells.setText(row, col, formatBoolean(parseNumber(value) != 0));
     } else if (type == CellType::kError) {
-      cells.setError(row, col, std::move(value));
+      cells.setError(row, col, value);
     } else if (type == CellType::kDate) {
       cells.setText(row, col, formatIsoDate(value));
     } else if (!dateStyle && isPlainInteger(value)) {

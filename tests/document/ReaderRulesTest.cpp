@@ -155,6 +155,27 @@ TEST(ReaderRules, AnErrorValueInACellTheReaderReadsAbandonsTheRead) {
   EXPECT_EQ(names(read(path, layout(2, 2))), (std::vector<std::string>{"表2"}));
 }
 
+// The reader sizes a table from its names first; that look-ahead must not be what reports an
+// error value further down, before the one the fields meet first.
+TEST(ReaderRules, TheFirstErrorValueInReadingOrderIsTheOneReported) {
+  test::TempDir dir;
+  test::HandPackage package;
+  package.sheets = {test::worksheetXml(
+      "<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>表</t></is></c></row>"
+      "<row r=\"6\"><c r=\"D6\" t=\"inlineStr\"><is><t>a</t></is></c><c r=\"E6\" t=\"inlineStr\"><is><t>int</t></is></c></row>"
+      "<row r=\"7\"><c r=\"D7\" t=\"inlineStr\"><is><t>b</t></is></c><c r=\"E7\" t=\"e\"><v>#REF!</v></c></row>"
+      "<row r=\"8\"><c r=\"D8\" t=\"e\"><v>#N/A</v></c></row>")};
+  const std::string path = dir.file("order.xlsx");
+  test::writeZip(path, package.parts());
+  clsExcelDBDoc reader;
+  try {
+    reader.fnReadDBDoc(path);
+    FAIL() << "the error value must reach the caller";
+  } catch (const platform::WorkbookError& error) {
+    EXPECT_NE(std::string(error.what()).find("E7"), std::string::npos) << error.what();
+  }
+}
+
 TEST(ReaderRules, AWorkbookThatCannotBeOpenedLeavesTheModelAlone) {
   test::TempDir dir;
   test::writeBytes(dir.file("notes.xlsx"), "not a workbook at all");

@@ -8,6 +8,7 @@ namespace morvane::test {
 namespace {
 
 using platform::SheetCells;
+using platform::SheetReach;
 
 TEST(SheetCells, AnyOrderOfSettingReadsBackAndTheLastTextOfACellWins) {
   SheetCells sheet("表");
@@ -63,6 +64,61 @@ TEST(SheetCells, TheTextsOfASheetAreBounded) {
   for (int row = 1; row <= 4; ++row) sheet.setText(row, 1, big);
   EXPECT_THROW(sheet.setText(5, 1, "y"), platform::WorkbookError);
   EXPECT_EQ(sheet.text(4, 1).size(), big.size());
+}
+
+// A design document's reach: a few columns down to a row. Small enough for the flat table, and
+// one too big for it (every row, 17 columns), which keeps cells in arrival order instead.
+TEST(SheetCells, AReachKeepsItsCellsOnlyWhateverTheOrder) {
+  for (const int columns : {6, 17}) {
+    SCOPED_TRACE(columns);
+    SheetReach reach = SheetReach::rowsUpTo(columns == 6 ? 99 : 999);
+    for (int i = 0; i < columns; ++i) reach.addColumn(3 + 2 * i);  // C, E, G, ...
+    reach.addColumn(0);
+    reach.addColumn(100);
+    EXPECT_EQ(reach.columnCount(), static_cast<std::size_t>(columns));
+    const int lastRow = reach.lastRow();
+    SheetCells sheet("範囲", reach);
+    sheet.setText(1, 5, "E1");
+    sheet.setText(lastRow, 3, "C last");
+    sheet.setText(1, 3, "C1");
+    sheet.setText(1, 4, "D1 is not reached");
+    sheet.setText(lastRow + 1, 3, "below the reach");
+    sheet.setError(2, 5, "#REF!");
+    sheet.setText(1, 5, "E1 again");
+    sheet.setError(2, 4, "#N/A");  // unreached: reads as empty, never throws
+    EXPECT_EQ(sheet.size(), 4u);
+    EXPECT_EQ(sheet.text(1, 5), "E1 again");
+    EXPECT_EQ(sheet.text(1, 3), "C1");
+    EXPECT_EQ(sheet.text(lastRow, 3), "C last");
+    EXPECT_EQ(sheet.text(1, 4), "");
+    EXPECT_EQ(sheet.text(2, 4), "");
+    EXPECT_EQ(sheet.text(lastRow + 1, 3), "");
+    EXPECT_FALSE(sheet.wants(1, 4));
+    EXPECT_TRUE(sheet.wants(lastRow, 3));
+    EXPECT_THROW(sheet.text(2, 5), platform::WorkbookError);
+  }
+}
+
+TEST(SheetCells, ReachBounds) {
+  EXPECT_EQ(SheetReach::rowsUpTo(5000).lastRow(), SheetCells::kMaxRow);
+  EXPECT_EQ(SheetReach::rowsUpTo(-3).lastRow(), 0);
+  // No rows or no columns: nothing is kept.
+  SheetReach none = SheetReach::rowsUpTo(0);
+  none.addColumn(1);
+  SheetCells empty("空", none);
+  empty.setText(1, 1, "x");
+  EXPECT_EQ(empty.size(), 0u);
+  SheetCells noColumns("空", SheetReach::rowsUpTo(10));
+  noColumns.setText(1, 1, "x");
+  EXPECT_EQ(noColumns.text(1, 1), "");
+  // Rewriting one reached cell still counts against the bound on a sheet's texts.
+  SheetReach one = SheetReach::rowsUpTo(1);
+  one.addColumn(1);
+  SheetCells sheet("大", one);
+  const std::string big(SheetCells::kMaxTextBytes / 4, 'x');
+  for (int i = 0; i < 4; ++i) sheet.setText(1, 1, big);
+  EXPECT_THROW(sheet.setText(1, 1, "y"), platform::WorkbookError);
+  EXPECT_EQ(sheet.size(), 1u);
 }
 
 }  // namespace

@@ -41,6 +41,28 @@ TEST(XlsxLenient, AnEmptyValueIsAnEmptyCellWhateverItsType) {
   expectCells(cells, {{1, 1, ""}, {1, 2, ""}, {1, 3, "受注"}, {1, 4, ""}, {1, 5, ""}, {1, 6, "顧客"}});
 }
 
+// Plain items are read on the quick path; an item it does not know (here a reference, then a
+// rich run) halfway through sends the whole part to the full path, which must start afresh.
+TEST(XlsxLenient, SharedStringsReadTheSameOnEitherPath) {
+  const std::string plain = "<si><t>顧客</t></si>\n  <si><t xml:space=\"preserve\"> 名 </t></si><si><t/></si>"
+                            "<si><t>改行_x000D__x000A_あり</t></si>";
+  for (const std::string tail : {"<si><t>末尾</t></si>", "<si><t>末&amp;尾</t></si>", "<si><r><t>末</t></r><r><t>尾</t></r></si>"}) {
+    SCOPED_TRACE(tail);
+    HandPackage package;
+    package.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\" uniqueCount=\"5\">" + plain + tail + "</sst>\n";
+    package.sheets = {worksheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                                   "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
+                                   "<c r=\"E1\" t=\"s\"><v>4</v></c></row>")};
+    const std::string last = tail.find("&amp;") != std::string::npos ? "末&尾" : "末尾";
+    expectCells(firstSheet(package.parts()), {{1, 1, "顧客"}, {1, 2, " 名 "}, {1, 3, ""}, {1, 4, "改行\r\nあり"}, {1, 5, last}});
+    // One item more than the table holds is still an index out of range.
+    package.sheets = {worksheetXml("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>5</v></c></row>")};
+    TempDir dir;
+    writeZip(dir.file("book.xlsx"), package.parts());
+    EXPECT_NE(sheetError(*platform::openWorkbook(dir.file("book.xlsx"))).find("共有文字列 5"), std::string::npos);
+  }
+}
+
 TEST(XlsxLenient, PartNamesWithBackslashesOrInOtherLetterCaseAreTheSameParts) {
   const auto sheetData = "<row r=\"2\"><c r=\"B2\" t=\"s\"><v>1</v></c><c r=\"C2\"><v>42</v></c></row>";
   for (const bool backslashes : {true, false}) {
