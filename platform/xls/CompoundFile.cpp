@@ -1,15 +1,12 @@
 #include "platform/xls/CompoundFile.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
 #include "platform/text/Utf8.h"
+#include "platform/workbook/MappedFile.h"
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
@@ -41,7 +38,7 @@ struct RawEntry {
 }  // namespace
 
 CompoundFile::~CompoundFile() {
-  if (base_ != nullptr) ::munmap(const_cast<std::uint8_t*>(base_), length_);
+  unmapFile({base_, length_});
 }
 
 CompoundFile::CompoundFile(CompoundFile&& other) noexcept
@@ -60,20 +57,8 @@ CompoundFile::CompoundFile(CompoundFile&& other) noexcept
       gathered_(std::move(other.gathered_)) {}
 
 CompoundFile CompoundFile::open(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw WorkbookOpenError("ファイルを開けません (読み取りが許可されていません)");
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-    ::close(fd);
-    throw WorkbookOpenError("ファイルが空です (0 バイト)");
-  }
-  const auto length = static_cast<std::size_t>(info.st_size);
-  // Mapped whole at once: the workbook stream is most of the file and is read through.
-  constexpr std::size_t kPopulateUpTo = std::size_t{64} << 20;
-  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | (length <= kPopulateUpTo ? MAP_POPULATE : 0), fd, 0);
-  ::close(fd);
-  if (mapped == MAP_FAILED) throw WorkbookOpenError("ファイルを読めません");
-  CompoundFile file(static_cast<const std::uint8_t*>(mapped), length);
+  const MappedBytes mapped = mapWorkbookFile(path);
+  CompoundFile file(mapped.data, mapped.length);
   file.readHeader();
   file.readAllocationTable();
   file.readDirectory();

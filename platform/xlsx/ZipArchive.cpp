@@ -1,15 +1,12 @@
 #include "platform/xlsx/ZipArchive.h"
 
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
+#include "platform/workbook/MappedFile.h"
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
@@ -66,25 +63,12 @@ void ZipPart::assign(std::string_view bytes) {
 ZipArchive::ZipArchive(const unsigned char* base, std::size_t length) : base_(base), length_(length) {}
 
 ZipArchive::~ZipArchive() {
-  if (base_ != nullptr) ::munmap(const_cast<unsigned char*>(base_), length_);
+  unmapFile({base_, length_});
 }
 
 std::unique_ptr<ZipArchive> ZipArchive::open(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw WorkbookOpenError("ファイルを開けません (読み取りが許可されていません)");
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-    ::close(fd);
-    throw WorkbookOpenError("ファイルが空です (0 バイト)");
-  }
-  const auto length = static_cast<std::size_t>(info.st_size);
-  // A workbook of ordinary size is mapped whole at once: faulting it in page by page costs
-  // more than reading it.
-  constexpr std::size_t kPopulateUpTo = std::size_t{64} << 20;
-  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | (length <= kPopulateUpTo ? MAP_POPULATE : 0), fd, 0);
-  ::close(fd);
-  if (mapped == MAP_FAILED) throw WorkbookOpenError("ファイルを読めません");
-  std::unique_ptr<ZipArchive> zip(new ZipArchive(static_cast<const unsigned char*>(mapped), length));
+  const MappedBytes mapped = mapWorkbookFile(path);
+  std::unique_ptr<ZipArchive> zip(new ZipArchive(mapped.data, mapped.length));
   zip->readDirectory();
   return zip;
 }
