@@ -16,6 +16,21 @@
 namespace morvane::platform {
 namespace {
 
+// Where a quick path reads an inflated part, which ends in a NUL byte.
+struct QuickCursor {
+  const char* p;
+  void skipSpace() {
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
+  }
+  // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
+  bool at(std::string_view text) const {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (p[i] != text[i]) return false;
+    }
+    return true;
+  }
+};
+
 // The namespaces the reader tells apart, by their index in the scanner. Transitional and
 // strict SpreadsheetML spell theirs differently.
 constexpr std::string_view kNamespaces[] = {
@@ -267,18 +282,11 @@ class SharedStrings {
     checkCount(xml, "uniqueCount", most);
     text_.reserve(part.size());
     ends_.reserve(most);
-    const char* p = xml.position();
+    QuickCursor cursor{xml.position()};
+    const char*& p = cursor.p;
     const char* const end = part.data() + part.size();
-    auto space = [&] {
-      while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
-    };
-    // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
-    auto at = [&](std::string_view text) {
-      for (std::size_t i = 0; i < text.size(); ++i) {
-        if (p[i] != text[i]) return false;
-      }
-      return true;
-    };
+    auto space = [&] { cursor.skipSpace(); };
+    auto at = [&](std::string_view text) { return cursor.at(text); };
     for (;;) {
       space();
       if (at("</sst>")) {
@@ -490,17 +498,10 @@ class XlsxWorkbook final : public Workbook {
     }
     if (xml.isEmptyElement()) return true;
     if (xml.qualifiedName() != "sheetData" || !isMain(xml.defaultNamespace())) return false;
-    const char* p = xml.position();
-    auto space = [&] {
-      while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r') ++p;
-    };
-    // Stops at the first byte that differs, so never beyond the buffer's closing NUL.
-    auto at = [&](std::string_view text) {
-      for (std::size_t i = 0; i < text.size(); ++i) {
-        if (p[i] != text[i]) return false;
-      }
-      return true;
-    };
+    QuickCursor cursor{xml.position()};
+    const char*& p = cursor.p;
+    auto space = [&] { cursor.skipSpace(); };
+    auto at = [&](std::string_view text) { return cursor.at(text); };
     auto tagAt = [&](std::string_view open) {
       const char next = p[open.size()];
       return at(open) && (next == ' ' || next == '\t' || next == '\n' || next == '\r' || next == '>' || next == '/');
