@@ -27,34 +27,61 @@ std::string readByteString(BiffCursor& cursor, bool longCount) {
   return bytes;
 }
 
+}  // namespace
+
 // The shared string table: rich-text runs and phonetic data are skipped, both may run on into
-// CONTINUE records like the characters do.
-BiffSharedStrings readSharedStrings(const BiffRecord& record) {
-  BiffCursor cursor(record);
+// CONTINUE records like the characters do. Only where each string starts is kept; the walk
+// over the characters checks them as a decode would.
+BiffSharedStrings readSharedStrings(BiffRecord& record) {
+  BiffSharedStrings strings;
+  BiffRecord& bytes = strings.bytes_;
+  bytes.type = record.type;
+  if (!record.joined.empty() && record.data.data() == record.joined.data()) {
+    bytes.joined = std::move(record.joined);
+  } else {
+    bytes.joined.assign(record.data.begin(), record.data.end());
+  }
+  bytes.segmentEnds = std::move(record.segmentEnds);
+  bytes.data = bytes.joined;
+  record.data = {};
+  record.joined.clear();
+  record.segmentEnds.clear();
+  if (bytes.data.size() > UINT32_MAX) throw WorkbookError("共有文字列表が大きすぎます");
+
+  BiffCursor cursor(bytes);
   cursor.u32();  // total references: not needed
   const std::uint32_t unique = cursor.u32();
-  BiffSharedStrings strings;
   // Each string takes at least three bytes: a count from the header is no promise.
-  // Text in UTF-8 takes at most half as much again as in the record (CJK characters).
-  strings.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3), cursor.remaining() / 2 * 3);
-  while (strings.size() < unique && cursor.remaining() > 0) {
+  strings.starts_.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3));
+  while (strings.starts_.size() < unique && cursor.remaining() > 0) {
+    strings.starts_.push_back(static_cast<std::uint32_t>(cursor.position()));
     const std::size_t cch = cursor.u16();
     const std::uint8_t options = cursor.u8();
     const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
     const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
-    cursor.appendCharacters(cch, (options & kHighByte) != 0, strings.text());
-    strings.endString();
+    cursor.skipCharacters(cch, (options & kHighByte) != 0);
     cursor.skip(runs * 4);
     cursor.skip(extended);
   }
   return strings;
 }
 
-}  // namespace
-
-void BiffSharedStrings::endString() {
-  if (text_.size() > UINT32_MAX) throw WorkbookError("共有文字列表が大きすぎます");
-  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+std::string_view BiffSharedStrings::text(std::size_t i, Utf8Buffer& scratch) const {
+  const std::size_t start = starts_[i];
+  const auto& ends = bytes_.segmentEnds;
+  // The segment holding the start: the first not ended before it.
+  if (lastSegment_ >= ends.size() || ends[lastSegment_] < start ||
+      (lastSegment_ > 0 && ends[lastSegment_ - 1] >= start)) {
+    lastSegment_ = static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), start) - ends.begin());
+  }
+  BiffCursor cursor(bytes_, start, lastSegment_);
+  const std::size_t cch = cursor.u16();
+  const std::uint8_t options = cursor.u8();
+  if (options & kRich) cursor.u16();
+  if (options & kExtended) cursor.u32();
+  scratch.truncate(0);
+  cursor.appendCharacters(cch, (options & kHighByte) != 0, scratch);
+  return std::string_view(scratch.data(), scratch.size());
 }
 
 std::string readBiff8String(BiffCursor& cursor, bool longCount) {

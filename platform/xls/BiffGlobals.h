@@ -17,28 +17,28 @@ struct BiffSheetEntry {
   std::uint32_t offset = 0;  // of the sheet's BOF record in the stream
 };
 
-// The shared string table, every string in one buffer: a table of many short strings is two
-// allocations, not one per string.
+// The shared string table, kept as the record's bytes with where each string starts: a
+// string is decoded only when a cell that is read uses it, straight into the cells. The
+// bytes were checked when the table was read, so decoding cannot fail.
 class BiffSharedStrings {
  public:
-  std::size_t size() const { return ends_.size(); }
-  std::string_view operator[](std::size_t i) const {
-    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
-    if (ends_[i] == start) return {};
-    return std::string_view(text_.data() + start, ends_[i] - start);
-  }
-  void reserve(std::size_t count, std::size_t bytes) {
-    ends_.reserve(count);
-    text_.reserve(bytes);
-  }
-  // The next string's text is appended to this, then ended.
-  Utf8Buffer& text() { return text_; }
-  // Throws WorkbookError past 4 GiB of text.
-  void endString();
+  BiffSharedStrings() = default;
+  // Cursors point into the bytes themselves: moved, never copied.
+  BiffSharedStrings(BiffSharedStrings&&) = default;
+  BiffSharedStrings& operator=(BiffSharedStrings&&) = default;
+  BiffSharedStrings(const BiffSharedStrings&) = delete;
+  BiffSharedStrings& operator=(const BiffSharedStrings&) = delete;
+
+  std::size_t size() const { return starts_.size(); }
+  // String i as UTF-8, written into scratch; valid until scratch is next used.
+  std::string_view text(std::size_t i, Utf8Buffer& scratch) const;
 
  private:
-  Utf8Buffer text_;
-  std::vector<std::uint32_t> ends_;
+  friend BiffSharedStrings readSharedStrings(BiffRecord& record);
+  BiffRecord bytes_;  // body and CONTINUE records joined, owned
+  std::vector<std::uint32_t> starts_;
+  // Cells mostly ask for strings in table order: the segment of the last one is a good guess.
+  mutable std::size_t lastSegment_ = 0;
 };
 
 struct BiffGlobals {

@@ -19,23 +19,9 @@ void BiffRecordReader::pastTheEnd() const {
   throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
 }
 
-bool BiffRecordReader::next(BiffRecord& record) {
-  std::uint16_t length = 0;
-  if (!readHeader(record.type, length)) return false;
-  record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
-  record.segmentEnds.clear();
-  record.segmentEnds.push_back(length);
-  position_ += 4u + length;
-  return true;
-}
-
-bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
-  if (!next(record)) return false;
-  // Nothing after an EOF belongs to this substream: do not look at it.
-  if (record.type == biff::kEof) return true;
+void BiffRecordReader::joinContinues(BiffRecord& record) {
   std::uint16_t type = 0, length = 0;
-  // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
-  if (!readHeader(type, length) || type != biff::kContinue) return true;
+  readHeader(type, length);
   // The whole chain's size first: one allocation, and no copy of a copy as it grows (a
   // shared string table runs to megabytes).
   std::size_t total = record.data.size();
@@ -51,6 +37,7 @@ bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
   record.joined.clear();
   record.joined.reserve(total);
   record.segmentEnds.reserve(segments);
+  record.segmentEnds.push_back(record.data.size());
   record.joined.assign(record.data.begin(), record.data.end());
   do {
     const auto body = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
@@ -59,7 +46,6 @@ bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
     position_ += 4u + length;
   } while (readHeader(type, length) && type == biff::kContinue);
   record.data = record.joined;
-  return true;
 }
 
 BiffCursor::BiffCursor(const BiffRecord& record) : data_(record.data), ends_(record.segmentEnds) {}
@@ -185,6 +171,25 @@ void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& ou
     highByte = (u8() & 0x01) != 0;
   }
   if (pendingHigh) out.commit(putUtf8(out.room(3), 0xFFFD));
+}
+
+void BiffCursor::skipCharacters(std::size_t cch, bool highByte) {
+  // Nearly always the string lies within one segment.
+  if (const std::size_t bytes = highByte ? cch * 2 : cch; bytes <= segmentEnd() - pos_) {
+    pos_ += bytes;
+    return;
+  }
+  std::size_t done = 0;
+  while (done < cch) {
+    const std::size_t end = segmentEnd();
+    const std::size_t width = highByte ? 2 : 1;
+    const std::size_t n = std::min(cch - done, (end - pos_) / width);
+    pos_ += n * width;
+    done += n;
+    if (done == cch) break;
+    if (pos_ != end || end >= data_.size()) overrun();
+    highByte = (u8() & 0x01) != 0;
+  }
 }
 
 }  // namespace morvane::platform

@@ -54,10 +54,28 @@ class BiffRecordReader {
  public:
   BiffRecordReader(std::span<const std::uint8_t> stream, std::uint64_t start);
   // The next record; false when the stream ends exactly at a record boundary. A record cut
-  // off by the end of the stream throws WorkbookError.
-  bool next(BiffRecord& record);
+  // off by the end of the stream throws WorkbookError. Inline, like the rest of the way to a
+  // record without CONTINUE: a sheet has thousands.
+  bool next(BiffRecord& record) {
+    std::uint16_t length = 0;
+    if (!readHeader(record.type, length)) return false;
+    record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
+    // A single segment needs no end: a cursor runs to the end of the data.
+    record.segmentEnds.clear();
+    position_ += 4u + length;
+    return true;
+  }
   // Like next, and appends the CONTINUE records that follow as segments of the same record.
-  bool nextWithContinues(BiffRecord& record);
+  bool nextWithContinues(BiffRecord& record) {
+    if (!next(record)) return false;
+    // Nothing after an EOF belongs to this substream: do not look at it.
+    if (record.type == biff::kEof) return true;
+    std::uint16_t type = 0, length = 0;
+    // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
+    if (!readHeader(type, length) || type != biff::kContinue) return true;
+    joinContinues(record);
+    return true;
+  }
 
  private:
   // Inline: twice a record, and a sheet has thousands.
@@ -71,6 +89,7 @@ class BiffRecordReader {
     if (size - position_ - 4 < length) pastTheEnd();
     return true;
   }
+  void joinContinues(BiffRecord& record);
   [[noreturn]] void cutShort() const;
   [[noreturn]] void pastTheEnd() const;
 
@@ -116,6 +135,10 @@ class Utf8Buffer {
 class BiffCursor {
  public:
   explicit BiffCursor(const BiffRecord& record);
+  // From a position inside the body, as if read up to there: segment is the first segment
+  // not ended before the position.
+  BiffCursor(const BiffRecord& record, std::size_t position, std::size_t segment)
+      : data_(record.data), ends_(record.segmentEnds), pos_(std::min(position, record.data.size())), segment_(segment) {}
 
   // Inline: a sheet is some hundred thousand of these calls.
   std::uint8_t u8() {
@@ -141,11 +164,14 @@ class BiffCursor {
     pos_ += n;
   }
   std::size_t remaining() const { return data_.size() - pos_; }
+  std::size_t position() const { return pos_; }
 
   // cch characters, 16-bit when highByte, else 8-bit (Latin-1), as UTF-8.
   std::string characters(std::size_t cch, bool highByte);
   // The same, appended to out.
   void appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out);
+  // Past them, with the same checks.
+  void skipCharacters(std::size_t cch, bool highByte);
 
  private:
   [[noreturn]] void overrun() const;
