@@ -19,6 +19,14 @@ void BiffRecordReader::pastTheEnd() const {
   throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
 }
 
+void BiffRecordReader::takeContinues(std::vector<std::span<const std::uint8_t>>& bodies) {
+  std::uint16_t type = 0, length = 0;
+  while (readHeader(type, length) && type == biff::kContinue) {
+    bodies.push_back(stream_.subspan(static_cast<std::size_t>(position_ + 4), length));
+    position_ += 4u + length;
+  }
+}
+
 void BiffRecordReader::joinContinues(BiffRecord& record) {
   std::uint16_t type = 0, length = 0;
   readHeader(type, length);
@@ -112,6 +120,46 @@ inline char* putUtf16Unit(char* p, char16_t unit, char16_t& pendingHigh) {
 
 }  // namespace
 
+char* putBiffCharacters(char* p, const std::uint8_t* bytes, std::size_t n, bool highByte, char16_t& pendingHigh) {
+  if (highByte) {
+    std::size_t i = 0;
+    // Outside surrogate pairs (nearly always), each unit by its own width, no call.
+    while (i < n && !pendingHigh) {
+      const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+      if (unit < 0x80) {
+        *p++ = static_cast<char>(unit);
+      } else if (unit < 0x800) {
+        p[0] = static_cast<char>(0xC0 | unit >> 6);
+        p[1] = static_cast<char>(0x80 | (unit & 0x3F));
+        p += 2;
+      } else if (unit < 0xD800 || unit > 0xDFFF) {
+        p[0] = static_cast<char>(0xE0 | unit >> 12);
+        p[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+        p[2] = static_cast<char>(0x80 | (unit & 0x3F));
+        p += 3;
+      } else {
+        p = putUtf16Unit(p, unit, pendingHigh);
+      }
+      ++i;
+    }
+    for (; i < n; ++i) {
+      p = putUtf16Unit(p, static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8), pendingHigh);
+    }
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t byte = bytes[i];
+      if (byte < 0x80 && !pendingHigh) {
+        *p++ = static_cast<char>(byte);
+      } else {
+        p = putUtf16Unit(p, byte, pendingHigh);
+      }
+    }
+  }
+  return p;
+}
+
+char* putLoneHalf(char* p) { return putUtf8(p, 0xFFFD); }
+
 void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out) {
   // Each segment's characters go through a pointer into room made beforehand (three bytes a
   // unit at most): no capacity check per byte.
@@ -122,42 +170,7 @@ void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& ou
     const std::size_t end = segmentEnd();
     const std::size_t width = highByte ? 2 : 1;
     const std::size_t n = std::min(cch - done, (end - pos_) / width);
-    const std::uint8_t* bytes = data_.data() + pos_;
-    char* p = out.room(n * 3 + 3);
-    if (highByte) {
-      std::size_t i = 0;
-      // Outside surrogate pairs (nearly always), each unit by its own width, no call.
-      while (i < n && !pendingHigh) {
-        const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        if (unit < 0x80) {
-          *p++ = static_cast<char>(unit);
-        } else if (unit < 0x800) {
-          p[0] = static_cast<char>(0xC0 | unit >> 6);
-          p[1] = static_cast<char>(0x80 | (unit & 0x3F));
-          p += 2;
-        } else if (unit < 0xD800 || unit > 0xDFFF) {
-          p[0] = static_cast<char>(0xE0 | unit >> 12);
-          p[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
-          p[2] = static_cast<char>(0x80 | (unit & 0x3F));
-          p += 3;
-        } else {
-          p = putUtf16Unit(p, unit, pendingHigh);
-        }
-        ++i;
-      }
-      for (; i < n; ++i) {
-        p = putUtf16Unit(p, static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8), pendingHigh);
-      }
-    } else {
-      for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t byte = bytes[i];
-        if (byte < 0x80 && !pendingHigh) {
-          *p++ = static_cast<char>(byte);
-        } else {
-          p = putUtf16Unit(p, byte, pendingHigh);
-        }
-      }
-    }
+    char* p = putBiffCharacters(out.room(n * 3 + 3), data_.data() + pos_, n, highByte, pendingHigh);
     out.commit(p);
     pos_ += n * width;
     done += n;
@@ -171,25 +184,6 @@ void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& ou
     highByte = (u8() & 0x01) != 0;
   }
   if (pendingHigh) out.commit(putUtf8(out.room(3), 0xFFFD));
-}
-
-void BiffCursor::skipCharacters(std::size_t cch, bool highByte) {
-  // Nearly always the string lies within one segment.
-  if (const std::size_t bytes = highByte ? cch * 2 : cch; bytes <= segmentEnd() - pos_) {
-    pos_ += bytes;
-    return;
-  }
-  std::size_t done = 0;
-  while (done < cch) {
-    const std::size_t end = segmentEnd();
-    const std::size_t width = highByte ? 2 : 1;
-    const std::size_t n = std::min(cch - done, (end - pos_) / width);
-    pos_ += n * width;
-    done += n;
-    if (done == cch) break;
-    if (pos_ != end || end >= data_.size()) overrun();
-    highByte = (u8() & 0x01) != 0;
-  }
 }
 
 }  // namespace morvane::platform

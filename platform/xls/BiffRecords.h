@@ -69,13 +69,17 @@ class BiffRecordReader {
   bool nextWithContinues(BiffRecord& record) {
     if (!next(record)) return false;
     // Nothing after an EOF belongs to this substream: do not look at it.
-    if (record.type == biff::kEof) return true;
-    std::uint16_t type = 0, length = 0;
-    // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
-    if (!readHeader(type, length) || type != biff::kContinue) return true;
-    joinContinues(record);
+    if (record.type != biff::kEof) appendContinues(record);
     return true;
   }
+  // The CONTINUE records right after the record just read, as further segments of it.
+  void appendContinues(BiffRecord& record) {
+    std::uint16_t type = 0, length = 0;
+    // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
+    if (readHeader(type, length) && type == biff::kContinue) joinContinues(record);
+  }
+  // The same records' bodies where they lie in the stream, appended to bodies, not copied.
+  void takeContinues(std::vector<std::span<const std::uint8_t>>& bodies);
 
  private:
   // Inline: twice a record, and a sheet has thousands.
@@ -130,15 +134,17 @@ class Utf8Buffer {
   std::size_t used_ = 0;
 };
 
+// n characters (16-bit when highByte, else 8-bit) as UTF-8 at p, where there is room for three
+// bytes each; a high surrogate at the end waits in pendingHigh. Returns the end.
+char* putBiffCharacters(char* p, const std::uint8_t* bytes, std::size_t n, bool highByte, char16_t& pendingHigh);
+// U+FFFD at p for a surrogate half left alone (three bytes). Returns the end.
+char* putLoneHalf(char* p);
+
 // Reads a record body front to back. Plain reads run on across segment ends; character data
 // split by a CONTINUE record starts again with an option byte telling 8- or 16-bit characters.
 class BiffCursor {
  public:
   explicit BiffCursor(const BiffRecord& record);
-  // From a position inside the body, as if read up to there: segment is the first segment
-  // not ended before the position.
-  BiffCursor(const BiffRecord& record, std::size_t position, std::size_t segment)
-      : data_(record.data), ends_(record.segmentEnds), pos_(std::min(position, record.data.size())), segment_(segment) {}
 
   // Inline: a sheet is some hundred thousand of these calls.
   std::uint8_t u8() {
@@ -164,14 +170,11 @@ class BiffCursor {
     pos_ += n;
   }
   std::size_t remaining() const { return data_.size() - pos_; }
-  std::size_t position() const { return pos_; }
 
   // cch characters, 16-bit when highByte, else 8-bit (Latin-1), as UTF-8.
   std::string characters(std::size_t cch, bool highByte);
   // The same, appended to out.
   void appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out);
-  // Past them, with the same checks.
-  void skipCharacters(std::size_t cch, bool highByte);
 
  private:
   [[noreturn]] void overrun() const;
