@@ -27,14 +27,16 @@ void clsExcel::CloseBook() {
   sheetCount_ = 0;
 }
 
-std::string clsExcel::Cells(std::int32_t row, std::int32_t column) const {
+std::string clsExcel::Cells(std::int32_t row, std::int32_t column) const { return std::string(CellView(row, column)); }
+
+std::string_view clsExcel::CellView(std::int32_t row, std::int32_t column) const {
   if (row > platform::SheetCells::kMaxRow || column > platform::SheetCells::kMaxCol) return {};
   if (row < 1 || column < 1) {
     throw platform::WorkbookError("行番号と列番号は1以上でなければなりません (行 " + std::to_string(row) +
                                   ", 列 " + std::to_string(column) + ")");
   }
   if (!sheet_) throw platform::WorkbookError("シートが開かれていません");
-  return sheet_->text(row, column);
+  return sheet_->textView(row, column);
 }
 
 bool clsExcel::fnOpenSheet(std::int32_t n) {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/workbook/Workbook.h"
 
@@ -30,6 +31,8 @@ class clsExcel {
   // column below 1, or no current sheet, throws platform::WorkbookError; so does a cell
   // holding an error value.
   std::string Cells(std::int32_t row, std::int32_t column) const;
+  // The same without a copy, for a look at a cell: valid until the sheet is closed.
+  std::string_view CellView(std::int32_t row, std::int32_t column) const;
   // True when 1 <= n <= the sheet count; the sheet becomes current. Throws WorkbookError when
   // the sheet is damaged.
   bool fnOpenSheet(std::int32_t n);

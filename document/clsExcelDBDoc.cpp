@@ -46,7 +46,7 @@ std::size_t clsExcelDBDoc::countFieldRows(const clsExcel& excel) const {
   std::size_t count = 0;
   try {
     for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row, ++count) {
-      if (isBlank(excel.Cells(row, layout_.getColFieldName()))) break;
+      if (isBlank(excel.CellView(row, layout_.getColFieldName()))) break;
     }
   } catch (const platform::WorkbookError&) {
   }
@@ -69,8 +69,8 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     std::string name = excel.Cells(row, layout_.getColFieldName());
     std::string type = excel.Cells(row, layout_.getColFieldType());
     std::string size = excel.Cells(row, layout_.getColFieldSize());
-    const std::string key = excel.Cells(row, layout_.getColPrimaryKey());
-    const std::string nullMark = excel.Cells(row, layout_.getColNULL());
+    const std::string_view key = excel.CellView(row, layout_.getColPrimaryKey());
+    const std::string_view nullMark = excel.CellView(row, layout_.getColNULL());
     if (isBlank(name)) break;
     if (!isBlank(key)) table->sbAddPKey(name);
     field.setName(std::move(name));

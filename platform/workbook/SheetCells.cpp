@@ -106,11 +106,13 @@ std::size_t SheetCells::size() const {
   return cells_.size();
 }
 
-std::string SheetCells::text(std::int32_t row, std::int32_t col) const {
+std::string SheetCells::text(std::int32_t row, std::int32_t col) const { return std::string(textView(row, col)); }
+
+std::string_view SheetCells::textView(std::int32_t row, std::int32_t col) const {
   const Cell* cell = find(row, col);
   if (cell == nullptr) return {};
   if (cell->error) throwErrorValue(row, col, *cell);
-  return std::string(texts_.data() + cell->offset, cell->length);
+  return std::string_view(texts_.data() + cell->offset, cell->length);
 }
 
 void SheetCells::throwErrorValue(std::int32_t row, std::int32_t col, const Cell& cell) const {

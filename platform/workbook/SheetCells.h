@@ -64,6 +64,8 @@ class SheetCells {
   // The cell's text; empty for an empty cell and for one outside the reach. Throws WorkbookError for an error value, naming
   // the sheet, the cell and the value.
   std::string text(std::int32_t row, std::int32_t col) const;
+  // The same without a copy; valid until the cells change or go.
+  std::string_view textView(std::int32_t row, std::int32_t col) const;
 
   std::size_t size() const;
   // Room for this many cells and bytes of text, so that filling the sheet does not reallocate.

@@ -27,34 +27,121 @@ std::string readByteString(BiffCursor& cursor, bool longCount) {
   return bytes;
 }
 
-// The shared string table: rich-text runs and phonetic data are skipped, both may run on into
-// CONTINUE records like the characters do.
-BiffSharedStrings readSharedStrings(const BiffRecord& record) {
-  BiffCursor cursor(record);
+void sharedStringDamaged() { throw WorkbookError("レコードがデータの途中で終わっています"); }
+
+// Reads the shared string table across its segments where they lie. Plain reads run on from
+// one segment into the next; characters cut by a segment's end go on after an option byte
+// telling their width.
+class SharedStringCursor {
+ public:
+  SharedStringCursor(const std::vector<std::span<const std::uint8_t>>& segments, std::size_t segment, std::size_t offset,
+                     std::size_t base)
+      : segments_(segments), segment_(segment), offset_(offset), base_(base) {}
+
+  std::size_t position() const { return base_ + offset_; }
+  bool atEnd() {
+    while (offset_ == segments_[segment_].size()) {
+      if (segment_ + 1 == segments_.size()) return true;
+      nextSegment();
+    }
+    return false;
+  }
+  std::uint8_t u8() {
+    if (atEnd()) sharedStringDamaged();
+    return segments_[segment_][offset_++];
+  }
+  std::uint16_t u16() { return static_cast<std::uint16_t>(u8() | u8() << 8); }
+  std::uint32_t u32() { return u16() | static_cast<std::uint32_t>(u16()) << 16; }
+  void skip(std::size_t n) {
+    while (n > 0) {
+      if (atEnd()) sharedStringDamaged();
+      const std::size_t step = std::min(n, segments_[segment_].size() - offset_);
+      offset_ += step;
+      n -= step;
+    }
+  }
+  // cch characters into out, or past them when out is null.
+  void characters(std::size_t cch, bool highByte, Utf8Buffer* out) {
+    char16_t pendingHigh = 0;
+    std::size_t done = 0;
+    while (done < cch) {
+      const auto segment = segments_[segment_];
+      const std::size_t width = highByte ? 2 : 1;
+      const std::size_t n = std::min(cch - done, (segment.size() - offset_) / width);
+      if (out != nullptr) out->commit(putBiffCharacters(out->room(n * 3 + 3), segment.data() + offset_, n, highByte, pendingHigh));
+      offset_ += n * width;
+      done += n;
+      if (done == cch) break;
+      // Half a character left over, or no segment after this one: damaged.
+      if (offset_ != segment.size() || segment_ + 1 == segments_.size()) sharedStringDamaged();
+      nextSegment();
+      highByte = (u8() & 0x01) != 0;
+    }
+    if (pendingHigh && out != nullptr) out->commit(putLoneHalf(out->room(3)));
+  }
+
+ private:
+  void nextSegment() {
+    base_ += segments_[segment_].size();
+    ++segment_;
+    offset_ = 0;
+  }
+
+  const std::vector<std::span<const std::uint8_t>>& segments_;
+  std::size_t segment_;
+  std::size_t offset_;
+  std::size_t base_;
+};
+
+}  // namespace
+
+// Rich-text runs and phonetic data are skipped, both may run on into CONTINUE records like the
+// characters do. Only where each string starts is kept; the walk over the characters checks
+// them as a decode would.
+BiffSharedStrings readSharedStrings(std::vector<std::span<const std::uint8_t>> bodies) {
+  BiffSharedStrings strings;
+  strings.segments_ = std::move(bodies);
+  strings.ends_.reserve(strings.segments_.size());
+  std::size_t total = 0;
+  for (const auto& segment : strings.segments_) {
+    total += segment.size();
+    if (total > UINT32_MAX) throw WorkbookError("共有文字列表が大きすぎます");
+    strings.ends_.push_back(static_cast<std::uint32_t>(total));
+  }
+  SharedStringCursor cursor(strings.segments_, 0, 0, 0);
   cursor.u32();  // total references: not needed
   const std::uint32_t unique = cursor.u32();
-  BiffSharedStrings strings;
   // Each string takes at least three bytes: a count from the header is no promise.
-  // Text in UTF-8 takes at most half as much again as in the record (CJK characters).
-  strings.reserve(std::min<std::size_t>(unique, cursor.remaining() / 3), cursor.remaining() / 2 * 3);
-  while (strings.size() < unique && cursor.remaining() > 0) {
+  strings.starts_.reserve(std::min<std::size_t>(unique, (total - std::min<std::size_t>(total, 8)) / 3));
+  while (strings.starts_.size() < unique && !cursor.atEnd()) {
+    strings.starts_.push_back(static_cast<std::uint32_t>(cursor.position()));
     const std::size_t cch = cursor.u16();
     const std::uint8_t options = cursor.u8();
     const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
     const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
-    cursor.appendCharacters(cch, (options & kHighByte) != 0, strings.text());
-    strings.endString();
+    cursor.characters(cch, (options & kHighByte) != 0, nullptr);
     cursor.skip(runs * 4);
     cursor.skip(extended);
   }
   return strings;
 }
 
-}  // namespace
-
-void BiffSharedStrings::endString() {
-  if (text_.size() > UINT32_MAX) throw WorkbookError("共有文字列表が大きすぎます");
-  ends_.push_back(static_cast<std::uint32_t>(text_.size()));
+std::string_view BiffSharedStrings::text(std::size_t i, Utf8Buffer& scratch) const {
+  const std::uint32_t start = starts_[i];
+  // The segment holding the start: the first not ended before it.
+  if (lastSegment_ >= ends_.size() || ends_[lastSegment_] < start ||
+      (lastSegment_ > 0 && ends_[lastSegment_ - 1] >= start)) {
+    lastSegment_ = static_cast<std::size_t>(std::lower_bound(ends_.begin(), ends_.end(), start) - ends_.begin());
+  }
+  const std::size_t base = lastSegment_ == 0 ? 0 : ends_[lastSegment_ - 1];
+  SharedStringCursor cursor(segments_, lastSegment_, start - base, base);
+  const std::size_t cch = cursor.u16();
+  const std::uint8_t options = cursor.u8();
+  if (options & kRich) cursor.u16();
+  if (options & kExtended) cursor.u32();
+  scratch.truncate(0);
+  cursor.characters(cch, (options & kHighByte) != 0, &scratch);
+  return std::string_view(scratch.data(), scratch.size());
 }
 
 std::string readBiff8String(BiffCursor& cursor, bool longCount) {
@@ -100,11 +187,19 @@ BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
   std::map<std::uint16_t, std::string> formats;  // likewise
   std::vector<std::uint16_t> xfFormats;
   bool ended = false;
-  while (reader.nextWithContinues(record)) {
+  while (reader.next(record)) {
     if (record.type == biff::kEof) {
       ended = true;
       break;
     }
+    if (record.type == biff::kSst) {
+      // Left where it lies: it is the largest record by far, and most of it is never read.
+      std::vector<std::span<const std::uint8_t>> bodies{record.data};
+      reader.takeContinues(bodies);
+      if (globals.biff8) globals.sharedStrings = readSharedStrings(std::move(bodies));
+      continue;
+    }
+    reader.appendContinues(record);
     BiffCursor cursor(record);
     switch (record.type) {
       case biff::kFilePass:
@@ -132,9 +227,6 @@ BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
       case biff::kXf:
         cursor.u16();  // font
         xfFormats.push_back(cursor.u16());
-        break;
-      case biff::kSst:
-        if (globals.biff8) globals.sharedStrings = readSharedStrings(record);
         break;
       default:
         break;

@@ -3,6 +3,7 @@
 // where they start, the shared strings, which cell formats show dates, and the date system.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,28 +18,23 @@ struct BiffSheetEntry {
   std::uint32_t offset = 0;  // of the sheet's BOF record in the stream
 };
 
-// The shared string table, every string in one buffer: a table of many short strings is two
-// allocations, not one per string.
+// The shared string table where it lies in the stream, with where each string starts: a
+// string is decoded only when a cell that is read uses it. The bytes were checked when the
+// table was read, so decoding cannot fail. The stream must outlive the table.
 class BiffSharedStrings {
  public:
-  std::size_t size() const { return ends_.size(); }
-  std::string_view operator[](std::size_t i) const {
-    const std::size_t start = i == 0 ? 0 : ends_[i - 1];
-    if (ends_[i] == start) return {};
-    return std::string_view(text_.data() + start, ends_[i] - start);
-  }
-  void reserve(std::size_t count, std::size_t bytes) {
-    ends_.reserve(count);
-    text_.reserve(bytes);
-  }
-  // The next string's text is appended to this, then ended.
-  Utf8Buffer& text() { return text_; }
-  // Throws WorkbookError past 4 GiB of text.
-  void endString();
+  std::size_t size() const { return starts_.size(); }
+  // String i as UTF-8, written into scratch; valid until scratch is next used.
+  std::string_view text(std::size_t i, Utf8Buffer& scratch) const;
 
  private:
-  Utf8Buffer text_;
-  std::vector<std::uint32_t> ends_;
+  friend BiffSharedStrings readSharedStrings(std::vector<std::span<const std::uint8_t>> bodies);
+  // The SST record's body and its CONTINUE records' bodies, one after another.
+  std::vector<std::span<const std::uint8_t>> segments_;
+  std::vector<std::uint32_t> ends_;    // of each segment, counted over them all
+  std::vector<std::uint32_t> starts_;  // of each string, likewise
+  // Cells mostly ask for strings in table order: the segment of the last one is a good guess.
+  mutable std::size_t lastSegment_ = 0;
 };
 
 struct BiffGlobals {
@@ -55,7 +51,7 @@ struct BiffGlobals {
   bool isDateXf(std::uint16_t xf) const { return xf < xfIsDate.size() && xfIsDate[xf]; }
 };
 
-// Reads the globals substream from the start of the stream. Throws WorkbookError when it is
+// Reads the globals substream from the start of the stream; the shared strings stay in it. Throws WorkbookError when it is
 // damaged or not BIFF5/BIFF8. Stops at FILEPASS with encrypted set: nothing after it is readable.
 BiffGlobals readBiffGlobals(BiffRecordReader& reader);
 

@@ -19,23 +19,17 @@ void BiffRecordReader::pastTheEnd() const {
   throw WorkbookError("レコードの長さがストリームの外を指しています (位置 " + std::to_string(position_) + ")");
 }
 
-bool BiffRecordReader::next(BiffRecord& record) {
-  std::uint16_t length = 0;
-  if (!readHeader(record.type, length)) return false;
-  record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
-  record.segmentEnds.clear();
-  record.segmentEnds.push_back(length);
-  position_ += 4u + length;
-  return true;
+void BiffRecordReader::takeContinues(std::vector<std::span<const std::uint8_t>>& bodies) {
+  std::uint16_t type = 0, length = 0;
+  while (readHeader(type, length) && type == biff::kContinue) {
+    bodies.push_back(stream_.subspan(static_cast<std::size_t>(position_ + 4), length));
+    position_ += 4u + length;
+  }
 }
 
-bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
-  if (!next(record)) return false;
-  // Nothing after an EOF belongs to this substream: do not look at it.
-  if (record.type == biff::kEof) return true;
+void BiffRecordReader::joinContinues(BiffRecord& record) {
   std::uint16_t type = 0, length = 0;
-  // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
-  if (!readHeader(type, length) || type != biff::kContinue) return true;
+  readHeader(type, length);
   // The whole chain's size first: one allocation, and no copy of a copy as it grows (a
   // shared string table runs to megabytes).
   std::size_t total = record.data.size();
@@ -51,6 +45,7 @@ bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
   record.joined.clear();
   record.joined.reserve(total);
   record.segmentEnds.reserve(segments);
+  record.segmentEnds.push_back(record.data.size());
   record.joined.assign(record.data.begin(), record.data.end());
   do {
     const auto body = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
@@ -59,7 +54,6 @@ bool BiffRecordReader::nextWithContinues(BiffRecord& record) {
     position_ += 4u + length;
   } while (readHeader(type, length) && type == biff::kContinue);
   record.data = record.joined;
-  return true;
 }
 
 BiffCursor::BiffCursor(const BiffRecord& record) : data_(record.data), ends_(record.segmentEnds) {}
@@ -126,6 +120,46 @@ inline char* putUtf16Unit(char* p, char16_t unit, char16_t& pendingHigh) {
 
 }  // namespace
 
+char* putBiffCharacters(char* p, const std::uint8_t* bytes, std::size_t n, bool highByte, char16_t& pendingHigh) {
+  if (highByte) {
+    std::size_t i = 0;
+    // Outside surrogate pairs (nearly always), each unit by its own width, no call.
+    while (i < n && !pendingHigh) {
+      const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+      if (unit < 0x80) {
+        *p++ = static_cast<char>(unit);
+      } else if (unit < 0x800) {
+        p[0] = static_cast<char>(0xC0 | unit >> 6);
+        p[1] = static_cast<char>(0x80 | (unit & 0x3F));
+        p += 2;
+      } else if (unit < 0xD800 || unit > 0xDFFF) {
+        p[0] = static_cast<char>(0xE0 | unit >> 12);
+        p[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+        p[2] = static_cast<char>(0x80 | (unit & 0x3F));
+        p += 3;
+      } else {
+        p = putUtf16Unit(p, unit, pendingHigh);
+      }
+      ++i;
+    }
+    for (; i < n; ++i) {
+      p = putUtf16Unit(p, static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8), pendingHigh);
+    }
+  } else {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::uint8_t byte = bytes[i];
+      if (byte < 0x80 && !pendingHigh) {
+        *p++ = static_cast<char>(byte);
+      } else {
+        p = putUtf16Unit(p, byte, pendingHigh);
+      }
+    }
+  }
+  return p;
+}
+
+char* putLoneHalf(char* p) { return putUtf8(p, 0xFFFD); }
+
 void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& out) {
   // Each segment's characters go through a pointer into room made beforehand (three bytes a
   // unit at most): no capacity check per byte.
@@ -136,42 +170,7 @@ void BiffCursor::appendCharacters(std::size_t cch, bool highByte, Utf8Buffer& ou
     const std::size_t end = segmentEnd();
     const std::size_t width = highByte ? 2 : 1;
     const std::size_t n = std::min(cch - done, (end - pos_) / width);
-    const std::uint8_t* bytes = data_.data() + pos_;
-    char* p = out.room(n * 3 + 3);
-    if (highByte) {
-      std::size_t i = 0;
-      // Outside surrogate pairs (nearly always), each unit by its own width, no call.
-      while (i < n && !pendingHigh) {
-        const auto unit = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        if (unit < 0x80) {
-          *p++ = static_cast<char>(unit);
-        } else if (unit < 0x800) {
-          p[0] = static_cast<char>(0xC0 | unit >> 6);
-          p[1] = static_cast<char>(0x80 | (unit & 0x3F));
-          p += 2;
-        } else if (unit < 0xD800 || unit > 0xDFFF) {
-          p[0] = static_cast<char>(0xE0 | unit >> 12);
-          p[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
-          p[2] = static_cast<char>(0x80 | (unit & 0x3F));
-          p += 3;
-        } else {
-          p = putUtf16Unit(p, unit, pendingHigh);
-        }
-        ++i;
-      }
-      for (; i < n; ++i) {
-        p = putUtf16Unit(p, static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8), pendingHigh);
-      }
-    } else {
-      for (std::size_t i = 0; i < n; ++i) {
-        const std::uint8_t byte = bytes[i];
-        if (byte < 0x80 && !pendingHigh) {
-          *p++ = static_cast<char>(byte);
-        } else {
-          p = putUtf16Unit(p, byte, pendingHigh);
-        }
-      }
-    }
+    char* p = putBiffCharacters(out.room(n * 3 + 3), data_.data() + pos_, n, highByte, pendingHigh);
     out.commit(p);
     pos_ += n * width;
     done += n;

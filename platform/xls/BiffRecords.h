@@ -54,10 +54,32 @@ class BiffRecordReader {
  public:
   BiffRecordReader(std::span<const std::uint8_t> stream, std::uint64_t start);
   // The next record; false when the stream ends exactly at a record boundary. A record cut
-  // off by the end of the stream throws WorkbookError.
-  bool next(BiffRecord& record);
+  // off by the end of the stream throws WorkbookError. Inline, like the rest of the way to a
+  // record without CONTINUE: a sheet has thousands.
+  bool next(BiffRecord& record) {
+    std::uint16_t length = 0;
+    if (!readHeader(record.type, length)) return false;
+    record.data = stream_.subspan(static_cast<std::size_t>(position_ + 4), length);
+    // A single segment needs no end: a cursor runs to the end of the data.
+    record.segmentEnds.clear();
+    position_ += 4u + length;
+    return true;
+  }
   // Like next, and appends the CONTINUE records that follow as segments of the same record.
-  bool nextWithContinues(BiffRecord& record);
+  bool nextWithContinues(BiffRecord& record) {
+    if (!next(record)) return false;
+    // Nothing after an EOF belongs to this substream: do not look at it.
+    if (record.type != biff::kEof) appendContinues(record);
+    return true;
+  }
+  // The CONTINUE records right after the record just read, as further segments of it.
+  void appendContinues(BiffRecord& record) {
+    std::uint16_t type = 0, length = 0;
+    // Each CONTINUE is at least a header of the stream, so the chain ends with the stream.
+    if (readHeader(type, length) && type == biff::kContinue) joinContinues(record);
+  }
+  // The same records' bodies where they lie in the stream, appended to bodies, not copied.
+  void takeContinues(std::vector<std::span<const std::uint8_t>>& bodies);
 
  private:
   // Inline: twice a record, and a sheet has thousands.
@@ -71,6 +93,7 @@ class BiffRecordReader {
     if (size - position_ - 4 < length) pastTheEnd();
     return true;
   }
+  void joinContinues(BiffRecord& record);
   [[noreturn]] void cutShort() const;
   [[noreturn]] void pastTheEnd() const;
 
@@ -110,6 +133,12 @@ class Utf8Buffer {
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
 };
+
+// n characters (16-bit when highByte, else 8-bit) as UTF-8 at p, where there is room for three
+// bytes each; a high surrogate at the end waits in pendingHigh. Returns the end.
+char* putBiffCharacters(char* p, const std::uint8_t* bytes, std::size_t n, bool highByte, char16_t& pendingHigh);
+// U+FFFD at p for a surrogate half left alone (three bytes). Returns the end.
+char* putLoneHalf(char* p);
 
 // Reads a record body front to back. Plain reads run on across segment ends; character data
 // split by a CONTINUE record starts again with an option byte telling 8- or 16-bit characters.

@@ -49,7 +49,7 @@ class SheetParser {
           throw WorkbookError("シート「" + sheet_.name() + "」のセル" + cellReference(row, col) +
                               "が共有文字列表にない文字列 (番号 " + std::to_string(index) + ") を指しています");
         }
-        if (sheet_.wants(row, col)) sheet_.setText(row, col, globals_.sharedStrings[index]);
+        if (sheet_.wants(row, col)) sheet_.setText(row, col, globals_.sharedStrings.text(index, scratch_));
         break;
       }
       case biff::kLabel:
@@ -195,6 +195,7 @@ class SheetParser {
   BiffGlobals& globals_;
   SheetCells sheet_;
   std::optional<std::pair<std::int32_t, std::int32_t>> pendingString_;
+  Utf8Buffer scratch_;  // a shared string on its way into the cells
 };
 
 }  // namespace

@@ -97,6 +97,23 @@ TEST(XlsBadInput, AContinueChainThatNeverEnds) {
   expectCells(book->readSheet(1), {{3, 3, "顧客"}, {4, 3, "二つ目"}});
 }
 
+TEST(XlsBadInput, ASharedStringRunningPastTheTableStopsTheOpenEvenWhenNoCellUsesIt) {
+  TempDir dir;
+  BiffWriter writer = smallBook();
+  writer.labelSst(0, 200, 60, "使わない");  // outside any reach a design document has
+  const std::string stream = writer.stream();
+  ASSERT_TRUE(openStream(stream, dir));
+  const std::string utf16 = std::string("\x7F\x4F\x8F\x30\x6A\x30\x44\x30", 8);  // 使わない
+  const std::size_t at = stream.find(utf16);
+  ASSERT_NE(at, std::string::npos);
+  for (const unsigned count : {5u, 0xFFFFu}) {
+    SCOPED_TRACE(count);
+    std::string damaged = stream;
+    damaged.replace(at - 3, 2, le16(count));
+    EXPECT_FALSE(openStream(damaged, dir));
+  }
+}
+
 TEST(XlsBadInput, ASheetOffsetOutsideTheStreamOrNotAtABof) {
   TempDir dir;
   for (const unsigned offset : {0xFFFFFFF0u, 0x7FFFFFFFu, 20u}) {

@@ -99,6 +99,15 @@ TEST(XlsCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     BiffWriter writer(recordSize);
     const auto s = writer.addSheet("SST");
     for (std::size_t i = 0; i < strings.size(); ++i) writer.labelSst(s, static_cast<int>(i), 2, strings[i]);
+    // Another sheet points at the same strings backwards, each one twice, so they are found
+    // again out of table order and across record boundaries both ways.
+    const auto again = writer.addSheet("逆順");
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+      const auto index = static_cast<std::uint32_t>(strings.size() - 1 - i);
+      for (const std::uint16_t col : {2, 4}) {
+        writer.sheetRecord(again, 0x00FD, le16(static_cast<unsigned>(i)) + le16(col) + le16(0) + le32(index));
+      }
+    }
     if (recordSize < 100) {
       EXPECT_GT(recordsOfType(writer.stream(), 0x003C).size(), 20u) << "the table must be cut";
     }
@@ -107,6 +116,12 @@ TEST(XlsCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     const auto sheet = book->readSheet(1);
     for (std::size_t i = 0; i < strings.size(); ++i) {
       EXPECT_EQ(sheet.text(static_cast<int>(i) + 1, 3), strings[i].text);
+    }
+    const auto backwards = book->readSheet(2);
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+      const std::string& expected = strings[strings.size() - 1 - i].text;
+      EXPECT_EQ(backwards.text(static_cast<int>(i) + 1, 3), expected);
+      EXPECT_EQ(backwards.text(static_cast<int>(i) + 1, 5), expected);
     }
   }
 }
