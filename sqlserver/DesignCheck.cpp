@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "model/Text.h"
+#include "platform/text/Utf8.h"
 #include "sqlserver/ColumnKind.h"
 
 namespace morvane {
@@ -87,21 +88,7 @@ bool isLetter(char32_t c) {
 
 std::string utf8(char32_t c) {
   std::string out;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
+  platform::appendUtf8(out, c);
   return out;
 }
 
