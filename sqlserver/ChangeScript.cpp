@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "model/FileNameClaims.h"
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/StoredColumn.h"
@@ -251,14 +252,6 @@ std::string changeSummary(const TableChange& change, const ChangeOptions& option
 
 namespace {
 
-std::string folded(const std::string& name) {
-  std::string text = name;
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
 std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
   std::vector<TablePtr> tables;
   for (const auto& change : changes) tables.push_back(change.table ? change.table : change.oldTable);
@@ -307,15 +300,11 @@ ProgressTally runScripts(const std::vector<TableChange>& changes, ProgressSink& 
 ProgressTally fnSaveChangeSQLs(clsSQLServerDB& db, const std::vector<TableChange>& changes, const std::string& folder,
                                ProgressSink& progress, const ChangeReport& report,
                                const platform::OutputEncoding& encoding) {
-  std::vector<std::pair<std::string, std::string>> written;  // folded file name, table
+  FileNameClaims claims;
   return runScripts(changes, progress, report, [&](const TableChange& change) -> std::optional<std::string> {
-    const auto same = std::find_if(written.begin(), written.end(),
-                                   [&](const auto& entry) { return entry.first == folded(change.name); });
-    if (same != written.end()) {
-      return "ファイル「" + change.name + ".sql」はテーブル「" + same->second + "」のファイルと同じ名前になります";
-    }
+    // A second table of the same file name would silently replace the first's script.
+    if (const auto earlier = claims.claim(change.name)) return clsSQLServerDB::sameFileNameReason(change.name, *earlier);
     if (!db.fnSaveScript(change.name, change.script, folder, encoding)) return db.getFailReason();
-    written.emplace_back(folded(change.name), change.name);
     return std::nullopt;
   });
 }

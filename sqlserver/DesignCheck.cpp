@@ -151,11 +151,6 @@ std::string sizeForm(ColumnKind kind) {
   }
 }
 
-bool takesSize(ColumnKind kind) {
-  return kind == ColumnKind::Char || kind == ColumnKind::VarChar || kind == ColumnKind::Float ||
-         kind == ColumnKind::Decimal || kind == ColumnKind::Identity;
-}
-
 bool validSize(ColumnKind kind, std::string_view size) {
   const auto comma = size.find(',');
   switch (kind) {

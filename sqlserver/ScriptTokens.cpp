@@ -28,11 +28,6 @@ bool safeSize(std::string_view size) {
   return size.find_first_not_of("0123456789, ") == std::string_view::npos;
 }
 
-bool takesSize(ColumnKind kind) {
-  return kind == ColumnKind::Char || kind == ColumnKind::VarChar || kind == ColumnKind::Float ||
-         kind == ColumnKind::Identity || kind == ColumnKind::Decimal;
-}
-
 std::string refusal(const std::string& what, const std::string& text, const std::string& problem) {
   return what + "「" + platform::visibleText(text) + "」に" + problem +
          "が含まれているため、サーバでは実行しません";

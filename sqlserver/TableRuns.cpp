@@ -6,6 +6,11 @@
 
 namespace morvane {
 
+std::string clsSQLServerDB::sameFileNameReason(const std::string& name, const std::string& earlier) {
+  return "テーブル名「" + name + "」は先のテーブル「" + earlier +
+         "」と同じファイル名になるため、書きません (大文字小文字は区別されません)";
+}
+
 ProgressTally clsSQLServerDB::fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder,
                                                ProgressSink& progress, const TableReport& report,
                                                const platform::OutputEncoding& encoding) {
@@ -15,8 +20,7 @@ ProgressTally clsSQLServerDB::fnSaveCreateSQLs(const clsDBInfo& tables, const st
     // A second table of the same file name would silently replace the first's script.
     if (const auto earlier = claims.claim(table.getName())) {
       undefinedNotations_.clear();
-      failReason_ = "テーブル名「" + table.getName() + "」は先のテーブル「" + *earlier +
-                    "」と同じファイル名になるため、書きません (大文字小文字は区別されません)";
+      failReason_ = sameFileNameReason(table.getName(), *earlier);
       report(table, false);
       return false;
     }

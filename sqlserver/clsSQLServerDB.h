@@ -48,6 +48,8 @@ class clsSQLServerDB {
   // break), or nothing with the reason in getFailReason(): the script cannot be built or holds
   // a character the code cannot hold.
   std::optional<std::string> fnEncodeCreateSQL(const clsTableInfo& objTable, const platform::OutputEncoding& encoding);
+  // Why a table is not written: an earlier table of the run has its file name (equal but for case).
+  static std::string sameFileNameReason(const std::string& name, const std::string& earlier);
   // Writes <strFolder>/<tableName>.sql holding the script and one line break; false on any
   // failure, the reason in getFailReason().
   bool fnSaveScript(const std::string& tableName, const std::string& script, const std::string& strFolder,

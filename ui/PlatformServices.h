@@ -11,6 +11,9 @@ namespace morvane::ui {
 // The caption of every message box.
 inline const QString kApplicationTitle = QStringLiteral("Morvane For SQLServer");
 
+// The file dialog filter of design-document workbooks.
+inline const QString kWorkbookFilter = QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx");
+
 enum class MessageIcon { None, Exclamation };
 
 // What the windows need from the desktop: message boxes, file and folder dialogs and the busy

@@ -8,12 +8,16 @@ namespace morvane::ui {
 
 // "<table>: <notation>は未定義です", one line for each column the generator's last script left out,
 // so the script and the server commands report lost columns alike.
-inline QStringList undefinedNotationLines(const QString& table, const clsSQLServerDB& generator) {
+inline QStringList undefinedNotationLines(const QString& table, const std::vector<std::string>& notations) {
   QStringList lines;
-  for (const std::string& notation : generator.getUndefinedNotations()) {
+  for (const std::string& notation : notations) {
     lines << table + QStringLiteral(": ") + QString::fromStdString(notation) + QStringLiteral("は未定義です");
   }
   return lines;
+}
+
+inline QStringList undefinedNotationLines(const QString& table, const clsSQLServerDB& generator) {
+  return undefinedNotationLines(table, generator.getUndefinedNotations());
 }
 
 }  // namespace morvane::ui

@@ -18,7 +18,6 @@ namespace morvane::ui {
 namespace {
 
 // .xlsx workbooks are read as well as .xls, so Browse offers both.
-const QString kWorkbookFilter = QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx");
 const QString kLayoutFilter = QStringLiteral("Excel設計書定義ファイル|*.edf");
 
 std::string toUtf8(const QString& text) { return text.toStdString(); }

@@ -36,6 +36,11 @@ std::string toPath(const QString& path) { return QFile::encodeName(path).toStdSt
 const QString kNoSelection = QStringLiteral("テーブルが１つも選択されていません");
 const QString kFailed = QStringLiteral("作成に失敗しました");
 
+// "<table>作成に失敗しました", and the reason on the next line when there is one.
+QString failureLine(const QString& table, const QString& reason) {
+  return reason.isEmpty() ? table + kFailed : table + kFailed + QLatin1Char('\n') + reason;
+}
+
 }  // namespace
 
 frmTableList::frmTableList(WindowHub& hub) : hub_(hub), form_(std::make_unique<Ui::frmTableList>()) {
@@ -209,7 +214,7 @@ void frmTableList::mnuMakeCTSQL_Click() {
         return generator.fnSaveCreateSQLs(selected, path, progress, [&](const clsTableInfo& table, bool saved) {
           const QString name = fromUtf8(table.getName());
           const QString reason = fromUtf8(generator.getFailReason());
-          if (!saved) failures << (reason.isEmpty() ? name + kFailed : name + kFailed + QLatin1Char('\n') + reason);
+          if (!saved) failures << failureLine(name, reason);
           undefined << undefinedNotationLines(name, generator);
         });
       });
@@ -222,7 +227,7 @@ void frmTableList::mnuMakeCTSQL_Click() {
 void frmTableList::mnuMakeChangeSQL_Click() {
   if (!fnCheckSelection()) return;
   const clsDBInfo selected = fnSelectedTables();
-  const QString oldPath = hub_.services().openFileName(this, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
+  const QString oldPath = hub_.services().openFileName(this, kWorkbookFilter);
   if (oldPath.trimmed().isEmpty()) return;
   clsDBInfo oldRevision;
   if (const QString readError = sbLoadWorkbook(oldPath, oldRevision); !readError.isEmpty()) {
@@ -250,11 +255,8 @@ void frmTableList::mnuMakeChangeSQL_Click() {
         return fnSaveChangeSQLs(generator, changes, path, progress,
                                 [&](const TableChange& change, bool saved, const std::string& reason) {
                                   const QString name = fromUtf8(change.name);
-                                  if (!saved) failures << name + kFailed + QLatin1Char('\n') + fromUtf8(reason);
-                                  for (const std::string& notation : change.undefinedNotations) {
-                                    notes << name + QStringLiteral(": ") + fromUtf8(notation) +
-                                                 QStringLiteral("は未定義です");
-                                  }
+                                  if (!saved) failures << failureLine(name, fromUtf8(reason));
+                                  notes << undefinedNotationLines(name, change.undefinedNotations);
                                   for (const std::string& warning : change.warnings) notes << fromUtf8(warning);
                                 });
       });
@@ -288,14 +290,14 @@ void frmTableList::mnuMakeTableDoc_Click() {
   }
   // Left out of the set before anything was written, so known however the set ended.
   for (const auto& page : writer.getRefused()) {
-    sbReport(fromUtf8(page.table->getName()) + kFailed + QLatin1Char('\n') + fromUtf8(page.reason), true);
+    sbReport(failureLine(fromUtf8(page.table->getName()), fromUtf8(page.reason)), true);
   }
   if (written && tally.cancelled) {
     sbReport(cancelledSummary(tally), false);
   } else if (written) {
     sbReport(QStringLiteral("作成しました"), false);
   } else {
-    sbReport(reason.isEmpty() ? kFailed : kFailed + QLatin1Char('\n') + reason, true);
+    sbReport(failureLine(QString(), reason), true);
   }
 }
 
