@@ -127,6 +127,28 @@ BiffSharedStrings readSharedStrings(std::vector<std::span<const std::uint8_t>> b
 }
 
 std::string_view BiffSharedStrings::text(std::size_t i, Utf8Buffer& scratch) const {
+  if (kept_.empty()) kept_.resize(starts_.size());
+  Kept& kept = kept_[i];
+  if (kept.length < kSeenOnce) return std::string_view(keptText_.data() + kept.offset, kept.length);
+  if (kept.length == kUnseen) {
+    kept.length = kSeenOnce;
+    scratch.truncate(0);
+    return decode(i, scratch);
+  }
+  const std::size_t offset = keptText_.size();
+  const std::string_view text = decode(i, keptText_);
+  // Offsets are 32-bit: past 4 GiB of kept text a string is decoded each time instead.
+  if (keptText_.size() >= kSeenOnce) {
+    keptText_.truncate(offset);
+    scratch.truncate(0);
+    return decode(i, scratch);
+  }
+  kept = Kept{static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(text.size())};
+  return text;
+}
+
+// String i appended to out; the view is of what was appended.
+std::string_view BiffSharedStrings::decode(std::size_t i, Utf8Buffer& out) const {
   const std::uint32_t start = starts_[i];
   // The segment holding the start: the first not ended before it.
   if (lastSegment_ >= ends_.size() || ends_[lastSegment_] < start ||
@@ -139,9 +161,9 @@ std::string_view BiffSharedStrings::text(std::size_t i, Utf8Buffer& scratch) con
   const std::uint8_t options = cursor.u8();
   if (options & kRich) cursor.u16();
   if (options & kExtended) cursor.u32();
-  scratch.truncate(0);
-  cursor.characters(cch, (options & kHighByte) != 0, &scratch);
-  return std::string_view(scratch.data(), scratch.size());
+  const std::size_t from = out.size();
+  cursor.characters(cch, (options & kHighByte) != 0, &out);
+  return std::string_view(out.data() + from, out.size() - from);
 }
 
 std::string readBiff8String(BiffCursor& cursor, bool longCount) {

@@ -2,6 +2,7 @@
 // What a BIFF workbook's globals substream says about the whole workbook: its worksheets and
 // where they start, the shared strings, which cell formats show dates, and the date system.
 #include <cstdint>
+#include <climits>
 #include <memory>
 #include <span>
 #include <string>
@@ -24,7 +25,8 @@ struct BiffSheetEntry {
 class BiffSharedStrings {
  public:
   std::size_t size() const { return starts_.size(); }
-  // String i as UTF-8, written into scratch; valid until scratch is next used.
+  // String i as UTF-8, in scratch or among the strings kept; valid until the next call or
+  // until scratch is next used.
   std::string_view text(std::size_t i, Utf8Buffer& scratch) const;
 
  private:
@@ -35,6 +37,18 @@ class BiffSharedStrings {
   std::vector<std::uint32_t> starts_;  // of each string, likewise
   // Cells mostly ask for strings in table order: the segment of the last one is a good guess.
   mutable std::size_t lastSegment_ = 0;
+
+  // A string asked for a second time (a type word, a mark) is kept decoded from then on;
+  // strings used once, most of a design document's names, cost no room.
+  struct Kept {
+    std::uint32_t offset = 0;
+    std::uint32_t length = kUnseen;
+  };
+  static constexpr std::uint32_t kUnseen = UINT32_MAX;
+  static constexpr std::uint32_t kSeenOnce = UINT32_MAX - 1;
+  std::string_view decode(std::size_t i, Utf8Buffer& out) const;
+  mutable std::vector<Kept> kept_;  // by string, made at the first call
+  mutable Utf8Buffer keptText_;
 };
 
 struct BiffGlobals {

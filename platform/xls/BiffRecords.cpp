@@ -56,8 +56,6 @@ void BiffRecordReader::joinContinues(BiffRecord& record) {
   record.data = record.joined;
 }
 
-BiffCursor::BiffCursor(const BiffRecord& record) : data_(record.data), ends_(record.segmentEnds) {}
-
 void BiffCursor::overrun() const { throw WorkbookError("レコードがデータの途中で終わっています"); }
 
 double BiffCursor::f64() {

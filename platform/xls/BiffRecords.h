@@ -65,13 +65,6 @@ class BiffRecordReader {
     position_ += 4u + length;
     return true;
   }
-  // Like next, and appends the CONTINUE records that follow as segments of the same record.
-  bool nextWithContinues(BiffRecord& record) {
-    if (!next(record)) return false;
-    // Nothing after an EOF belongs to this substream: do not look at it.
-    if (record.type != biff::kEof) appendContinues(record);
-    return true;
-  }
   // The CONTINUE records right after the record just read, as further segments of it.
   void appendContinues(BiffRecord& record) {
     std::uint16_t type = 0, length = 0;
@@ -144,7 +137,7 @@ char* putLoneHalf(char* p);
 // split by a CONTINUE record starts again with an option byte telling 8- or 16-bit characters.
 class BiffCursor {
  public:
-  explicit BiffCursor(const BiffRecord& record);
+  explicit BiffCursor(const BiffRecord& record) : data_(record.data), ends_(record.segmentEnds) {}
 
   // Inline: a sheet is some hundred thousand of these calls.
   std::uint8_t u8() {

@@ -1,6 +1,7 @@
 #include "platform/xls/BiffSheet.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <optional>
 
@@ -158,7 +159,9 @@ class SheetParser {
     }
     // Whole numbers are most of a design document's numbers; they need no rounding.
     if (value == std::trunc(value) && std::fabs(value) < 1e15) {
-      sheet_.setText(row, col, std::to_string(static_cast<long long>(value)));
+      char digits[24];
+      const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(value)).ptr;
+      sheet_.setText(row, col, std::string_view(digits, static_cast<std::size_t>(end - digits)));
       return;
     }
     sheet_.setText(row, col, formatNumber(value));
@@ -209,7 +212,12 @@ SheetCells readBiffSheet(BiffRecordReader& reader, BiffGlobals& globals, SheetCe
   SheetParser parser(globals, std::move(sheet));
   int depth = 1;
   try {
-    while (reader.nextWithContinues(record)) {
+    while (reader.next(record)) {
+      // Only strings may run on into CONTINUE records. Any other record is read from its first
+      // bytes, so a CONTINUE after it is a record of its own, passed over like the unknown ones.
+      if (record.type == biff::kLabel || record.type == biff::kRString || record.type == biff::kString) {
+        reader.appendContinues(record);
+      }
       if (record.type == biff::kBof) {
         ++depth;
       } else if (record.type == biff::kEof) {

@@ -123,7 +123,32 @@ TEST(XlsCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
       EXPECT_EQ(backwards.text(static_cast<int>(i) + 1, 3), expected);
       EXPECT_EQ(backwards.text(static_cast<int>(i) + 1, 5), expected);
     }
+    // By now every string has been asked for three times: the first sheet again reads them
+    // from what was kept.
+    const auto first = book->readSheet(1);
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+      EXPECT_EQ(first.text(static_cast<int>(i) + 1, 3), strings[i].text);
+    }
   }
+}
+
+TEST(XlsCells, ContinueRecordsAfterCellsBelongToStringsOnly) {
+  TempDir dir;
+  BiffWriter writer;
+  const auto s = writer.addSheet("続き");
+  writer.number(s, 0, 0, 5);
+  // After a number, a CONTINUE whose bytes look like a cell record is no cell.
+  writer.sheetRecord(s, 0x003C, le16(0x00FD) + le16(10) + le16(1) + le16(1) + le16(0) + le32(0));
+  // A LABEL whose characters go on in a CONTINUE, from 8-bit to 16-bit characters.
+  writer.sheetRecord(s, 0x0204, le16(1) + le16(0) + le16(0) + le16(6) + std::string("\x00" "abc", 4));
+  writer.sheetRecord(s, 0x003C, std::string("\x01", 1) + "d" + std::string(1, '\0') + "e" +
+                                    std::string(1, '\0') + "\x42\x30");
+  writer.labelSst(s, 2, 0, "後");
+  const auto book = saveAndOpen(writer, dir);
+  ASSERT_TRUE(book);
+  const auto sheet = book->readSheet(1);
+  expectCells(sheet, {{1, 1, "5"}, {2, 1, "abcdeあ"}, {3, 1, "後"}});
+  EXPECT_EQ(sheet.size(), 3u);
 }
 
 TEST(XlsCells, DateFormatsGiveDatesAndOtherFormatsNumbers) {
