@@ -104,8 +104,17 @@ void BiffWriter::cell(std::size_t sheet, std::uint16_t type, int row, int col, s
 }
 
 void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf) {
-  sst_.push_back(text);
-  cell(sheet, 0x00FD, row, col, xf, le32(static_cast<std::uint32_t>(sst_.size() - 1)));
+  ++sstReferences_;
+  auto index = static_cast<std::uint32_t>(sst_.size());
+  const bool plain = text.richRuns == 0 && text.phonetic.empty();
+  if (uniqueStrings_ && plain) {
+    const auto [at, added] = sstIndex_.emplace(text.text, index);
+    if (added) sst_.push_back(text);
+    index = at->second;
+  } else {
+    sst_.push_back(text);
+  }
+  cell(sheet, 0x00FD, row, col, xf, le32(index));
 }
 
 void BiffWriter::label(std::size_t sheet, int row, int col, const std::string& text, std::uint16_t xf) {
@@ -177,7 +186,7 @@ std::uint32_t BiffWriter::rkDouble(double value, bool times100) {
 
 std::string BiffWriter::sharedStringTable() const {
   std::vector<std::string> segments;
-  std::string current = le32(static_cast<std::uint32_t>(sst_.size())) +
+  std::string current = le32(sstReferences_) +
                         le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
   auto space = [&] { return maxRecordData_ > current.size() ? maxRecordData_ - current.size() : 0; };
   auto newSegment = [&] {

@@ -2,6 +2,7 @@
 // Writes .xls workbooks record by record, for the tests: BIFF8 (or BIFF5) streams in a
 // compound file made by libgsf's OLE2 writer. Rows and columns are 0-based, as in the file.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,9 @@ class BiffWriter {
 
   void labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf = 0);
   void labelSst(std::size_t sheet, int row, int col, const std::string& text) { labelSst(sheet, row, col, SharedString{text}); }
+  // From now on a plain text given again reuses its shared string, as the spreadsheet writes
+  // its table; otherwise every call adds one, so tests can lay the table out string by string.
+  void keepSharedStringsUnique() { uniqueStrings_ = true; }
   void label(std::size_t sheet, int row, int col, const std::string& text, std::uint16_t xf = 0);
   void number(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
   void rk(std::size_t sheet, int row, int col, std::uint32_t rkValue, std::uint16_t xf = 0);
@@ -93,6 +97,9 @@ class BiffWriter {
   std::vector<std::uint16_t> xfs_;
   std::vector<Sheet> sheets_;
   std::vector<SharedString> sst_;
+  std::uint32_t sstReferences_ = 0;
+  bool uniqueStrings_ = false;
+  std::map<std::string, std::uint32_t> sstIndex_;  // plain texts, when kept unique
   std::int64_t sstCountOverride_ = -1;
   std::string extraGlobals_;
 };
