@@ -91,6 +91,19 @@ std::vector<UnreadablePackage> unreadablePackages() {
   cases.push_back({"size smaller", patchDirectory(sound, "xl/workbook.xml", 24, le32(size - 1)), {"xl/workbook.xml", "サイズ"}});
   cases.push_back({"size larger", patchDirectory(sound, "xl/workbook.xml", 24, le32(size + 7)), {"xl/workbook.xml", "サイズ"}});
   cases.push_back({"cut short", sound.substr(0, sound.size() * 2 / 3), {"途中で切れています"}});
+  // The deflate data itself cut short, and one of its blocks made invalid (a reserved block type).
+  const std::uint32_t compressed = directoryField("xl/workbook.xml", 20);
+  cases.push_back({"deflate data cut short", patchDirectory(sound, "xl/workbook.xml", 20, le32(compressed / 2)),
+                   {"xl/workbook.xml", "圧縮データが途中で切れています"}});
+  {
+    std::string bad = sound;
+    const std::size_t local = directoryField("xl/workbook.xml", 42);
+    const auto u16At = [&](std::size_t at) {
+      return static_cast<std::size_t>(static_cast<unsigned char>(bad[at]) | static_cast<unsigned char>(bad[at + 1]) << 8);
+    };
+    bad[local + 30 + u16At(local + 26) + u16At(local + 28)] = static_cast<char>(0x07);  // final block, type 3
+    cases.push_back({"deflate data damaged", bad, {"xl/workbook.xml", "圧縮データが壊れています"}});
+  }
   cases.push_back({"over the size limit", patchDirectory(sound, "xl/workbook.xml", 24, le32(300u << 20)),
                    {"xl/workbook.xml", "大きすぎます"}});
   cases.push_back({"encrypted entry", patchDirectory(sound, "xl/workbook.xml", 8, std::string("\x01\x00", 2)),
