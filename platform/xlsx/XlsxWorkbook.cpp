@@ -225,13 +225,28 @@ CellType cellType(std::string_view type) {
 bool isName(std::string_view name, char letter) { return name.size() == 1 && name[0] == letter; }
 
 // "BC12" -> row 12, column 55. False when the reference is not a cell reference.
+// Row numbers are a few digits in every cell and row tag: those are read here, anything else
+// by from_chars, whose result this always equals.
+inline std::from_chars_result parseRowNumber(std::string_view text, std::int32_t& value) {
+  if (!text.empty() && text.size() <= 9) {
+    std::int32_t n = 0;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) n = n * 10 + (text[i] - '0');
+    if (i == text.size()) {
+      value = n;
+      return {text.data() + i, std::errc()};
+    }
+  }
+  return std::from_chars(text.data(), text.data() + text.size(), value);
+}
+
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
   std::size_t i = 0;
   std::int32_t c = 0;
   while (i < ref.size() && i < 3 && ref[i] >= 'A' && ref[i] <= 'Z') c = c * 26 + (ref[i++] - 'A' + 1);
   if (c == 0) return false;
   std::int32_t r = 0;
-  const auto result = std::from_chars(ref.data() + i, ref.data() + ref.size(), r);
+  const auto result = parseRowNumber(ref.substr(i), r);
   if (result.ec != std::errc() || result.ptr != ref.data() + ref.size() || r < 1) return false;
   row = r;
   col = c;
@@ -550,7 +565,7 @@ class XlsxWorkbook final : public Workbook {
         bool bad = false;
         const int end = attributes([&](std::string_view name, std::string_view r) {
           if (!isName(name, 'r')) return;
-          bad = std::from_chars(r.data(), r.data() + r.size(), next).ec != std::errc() || next < 1;
+          bad = parseRowNumber(r, next).ec != std::errc() || next < 1;
         });
         if (end == 0 || bad) return false;
         // Rows come in ascending order; nothing below the kept range is ever asked for.
