@@ -27,8 +27,6 @@ std::string readByteString(BiffCursor& cursor, bool longCount) {
   return bytes;
 }
 
-void sharedStringDamaged() { throw WorkbookError("レコードがデータの途中で終わっています"); }
-
 // Reads the shared string table across its segments where they lie. Plain reads run on from
 // one segment into the next; characters cut by a segment's end go on after an option byte
 // telling their width.
@@ -47,14 +45,14 @@ class SharedStringCursor {
     return false;
   }
   std::uint8_t u8() {
-    if (atEnd()) sharedStringDamaged();
+    if (atEnd()) throwRecordCutShort();
     return segments_[segment_][offset_++];
   }
   std::uint16_t u16() { return static_cast<std::uint16_t>(u8() | u8() << 8); }
   std::uint32_t u32() { return u16() | static_cast<std::uint32_t>(u16()) << 16; }
   void skip(std::size_t n) {
     while (n > 0) {
-      if (atEnd()) sharedStringDamaged();
+      if (atEnd()) throwRecordCutShort();
       const std::size_t step = std::min(n, segments_[segment_].size() - offset_);
       offset_ += step;
       n -= step;
@@ -73,7 +71,7 @@ class SharedStringCursor {
       done += n;
       if (done == cch) break;
       // Half a character left over, or no segment after this one: damaged.
-      if (offset_ != segment.size() || segment_ + 1 == segments_.size()) sharedStringDamaged();
+      if (offset_ != segment.size() || segment_ + 1 == segments_.size()) throwRecordCutShort();
       nextSegment();
       highByte = (u8() & 0x01) != 0;
     }
@@ -138,7 +136,7 @@ std::string_view BiffSharedStrings::text(std::size_t i, Utf8Buffer& scratch) con
   const std::size_t offset = keptText_.size();
   const std::string_view text = decode(i, keptText_);
   // Offsets are 32-bit: past 4 GiB of kept text a string is decoded each time instead.
-  if (keptText_.size() >= kSeenOnce) {
+  if (keptText_.size() > UINT32_MAX) {
     keptText_.truncate(offset);
     scratch.truncate(0);
     return decode(i, scratch);

@@ -56,7 +56,9 @@ void BiffRecordReader::joinContinues(BiffRecord& record) {
   record.data = record.joined;
 }
 
-void BiffCursor::overrun() const { throw WorkbookError("レコードがデータの途中で終わっています"); }
+void throwRecordCutShort() { throw WorkbookError("レコードがデータの途中で終わっています"); }
+
+void BiffCursor::overrun() const { throwRecordCutShort(); }
 
 double BiffCursor::f64() {
   if (remaining() < 8) overrun();

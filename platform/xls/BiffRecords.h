@@ -132,6 +132,8 @@ class Utf8Buffer {
 char* putBiffCharacters(char* p, const std::uint8_t* bytes, std::size_t n, bool highByte, char16_t& pendingHigh);
 // U+FFFD at p for a surrogate half left alone (three bytes). Returns the end.
 char* putLoneHalf(char* p);
+// Throws the WorkbookError for a read past the end of a record's data.
+[[noreturn]] void throwRecordCutShort();
 
 // Reads a record body front to back. Plain reads run on across segment ends; character data
 // split by a CONTINUE record starts again with an option byte telling 8- or 16-bit characters.

@@ -224,7 +224,6 @@ CellType cellType(std::string_view type) {
 // An attribute name of one letter.
 bool isName(std::string_view name, char letter) { return name.size() == 1 && name[0] == letter; }
 
-// "BC12" -> row 12, column 55. False when the reference is not a cell reference.
 // Row numbers are a few digits in every cell and row tag: those are read here, anything else
 // by from_chars, whose result this always equals.
 inline std::from_chars_result parseRowNumber(std::string_view text, std::int32_t& value) {
@@ -240,6 +239,7 @@ inline std::from_chars_result parseRowNumber(std::string_view text, std::int32_t
   return std::from_chars(text.data(), text.data() + text.size(), value);
 }
 
+// "BC12" -> row 12, column 55. False when the reference is not a cell reference.
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
   std::size_t i = 0;
   std::int32_t c = 0;

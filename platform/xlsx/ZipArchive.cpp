@@ -23,7 +23,7 @@ std::uint16_t u16(const unsigned char* p) { return static_cast<std::uint16_t>(p[
 std::uint32_t u32(const unsigned char* p) { return u16(p) | static_cast<std::uint32_t>(u16(p + 2)) << 16; }
 std::uint64_t u64(const unsigned char* p) { return u32(p) | static_cast<std::uint64_t>(u32(p + 4)) << 32; }
 
-// One decompressor for the process: it holds only tables, rebuilt for every block.
+// One decompressor a thread: it holds only tables, rebuilt for every block.
 libdeflate_decompressor* decompressor() {
   struct Owner {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
@@ -195,6 +195,10 @@ bool ZipArchive::read(std::string_view name, ZipPart& part) const {
   const unsigned char* data = base_ + dataAt;
   part.reset(partName, static_cast<std::size_t>(entry->size));
   auto* out = reinterpret_cast<unsigned char*>(part.data());
+  auto checked = [&] {
+    if (libdeflate_crc32(0, out, part.size()) != entry->crc) fail("チェックサム (CRC) が合いません");
+    return true;
+  };
   if (entry->method == 0) {
     if (entry->compressedSize != entry->size) fail("格納サイズと展開サイズが合いません");
     std::memcpy(out, data, part.size());
@@ -209,8 +213,7 @@ bool ZipArchive::read(std::string_view name, ZipPart& part) const {
         libdeflate_deflate_decompress(fast, data, static_cast<std::size_t>(entry->compressedSize), out, part.size(),
                                       &produced) == LIBDEFLATE_SUCCESS &&
         produced == part.size()) {
-      if (libdeflate_crc32(0, out, part.size()) != entry->crc) fail("チェックサム (CRC) が合いません");
-      return true;
+      return checked();
     }
     z_stream stream{};
     if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) throw WorkbookError("展開の準備ができません");
@@ -228,14 +231,7 @@ bool ZipArchive::read(std::string_view name, ZipPart& part) const {
     }
     if (status != Z_STREAM_END) fail("圧縮データが途中で切れています");
   }
-  uLong crc = crc32(0, nullptr, 0);
-  for (std::size_t done = 0; done < part.size();) {
-    const auto chunk = static_cast<uInt>(std::min<std::size_t>(part.size() - done, 1u << 30));
-    crc = crc32(crc, out + done, chunk);
-    done += chunk;
-  }
-  if (static_cast<std::uint32_t>(crc) != entry->crc) fail("チェックサム (CRC) が合いません");
-  return true;
+  return checked();
 }
 
 }  // namespace morvane::platform
