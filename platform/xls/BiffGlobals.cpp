@@ -227,6 +227,7 @@ BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
     switch (record.type) {
       case biff::kFilePass:
         globals.encrypted = true;
+        globals.filePass.assign(record.data.begin(), record.data.end());
         return globals;
       case biff::kCodePage:
         globals.codePage = cursor.u16();
