@@ -809,7 +809,8 @@ class XlsxWorkbook final : public Workbook {
         const auto found = relationships.find(std::string(id.value_or("")));
         if (found == relationships.end()) {
           // A sheet without its part: in its place, but as a sheet that does not exist.
-          sheets_.push_back(Sheet{std::string(*name), {}, "シート「" + std::string(*name) + "」の参照 " + std::string(id.value_or("")) + " がありません"});
+          const std::string reason = "シート「" + std::string(*name) + "」の参照 " + std::string(id.value_or("")) + " がありません";
+          sheets_.push_back(Sheet{std::string(*name), {}, reason});
           continue;
         }
         // Chart, dialog and macro sheets do not count.
