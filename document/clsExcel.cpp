@@ -40,7 +40,7 @@ std::string_view clsExcel::CellView(std::int32_t row, std::int32_t column) const
 }
 
 bool clsExcel::fnOpenSheet(std::int32_t n) {
-  if (!book_ || n < 1 || n > sheetCount_) return false;
+  if (!book_ || n < 1 || n > sheetCount_ || !book_->hasSheet(n)) return false;
   sheet_ = book_->readSheet(n, reach_);
   return true;
 }

@@ -67,11 +67,12 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
     std::string name = excel.Cells(row, layout_.getColFieldName());
+    // A blank name ends the table before anything else in its row is read.
+    if (isBlank(name)) break;
     std::string type = excel.Cells(row, layout_.getColFieldType());
     std::string size = excel.Cells(row, layout_.getColFieldSize());
     const std::string_view key = excel.CellView(row, layout_.getColPrimaryKey());
     const std::string_view nullMark = excel.CellView(row, layout_.getColNULL());
-    if (isBlank(name)) break;
     if (!isBlank(key)) table->sbAddPKey(name);
     field.setName(std::move(name));
     field.setAttr(std::move(type));

@@ -29,6 +29,9 @@ class Workbook {
   // Worksheets only (chart and macro sheets do not count), hidden ones included, in the
   // workbook's own order.
   virtual std::int32_t sheetCount() const = 0;
+  // False for a sheet listed without any content to read (an .xlsx sheet whose part is not
+  // named): it counts as a sheet that does not exist.
+  virtual bool hasSheet(std::int32_t n) const { return n >= 1 && n <= sheetCount(); }
   // Parses worksheet n (1-based, 1..sheetCount), keeping the cells within reach; the rest of
   // the sheet is skipped or not read at all. Throws WorkbookError on damage.
   virtual SheetCells readSheet(std::int32_t n, const SheetReach& reach) = 0;

@@ -58,6 +58,12 @@ std::string BiffCodePage::decode(std::string_view bytes) {
     ++in;
     --inLeft;
   }
+  // Code pages with combining marks (1255, 1258) hold the last character back until told
+  // the text has ended.
+  char* outPtr = buffer;
+  std::size_t outLeft = sizeof buffer;
+  iconv(handle, nullptr, nullptr, &outPtr, &outLeft);
+  out.append(buffer, sizeof buffer - outLeft);
   return out;
 }
 

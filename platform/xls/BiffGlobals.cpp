@@ -70,8 +70,9 @@ class SharedStringCursor {
       offset_ += n * width;
       done += n;
       if (done == cch) break;
-      // Half a character left over, or no segment after this one: damaged.
-      if (offset_ != segment.size() || segment_ + 1 == segments_.size()) throwRecordCutShort();
+      // No segment after this one: damaged. Half a character left over is passed over, as
+      // empty segments are by u8().
+      if (segment_ + 1 == segments_.size()) throwRecordCutShort();
       nextSegment();
       highByte = (u8() & 0x01) != 0;
     }
@@ -166,6 +167,8 @@ std::string_view BiffSharedStrings::decode(std::size_t i, Utf8Buffer& out) const
 
 std::string readBiff8String(BiffCursor& cursor, bool longCount) {
   const std::size_t cch = longCount ? cursor.u16() : cursor.u8();
+  // An empty text may end before its option byte.
+  if (cch == 0 && cursor.remaining() == 0) return {};
   const std::uint8_t options = cursor.u8();
   const std::size_t runs = (options & kRich) ? cursor.u16() : 0;
   const std::size_t extended = (options & kExtended) ? cursor.u32() : 0;
@@ -224,6 +227,7 @@ BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
     switch (record.type) {
       case biff::kFilePass:
         globals.encrypted = true;
+        globals.filePass.assign(record.data.begin(), record.data.end());
         return globals;
       case biff::kCodePage:
         globals.codePage = cursor.u16();
@@ -240,8 +244,12 @@ BiffGlobals readBiffGlobals(BiffRecordReader& reader) {
         break;
       }
       case biff::kFormat: {
-        const std::uint16_t id = cursor.u16();
-        formats[id] = globals.biff8 ? readBiff8String(cursor, true) : readByteString(cursor, false);
+        // A format that cannot be read costs that format, not the workbook.
+        try {
+          const std::uint16_t id = cursor.u16();
+          formats[id] = globals.biff8 ? readBiff8String(cursor, true) : readByteString(cursor, false);
+        } catch (const WorkbookError&) {
+        }
         break;
       }
       case biff::kXf:

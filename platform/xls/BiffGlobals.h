@@ -54,6 +54,7 @@ class BiffSharedStrings {
 struct BiffGlobals {
   bool biff8 = true;
   bool encrypted = false;
+  std::vector<std::uint8_t> filePass;  // the FILEPASS record's body, when encrypted
   bool date1904 = false;
   std::uint16_t codePage = 1252;
   std::vector<BiffSheetEntry> worksheets;  // chart, macro and module sheets left out

@@ -24,6 +24,7 @@ constexpr std::uint16_t kRk = 0x027E;
 constexpr std::uint16_t kMulRk = 0x00BD;
 constexpr std::uint16_t kNumber = 0x0203;
 constexpr std::uint16_t kFormula = 0x0006;
+constexpr std::uint16_t kFormulaBiff4 = 0x0406;  // some writers put it in later versions too
 constexpr std::uint16_t kString = 0x0207;
 constexpr std::uint16_t kBoolErr = 0x0205;
 constexpr std::uint16_t kBlank = 0x0201;

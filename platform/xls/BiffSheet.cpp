@@ -94,6 +94,7 @@ class SheetParser {
         break;
       }
       case biff::kFormula:
+      case biff::kFormulaBiff4:
         formula(cursor);
         break;
       case biff::kString:
@@ -149,6 +150,11 @@ class SheetParser {
 
   void number(std::int32_t row, std::int32_t col, std::uint16_t xf, double value) {
     if (!sheet_.wants(row, col)) return;
+    // No number the spreadsheet shows: what it shows is the error value.
+    if (!std::isfinite(value)) {
+      sheet_.setError(row, col, "#NUM!");
+      return;
+    }
     if (globals_.isDateXf(xf)) {
       try {
         sheet_.setText(row, col, formatDateSerial(value, globals_.date1904));

@@ -184,13 +184,15 @@ std::span<const std::uint8_t> CompoundFile::read(const Entry& entry) {
 std::span<const std::uint8_t> CompoundFile::readRegular(const Entry& entry) {
   const std::uint64_t sectorSize = std::uint64_t{1} << sectorShift_;
   const std::uint64_t count = (entry.size + sectorSize - 1) / sectorSize;
-  // First pass: every sector in the file, and whether they lie in order.
+  // First pass: every sector in the file, and whether they lie in order. The file's last
+  // sector may be cut short of its padding: it reads as if padded with zeros.
   bool inOrder = true;
   std::uint32_t sector = entry.start;
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint64_t needed = std::min(sectorSize, entry.size - i * sectorSize);
     const std::uint64_t at = sectorOffset(sector);
-    if (sector > kLastRegularSector || at > length_ || length_ - at < needed) unreadable(entry);
+    if (sector > kLastRegularSector || at >= length_) unreadable(entry);
+    if (length_ - at < needed) inOrder = false;
     if (i + 1 < count) {
       const std::uint32_t next = nextSector(sector);
       if (next != sector + 1) inOrder = false;
@@ -202,8 +204,9 @@ std::span<const std::uint8_t> CompoundFile::readRegular(const Entry& entry) {
   gathered_ = StreamBytes(static_cast<std::size_t>(entry.size));
   sector = entry.start;
   for (std::uint64_t i = 0; i < count; ++i) {
-    const std::uint64_t needed = std::min(sectorSize, entry.size - i * sectorSize);
-    std::memcpy(gathered_.data() + i * sectorSize, base_ + sectorOffset(sector), static_cast<std::size_t>(needed));
+    const std::uint64_t at = sectorOffset(sector);
+    const std::uint64_t needed = std::min({sectorSize, entry.size - i * sectorSize, length_ - at});
+    std::memcpy(gathered_.data() + i * sectorSize, base_ + at, static_cast<std::size_t>(needed));
     sector = nextSector(sector);
   }
   return gathered_.bytes();

@@ -7,6 +7,7 @@
 #include <span>
 #include <utility>
 
+#include "platform/xls/BiffDecrypt.h"
 #include "platform/xls/BiffGlobals.h"
 #include "platform/xls/BiffRecords.h"
 #include "platform/xls/BiffSheet.h"
@@ -28,7 +29,15 @@ class XlsWorkbook : public Workbook {
   void readGlobals() {
     BiffRecordReader reader(stream_, 0);
     globals_ = readBiffGlobals(reader);
-    if (globals_.encrypted) throw WorkbookOpenError(kPasswordProtected);
+    if (!globals_.encrypted) return;
+    // Encrypted with the spreadsheet's default password, it opens without asking; with any
+    // other password it does not.
+    if (!globals_.biff8 || !decryptWithDefaultPassword(stream_, globals_.filePass, decrypted_)) {
+      throw WorkbookOpenError(kPasswordProtected);
+    }
+    stream_ = decrypted_.bytes();
+    BiffRecordReader again(stream_, 0);
+    globals_ = readBiffGlobals(again);
   }
 
   std::int32_t sheetCount() const override {
@@ -49,7 +58,8 @@ class XlsWorkbook : public Workbook {
 
  private:
   CompoundFile file_;
-  std::span<const std::uint8_t> stream_;  // in the file's mapping, or gathered by file_
+  std::span<const std::uint8_t> stream_;  // in the file's mapping, gathered by file_, or decrypted_
+  StreamBytes decrypted_;
   BiffGlobals globals_;
 };
 

@@ -39,11 +39,17 @@ constexpr std::string_view kNamespaces[] = {
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships",
     "http://purl.oclc.org/ooxml/officeDocument/relationships",
     "http://schemas.openxmlformats.org/package/2006/relationships",
+    // Excel 2007 before its release wrote these instead of the main one.
+    "http://schemas.microsoft.com/office/excel/2006/main",
+    "http://schemas.microsoft.com/office/excel/2006/2",
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/7/main",
+    "http://schemas.openxmlformats.org/spreadsheetml/2006/5/main",
 };
 constexpr int kMainTransitional = 0;
 constexpr int kMainStrict = 1;
 constexpr int kRelationships[] = {2, 3};
 constexpr int kPackageRelationships = 4;
+constexpr int kFirstBetaMain = 5;
 
 bool isMain(int ns) { return ns == kMainTransitional || ns == kMainStrict; }
 bool isMain(const XmlScanner& xml, std::string_view local) { return isMain(xml.ns()) && xml.local() == local; }
@@ -152,8 +158,42 @@ double parseNumber(std::string_view text) {
   return value;
 }
 
-// "yyyy-mm-ddThh:mm:ss(.fff)(Z)" of a date cell (t="d"), in the text a date-formatted number gives.
+// "PnDTnHnMnS" (a duration, as strict files write times): its days, or nothing.
+std::optional<double> isoDurationDays(std::string_view iso) {
+  if (!iso.starts_with('P') || iso.size() < 3) return std::nullopt;
+  double days = 0;
+  bool inTime = false;
+  for (std::size_t pos = 1; pos < iso.size();) {
+    if (iso[pos] == 'T' && !inTime) {
+      inTime = true;
+      ++pos;
+      continue;
+    }
+    double n = 0;
+    const auto r = std::from_chars(iso.data() + pos, iso.data() + iso.size(), n, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr == iso.data() + iso.size() || !(n >= 0)) return std::nullopt;
+    const char unit = *r.ptr;
+    if (unit == 'D' && !inTime) days += n;
+    else if (unit == 'W' && !inTime) days += 7 * n;
+    else if (unit == 'H' && inTime) days += n / 24;
+    else if (unit == 'M' && inTime) days += n / 1440;
+    else if (unit == 'S' && inTime) days += n / 86400;
+    else return std::nullopt;  // years and months have no fixed length
+    pos = static_cast<std::size_t>(r.ptr - iso.data()) + 1;
+  }
+  return days;
+}
+
+// "yyyy-mm-ddThh:mm:ss(.fff)(Z)" of a date cell (t="d"), or a duration, in the text a
+// date-formatted number gives.
 std::string formatIsoDate(std::string_view iso) {
+  if (const auto days = isoDurationDays(iso)) {
+    try {
+      return formatDateSerial(*days, false);
+    } catch (const WorkbookError&) {
+      return std::string(iso);
+    }
+  }
   int y = 0, mo = 0, d = 0, h = 0, mi = 0;
   double s = 0;
   bool hasDate = false;
@@ -192,7 +232,9 @@ std::string formatIsoDate(std::string_view iso) {
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     const long long unixDays = static_cast<long long>(era) * 146097 + doe - 719468;
     serial = static_cast<double>(unixDays + 25569);
-    if (serial < 61) serial -= 1;
+    // Before March 1900 the 1900 system is a day behind; 1899-12-30, the day times of day
+    // are written on, is its day 0.
+    if (serial >= 1 && serial < 61) serial -= 1;
   }
   serial += (h * 3600.0 + mi * 60.0 + s) / 86400.0;
   try {
@@ -243,7 +285,12 @@ inline std::from_chars_result parseRowNumber(std::string_view text, std::int32_t
 bool parseCellReference(std::string_view ref, std::int32_t& row, std::int32_t& col) {
   std::size_t i = 0;
   std::int32_t c = 0;
-  while (i < ref.size() && i < 3 && ref[i] >= 'A' && ref[i] <= 'Z') c = c * 26 + (ref[i++] - 'A' + 1);
+  // Some writers spell the column in lower case.
+  for (; i < ref.size() && i < 3; ++i) {
+    const char letter = ref[i] >= 'a' && ref[i] <= 'z' ? static_cast<char>(ref[i] - 'a' + 'A') : ref[i];
+    if (letter < 'A' || letter > 'Z') break;
+    c = c * 26 + (letter - 'A' + 1);
+  }
   if (c == 0) return false;
   std::int32_t r = 0;
   const auto result = parseRowNumber(ref.substr(i), r);
@@ -436,11 +483,15 @@ class XlsxWorkbook final : public Workbook {
   }
 
   std::int32_t sheetCount() const override { return static_cast<std::int32_t>(sheets_.size()); }
+  bool hasSheet(std::int32_t n) const override {
+    return Workbook::hasSheet(n) && sheets_[static_cast<std::size_t>(n - 1)].missing.empty();
+  }
 
   using Workbook::readSheet;
   SheetCells readSheet(std::int32_t n, const SheetReach& reach) override {
     if (n < 1 || n > sheetCount()) throw WorkbookError("シート番号 " + std::to_string(n) + " はありません");
     const Sheet& sheet = sheets_[static_cast<std::size_t>(n - 1)];
+    if (!sheet.missing.empty()) throw WorkbookError(sheet.missing);
     try {
       return parseSheet(sheet, reach);
     } catch (const WorkbookError& error) {
@@ -452,6 +503,7 @@ class XlsxWorkbook final : public Workbook {
   struct Sheet {
     std::string name;
     std::string part;
+    std::string missing;  // why the sheet cannot be read, when its part is not named
   };
 
   static WorkbookOpenError xlsbPackage() {
@@ -740,6 +792,10 @@ class XlsxWorkbook final : public Workbook {
     for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
       if (event != XmlScanner::Event::kStart) continue;
       // The package's main document may be a text document or a presentation.
+      if (xml.depth() == 0 && xml.ns() >= kFirstBetaMain && xml.local() == "workbook") {
+        throw WorkbookOpenError("Excel 2007 のベータ版の形式 (製品版と違う名前空間) のブックは読めません。"
+                                "Excel で .xlsx 形式に保存し直してください");
+      }
       if (xml.depth() == 0 && !isMain(xml, "workbook")) throw notAWorkbook();
       if (isMain(xml, "workbookPr")) {
         date1904_ = isTrue(xml.attribute("date1904"));
@@ -749,13 +805,16 @@ class XlsxWorkbook final : public Workbook {
         for (const int ns : kRelationships) {
           if (!id) id = xml.attribute("id", ns);
         }
-        if (!name || !id) xml.fail("sheet に name か r:id がありません");
-        const auto found = relationships.find(std::string(*id));
+        if (!name) xml.fail("sheet に name がありません");
+        const auto found = relationships.find(std::string(id.value_or("")));
         if (found == relationships.end()) {
-          xml.fail("シート「" + std::string(*name) + "」の参照 " + std::string(*id) + " がありません");
+          // A sheet without its part: in its place, but as a sheet that does not exist.
+          const std::string reason = "シート「" + std::string(*name) + "」の参照 " + std::string(id.value_or("")) + " がありません";
+          sheets_.push_back(Sheet{std::string(*name), {}, reason});
+          continue;
         }
         // Chart, dialog and macro sheets do not count.
-        if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{std::string(*name), found->second.target});
+        if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{std::string(*name), found->second.target, {}});
       }
     }
   }
@@ -773,7 +832,8 @@ class XlsxWorkbook final : public Workbook {
     };
     for (auto event = xml.next(); event != XmlScanner::Event::kDone; event = xml.next()) {
       if (event == XmlScanner::Event::kStart) {
-        if (isMain(xml, "numFmt")) {
+        // Formats in differential formats (<dxfs>) are for conditional formatting, not cells.
+        if (isMain(xml, "numFmt") && xml.depth() == 2) {
           customFormats[formatId()] = isDateFormatCode(std::string(xml.attribute("formatCode").value_or("")));
         } else if (isMain(xml, "cellXfs")) {
           inCellXfs = !xml.isEmptyElement();
@@ -821,6 +881,11 @@ class XlsxWorkbook final : public Workbook {
       cells.setText(row, col, value);  // what formatting its value would give back
     } else {
       const double number = parseNumber(value);
+      // No number the spreadsheet shows: what it shows is the error value.
+      if (!std::isfinite(number)) {
+        cells.setError(row, col, "#NUM!");
+        return;
+      }
       if (dateStyle) {
         cells.setText(row, col, formatDate(number));
       } else {

@@ -63,10 +63,10 @@ bool isXmlChar(char32_t code) {
          (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
 }
 
-// A part saved as UTF-16 (with its byte order mark), as UTF-8.
-std::string fromUtf16(std::string_view bytes, bool bigEndian) {
+// A part saved as UTF-16, from its first character after any byte order mark, as UTF-8.
+std::string fromUtf16(std::string_view bytes, bool bigEndian, std::size_t start) {
   Utf16ToUtf8 out(bytes.size());
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+  for (std::size_t i = start; i + 1 < bytes.size(); i += 2) {
     const auto a = static_cast<unsigned char>(bytes[i]);
     const auto b = static_cast<unsigned char>(bytes[i + 1]);
     out.push(static_cast<char16_t>(bigEndian ? a << 8 | b : b << 8 | a));
@@ -78,9 +78,12 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
 
 XmlScanner::XmlScanner(ZipPart& part, std::span<const std::string_view> namespaces)
     : part_(part), namespaces_(namespaces) {
-  const std::string_view head = part.view().substr(0, 3);
+  const std::string_view head = part.view().substr(0, 4);
   if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) {
-    part.assign(fromUtf16(part.view(), head[0] == '\xFE'));
+    part.assign(fromUtf16(part.view(), head[0] == '\xFE', 2));
+  } else if (head == std::string_view("\0<\0?", 4) || head == std::string_view("<\0?\0", 4)) {
+    // Without a mark, the declaration's first two characters tell UTF-16 and its byte order.
+    part.assign(fromUtf16(part.view(), head[0] == '\0', 0));
   }
   p_ = part.data();
   end_ = part.data() + part.size();

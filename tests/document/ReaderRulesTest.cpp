@@ -134,12 +134,13 @@ TEST(ReaderRules, LayoutPositionsBeyondTheCellLimitsReadAsEmpty) {
 TEST(ReaderRules, AnErrorValueInACellTheReaderReadsAbandonsTheRead) {
   test::TempDir dir;
   test::HandPackage package;
-  // Sheet 1: #N/A in the type cell of the first blank field row (all five cells are read);
-  // sheet 2: #DIV/0! below the end of the fields (never read).
+  // Sheet 1: #N/A in the type cell of a named field; sheet 2: #NUM! beside a blank name, which
+  // ends the fields before the rest of its row is read, and #DIV/0! below (never read).
   package.sheets = {
       test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>表</t></is></c></row>"
-                         "<row r=\"6\"><c r=\"E6\" t=\"e\"><v>#N/A</v></c></row>"),
+                         "<row r=\"6\"><c r=\"D6\" t=\"inlineStr\"><is><t>a</t></is></c><c r=\"E6\" t=\"e\"><v>#N/A</v></c></row>"),
       test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>表2</t></is></c></row>"
+                         "<row r=\"6\"><c r=\"E6\" t=\"e\"><v>#NUM!</v></c></row>"
                          "<row r=\"7\"><c r=\"D7\" t=\"e\"><v>#DIV/0!</v></c></row>")};
   const std::string path = dir.file("errors.xlsx");
   test::writeZip(path, package.parts());

@@ -72,6 +72,9 @@ class BiffWriter {
   // file): a worksheet holding one text cell, or with workbook set an Excel 4.0 workbook
   // whose globals name one sheet.
   static std::string oldBiffStream(int biff, bool workbook = false);
+  // A BIFF8 workbook stream encrypted with password as the spreadsheet does it: RC4 CryptoAPI
+  // with a key of keyBits, or with keyBits 0 the older RC4 (BiffEncrypt.cpp).
+  static std::string encrypted(const std::string& stream, const std::string& password, unsigned keyBits);
   // A compound file holding the given streams (name, bytes) in its root.
   static void saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams);
 

@@ -120,6 +120,9 @@ std::vector<UnreadablePackage> unreadablePackages() {
   cases.push_back({"not well-formed",
                    withWorkbook(kWorkbookHead + "<sheets>\n<sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>\n</sheet>\n"),
                    {"xl/workbook.xml", "5 行目", "</sheet>", "<sheets>"}});
+  cases.push_back({"Excel 2007 beta",
+                   withWorkbook("<workbook xmlns=\"http://schemas.microsoft.com/office/excel/2006/2\"><sheets/></workbook>"),
+                   {"ベータ版"}});
   cases.push_back({"document type", withWorkbook("<!DOCTYPE workbook>\n" + kWorkbookHead + "</workbook>"),
                    {"xl/workbook.xml", "文書型宣言"}});
   cases.push_back({"undefined entity", withWorkbook(kWorkbookHead + "<sheets>&nbsp;</sheets></workbook>"),

@@ -13,16 +13,19 @@ constexpr std::size_t kSector = 512;
 std::uint32_t u32At(const std::string& bytes, std::size_t at) { return u16At(bytes, at) | u16At(bytes, at + 2) << 16; }
 std::size_t sectorAt(std::uint32_t sector) { return kSector * (sector + 1); }
 
-// Where the workbook stream's chain starts, from the directory's entries.
-std::uint32_t workbookStart(const std::string& bytes) {
+// The workbook stream's directory entry.
+std::size_t workbookEntry(const std::string& bytes) {
   const std::size_t directory = sectorAt(u32At(bytes, 0x30));
   const std::string name = le16('W') + le16('o') + le16('r') + le16('k') + le16('b') + le16('o') + le16('o') + le16('k');
   for (std::size_t entry = directory; entry + 128 <= directory + kSector; entry += 128) {
-    if (bytes.compare(entry, name.size(), name) == 0) return u32At(bytes, entry + 0x74);
+    if (bytes.compare(entry, name.size(), name) == 0) return entry;
   }
   ADD_FAILURE() << "no Workbook entry";
   return 0;
 }
+
+// Where the workbook stream's chain starts.
+std::uint32_t workbookStart(const std::string& bytes) { return u32At(bytes, workbookEntry(bytes) + 0x74); }
 
 void expectSoundSheet(const std::string& path) {
   const auto book = platform::openXlsWorkbook(path);
@@ -51,6 +54,28 @@ TEST(CompoundFile, AWorkbookStreamWhoseSectorsAreOutOfOrder) {
   }
   writeBytes(dir.file("scattered.xls"), bytes);
   expectSoundSheet(dir.file("scattered.xls"));
+
+  // The stream's last sector moved to the end of the file, which ends with the stream's last
+  // byte, and the stream's size counting its padding: the missing padding reads as zeros. Cut
+  // before that sector, the stream is refused.
+  {
+    std::string moved = soundXlsBytes();
+    const std::size_t movedFat = sectorAt(u32At(moved, 0x4C));
+    std::uint32_t before = 0xFFFFFFFF, last = workbookStart(moved);
+    for (; u32At(moved, movedFat + 4 * last) < 0xFFFFFFF0u; last = u32At(moved, movedFat + 4 * last)) before = last;
+    const std::uint32_t size = u32At(moved, workbookEntry(moved) + 0x78);
+    const std::size_t used = size % kSector;
+    const auto added = static_cast<std::uint32_t>(moved.size() / kSector - 1);
+    ASSERT_TRUE(before != 0xFFFFFFFF && used != 0 && added < kSector / 4);
+    moved.replace(workbookEntry(moved) + 0x78, 4, le32(static_cast<std::uint32_t>(size - used + kSector)));
+    moved += moved.substr(sectorAt(last), used);
+    moved.replace(movedFat + 4 * before, 4, le32(added));
+    moved.replace(movedFat + 4 * added, 4, le32(0xFFFFFFFE));
+    writeBytes(dir.file("unpadded.xls"), moved);
+    expectSoundSheet(dir.file("unpadded.xls"));
+    writeBytes(dir.file("cut.xls"), moved.substr(0, sectorAt(added)));
+    EXPECT_NE(xlsOpenError(dir.file("cut.xls")).find("ストリーム「Workbook」を読めません"), std::string::npos);
+  }
 
   // A chain that ends before the stream does.
   bytes.replace(fat + 4 * s0, 4, le32(0xFFFFFFFE));

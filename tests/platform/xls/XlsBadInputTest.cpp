@@ -20,9 +20,20 @@ BiffWriter smallBook() {
   return writer;
 }
 
-TEST(XlsBadInput, AnEncryptedWorkbookDoesNotOpen) {
+// With the spreadsheet's default password, by either kind of RC4, it opens as the spreadsheet
+// opens it; with any other password it does not.
+TEST(XlsBadInput, AnEncryptedWorkbookOpensOnlyWithTheDefaultPassword) {
   TempDir dir;
   BiffWriter writer = smallBook();
+  for (int row = 10; row < 200; ++row) writer.number(0, row, 3, row);  // past the first key's 1024 bytes
+  for (const unsigned keyBits : {0u, 40u, 56u, 128u}) {
+    SCOPED_TRACE(keyBits);
+    const std::string stream = writer.stream();
+    const auto book = openStream(BiffWriter::encrypted(stream, "VelvetSweatshop", keyBits), dir);
+    ASSERT_TRUE(book);
+    expectCells(book->readSheet(1), {{3, 3, "顧客"}, {6, 4, "1"}, {200, 4, "199"}});
+    EXPECT_FALSE(openStream(BiffWriter::encrypted(stream, "secret", keyBits), dir));
+  }
   writer.globalRecord(0x002F, le16(1) + std::string(52, '\x11'));
   const std::string path = dir.file("encrypted.xls");
   writer.save(path);

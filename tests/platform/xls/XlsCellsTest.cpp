@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/platform/WorkbookTestSupport.h"
 
 namespace morvane::test {
@@ -185,6 +187,74 @@ TEST(XlsCells, DateFormatsGiveDatesAndOtherFormatsNumbers) {
                                      {7, 1, "0.5"},
                                      {8, 1, "-1"},
                                      {9, 2, date1904 ? "2028/01/03" : "2024/01/02"}});
+  }
+}
+
+// Shapes seen in other programs' files, each with the cells it must read; a text starting
+// with '#' is an error value read.
+TEST(XlsCells, ShapesOtherReadersRead) {
+  auto withBiff5 = [](std::uint16_t codePage, const std::string& bytes) {
+    BiffWriter writer(8224, true, codePage);
+    writer.label(writer.addSheet("S"), 0, 0, bytes);
+    return writer.stream();
+  };
+  auto withSheetRecord = [](std::uint16_t type, const std::string& body) {
+    BiffWriter writer;
+    const auto s = writer.addSheet("S");
+    writer.sheetRecord(s, type, body);
+    writer.number(s, 1, 0, 7);
+    return writer.stream();
+  };
+  // A 16-bit string cut by the table's record, one byte left over at the cut, then an empty
+  // CONTINUE before the one holding the rest.
+  auto withLeftoverAndEmptyContinue = [] {
+    BiffWriter writer(23);
+    writer.labelSst(writer.addSheet("S"), 0, 0, "日本語のとても長いテーブル名");
+    const std::string extra = std::string(1, 'x') + le16(0x003C) + le16(0);
+    std::string stream = writer.stream();
+    writer.setSheetOffset(0, static_cast<std::uint32_t>(recordsOfType(stream, 0x0809)[1] + extra.size()));
+    stream = writer.stream();
+    const std::size_t sst = recordsOfType(stream, 0x00FC)[0];
+    const unsigned length = u16At(stream, sst + 2);
+    stream.insert(sst + 4 + length, extra);
+    stream.replace(sst + 2, 2, le16(length + 1));
+    return stream;
+  };
+  BiffWriter badFormat;
+  badFormat.globalRecord(0x041E, le16(164) + le16(200) + std::string(1, '\0') + "0.0");
+  badFormat.number(badFormat.addSheet("S"), 0, 0, 5, badFormat.addXf(164));
+  BiffWriter notANumber;
+  notANumber.number(notANumber.addSheet("S"), 0, 0, std::numeric_limits<double>::quiet_NaN());
+  notANumber.formulaNumber(0, 0, 1, -std::numeric_limits<double>::infinity());
+  const std::string formulaBody = le16(0) + le16(0) + le16(0) + std::string("\0\0\0\0\0\0\x08\x40", 8) + std::string(8, '\0');
+  const struct {
+    const char* what;
+    std::string stream;
+    std::vector<CellIs> cells;
+  } shapes[] = {
+      {"code page 1258 holding back the last character", withBiff5(1258, "Format"), {{1, 1, "Format"}}},
+      {"code page 1255", withBiff5(1255, "\xF9\xEC\xE5\xED"), {{1, 1, "שלום"}}},
+      {"a FORMAT record whose text runs past its end", badFormat.stream(), {{1, 1, "5"}}},
+      {"an empty LABEL without its option byte", withSheetRecord(0x0204, le16(0) + le16(0) + le16(0) + le16(0)),
+       {{1, 1, ""}, {2, 1, "7"}}},
+      {"a FORMULA record of BIFF4", withSheetRecord(0x0406, formulaBody), {{1, 1, "3"}, {2, 1, "7"}}},
+      {"numbers that are not ones", notANumber.stream(), {{1, 1, "#NUM!"}, {1, 2, "#NUM!"}}},
+      {"a leftover byte and an empty CONTINUE in the shared strings", withLeftoverAndEmptyContinue(),
+       {{1, 1, "日本語のとても長いテーブル名"}}},
+  };
+  TempDir dir;
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    const auto book = openStream(shape.stream, dir);
+    if (!book) {
+      ADD_FAILURE() << "refused";
+      continue;
+    }
+    const auto sheet = book->readSheet(1);
+    for (const auto& [row, col, text] : shape.cells) {
+      if (text.starts_with('#')) EXPECT_NE(cellError(sheet, row, col).find(text), std::string::npos);
+      else EXPECT_EQ(sheet.text(row, col), text) << platform::cellReference(row, col);
+    }
   }
 }
 

@@ -134,12 +134,11 @@ TEST(XlsxLenient, LessCommonFormsOfXml) {
   expectCells(cells, {{1, 1, "<a & b>"}, {1, 2, "Aあ<&>\"'"}, {1, 3, "一行目\n二行目\n三行目"}, {1, 4, "12"}});
 }
 
+// Each in UTF-16: little-endian with its byte order mark, and big-endian without one, told
+// by the XML declaration's bytes.
 TEST(XlsxLenient, APartInUtf16IsRead) {
-  HandPackage package;
-  package.sheets = {""};
-  ZipParts parts = package.parts();
   const std::string xml = worksheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>顧客𠮷</t></is></c></row>");
-  // UTF-8 to UTF-16LE with its byte order mark, by hand for the few characters used here.
+  // UTF-8 to code points, by hand for the few characters used here.
   std::u32string codes;
   for (std::size_t i = 0; i < xml.size();) {
     const auto b = static_cast<unsigned char>(xml[i]);
@@ -149,18 +148,76 @@ TEST(XlsxLenient, APartInUtf16IsRead) {
     codes += code;
     i += n;
   }
-  std::string utf16 = "\xFF\xFE";
-  auto unit = [&](char32_t u) { utf16 += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)}; };
-  for (char32_t code : codes) {
-    if (code >= 0x10000) {
-      unit(0xD800 + ((code - 0x10000) >> 10));
-      unit(0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-      unit(code);
+  for (const bool bigEndian : {false, true}) {
+    std::string utf16 = bigEndian ? "" : "\xFF\xFE";
+    auto unit = [&](char32_t u) {
+      const char low = static_cast<char>(u & 0xFF), high = static_cast<char>(u >> 8);
+      utf16 += bigEndian ? std::string{high, low} : std::string{low, high};
+    };
+    for (char32_t code : codes) {
+      if (code >= 0x10000) {
+        unit(0xD800 + ((code - 0x10000) >> 10));
+        unit(0xDC00 + ((code - 0x10000) & 0x3FF));
+      } else {
+        unit(code);
+      }
+    }
+    HandPackage package;
+    package.sheets = {utf16};
+    EXPECT_EQ(firstSheet(package.parts()).text(1, 1), "顧客𠮷") << bigEndian;
+  }
+}
+
+// Shapes seen in other programs' files: a text starting with '#' is an error value read.
+TEST(XlsxLenient, ShapesOtherReadersRead) {
+  const std::string dateStyles = std::string("<styleSheet xmlns=\"") + kMainNs +
+                                 "\"><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>"
+                                 "<dxfs><dxf><numFmt numFmtId=\"14\" formatCode=\"0.00\"/></dxf></dxfs></styleSheet>";
+  const struct {
+    const char* what;
+    std::string sheetData;
+    std::string styles;
+    std::vector<CellIs> cells;
+  } shapes[] = {
+      {"a differential format redefining a cell's format", "<row r=\"1\"><c r=\"A1\" s=\"1\"><v>39097</v></c></row>",
+       dateStyles, {{1, 1, "2007/01/15"}}},
+      {"lower-case references", "<row r=\"2\"><c r=\"b2\"><v>5</v></c><c r=\"ab2\"><v>6</v></c></row>", "",
+       {{2, 2, "5"}, {2, 28, "6"}}},
+      {"ISO dates, times and durations of strict files",
+       "<row r=\"1\"><c r=\"A1\" t=\"d\"><v>PT0H11M0.000S</v></c><c r=\"B1\" t=\"d\"><v>1899-12-30</v></c>"
+       "<c r=\"C1\" t=\"d\"><v>1899-12-30T06:00:00</v></c><c r=\"D1\" t=\"d\"><v>P1DT12H</v></c>"
+       "<c r=\"E1\" t=\"d\"><v>1900-01-01</v></c><c r=\"F1\" t=\"d\"><v>P1M</v></c></row>",
+       "", {{1, 1, "00:11:00"}, {1, 2, "00:00:00"}, {1, 3, "06:00:00"}, {1, 4, "1900/01/01 12:00:00"},
+            {1, 5, "1900/01/01"}, {1, 6, "P1M"}}},
+      {"a number that is not one", "<row r=\"1\"><c r=\"A1\"><v>NaN</v></c></row>", "", {{1, 1, "#NUM!"}}},
+  };
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    HandPackage package;
+    package.sheets = {worksheetXml(shape.sheetData)};
+    package.styles = shape.styles;
+    const SheetCells cells = firstSheet(package.parts());
+    for (const auto& [row, col, text] : shape.cells) {
+      if (text.starts_with('#')) EXPECT_NE(cellError(cells, row, col).find(text), std::string::npos);
+      else EXPECT_EQ(cells.text(row, col), text) << platform::cellReference(row, col);
     }
   }
-  part(parts, "xl/worksheets/sheet1.xml") = utf16;
-  EXPECT_EQ(firstSheet(parts).text(1, 1), "顧客𠮷");
+  // A sheet whose relationship is empty or not there is kept in its place as one that does not exist.
+  HandPackage package;
+  package.sheets = {worksheetXml(""), worksheetXml("<row r=\"1\"><c r=\"A1\"><v>2</v></c></row>")};
+  ZipParts parts = package.parts();
+  std::string& workbook = part(parts, "xl/workbook.xml");
+  workbook.replace(workbook.find("rId1"), 4, "");
+  workbook.insert(workbook.find("</sheets>"), "<sheet name=\"無\" sheetId=\"9\" r:id=\"rId99\"/>");
+  TempDir dir;
+  writeZip(dir.file("book.xlsx"), parts);
+  const auto book = platform::openWorkbook(dir.file("book.xlsx"));
+  ASSERT_EQ(book->sheetCount(), 3);
+  EXPECT_FALSE(book->hasSheet(1));
+  EXPECT_TRUE(book->hasSheet(2));
+  EXPECT_FALSE(book->hasSheet(3));
+  EXPECT_NE(sheetError(*book, 1).find("の参照  が"), std::string::npos) << sheetError(*book, 1);
+  EXPECT_EQ(book->readSheet(2).text(1, 1), "2");
 }
 
 }  // namespace
