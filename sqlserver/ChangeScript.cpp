@@ -158,8 +158,10 @@ class TableComparison {
   // The checks of the rows before a lossy ALTER COLUMN, under the names the server has before the change.
   void guardAlter(const TableRenames& renames, const clsFieldInfo& old, const clsFieldInfo& field) {
     if (options_.allowDataLoss) return;
-    const auto before = storedColumn(old, types_);
+    auto before = storedColumn(old, types_);
     const auto after = storedColumn(field, types_);
+    // A server type the document cannot say (nvarchar, text ...) is another kind, checked value by value.
+    if (!before && options_.oldIsLive) before = serverStoredColumn(old);
     if (!before || !after) return;
     for (auto& guard : alterGuards(renames.oldName, renames.originalColumn(field.getName()), *before, *after)) {
       change_.guards.push_back(std::move(guard));

@@ -272,7 +272,14 @@ TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
     const TableChange unguarded = changeOf(makeTable("T", {before}, {}), makeTable("T", {after}, {}), allowDataLoss);
     EXPECT_TRUE(unguarded.guards.empty());
     EXPECT_EQ(unguarded.script.find("IF EXISTS"), std::string::npos);
-  }
+  }  // A server type the notations cannot say is checked value by value.
+  ChangeOptions live;
+  live.oldIsLive = true;
+  const TableChange fromServer = changeOf(makeTable("T", {{"Note", "nvarchar", "100", true}}, {}),
+                                          makeTable("T", {{"Note", "varchar", "100", true}}, {}), live);
+  ASSERT_EQ(fromServer.guards.size(), 1u);
+  EXPECT_NE(fromServer.guards[0].statement.find("TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), Note)) = Note"),
+            std::string::npos);
 }
 
 TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) {
