@@ -141,10 +141,11 @@ std::string renameStatements(const TableRenames& renames, const std::string& new
   if (renames.oldName != newName) {
     text.append("EXEC sp_rename " + unicodeLiteral("dbo." + renames.oldName) + ", " + unicodeLiteral(newName) + ";")
         .append(kCrLf);
-    // Later scripts name the key after the table.
+    // Later scripts name the key after the table; a key the server named otherwise is left as it is.
     if (hasKey) {
-      text.append("EXEC sp_rename " + unicodeLiteral("dbo.PK_" + renames.oldName) + ", " +
-                  unicodeLiteral("PK_" + newName) + ", N'OBJECT';").append(kCrLf);
+      text.append("IF OBJECT_ID(" + unicodeLiteral("dbo.PK_" + renames.oldName) + ") IS NOT NULL EXEC sp_rename " +
+                  unicodeLiteral("dbo.PK_" + renames.oldName) + ", " + unicodeLiteral("PK_" + newName) + ", N'OBJECT';")
+          .append(kCrLf);
     }
   }
   return text;

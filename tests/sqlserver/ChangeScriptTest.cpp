@@ -297,7 +297,7 @@ TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) 
                     "長さ 50 を超える値があり、varchar(50) にできません。このテーブルの変更は行いません', 1;\r\n",
                     "EXEC sp_rename N'dbo.Orders.Note', N'Remark', N'COLUMN';\r\n",
                     "EXEC sp_rename N'dbo.Orders', N'Sales';\r\n",
-                    "EXEC sp_rename N'dbo.PK_Orders', N'PK_Sales', N'OBJECT';\r\n",
+                    "IF OBJECT_ID(N'dbo.PK_Orders') IS NOT NULL EXEC sp_rename N'dbo.PK_Orders', N'PK_Sales', N'OBJECT';\r\n",
                     "ALTER TABLE dbo.Sales ALTER COLUMN Remark varchar(50)  NULL \r\n",
                     "ALTER TABLE dbo.Sales ADD Shipped datetime  NULL \r\n", "COMMIT "}));
   EXPECT_EQ(changeSummary(changes[0], options),
