@@ -39,7 +39,7 @@ class TableComparison {
   TableComparison(clsSQLServerDB& db, const clsSQLServerFieldAttr& types, const ChangeOptions& options)
       : db_(db), types_(types), options_(options) {}
 
-  TableChange compare(const TablePtr& oldTable, const TablePtr& newTable) {
+  TableChange compare(const TablePtr& oldTable, const TablePtr& newTable, const TableRenames& renames) {
     change_ = {};
     change_.kind = TableChange::Kind::changed;
     change_.name = newTable->getName();
@@ -76,8 +76,13 @@ class TableComparison {
       }
       if (sameColumn(*old, field, *oldText, *text)) continue;
       if (isIdentity(*old) || isIdentity(field)) {
-        return refuse("列「" + field.getName() + "」は IDENTITY の付け外しか IDENTITY の列の変更で、ALTER COLUMN ではできません");
+        if (!options_.allowRebuild) {
+          return refuse("列「" + field.getName() +
+                        "」は IDENTITY の付け外しか IDENTITY の列の変更で、ALTER COLUMN ではできません (--allow-rebuild でテーブルを作り直せます)");
+        }
+        change_.rebuilt = true;
       }
+      guardAlter(renames, *old, field);
       change_.altered.push_back(field.getName());
       alterLines.push_back(statement(after.getName(), "ALTER COLUMN " + *text));
     }
@@ -87,6 +92,9 @@ class TableComparison {
       if (findField(after, old.getName())) continue;
       gone.push_back(old.getName());
       if (options_.allowDrop) {
+        if (!options_.allowDataLoss) {
+          change_.guards.push_back(dropColumnGuard(renames.oldName, renames.originalColumn(old.getName())));
+        }
         change_.dropped.push_back(old.getName());
         dropLines.push_back(statement(after.getName(), "DROP COLUMN " + old.getName() + " "));
       } else {
@@ -106,13 +114,20 @@ class TableComparison {
     const bool addKey = !newKeys.empty() && (dropKey || oldKeys.empty());
     change_.keyChanged = dropKey || addKey;
 
-    if (!change_.keyChanged && alterLines.empty() && addLines.empty() && dropLines.empty()) {
+    if (!change_.keyChanged && alterLines.empty() && addLines.empty() && dropLines.empty() &&
+        renames.empty(after.getName())) {
       change_.kind = TableChange::Kind::unchanged;
       return std::move(change_);
     }
     std::string& script = change_.script;
     auto line = [&](const std::string& text) { script.append(text).append(kCrLf); };
+    if (renames.oldName != after.getName()) change_.renamedFrom = renames.oldName;
+    change_.columnRenames = renames.columns;
+    line("SET XACT_ABORT ON ");
     line("BEGIN TRANSACTION ");
+    for (const auto& guard : change_.guards) line(guard.statement);
+    if (change_.rebuilt) return rebuild(before, after, renames);
+    script.append(renameStatements(renames, after.getName(), !oldKeys.empty()));
     if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT PK_" + after.getName() + " "));
     for (const auto& text : dropLines) line(text);
     for (const auto& text : alterLines) line(text);
@@ -140,18 +155,40 @@ class TableComparison {
     return stored && stored == storedColumn(old, types_);
   }
 
+  // The checks of the rows before a lossy ALTER COLUMN, under the names the server has before the change.
+  void guardAlter(const TableRenames& renames, const clsFieldInfo& old, const clsFieldInfo& field) {
+    if (options_.allowDataLoss) return;
+    auto before = storedColumn(old, types_);
+    const auto after = storedColumn(field, types_);
+    // A server type the document cannot say (nvarchar, text ...) is another kind, checked value by value.
+    if (!before && options_.oldIsLive) before = serverStoredColumn(old);
+    if (!before || !after) return;
+    for (auto& guard : alterGuards(renames.oldName, renames.originalColumn(field.getName()), *before, *after)) {
+      change_.guards.push_back(std::move(guard));
+    }
+  }
+
+  TableChange rebuild(const clsTableInfo& before, const clsTableInfo& after, const TableRenames& renames) {
+    // The new table holds only the new revision's columns: a kept one would be lost.
+    if (!change_.kept.empty()) {
+      return refuse("列「" + change_.kept.front() + "」を残したままではテーブルを作り直せません (--allow-drop が必要です)");
+    }
+    std::vector<ReferringKey> referring;
+    for (const auto& key : options_.referringKeys) {
+      if (key.table != after.getName() && !key.name.empty()) referring.push_back(key);
+    }
+    const auto statements = rebuildStatements(db_, before, after, renames, referring);
+    if (!statements) return refuse(db_.getFailReason());
+    change_.script.append(*statements).append("COMMIT ");
+    return std::move(change_);
+  }
+
   bool isIdentity(const clsFieldInfo& field) const {
     return resolveColumnKind(types_, field.getAttr()) == ColumnKind::Identity;
   }
 
   void noteRenames(const clsTableInfo& before, const clsTableInfo& after, const std::vector<std::string>& gone) {
-    const auto& oldFields = before.getFields();
-    const auto& newFields = after.getFields();
-    for (std::size_t row = 0; row < oldFields.size() && row < newFields.size(); ++row) {
-      if (contains(gone, oldFields[row].getName()) && contains(change_.added, newFields[row].getName())) {
-        change_.renamed.emplace_back(oldFields[row].getName(), newFields[row].getName());
-      }
-    }
+    change_.renamed = suggestedRenames(before, after, gone, change_.added, types_);
   }
 
   TableChange refuse(const std::string& reason) {
@@ -189,8 +226,10 @@ TableChange goneTable(const TablePtr& table, const ChangeOptions& options) {
   change.name = table->getName();
   change.oldTable = table;
   if (options.allowDrop) {
-    change.script = "BEGIN TRANSACTION " + std::string(kCrLf) + "DROP TABLE dbo." + table->getName() + " " +
-                    std::string(kCrLf) + "COMMIT ";
+    if (!options.allowDataLoss) change.guards.push_back(dropTableGuard(table->getName()));
+    change.script = "SET XACT_ABORT ON " + std::string(kCrLf) + "BEGIN TRANSACTION " + std::string(kCrLf);
+    for (const auto& guard : change.guards) change.script += guard.statement + std::string(kCrLf);
+    change.script += "DROP TABLE dbo." + table->getName() + " " + std::string(kCrLf) + "COMMIT ";
   } else {
     change.warnings.push_back("テーブル「" + table->getName() + "」は" +
                               (options.oldIsLive ? "ブック" : "新しいブック") +
@@ -211,12 +250,14 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
   db.sbSetFieldAttr(notations);
   TableComparison comparison(db, *notations, options);
   std::vector<TableChange> changes;
+  const clsDBInfo renamed = renamedRevision(oldRevision, options.renames);
   for (const auto& table : newRevision.getTables()) {
-    const TablePtr old = oldRevision.getTable(table->getName());
-    changes.push_back(old ? comparison.compare(old, table) : addedTable(db, table));
+    const TablePtr old = renamed.getTable(table->getName());
+    changes.push_back(old ? comparison.compare(old, table, renamesOf(table->getName(), options.renames))
+                          : addedTable(db, table));
   }
   if (options.includeGone) {
-    for (const auto& old : oldRevision.getTables()) {
+    for (const auto& old : renamed.getTables()) {
       // A name the old revision holds twice is gone once.
       const bool reported = std::any_of(changes.begin(), changes.end(), [&](const TableChange& change) {
         return change.name == old->getName();
@@ -237,14 +278,17 @@ std::string changeSummary(const TableChange& change, const ChangeOptions& option
       break;
     case TableChange::Kind::gone:
       return line + (options.oldIsLive ? "ブック" : "新しいブック") + "にありません" +
-             (change.script.empty() ? " (削除しません)" : " (DROP TABLE)");
+             (change.script.empty() ? " (削除しません)" : " (DROP TABLE)") + guardSummary(change.guards);
     case TableChange::Kind::refused:
       return line + "変更できません: " + change.reason;
     case TableChange::Kind::changed:
-      line += "変更 (" + counted("列の追加 ", change.added.size()) + "、" + counted("変更 ", change.altered.size()) +
+      line += std::string("変更 (") + (change.rebuilt ? "テーブルの作り直し、" : "") + counted("列の追加 ", change.added.size()) + "、" + counted("変更 ", change.altered.size()) +
               "、" + counted("削除 ", change.dropped.size()) + (change.keyChanged ? "、主キー変更あり" : "") + ")";
       break;
   }
+  if (!change.renamedFrom.empty()) line += "; テーブル名の変更 " + change.renamedFrom + " → " + change.name;
+  for (const auto& [from, to] : change.columnRenames) line += "; 列名の変更 " + from + " → " + to;
+  line += guardSummary(change.guards);
   for (const auto& [gone, added] : change.renamed) line += "; 列 " + gone + " が消え、列 " + added + " が増えました";
   if (!change.kept.empty()) line += "; 削除しない列 " + std::to_string(change.kept.size());
   return line;
@@ -267,6 +311,12 @@ std::optional<std::string> unsafeChangeToken(const TableChange& change, const cl
   }
   for (const auto& field : change.dropped) {
     if (auto unsafe = unsafeScriptName("フィールド名", field)) return unsafe;
+  }
+  if (!change.renamedFrom.empty()) {
+    if (auto unsafe = unsafeScriptName("テーブル名", change.renamedFrom)) return unsafe;
+  }
+  for (const auto& renamed : change.columnRenames) {
+    if (auto unsafe = unsafeScriptName("フィールド名", renamed.first)) return unsafe;
   }
   return std::nullopt;
 }

@@ -10,6 +10,9 @@
 #include "model/Progress.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
+#include "sqlserver/ChangeGuards.h"
+#include "sqlserver/ChangeRebuild.h"
+#include "sqlserver/ChangeRenames.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane {
@@ -30,6 +33,12 @@ struct TableChange {
   // A gone field and an added one in the same row: most likely a rename, made as a drop and an add.
   std::vector<std::pair<std::string, std::string>> renamed;
   bool keyChanged = false;
+  // Renames made with sp_rename first: the table's old name (empty when kept) and its columns'.
+  std::string renamedFrom;
+  std::vector<std::pair<std::string, std::string>> columnRenames;
+  // The checks made before statements that can lose data, in the script's order.
+  std::vector<DataLossGuard> guards;
+  bool rebuilt = false;  // made anew for an identity change
   // The script without its last line break; empty when nothing is to be written or run.
   std::string script;
   std::string reason;  // why a refused table gets no script
@@ -45,6 +54,11 @@ struct ChangeOptions {
   bool oldIsLive = false;
   // Report the old revision's tables the new one no longer has (off when tables were picked by name).
   bool includeGone = true;
+  std::vector<Rename> renames;   // made with sp_rename, then compared under the new names
+  bool allowDataLoss = false;    // no checks of the rows before what can lose data
+  bool allowRebuild = false;     // rebuild tables for identity changes instead of refusing them
+  // Other tables' foreign keys to each table, made again after a rebuild (none read yet).
+  std::vector<ReferringKey> referringKeys;
 };
 
 // The new revision's tables in list order, then the old revision's tables it no longer has, in

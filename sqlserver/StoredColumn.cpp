@@ -119,6 +119,18 @@ StoredColumn storedColumn(const ServerColumn& column) {
   return stored;
 }
 
+StoredColumn serverStoredColumn(const clsFieldInfo& field) {
+  StoredColumn stored;
+  stored.type = lower(trimSpaces(field.getAttr()));
+  stored.nullable = field.getNull();
+  if (lower(trimSpaces(field.getSize())) == "max") {
+    stored.length = -1;
+  } else if (!trimSpaces(field.getSize()).empty()) {
+    stored.length = number(field.getSize(), 1, 1LL << 31);
+  }
+  return stored;
+}
+
 std::string describeColumn(const StoredColumn& column) {
   std::string text = sized(column.type, column.length);
   if (column.precision) {

@@ -25,6 +25,9 @@ struct StoredColumn {
 // undefined or its size is not one the server takes (then it can match no server column).
 std::optional<StoredColumn> storedColumn(const clsFieldInfo& field, const clsSQLServerFieldAttr& types);
 StoredColumn storedColumn(const ServerColumn& column);
+// The column of a field that fieldFromServer made from a type the notations cannot say: the
+// server's type word and its length.
+StoredColumn serverStoredColumn(const clsFieldInfo& field);
 
 // "varchar(50) NOT NULL", "int IDENTITY(1,1) NOT NULL", "varchar(max) NULL".
 std::string describeColumn(const StoredColumn& column);

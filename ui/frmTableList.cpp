@@ -16,6 +16,7 @@
 #include "sqlserver/clsSQLServerDB.h"
 #include "ui/WindowHub.h"
 #include "ui/clsRefFolder.h"
+#include "ui/frmChangeOptions.h"
 #include "ui/frmCheckResult.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDBServer.h"
@@ -240,6 +241,17 @@ void frmTableList::mnuMakeChangeSQL_Click() {
   // The window never drops: the old revision's tables this workbook no longer has are only named.
   ChangeOptions options;
   options.includeGone = false;
+  // Pairs that look like renames are offered, none checked: the window does not guess.
+  std::vector<Rename> suggestions;
+  for (const TableChange& change : compareRevisions(oldRevision, selected, fieldAttr(), options)) {
+    for (const auto& [gone, added] : change.renamed) suggestions.push_back({change.name, gone, added});
+  }
+  frmChangeOptions ask(this);
+  ask.sbSetSuggestions(std::move(suggestions));
+  if (ask.exec() != QDialog::Accepted) return;
+  options.renames = ask.getRenames();
+  options.allowDataLoss = ask.getAllowDataLoss();
+  options.allowRebuild = ask.getAllowRebuild();
   const auto changes = compareRevisions(oldRevision, selected, fieldAttr(), options);
   QStringList gone;
   for (const TablePtr& table : oldRevision.getTables()) {

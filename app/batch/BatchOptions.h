@@ -34,6 +34,9 @@ struct BatchOptions {
   bool againstServer = false;       // --against-server
   bool apply = false;               // --apply, with --against-server
   bool allowDrop = false;           // --allow-drop, with --since or --against-server
+  bool allowDataLoss = false;       // --allow-data-loss, likewise
+  bool allowRebuild = false;        // --allow-rebuild, likewise
+  std::vector<Rename> renames;      // --rename, repeatable, likewise
   std::string sinceWorkbook;        // --since: the old revision
   int queryTimeoutSeconds = 60;     // --query-timeout; 0: no limit
   std::string deployFile;           // --deploy

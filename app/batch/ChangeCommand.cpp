@@ -14,6 +14,34 @@ namespace {
 
 using platform::visibleText;
 
+// A gone column and a new one of the same kind: the run does not guess, it names the --rename.
+void printSuggestedRenames(const std::vector<TableChange>& changes) {
+  for (const auto& change : changes) {
+    const std::string table = change.renamedFrom.empty() ? change.name : change.renamedFrom;
+    for (const auto& [gone, added] : change.renamed) {
+      std::cerr << "morvane-batch: テーブル「" << visibleText(change.name) << "」: 列「" << visibleText(gone)
+                << "」がなくなり、同じ型の列「" << visibleText(added) << "」が増えました。名前を変えたのなら --rename "
+                << visibleText(renameText({table, gone, added})) << " でデータを残せます\n";
+    }
+  }
+}
+
+// Whether every --rename can be made; each that cannot is named on stderr.
+bool renamesFit(const clsDBInfo& oldRevision, const clsDBInfo& newRevision, const BatchOptions& options) {
+  const auto problems = renameProblems(oldRevision, newRevision, options.renames);
+  for (const auto& problem : problems) std::cerr << "morvane-batch: " << visibleText(problem) << "\n";
+  return problems.empty();
+}
+
+ChangeOptions changeOptionsOf(const BatchOptions& options) {
+  ChangeOptions changeOptions;
+  changeOptions.allowDrop = options.allowDrop;
+  changeOptions.allowDataLoss = options.allowDataLoss;
+  changeOptions.allowRebuild = options.allowRebuild;
+  changeOptions.renames = options.renames;
+  return changeOptions;
+}
+
 // Runs the changes through the folder or the open connection; prints the warnings on stderr
 // and the summary on stdout.
 int runChanges(const std::vector<TableChange>& changes, const ChangeOptions& changeOptions,
@@ -24,6 +52,7 @@ int runChanges(const std::vector<TableChange>& changes, const ChangeOptions& cha
     keptSome = keptSome || !change.kept.empty() || (change.kind == TableChange::Kind::gone && change.script.empty());
   }
   if (keptSome) std::cerr << "morvane-batch: 列とテーブルを削除するのは --allow-drop を指定したときだけです\n";
+  printSuggestedRenames(changes);
   std::vector<std::string> summary;
   TerminalProgress progress(onServer ? "変更の実行" : "変更スクリプト作成");
   const ChangeReport report = [&](const TableChange& change, bool ok, const std::string& reason) {
@@ -67,8 +96,8 @@ bool openServer(clsSQLServerDB& db, const BatchOptions& options, const BatchSett
 int changeSince(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& oldRevision,
                 const clsDBInfo& selected) {
   if (interrupted()) return 1;
-  ChangeOptions changeOptions;
-  changeOptions.allowDrop = options.allowDrop;
+  if (!renamesFit(oldRevision, selected, options)) return 2;
+  ChangeOptions changeOptions = changeOptionsOf(options);
   changeOptions.includeGone = options.tables.empty();
   const auto changes = compareRevisions(oldRevision, selected, settings.types, changeOptions);
   int status = 0;
@@ -89,10 +118,10 @@ int changeSince(const BatchOptions& options, const BatchSettings& settings, cons
 
 int changeServer(const BatchOptions& options, const BatchSettings& settings, clsSQLServerDB& db,
                  const std::vector<ServerTable>& server, const clsDBInfo& selected) {
-  ChangeOptions changeOptions;
-  changeOptions.allowDrop = options.allowDrop;
+  ChangeOptions changeOptions = changeOptionsOf(options);
   changeOptions.oldIsLive = true;
   const clsDBInfo live = serverModel(server, selected, *settings.types);
+  if (!renamesFit(live, selected, options)) return 2;
   const auto changes = compareRevisions(live, selected, settings.types, changeOptions);
   if (options.apply) return runChanges(changes, changeOptions, options, db, true);
   if (!ensureOutputFolder("--sql", options.sqlDir)) return 1;

@@ -25,9 +25,11 @@ constexpr const char* kUsage =
     "                     [--query-timeout SECONDS]\n"
     "       morvane-batch [--sql DIR] [--html DIR] [--deploy FILE] [--encoding cp932|utf-8|utf-8-bom]\n"
     "                     [--eol crlf|lf] [--table NAME]... WORKBOOK\n"
-    "       morvane-batch --since OLD_WORKBOOK [--allow-drop] [--sql DIR] [--server S --database D --user U]\n"
+    "       morvane-batch --since OLD_WORKBOOK [--allow-drop] [--allow-data-loss] [--allow-rebuild]\n"
+    "                     [--rename TABLE.OLD=NEW | --rename OLD=NEW]... [--sql DIR] [--server S --database D --user U]\n"
     "                     [--table NAME]... WORKBOOK\n"
-    "       morvane-batch --against-server --server S --database D --user U [--allow-drop] [--sql DIR | --apply]\n"
+    "       morvane-batch --against-server --server S --database D --user U [--allow-drop] [--allow-data-loss]\n"
+    "                     [--allow-rebuild] [--rename TABLE.OLD=NEW | --rename OLD=NEW]... [--sql DIR | --apply]\n"
     "                     [--table NAME]... WORKBOOK\n"
     "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
@@ -37,6 +39,9 @@ constexpr const char* kUsage =
     "  --since は古い版のブックと比べ、変わったテーブルの ALTER TABLE スクリプトを書くか (--sql)\n"
     "  サーバで実行します (--server)。--against-server に --sql か --apply を付けると、データベースを\n"
     "  ブックに合わせる変更スクリプトを書くか実行します。列とテーブルの削除は --allow-drop のときだけです。\n"
+    "  データが失われる変更の前には行を調べ、失われる行があればそのテーブルの変更を取り消します\n"
+    "  (--allow-data-loss で調べません)。IDENTITY の変更は --allow-rebuild のときテーブルを作り直します。\n"
+    "  --rename は列 (TABLE.OLD=NEW) かテーブル (OLD=NEW) の名前を sp_rename で変え、データを残します。\n"
     "  --deploy は選んだテーブルのスクリプトを一覧の順に GO で区切って 1 つのファイルに書きます。\n"
     "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n"
     "  --check は選んだテーブルの設計書をセルごとに調べ、見つかったことを 1 行ずつ表示します\n"
@@ -124,6 +129,15 @@ BatchOptions parseArguments(int argc, char** argv) {
       options.sinceWorkbook = value(i);
     } else if (arg == "--allow-drop") {
       options.allowDrop = true;
+    } else if (arg == "--allow-data-loss") {
+      options.allowDataLoss = true;
+    } else if (arg == "--allow-rebuild") {
+      options.allowRebuild = true;
+    } else if (arg == "--rename") {
+      const std::string text = value(i);
+      const auto rename = parseRename(text);
+      if (!rename) usageError("--rename: 「" + text + "」は TABLE.OLD=NEW か OLD=NEW の形ではありません");
+      options.renames.push_back(*rename);
     } else if (arg == "--query-timeout") {
       const std::string text = value(i);
       const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
@@ -160,11 +174,14 @@ BatchOptions parseArguments(int argc, char** argv) {
   if (since && options.againstServer) usageError("--since と --against-server は同時に指定できません");
   if (since && options.sqlDir.empty() && !serverAsked) usageError("--since には --sql か --server が必要です");
   if (since && !options.deployFile.empty()) usageError("--since と --deploy は同時に指定できません");
-  if (options.allowDrop && !since && !options.againstServer) {
-    usageError("--allow-drop は --since か --against-server と使います");
-  }
-  if (options.allowDrop && options.againstServer && !options.apply && options.sqlDir.empty()) {
-    usageError("--allow-drop は --sql か --apply と使います");
+  for (const auto& [given, flag] : {std::pair(options.allowDrop, "--allow-drop"),
+                                     std::pair(options.allowDataLoss, "--allow-data-loss"),
+                                     std::pair(options.allowRebuild, "--allow-rebuild"),
+                                     std::pair(!options.renames.empty(), "--rename")}) {
+    if (given && !since && !options.againstServer) usageError(std::string(flag) + " は --since か --against-server と使います");
+    if (given && options.againstServer && !options.apply && options.sqlDir.empty()) {
+      usageError(std::string(flag) + " は --sql か --apply と使います");
+    }
   }
   if (options.againstServer && !options.deployFile.empty()) usageError("--against-server と --deploy は同時に指定できません");
   const bool writesFiles = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty();

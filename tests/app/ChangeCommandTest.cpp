@@ -47,6 +47,7 @@ TEST(ChangeCommand, WritesChangedAndNewTablesAndSummarisesEveryTable) {
             "morvane-batch: 列とテーブルを削除するのは --allow-drop を指定したときだけです\n");
   EXPECT_EQ(filesIn(dir.file("out")), (std::vector<std::string>{"Items.sql", "Orders.sql"}));
   EXPECT_EQ(readBytes(dir.file("out/Orders.sql")),
+            "SET XACT_ABORT ON \r\n"
             "BEGIN TRANSACTION \r\n"
             "ALTER TABLE dbo.Orders ALTER COLUMN Name varchar(100)  NOT NULL \r\n"
             "ALTER TABLE dbo.Orders ADD Shipped datetime  NULL \r\n"
@@ -55,9 +56,13 @@ TEST(ChangeCommand, WritesChangedAndNewTablesAndSummarisesEveryTable) {
   ASSERT_EQ(batch({"--table", "Items", "--sql", dir.file("create"), newBook}).status, 0);
   EXPECT_EQ(readBytes(dir.file("out/Items.sql")), readBytes(dir.file("create/Items.sql")));
 
-  const BatchRun dropping = batch({"--since", oldBook, "--allow-drop", "--sql", dir.file("drop"), newBook});
+  const BatchRun dropping =
+      batch({"--since", oldBook, "--allow-drop", "--encoding", "utf-8", "--sql", dir.file("drop"), newBook});
   EXPECT_EQ(dropping.status, 0) << dropping.err;
-  EXPECT_EQ(readBytes(dir.file("drop/Audit.sql")), "BEGIN TRANSACTION \r\nDROP TABLE dbo.Audit \r\nCOMMIT \r\n");
+  EXPECT_EQ(readBytes(dir.file("drop/Audit.sql")),
+            "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nIF EXISTS (SELECT 1 FROM dbo.Audit) THROW 50000, "
+            "N'テーブル「Audit」: 行があり、テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n"
+            "DROP TABLE dbo.Audit \r\nCOMMIT \r\n");
   EXPECT_EQ(dropping.err, "");
 
   // --table picks among the new tables; the old revision's others are left alone.
@@ -86,6 +91,53 @@ TEST(ChangeCommand, ARefusedTableFailsTheRunButNotTheOthers) {
   EXPECT_TRUE(run.out.starts_with("テーブル「Orders」: 変更できません: 列「OrderID」は IDENTITY")) << run.out;
   EXPECT_NE(run.err.find("テーブル「Orders」: 列「OrderID」"), std::string::npos) << run.err;
   EXPECT_EQ(filesIn(dir.file("out")), std::vector<std::string>{"Items.sql"});
+  EXPECT_NE(run.out.find("--allow-rebuild"), std::string::npos) << run.out;
+
+  const BatchRun rebuilt = batch({"--since", oldBook, "--allow-rebuild", "--sql", dir.file("rebuilt"), writeNew(dir, orders)});
+  EXPECT_EQ(rebuilt.status, 0) << rebuilt.err;
+  EXPECT_TRUE(rebuilt.out.starts_with("テーブル「Orders」: 変更 (テーブルの作り直し、")) << rebuilt.out;
+  EXPECT_NE(readBytes(dir.file("rebuilt/Orders.sql")).find("CREATE TABLE dbo.tmp_morvane_Orders"), std::string::npos);
+}
+
+TEST(ChangeCommand, RenamesAreSuggestedOrMadeAndRowChecksFollowAllowDataLoss) {
+  TempDir dir;
+  const std::string oldBook = writeOld(dir);
+  // Memo renamed to Remark; Name narrowed from 50 to 20.
+  auto orders = kOrders;
+  orders[1].size = "20";
+  orders[2].name = "Remark";
+  const std::string newBook = writeNew(dir, orders);
+  const std::vector<std::string> base = {"--since", oldBook, "--table", "Orders", "--encoding", "utf-8"};
+  auto run = [&](std::vector<std::string> extra, const std::string& out) {
+    extra.insert(extra.begin(), base.begin(), base.end());
+    for (const auto& arg : {std::string("--sql"), dir.file(out), newBook}) extra.push_back(arg);
+    return batch(extra);
+  };
+  const BatchRun suggested = run({}, "suggested");
+  EXPECT_NE(suggested.err.find("列「Memo」がなくなり、同じ型の列「Remark」が増えました。名前を変えたのなら --rename "
+                               "Orders.Memo=Remark でデータを残せます\n"),
+            std::string::npos)
+      << suggested.err;
+  EXPECT_EQ(suggested.out, "テーブル「Orders」: 変更 (列の追加 1、変更 1、削除 0); データ消失の確認: 列 Name (長さ); "
+                           "列 Memo が消え、列 Remark が増えました; 削除しない列 1\n");
+
+  const BatchRun renamed = run({"--rename", "Orders.Memo=Remark"}, "renamed");
+  EXPECT_EQ(renamed.status, 0) << renamed.err;
+  EXPECT_EQ(readBytes(dir.file("renamed/Orders.sql")),
+            "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\n"
+            "IF EXISTS (SELECT 1 FROM dbo.Orders WHERE LEN(Name) > 20) THROW 50000, N'テーブル「Orders」の列「Name」: "
+            "長さ 20 を超える値があり、varchar(20) にできません。このテーブルの変更は行いません', 1;\r\n"
+            "EXEC sp_rename N'dbo.Orders.Memo', N'Remark', N'COLUMN';\r\n"
+            "ALTER TABLE dbo.Orders ALTER COLUMN Name varchar(20)  NOT NULL \r\nCOMMIT \r\n");
+  EXPECT_EQ(renamed.err, "");
+
+  const BatchRun unguarded = run({"--rename", "Orders.Memo=Remark", "--allow-data-loss"}, "unguarded");
+  EXPECT_EQ(readBytes(dir.file("unguarded/Orders.sql")).find("IF EXISTS"), std::string::npos);
+
+  const BatchRun wrong = run({"--rename", "Orders.Note=Remark"}, "wrong");
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.err, "morvane-batch: --rename Orders.Note=Remark: 古い版のテーブル「Orders」に列「Note」がありません\n");
+  EXPECT_FALSE(fs::exists(dir.file("wrong")));
 }
 
 TEST(ChangeCommand, UnreadableRevisionsAndOptionsThatDoNotGoTogetherExitTwo) {
@@ -99,6 +151,8 @@ TEST(ChangeCommand, UnreadableRevisionsAndOptionsThatDoNotGoTogetherExitTwo) {
   EXPECT_EQ(batch({"--since", oldBook, newBook}).status, 2);
   EXPECT_EQ(batch({"--allow-drop", "--sql", dir.file("out"), newBook}).status, 2);
   EXPECT_EQ(batch({"--since", oldBook, "--deploy", dir.file("d.sql"), newBook}).status, 2);
+  EXPECT_EQ(batch({"--rename", "Orders=Sales", "--sql", dir.file("out"), newBook}).status, 2);
+  EXPECT_EQ(batch({"--since", oldBook, "--rename", "Orders", "--sql", dir.file("out"), newBook}).status, 2);
   EXPECT_FALSE(fs::exists(dir.file("out")));
 }
 
@@ -119,9 +173,9 @@ TEST(ChangeCommand, OnAServerEachTableIsABatchAndAFailedOneDoesNotStopTheRest) {
   EXPECT_NE(run.out.find("テーブル「Orders」: 変更 (列の追加 1、変更 1、削除 0) (失敗)\n"), std::string::npos) << run.out;
   const auto batches = server.batches();
   ASSERT_EQ(batches.size(), 3u);  // Orders, Items, Audit; Lines is unchanged
-  EXPECT_TRUE(batches[0].starts_with("BEGIN TRANSACTION \r\nALTER TABLE dbo.Orders"));
+  EXPECT_TRUE(batches[0].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Orders"));
   EXPECT_TRUE(batches[1].find("CREATE TABLE dbo.Items") != std::string::npos);
-  EXPECT_EQ(batches[2], "BEGIN TRANSACTION \r\nDROP TABLE dbo.Audit \r\nCOMMIT ");
+  EXPECT_TRUE(batches[2].ends_with("\r\nDROP TABLE dbo.Audit \r\nCOMMIT ")) << batches[2];
   EXPECT_TRUE(server.tables().contains("Items"));
   EXPECT_FALSE(server.tables().contains("Audit"));
 }

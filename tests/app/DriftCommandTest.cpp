@@ -191,7 +191,7 @@ TEST(DriftCommand, ApplySendsEachTableAsABatchAndReportsARefusedOne) {
   EXPECT_NE(run.out.find("テーブル「Orders」: 変更できません: "), std::string::npos) << run.out;
   const auto batches = server.batches();
   ASSERT_EQ(batches.size(), 4u);  // two catalog queries, Lines, Items
-  EXPECT_TRUE(batches[2].starts_with("BEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[2];
+  EXPECT_TRUE(batches[2].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[2];
   EXPECT_NE(batches[3].find("CREATE TABLE dbo.Items"), std::string::npos);
   EXPECT_TRUE(server.tables().contains("Items"));
 }

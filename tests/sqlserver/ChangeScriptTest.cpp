@@ -31,8 +31,9 @@ TableChange changeOf(const clsTableInfo& before, const clsTableInfo& after, Chan
   return changes.empty() ? TableChange{} : changes.front();
 }
 
+// Every change script aborts as a whole on the first failure.
 std::string script(std::initializer_list<std::string> lines) {
-  std::string text;
+  std::string text = "SET XACT_ABORT ON \r\n";
   for (const auto& line : lines) text += line;
   return text;
 }
@@ -61,9 +62,13 @@ TEST(ChangeScript, EachKindOfColumnChangeAloneGivesItsOwnStatement) {
   allowDrop.allowDrop = true;
   const TableChange dropped = changeOf(orders(), orders(rows), allowDrop);
   EXPECT_EQ(dropped.script,
-            script({"BEGIN TRANSACTION \r\n", "ALTER TABLE dbo.Orders DROP COLUMN Note \r\n", "COMMIT "}));
+            script({"BEGIN TRANSACTION \r\n",
+                    "IF EXISTS (SELECT 1 FROM dbo.Orders WHERE Note IS NOT NULL) THROW 50000, N'テーブル「Orders」の列「Note」: "
+                    "値のある行があり、列を削除できません。このテーブルの変更は行いません', 1;\r\n",
+                    "ALTER TABLE dbo.Orders DROP COLUMN Note \r\n", "COMMIT "}));
   EXPECT_TRUE(dropped.warnings.empty());
-  EXPECT_EQ(changeSummary(dropped, allowDrop), "テーブル「Orders」: 変更 (列の追加 0、変更 0、削除 1)");
+  EXPECT_EQ(changeSummary(dropped, allowDrop),
+            "テーブル「Orders」: 変更 (列の追加 0、変更 0、削除 1); データ消失の確認: 列 Note (削除)");
 }
 
 TEST(ChangeScript, WhatSpellsTheSameColumnOrOnlyMovesItIsNoChange) {
@@ -85,7 +90,7 @@ TEST(ChangeScript, WhatSpellsTheSameColumnOrOnlyMovesItIsNoChange) {
   EXPECT_EQ(renamed.added, std::vector<std::string>{"note"});
   EXPECT_EQ(renamed.dropped, std::vector<std::string>{"Note"});
   EXPECT_EQ(changeSummary(renamed, allowDrop),
-            "テーブル「Orders」: 変更 (列の追加 1、変更 0、削除 1); 列 Note が消え、列 note が増えました");
+            "テーブル「Orders」: 変更 (列の追加 1、変更 0、削除 1); データ消失の確認: 列 Note (削除); 列 Note が消え、列 note が増えました");
 }
 
 TEST(ChangeScript, SeveralChangesAndAKeyChangeComeInTheirOrder) {
@@ -104,6 +109,7 @@ TEST(ChangeScript, SeveralChangesAndAKeyChangeComeInTheirOrder) {
                                        {"OrderNo", "Item"});
   ChangeOptions allowDrop;
   allowDrop.allowDrop = true;
+  allowDrop.allowDataLoss = true;
   const TableChange change = changeOf(before, after, allowDrop);
   EXPECT_TRUE(change.keyChanged);
   EXPECT_EQ(change.script, script({"BEGIN TRANSACTION \r\n",
@@ -171,7 +177,10 @@ TEST(ChangeScript, GoneColumnsAndTablesAreDroppedOnlyWhenAllowed) {
   ChangeOptions allowDrop;
   allowDrop.allowDrop = true;
   changes = compareRevisions(before, after, nullptr, allowDrop);
-  EXPECT_EQ(changes[1].script, "BEGIN TRANSACTION \r\nDROP TABLE dbo.Audit \r\nCOMMIT ");
+  EXPECT_EQ(changes[1].script, script({"BEGIN TRANSACTION \r\n",
+                                       "IF EXISTS (SELECT 1 FROM dbo.Audit) THROW 50000, N'テーブル「Audit」: 行があり、"
+                                       "テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n",
+                                       "DROP TABLE dbo.Audit \r\n", "COMMIT "}));
   EXPECT_TRUE(changes[1].warnings.empty());
 
   // Tables picked by name leave the old revision's others alone.
@@ -206,6 +215,7 @@ TEST(ChangeScript, WhatCannotBeDoneInPlaceIsRefused) {
     EXPECT_EQ(change.kind, TableChange::Kind::refused);
     EXPECT_EQ(change.script, "");
     EXPECT_NE(change.reason.find("IDENTITY"), std::string::npos);
+    EXPECT_NE(change.reason.find("--allow-rebuild"), std::string::npos);
   }
   const TableChange gained = changeOf(makeTable("T", {{"ID", "int", "", false}}, {}),
                                       makeTable("T", {{"ID", "identity", "1,1", false}}, {}));
@@ -224,6 +234,166 @@ TEST(ChangeScript, WhatCannotBeDoneInPlaceIsRefused) {
   EXPECT_EQ(undefined.undefinedNotations, std::vector<std::string>{"memo"});
   // The same undefined word in both revisions is left out of both scripts alike.
   EXPECT_EQ(changeOf(orders(rows), orders(rows)).kind, TableChange::Kind::unchanged);
+}
+
+TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
+  struct Case {
+    FieldRow before, after;
+    std::vector<std::string> conditions;  // one guard each, in this order
+  };
+  const std::vector<Case> cases = {
+      {{"Note", "varchar", "100", true}, {"Note", "varchar", "50", true}, {"LEN(Note) > 50"}},
+      {{"Note", "varchar", "100", true}, {"Note", "char", "20", true}, {"LEN(Note) > 20"}},
+      {{"Note", "decimal", "10,2", true}, {"Note", "decimal", "8,2", true}, {"ABS(Note) >= 1000000"}},
+      {{"Note", "decimal", "10,2", true}, {"Note", "decimal", "10,1", true}, {"Note <> ROUND(Note, 1)"}},
+      {{"Note", "varchar", "100", true},
+       {"Note", "int", "", true},
+       {"Note IS NOT NULL AND CASE WHEN TRY_CONVERT(varchar(100), TRY_CONVERT(int, Note)) = Note THEN 0 ELSE 1 END = 1"}},
+      {{"Note", "float", "53", true}, {"Note", "float", "10", true}, {"Note IS NOT NULL AND CASE WHEN TRY_CONVERT(float, TRY_CONVERT(real, Note))"}},
+      {{"Note", "varchar", "100", true}, {"Note", "varchar", "10", false}, {"LEN(Note) > 10", "Note IS NULL"}},
+      {{"Note", "varchar", "100", true}, {"Note", "varchar", "max", true}, {}},
+      {{"Note", "char", "10", false}, {"Note", "varchar", "10", true}, {}},
+      {{"Note", "decimal", "10,2", true}, {"Note", "decimal", "12,3", true}, {}},
+      {{"Note", "int", "", true}, {"Note", "decimal", "12,0", true}, {}},
+      {{"Note", "float", "10", true}, {"Note", "float", "53", true}, {}},
+  };
+  ChangeOptions allowDataLoss;
+  allowDataLoss.allowDataLoss = true;
+  for (const auto& [before, after, conditions] : cases) {
+    SCOPED_TRACE(before.type + "(" + before.size + ") -> " + after.type + "(" + after.size + ")");
+    const TableChange change = changeOf(makeTable("T", {before}, {}), makeTable("T", {after}, {}));
+    ASSERT_EQ(change.guards.size(), conditions.size());
+    std::string guards = script({"BEGIN TRANSACTION \r\n"});
+    for (std::size_t i = 0; i < conditions.size(); ++i) {
+      EXPECT_NE(change.guards[i].statement.find("dbo.T WHERE " + conditions[i]), std::string::npos) << change.guards[i].statement;
+      guards += change.guards[i].statement + "\r\n";
+    }
+    EXPECT_TRUE(change.script.starts_with(guards + "ALTER TABLE dbo.T ALTER COLUMN Note ")) << change.script;
+    const TableChange unguarded = changeOf(makeTable("T", {before}, {}), makeTable("T", {after}, {}), allowDataLoss);
+    EXPECT_TRUE(unguarded.guards.empty());
+    EXPECT_EQ(unguarded.script.find("IF EXISTS"), std::string::npos);
+  }  // A server type the notations cannot say is checked value by value.
+  ChangeOptions live;
+  live.oldIsLive = true;
+  const TableChange fromServer = changeOf(makeTable("T", {{"Note", "nvarchar", "100", true}}, {}),
+                                          makeTable("T", {{"Note", "varchar", "100", true}}, {}), live);
+  ASSERT_EQ(fromServer.guards.size(), 1u);
+  EXPECT_NE(fromServer.guards[0].statement.find("TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), Note)) = Note"),
+            std::string::npos);
+}
+
+TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) {
+  // Note becomes Remark and narrower; Orders becomes Sales and gains a column.
+  auto rows = kOrderRows;
+  rows[2] = {"Remark", "varchar", "50", true};
+  rows.push_back({"Shipped", "date", "", true});
+  ChangeOptions options;
+  options.renames = {{"Orders", "Note", "Remark"}, {"Orders", "", "Sales"}};
+  const auto changes = compareRevisions(dbOf({orders()}), dbOf({makeTable("Sales", rows, {"OrderNo"})}), nullptr, options);
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].script,
+            script({"BEGIN TRANSACTION \r\n",
+                    "IF EXISTS (SELECT 1 FROM dbo.Orders WHERE LEN(Note) > 50) THROW 50000, N'テーブル「Orders」の列「Note」: "
+                    "長さ 50 を超える値があり、varchar(50) にできません。このテーブルの変更は行いません', 1;\r\n",
+                    "EXEC sp_rename N'dbo.Orders.Note', N'Remark', N'COLUMN';\r\n",
+                    "EXEC sp_rename N'dbo.Orders', N'Sales';\r\n",
+                    "IF OBJECT_ID(N'dbo.PK_Orders') IS NOT NULL EXEC sp_rename N'dbo.PK_Orders', N'PK_Sales', N'OBJECT';\r\n",
+                    "ALTER TABLE dbo.Sales ALTER COLUMN Remark varchar(50)  NULL \r\n",
+                    "ALTER TABLE dbo.Sales ADD Shipped datetime  NULL \r\n", "COMMIT "}));
+  EXPECT_EQ(changeSummary(changes[0], options),
+            "テーブル「Sales」: 変更 (列の追加 1、変更 1、削除 0); テーブル名の変更 Orders → Sales; 列名の変更 Note → Remark; "
+            "データ消失の確認: 列 Note (長さ)");
+
+  // Without the rename the pair is only suggested, and only for the same kind and size.
+  rows = kOrderRows;
+  rows[2].name = "Remark";
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(changeOf(orders(), orders(rows)).renamed, (Pairs{{"Note", "Remark"}}));
+  rows[2].size = "99";
+  EXPECT_EQ(changeOf(orders(), orders(rows)).renamed, Pairs{});
+
+  // What a rename must name, and how it is written.
+  const std::vector<std::pair<std::string, std::string>> problems = {
+      {"Orders.Note=Remark", ""},
+      {"Orders.Nope=Remark", "古い版のテーブル「Orders」に列「Nope」がありません"},
+      {"Nope=Sales", "古い版にテーブル「Nope」がありません"},
+      {"Orders.Note=Customer", "に列「Customer」がもうあります"},
+      {"Orders.Note=Other", "新しい版のテーブル「Orders」に列「Other」がありません"},
+      {"Orders=Missing", "新しい版にテーブル「Missing」がありません"},
+  };
+  for (const auto& [text, problem] : problems) {
+    const auto rename = parseRename(text);
+    ASSERT_TRUE(rename) << text;
+    EXPECT_EQ(renameText(*rename), text);
+    const auto found = renameProblems(dbOf({orders()}), dbOf({orders(rows)}), {*rename});
+    ASSERT_EQ(found.size(), problem.empty() ? 0u : 1u) << text;
+    if (!problem.empty()) EXPECT_NE(found[0].find("--rename " + text + ": "), std::string::npos) << found[0];
+    if (!problem.empty()) EXPECT_NE(found[0].find(problem), std::string::npos) << found[0];
+  }
+  for (const std::string bad : {"Orders", "=Sales", "Orders.=X", "Orders.Note=", "Orders="}) EXPECT_FALSE(parseRename(bad)) << bad;
+}
+
+TEST(ChangeScript, AnIdentityChangeRebuildsTheTableInOneTransactionWhenAllowed) {
+  struct Case {
+    std::vector<FieldRow> before, after;
+    std::vector<Rename> renames;
+  };
+  const std::vector<Case> cases = {
+      // gained, with the key on it: the full script
+      {{{"ID", "int", "", true}, {"Name", "varchar", "10", true}}, {{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}}, {}},
+      // lost, and a column renamed on the way
+      {{{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}}, {{"ID", "int", "", false}, {"Title", "varchar", "10", true}},
+       {{"T1", "Name", "Title"}}},
+      // reseeded
+      {{{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}}, {{"ID", "identity", "100,5", false}, {"Name", "varchar", "10", true}}, {}},
+  };
+  ChangeOptions options;
+  options.allowRebuild = true;
+  std::vector<TableChange> changes;
+  for (const auto& [before, after, renames] : cases) {
+    // A table of its own each, so that the server takes all three.
+    const std::string name = changes.empty() ? "T" : "T" + std::to_string(changes.size());
+    options.renames = renames;
+    changes.push_back(changeOf(makeTable(name, before, {"ID"}), makeTable(name, after, {"ID"}), options));
+    EXPECT_TRUE(changes.back().rebuilt);
+    EXPECT_NE(changeSummary(changes.back(), options).find("変更 (テーブルの作り直し、列の追加 0、変更 1"), std::string::npos);
+  }
+  EXPECT_EQ(changes[0].script,
+            script({"BEGIN TRANSACTION \r\n",
+                    "IF EXISTS (SELECT 1 FROM dbo.T WHERE ID IS NULL) THROW 50000, N'テーブル「T」の列「ID」: NULL の行があり、"
+                    "NOT NULL にできません。このテーブルの変更は行いません', 1;\r\n",
+                    "CREATE TABLE dbo.tmp_morvane_T \r\n", "\t(\r\n", "\tID int  NOT NULL  IDENTITY (1,1) ,\r\n",
+                    "\tName varchar(10)  NULL \r\n", "\t) ON [PRIMARY] \r\n",
+                    "ALTER TABLE dbo.tmp_morvane_T ADD CONSTRAINT \r\n", "\tPK_tmp_morvane_T PRIMARY KEY CLUSTERED \r\n",
+                    "\t( \r\n", "\tID\r\n", "\t) ON [PRIMARY] \r\n", "SET IDENTITY_INSERT dbo.tmp_morvane_T ON;\r\n",
+                    "INSERT INTO dbo.tmp_morvane_T (ID, Name)\r\n",
+                    "\tSELECT ID, Name FROM dbo.T WITH (TABLOCKX, HOLDLOCK);\r\n",
+                    "SET IDENTITY_INSERT dbo.tmp_morvane_T OFF;\r\n", "DECLARE @last int;\r\n",
+                    "SELECT @last = MAX(ID) FROM dbo.tmp_morvane_T;\r\n", "DROP TABLE dbo.T;\r\n",
+                    "EXEC sp_rename N'dbo.tmp_morvane_T', N'T';\r\n",
+                    "EXEC sp_rename N'dbo.PK_tmp_morvane_T', N'PK_T', N'OBJECT';\r\n",
+                    "IF @last IS NOT NULL DBCC CHECKIDENT (N'dbo.T', RESEED, @last);\r\n", "COMMIT "}));
+  // No identity left: nothing to insert into it or reseed.
+  EXPECT_NE(changes[1].script.find("INSERT INTO dbo.tmp_morvane_T1 (ID, Title)\r\n\tSELECT ID, Name FROM dbo.T1 "), std::string::npos);
+  EXPECT_EQ(changes[1].script.find("IDENTITY_INSERT"), std::string::npos);
+  EXPECT_EQ(changes[1].script.find("RESEED"), std::string::npos);
+  EXPECT_NE(changes[2].script.find("\tID int  NOT NULL  IDENTITY (100,5) ,"), std::string::npos);
+  EXPECT_NE(changes[2].script.find("DBCC CHECKIDENT (N'dbo.T2', RESEED, @last);"), std::string::npos);
+
+  // Each script goes to the server as one batch.
+  test::TdsTestServer server;
+  clsSQLServerDB db;
+  ASSERT_TRUE(db.fnOpenDB(server.address(), "master", "sa", "secret")) << db.getFailReason();
+  test::RecordingProgress progress;
+  const ProgressTally tally = fnRunChanges(db, changes, progress, [](const TableChange& change, bool ok, const std::string& why) {
+    EXPECT_TRUE(ok) << change.name << ": " << why;
+  });
+  db.fnCloseDB();
+  EXPECT_EQ(tally.done, 3u);
+  const auto batches = server.batches();
+  ASSERT_GE(batches.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(batches.end() - 3, batches.end()),
+            (std::vector<std::string>{changes[0].script, changes[1].script, changes[2].script}));
 }
 
 TEST(ChangeScript, SavedScriptsNeverOverwriteEachOtherAndUnchangedTablesWriteNothing) {

@@ -340,7 +340,8 @@ std::optional<std::string> createdTable(const std::string& sql) {
 // The table a change script alters or drops, without its schema, and the statement doing it.
 std::optional<std::pair<std::string, std::string>> changedTable(const std::string& sql) {
   for (const std::string statement : {"ALTER TABLE ", "DROP TABLE "}) {
-    if (!sql.starts_with("BEGIN TRANSACTION") && !sql.starts_with(statement)) continue;
+    const bool script = sql.starts_with("BEGIN TRANSACTION") || sql.starts_with("SET XACT_ABORT ON");
+    if (!script && !sql.starts_with(statement)) continue;
     auto name = wordAfter(sql, statement);
     if (!name) continue;
     name->erase(0, name->rfind('.') + 1);

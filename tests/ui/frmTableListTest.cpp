@@ -1,5 +1,8 @@
 // The table list window: what it lists, which tables its commands get, and how it reports.
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -7,6 +10,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@
 #include "tests/support/UnreadableXls.h"
 #include "tests/support/XlsxDamage.h"
 #include "ui/WindowHub.h"
+#include "ui/frmChangeOptions.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
@@ -138,6 +143,15 @@ class frmTableListTest : public QObject {
     }();
     QTest::mouseClick(window().findChild<QPushButton*>("cmdBack"), Qt::LeftButton);
     return prompt;
+  }
+  // Answers the change options window once it is up: the test looks and chooses, then OK.
+  void answerChangeOptions(std::function<void(frmChangeOptions&)> choose) {
+    QTimer::singleShot(0, this, [choose] {
+      auto* ask = qobject_cast<frmChangeOptions*>(QApplication::activeModalWidget());
+      QVERIFY(ask != nullptr);
+      choose(*ask);
+      QTest::mouseClick(ask->findChild<QDialogButtonBox*>("cmdButtons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
   }
   void chooseOutputFolder() {
     std::filesystem::create_directory(dir_->file("out"));
@@ -476,10 +490,11 @@ class frmTableListTest : public QObject {
 
   void changeScriptsGoForTheSelectedTablesAndGoneTablesAreOnlyNamed() {
     const std::string oldBook = dir_->file("old.xlsx");
-    morvane::test::writeDesignBook(oldBook, {{"alpha", {{"id", "int", "", "*"}}}, simpleTable("beta"), simpleTable("gone"),
-                        {"picked", {{"id", "int", "", "*"}}}});
-    open({{"alpha", {{"id", "int", "", "*"}, {"memo", "varchar", "20", ""}}},
-          simpleTable("beta"),
+    morvane::test::writeDesignBook(oldBook, {{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "50", ""}}},
+                                             simpleTable("beta"), simpleTable("gone"), {"picked", {{"id", "int", "", "*"}}}});
+    // alpha narrows note; beta's id becomes ident, which only looks like a rename.
+    open({{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "10", ""}, {"memo", "varchar", "20", ""}}},
+          simpleTable("beta", "ident"),
           simpleTable("delta"),
           {"picked", {{"id", "int", "", "*"}, {"x", "int", "", ""}}}});
     // picked changed too, but is not selected: no script, and not taken for gone either.
@@ -488,6 +503,15 @@ class frmTableListTest : public QObject {
     click(3, Qt::ControlModifier);
     services_->answers.push_back(QString::fromStdString(oldBook));
     chooseOutputFolder();
+    answerChangeOptions([](frmChangeOptions& ask) {
+      auto* renames = ask.findChild<QListWidget*>("lstRenames");
+      QCOMPARE(renames->count(), 1);
+      QCOMPARE(renames->item(0)->text(), QStringLiteral("テーブル「beta」: 列「id」→「ident」"));
+      QCOMPARE(renames->item(0)->checkState(), Qt::Unchecked);
+      renames->item(0)->setCheckState(Qt::Checked);
+      for (const char* box : {"chkAllowDataLoss", "chkAllowRebuild"}) QVERIFY(!ask.findChild<QCheckBox*>(box)->isChecked());
+      QTest::mouseClick(ask.findChild<QCheckBox*>("chkAllowDataLoss"), Qt::LeftButton);
+    });
     trigger("mnuMakeChangeSQL");
 
     QCOMPARE(services_->dialogs.size(), std::size_t{2});
@@ -498,10 +522,13 @@ class frmTableListTest : public QObject {
     QVERIFY2(shown[0].contains(QStringLiteral("memo")) && shown[0].contains(QStringLiteral("NOT NULL")), qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith(QStringLiteral("作成処理を終了しました。\n")), qPrintable(shown[1]));
     QVERIFY2(shown[1].endsWith(QStringLiteral(": gone")), qPrintable(shown[1]));
+    // No row checks, as chosen; the rename kept beta's data.
     QCOMPARE(readBytes(outFile("alpha.sql")),
-             std::string("BEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\nCOMMIT \r\n"));
+             std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ALTER COLUMN note varchar(10)  NOT NULL \r\n"
+                         "ALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\nCOMMIT \r\n"));
+    QCOMPARE(readBytes(outFile("beta.sql")),
+             std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nEXEC sp_rename N'dbo.beta.id', N'ident', N'COLUMN';\r\nCOMMIT \r\n"));
     QVERIFY(readBytes(outFile("delta.sql")).find("CREATE TABLE dbo.delta") != std::string::npos);
-    QVERIFY(!exists(outFile("beta.sql")));
     QVERIFY(!exists(outFile("picked.sql")));
     QVERIFY(!exists(outFile("gone.sql")));
   }
