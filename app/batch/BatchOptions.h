@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "document/LayoutFile.h"
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
@@ -16,6 +17,7 @@ enum class CheckFormat { Text, Json };
 
 struct BatchOptions {
   std::optional<std::vector<int>> layoutValues;  // the ten numbers of --layout-values
+  std::vector<std::pair<const LayoutExtra*, std::int32_t>> layoutExtra;  // --layout-extra, in given order
   bool list = false;
   bool dump = false;
   bool check = false;                          // --check

@@ -4,8 +4,10 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "sqlserver/DefaultValue.h"
 #include "sqlserver/DesignCheck.h"
 
 namespace morvane {
@@ -93,6 +95,24 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"int", "10", kIgnored}, SizeCase{"int", "", kFine},
                       SizeCase{"date", "8", kIgnored}, SizeCase{"money", "", kFine},
                       SizeCase{"real", "4", kIgnored}, SizeCase{"INT ", "", kFine}));
+
+TEST(DefaultValue, TheFormsSqlServerTakesWithoutTheirParentheses) {
+  using F = DefaultForm;
+  const std::tuple<const char*, F, const char*> cases[] = {
+      {" ", F::None, ""}, {"0", F::Number, "0"}, {"((-1.5e3))", F::Number, "-1.5e3"}, {".5", F::Number, ".5"},
+      {"'it''s'", F::String, "'it''s'"}, {"( N'な' )", F::String, "N'な'"}, {"''", F::String, "''"},
+      {"null", F::Null, "null"}, {"(getdate())", F::Function, "getdate()"}, {"NewId ( )", F::Function, "NewId ( )"},
+      {"Current_Timestamp", F::Function, "Current_Timestamp"}, {"SYSUTCDATETIME()", F::Function, "SYSUTCDATETIME()"},
+      {"'a'b'", F::Invalid, "'a'b'"}, {"(1)+(2)", F::Invalid, "(1)+(2)"}, {"now()", F::Invalid, "now()"},
+      {"GETDATE", F::Invalid, "GETDATE"}, {"1e", F::Invalid, "1e"}, {"(')')", F::String, "')'"},
+      {"current_timestamp()", F::Invalid, "current_timestamp()"}, {"((0)", F::Invalid, "((0)"},
+      {"(((((((((((((((((0)))))))))))))))))", F::Invalid, "(0)"}};
+  for (const auto& [text, form, inner] : cases) {
+    const DefaultValue value = classifyDefault(text);
+    EXPECT_EQ(value.form, form) << text;
+    EXPECT_EQ(value.text, inner) << text;
+  }
+}
 
 TEST(DesignCheck, UndefinedTypesFollowTheGeneratorsComparison) {
   EXPECT_EQ(fieldRules({"f", "text", ""}), (Rules{"undefined-type@E7"}));
