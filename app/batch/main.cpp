@@ -307,7 +307,7 @@ int run(int argc, char** argv) {
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;
   if (options.check) {
-    status = checkDesignDocument(options, settings, selected);
+    status = checkDesignDocument(options, settings, model, selected);
     const bool more = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty() ||
                       !options.server.empty();
     // A document with errors gives scripts the server refuses, or files that replace each other.

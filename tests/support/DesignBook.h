@@ -45,7 +45,7 @@ inline clsExcelDBDocInfo fullLayout(bool markMeansNotNull = false) {
 inline std::vector<DesignSheet> fullDesignSheets() {
   return {
       {"顧客",
-       {{"ID", "int", "", "○", "", "顧客ID"},
+       {{"ID", "identity", "1,1", "○", "", "顧客ID"},
         {"コード", "char", "10", "", "○", "コード", "'000'", "", "U1"},  // nullable in a unique key: mistake
         {"支店", "char", "3", "", "", " 支店 ", "N'な''し'", "本店は 000 ", " U1 ", "IX1"},
         {"名前", "varchar", "40", "", "", "", "NULL", "", "", "IX1"},  // no logical name: mistake
@@ -57,8 +57,8 @@ inline std::vector<DesignSheet> fullDesignSheets() {
         {"メモ", "varchar", "10", "", "", "メモ", "now()"}},  // not a default form: mistake
        "顧客マスタ"},
       {"注文",
-       {{"注文ID", "identity", "", "○", "", "注文ID", "0"},  // a default on identity: mistake
-        {"顧客ID", "int", "", "", "", "顧客", "", "", "", "", "顧客.ID"},
+       {{"注文ID", "identity", "1,1", "○", "", "注文ID", "0"},  // a default on identity: mistake
+        {"顧客ID", "int", "", "", "", "顧客", "", "", "", "", "顧客.ID"},  // identity counts as int
         {"件数", "int", "", "", "", "件数", "", "", "", "", " 顧客 ( 件数 ) "},
         {"支店", "char", "3", "", "", "支店", "", "", "", "", "顧客(支店)"},     // not a key: mistake
         {"区分", "char", "4", "", "", "区分", "", "", "", "", "顧客.件数"},      // char to int: mistake
