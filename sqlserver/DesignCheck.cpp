@@ -248,8 +248,11 @@ class Checker {
       }
       nameRules(row, layout_.getColFieldName(), "フィールド名", name, name);
       if (field.getNull() && std::find(keys.begin(), keys.end(), nameKey(name)) != keys.end()) {
+        // Where the mark means NOT NULL, it is the missing mark that makes the key nullable.
         add(row, layout_.getColNULL(), Severity::Error, "nullable-key", name,
-            "主キーのフィールド「" + name + "」に NULL の印があります。主キーの列は NULL にできないため、NULL の印を消してください");
+            layout_.getNullMarkMeansNotNull() == 1
+                ? "主キーのフィールド「" + name + "」に NOT NULL の印がありません。主キーの列は NULL にできないため、NOT NULL の印を付けてください"
+                : "主キーのフィールド「" + name + "」に NULL の印があります。主キーの列は NULL にできないため、NULL の印を消してください");
       }
       if (layout_.getColLogicalName() > 0 && isBlank(field.getLogicalName())) {
         add(row, layout_.getColLogicalName(), Severity::Warning, "logical-name-missing", name,

@@ -152,6 +152,11 @@ TEST(DesignCheck, DuplicateTablesIgnoreCaseAndPointAtTheSecondNameCell) {
 TEST(DesignCheck, KeysAndIdentities) {
   EXPECT_EQ(found(check({sheetTable(1, "T", {{"id", "int", "", true, true}})})), (Rules{"nullable-key@I6"}));
   EXPECT_EQ(fieldRules({"memo", "int", "", false, true}), kFine);
+  clsDBInfo keyed;
+  keyed.setTable(sheetTable(1, "T", {{"id", "int", "", true, true}}));
+  clsExcelDBDocInfo markMeansNotNull;
+  markMeansNotNull.setNullMarkMeansNotNull(1);
+  EXPECT_NE(checkDesign(keyed, {}, markMeansNotNull).at(0).message.find("NOT NULL の印がありません"), std::string::npos);
   EXPECT_EQ(found(check({sheetTable(1, "T", {{"a", "int", ""}})})), (Rules{"no-key@C3"}));
   const auto identities = check({sheetTable(1, "T", {{"a", "identity", "1,1", true}, {"b", "int", ""},
                                                      {"c", "IDENTITY", "1,1"}, {"d", "identity", "1,1"}})});
