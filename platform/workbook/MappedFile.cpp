@@ -5,26 +5,42 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::platform {
 
 MappedBytes mapWorkbookFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a FIFO put in the file's place since it was looked at is refused, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw WorkbookOpenError("ファイルを開けません (読み取りが許可されていません)");
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || info.st_size <= 0) {
-    ::close(fd);
-    throw WorkbookOpenError("ファイルが空です (0 バイト)");
+  const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  const auto length = static_cast<std::size_t>(regular && info.st_size > 0 ? info.st_size : 0);
+  const char* reason = !regular ? "通常のファイルではありません"
+                       : length == 0 ? "ファイルが空です (0 バイト)"
+                       : length > kMaxWorkbookBytes ? "ファイルが大きすぎます (ブックは 1024 MiB まで)"
+                                                     : nullptr;
+  void* copy = reason ? MAP_FAILED : ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (!reason && copy == MAP_FAILED) reason = "メモリが足りません";
+  std::size_t done = 0;
+  while (!reason && done < length) {
+    const ssize_t n = ::read(fd, static_cast<char*>(copy) + done, length - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) reason = "ファイルを読めません";
+    else if (n == 0) reason = "ファイルが読み込み中に変更されました (短くなりました)";
+    else done += static_cast<std::size_t>(n);
   }
-  const auto length = static_cast<std::size_t>(info.st_size);
-  // A workbook of ordinary size is mapped whole at once: faulting it in page by page costs
-  // more than reading it.
-  constexpr std::size_t kPopulateUpTo = std::size_t{64} << 20;
-  void* mapped = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | (length <= kPopulateUpTo ? MAP_POPULATE : 0), fd, 0);
+  char more = 0;
+  if (!reason && ::read(fd, &more, 1) > 0) reason = "ファイルが読み込み中に変更されました (長くなりました)";
   ::close(fd);
-  if (mapped == MAP_FAILED) throw WorkbookOpenError("ファイルを読めません");
-  return {static_cast<const unsigned char*>(mapped), length};
+  if (reason) {
+    if (copy != MAP_FAILED) ::munmap(copy, length);
+    throw WorkbookOpenError(reason);
+  }
+  ::mprotect(copy, length, PROT_READ);
+  return {static_cast<const unsigned char*>(copy), length};
 }
 
 void unmapFile(const MappedBytes& bytes) {
