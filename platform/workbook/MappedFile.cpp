@@ -1,11 +1,11 @@
 #include "platform/workbook/MappedFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 
 #include "platform/workbook/Workbook.h"
 
@@ -22,11 +22,13 @@ MappedBytes mapWorkbookFile(const std::string& path) {
                        : length == 0 ? "ファイルが空です (0 バイト)"
                        : length > kMaxWorkbookBytes ? "ファイルが大きすぎます (ブックは 1024 MiB まで)"
                                                      : nullptr;
-  void* copy = reason ? MAP_FAILED : ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (!reason && copy == MAP_FAILED) reason = "メモリが足りません";
+  // The allocator maps large buffers on its own and takes small ones from its heap, without a
+  // call to the system.
+  unsigned char* copy = reason ? nullptr : new (std::nothrow) unsigned char[length];
+  if (!reason && copy == nullptr) reason = "メモリが足りません";
   std::size_t done = 0;
   while (!reason && done < length) {
-    const ssize_t n = ::read(fd, static_cast<char*>(copy) + done, length - done);
+    const ssize_t n = ::read(fd, copy + done, length - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) reason = "ファイルを読めません";
     else if (n == 0) reason = "ファイルが読み込み中に変更されました (短くなりました)";
@@ -36,15 +38,12 @@ MappedBytes mapWorkbookFile(const std::string& path) {
   if (!reason && ::read(fd, &more, 1) > 0) reason = "ファイルが読み込み中に変更されました (長くなりました)";
   ::close(fd);
   if (reason) {
-    if (copy != MAP_FAILED) ::munmap(copy, length);
+    delete[] copy;
     throw WorkbookOpenError(reason);
   }
-  ::mprotect(copy, length, PROT_READ);
-  return {static_cast<const unsigned char*>(copy), length};
+  return {copy, length};
 }
 
-void unmapFile(const MappedBytes& bytes) {
-  if (bytes.data != nullptr) ::munmap(const_cast<unsigned char*>(bytes.data), bytes.length);
-}
+void unmapFile(const MappedBytes& bytes) { delete[] bytes.data; }
 
 }  // namespace morvane::platform
