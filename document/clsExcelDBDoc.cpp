@@ -39,6 +39,7 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
     reach.addColumn(col);
   }
   excel.setReach(reach);
+  keptText_ = 0;
   // Sheets below 1 never exist, and past the first missing sheet none exists either: skip
   // straight over them, so a range such as 1 to 2147483647 costs no more than the workbook.
   for (std::int64_t n = std::max<std::int64_t>(layout_.getStartPage(), 1); n <= layout_.getEndPage(); ++n) {
@@ -46,6 +47,16 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   }
   excel.CloseBook();
   return true;
+}
+
+void clsExcelDBDoc::keep(std::size_t bytes, const clsExcel& excel) {
+  if (bytes > keptTextLimit_ - keptText_) {
+    const std::string limit = keptTextLimit_ >= (1u << 20) ? std::to_string(keptTextLimit_ >> 20) + " MiB "
+                                                           : std::to_string(keptTextLimit_) + " バイト";
+    throw platform::WorkbookError("ブックから読む文字列が合わせて " + limit + "を超えました (シート「" +
+                                  excel.SheetName() + "」)");
+  }
+  keptText_ += bytes;
 }
 
 // The field rows down to the first blank name, to size the table once. A cell that cannot be
@@ -68,10 +79,12 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     excel.CloseSheet();
     return true;
   }
+  keep(tableName.size() + excel.SheetName().size(), excel);
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
   table->setSheet(sheetNo, excel.SheetName());
   table->setLogicalName(optionalCell(excel, layout_.getRowTableLogicalName(), layout_.getColTableLogicalName()));
+  keep(table->getLogicalName().size(), excel);
   const bool markMeansNotNull = layout_.getNullMarkMeansNotNull() == 1;
   table->reserveFields(countFieldRows(excel));
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
@@ -83,6 +96,7 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     std::string size = excel.Cells(row, layout_.getColFieldSize());
     const std::string_view key = excel.CellView(row, layout_.getColPrimaryKey());
     const std::string_view nullMark = excel.CellView(row, layout_.getColNULL());
+    keep(name.size() * (isBlank(key) ? 1 : 2) + type.size() + size.size(), excel);
     if (!isBlank(key)) table->sbAddPKey(name);
     field.setName(std::move(name));
     field.setAttr(std::move(type));
@@ -95,6 +109,9 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     field.setUnique(optionalCell(excel, row, layout_.getColUnique()));
     field.setIndex(optionalCell(excel, row, layout_.getColIndex()));
     field.setReference(optionalCell(excel, row, layout_.getColReference()));
+    keep(field.getLogicalName().size() + field.getDefault().size() + field.getRemarks().size() +
+             field.getUnique().size() + field.getIndex().size() + field.getReference().size(),
+         excel);
     table->setField(std::move(field));
   }
   db_.setTable(std::move(table));

@@ -22,14 +22,23 @@ class clsExcelDBDoc {
   // Why the last fnReadDBDoc could not open the workbook; empty when it could.
   const std::string& getOpenError() const { return openError_; }
 
+  // The texts one read keeps from a workbook together (names, type words, sizes): one long
+  // string named by many sheets would otherwise fill the memory. Past it the read throws
+  // platform::WorkbookError with the reason.
+  static constexpr std::size_t kMaxKeptTextBytes = std::size_t{256} << 20;
+  void setKeptTextLimit(std::size_t bytes) { keptTextLimit_ = bytes; }
+
  private:
   // False when the workbook has no sheet of that number.
   bool sbReadSheet(std::int32_t sheetNo, clsExcel& excel);
   std::size_t countFieldRows(const clsExcel& excel) const;
+  void keep(std::size_t bytes, const clsExcel& excel);
 
   clsDBInfo db_;
   std::string openError_;
   clsExcelDBDocInfo layout_;  // a copy: later edits to the caller's layout do not reach a read
+  std::size_t keptTextLimit_ = kMaxKeptTextBytes;
+  std::size_t keptText_ = 0;
 };
 
 }  // namespace morvane

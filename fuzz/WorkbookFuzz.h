@@ -1,6 +1,5 @@
 #pragma once
-// Shared body of the workbook fuzz targets: the bytes go to a file, since the backends open
-// paths, and every sheet and every cell within the reader's limits is read through clsExcel.
+// Shared body of the workbook fuzz targets: the bytes go to a file, since the backends open paths.
 #include <unistd.h>
 
 #include <cstdint>
@@ -8,7 +7,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "document/clsExcel.h"
+#include "document/clsExcelDBDoc.h"
 #include "platform/workbook/Workbook.h"
 
 namespace morvane::fuzz {
@@ -23,6 +22,9 @@ inline const std::string& scratchPath() {
 
 inline void removeScratch() { std::remove(scratchPath().c_str()); }
 
+// Reads the workbook as the program does: the design document reader over every sheet, asking
+// for the layout's cells only, through the getter that does not copy. Two layouts: the default
+// one, and one at the sheet's top-left corner.
 inline int readWholeWorkbook(const std::uint8_t* data, std::size_t size) {
   static const bool cleanup = [] { return std::atexit(removeScratch) == 0; }();
   (void)cleanup;
@@ -32,34 +34,21 @@ inline int readWholeWorkbook(const std::uint8_t* data, std::size_t size) {
     if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
     std::fclose(file);
   }
-  clsExcel excel;
-  if (!excel.fnOpenBook(scratchPath())) return 0;
-  // A million sheets of empty cells would make one input take minutes: read them all, but
-  // walk the cells of the first ones only.
-  constexpr std::int32_t kSheetsWithCells = 16;
-  // Every other sheet within a design document's reach, as the reader asks for it.
-  platform::SheetReach layout = platform::SheetReach::rowsUpTo(99);
-  for (const std::int32_t col : {2, 3, 4, 5, 6, 9}) layout.addColumn(col);
-  for (std::int32_t n = 1;; ++n) {
-    excel.setReach(n % 2 == 0 ? layout : platform::SheetReach());
+  clsExcelDBDocInfo corner;
+  corner.sbSetPage(1, 2147483647);
+  corner.sbSetFieldPos(2);
+  corner.sbSetTableNmPos(1, 1);
+  corner.sbSetFieldDefPos(1, 2, 3, 4, 5);
+  clsExcelDBDocInfo standard;
+  standard.sbSetPage(1, 2147483647);
+  for (const clsExcelDBDocInfo& layout : {standard, corner}) {
+    clsExcelDBDoc reader;
+    reader.sbSetDocInfo(layout);
     try {
-      if (!excel.fnOpenSheet(n)) break;
+      if (!reader.fnReadDBDoc(scratchPath())) return 0;
     } catch (const platform::WorkbookError&) {
-      continue;
     }
-    if (n > kSheetsWithCells) continue;
-    for (std::int32_t row = 1; row <= platform::SheetCells::kMaxRow; ++row) {
-      for (std::int32_t col = 1; col <= platform::SheetCells::kMaxCol; ++col) {
-        try {
-          (void)excel.Cells(row, col);
-        } catch (const platform::WorkbookError&) {
-        }
-      }
-    }
-    excel.CloseSheet();
   }
-  (void)excel.SheetName();
-  excel.CloseBook();
   return 0;
 }
 

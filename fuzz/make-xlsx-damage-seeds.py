@@ -58,6 +58,34 @@ def patched(data, entry, field, value):
     raise KeyError(entry)
 
 
+def bombs():
+    """Shapes that cost memory or time out of proportion to their size: one long shared string
+    as the table name of many sheets, deep nesting, many attributes or namespace declarations on
+    one element, sheets that name one part."""
+    sheets = 30
+    long_name = f'<sst xmlns="{MAIN}"><si><t>{"x" * 65536}</t></si></sst>'
+    many = package(strings=long_name, sheet_data='<row r="3"><c r="C3" t="s"><v>0</v></c></row>')
+    many['xl/workbook.xml'] = (f'<workbook xmlns="{MAIN}" xmlns:r="{REL}"><sheets>' +
+                               ''.join(f'<sheet name="s{n}" sheetId="{n}" r:id="rId{n}"/>' for n in range(1, sheets + 1)) +
+                               '</sheets></workbook>')
+    many['xl/_rels/workbook.xml.rels'] = (f'<Relationships xmlns="{PKG}">' +
+                                          ''.join(rel(f'rId{n}', 'worksheet', f'worksheets/sheet{n}.xml')
+                                                  for n in range(1, sheets + 1)) +
+                                          rel('rIdS', 'sharedStrings', 'sharedStrings.xml') + '</Relationships>')
+    for n in range(2, sheets + 1):
+        many[f'xl/worksheets/sheet{n}.xml'] = many['xl/worksheets/sheet1.xml']
+    shared = package()
+    shared['xl/workbook.xml'] = (f'<workbook xmlns="{MAIN}" xmlns:r="{REL}"><sheets><sheet name="a" sheetId="1" r:id="rId1"/>'
+                                 '<sheet name="b" sheetId="2" r:id="rId1"/></sheets></workbook>')
+    return {
+        'bomb-long-name-many-sheets.xlsx': zipped(many),
+        'bomb-deep.xlsx': zipped(package(sheet_data='<a>' * 100000)),
+        'bomb-attributes.xlsx': zipped(package(sheet_data='<row r="1"' + ''.join(f' a{n}=""' for n in range(5000)) + '/>')),
+        'bomb-namespaces.xlsx': zipped(package(sheet_data='<row' + ''.join(f' xmlns:p{n}="u"' for n in range(2000)) + '/>')),
+        'bomb-shared-part.xlsx': zipped(shared),
+    }
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     sound = zipped(package())
@@ -91,6 +119,7 @@ def main():
                                     f'<worksheet xmlns="{MAIN}"><sheetData><row r="1"><c r="A1" t="inlineStr">'
                                     '<is><t>顧客</t></is></c></row></sheetData></worksheet>'.encode('utf-16')}),
     }
+    seeds.update(bombs())
     for name, data in seeds.items():
         with open(os.path.join(OUT, 'damage-' + name), 'wb') as f:
             f.write(data)

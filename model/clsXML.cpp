@@ -1,5 +1,6 @@
 #include "model/clsXML.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "platform/text/Cp932.h"
@@ -36,6 +37,10 @@ bool clsXML::fnReadFile(const std::string& path) {
   std::string text;
   try {
     text = platform::fromCp932(platform::readFile(path, kMaxFileBytes));
+  } catch (const platform::FileError& error) {
+    errMsg_ = error.code() == EFBIG ? path + ": 設定ファイルとしては大きすぎます (" + std::to_string(kMaxFileBytes >> 10) + " KiB まで)"
+                                    : std::string(error.what());
+    return false;
   } catch (const platform::Cp932Error& error) {
     errMsg_ = path + ": " + error.what();
     return false;

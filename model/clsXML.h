@@ -15,7 +15,8 @@ class clsXML {
   // Why the last fnReadFile failed; empty after a successful one.
   const std::string& getErrMsg() const { return errMsg_; }
 
-  static constexpr std::size_t kMaxFileBytes = 16u << 20;
+  // A layout or type notation file holds a few short lines: far more is no setting file.
+  static constexpr std::size_t kMaxFileBytes = 64u << 10;
 
  private:
   std::vector<std::string> items_;

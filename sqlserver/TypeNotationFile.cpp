@@ -21,16 +21,24 @@ bool fnSaveDataType(const clsSQLServerFieldAttr& types, const std::string& path)
 }
 
 void sbReadDataType(const clsXML& reader, clsSQLServerFieldAttr& types) {
-  auto value = [&reader](const std::string& key) { return reader.fnTagData("<" + key + ">", "</" + key + ">"); };
-  types.setChar(value("char"));
-  types.setVarChar(value("varchar"));
-  types.setDate(value("date"));
-  types.setInt(value("int"));
-  types.setIdentity(value("identity"));
-  types.setFloat(value("float"));
-  types.setReal(value("real"));
-  types.setMoney(value("money"));
-  types.setDecimal(value("decimal"));
+  auto value = [&reader](const std::string& key) {
+    std::string word = reader.fnTagData("<" + key + ">", "</" + key + ">");
+    if (word.size() > kMaxTypeWordBytes) {
+      throw TypeNotationError(key + " の値が長すぎます (" + std::to_string(kMaxTypeWordBytes) + " バイトまで)");
+    }
+    return word;
+  };
+  clsSQLServerFieldAttr read;
+  read.setChar(value("char"));
+  read.setVarChar(value("varchar"));
+  read.setDate(value("date"));
+  read.setInt(value("int"));
+  read.setIdentity(value("identity"));
+  read.setFloat(value("float"));
+  read.setReal(value("real"));
+  read.setMoney(value("money"));
+  read.setDecimal(value("decimal"));
+  types = std::move(read);
 }
 
 }  // namespace morvane

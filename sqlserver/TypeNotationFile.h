@@ -1,4 +1,5 @@
 #pragma once
+#include <stdexcept>
 #include <string>
 
 #include "model/clsHash.h"
@@ -14,8 +15,18 @@ clsHash dataTypeToHash(const clsSQLServerFieldAttr& types);
 // also when a notation has a character that code page 932 cannot hold.
 bool fnSaveDataType(const clsSQLServerFieldAttr& types, const std::string& path);
 
+// A notation is one word of a design document's type column, compared with every field's type:
+// a longer value in a type notation file is refused.
+inline constexpr std::size_t kMaxTypeWordBytes = 256;
+
+class TypeNotationError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Sets all nine notations from a tag reader that has read a file; a key the file lacks sets
-// empty text.
+// empty text. Throws TypeNotationError naming the key when a value is longer than
+// kMaxTypeWordBytes; the notations then stay as they were.
 void sbReadDataType(const clsXML& reader, clsSQLServerFieldAttr& types);
 
 }  // namespace morvane

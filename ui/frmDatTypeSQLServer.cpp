@@ -118,11 +118,16 @@ void frmDatTypeSQLServer::mnuOpen_Click() {
   const QString path = hub_.services().openFileName(this, kTypeNotationFilter);
   if (isBlank(path.toStdString())) return;
   clsXML reader;
-  if (!reader.fnReadFile(path.toStdString())) {
+  bool read = reader.fnReadFile(path.toStdString());
+  try {
+    if (read) sbReadDataType(reader, *dataType());
+  } catch (const TypeNotationError&) {
+    read = false;  // a value too long for a type word: the boxes keep what they show
+  }
+  if (!read) {
     hub_.services().showMessage(this, QStringLiteral("読み込みに失敗しました"), MessageIcon::Exclamation);
     return;
   }
-  sbReadDataType(reader, *dataType());
   sbShowDataType();
 }
 

@@ -30,7 +30,11 @@ int loadTypes(const std::string& path, clsSQLServerFieldAttr& types) {
   if (!reader.fnReadFile(path)) {
     return fail("型表記ファイルを読めません: " + reader.getErrMsg());
   }
-  sbReadDataType(reader, types);
+  try {
+    sbReadDataType(reader, types);
+  } catch (const TypeNotationError& error) {
+    return fail("型表記ファイルが正しくありません: " + path + ": " + error.what());
+  }
   // A key the file lacks is stored as empty text, as the windows do; say so, since such a
   // notation matches nothing useful.
   const std::pair<const char*, const std::string*> read[] = {

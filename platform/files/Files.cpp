@@ -5,7 +5,9 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -184,12 +186,29 @@ void replaceFile(const std::string& path, std::string_view bytes) {
   file.commit();
 }
 
+std::string specialFileReason(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return {};
+  if (S_ISFIFO(info.st_mode)) return "ファイルではなく名前付きパイプ (FIFO) です";
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "ファイルではなくデバイスです";
+  if (S_ISSOCK(info.st_mode)) return "ファイルではなくソケットです";
+  if (!S_ISREG(info.st_mode)) return "通常のファイルではありません";
+  struct statfs system {};
+  if (::statfs(path.c_str(), &system) == 0 && (system.f_type == PROC_SUPER_MAGIC || system.f_type == SYSFS_MAGIC)) {
+    return "通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です";
+  }
+  return {};
+}
+
 std::string readFile(const std::string& path, std::size_t maxBytes) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (const std::string reason = specialFileReason(path); !reason.empty()) throw FileError(path + ": " + reason, EINVAL);
+  // Not blocking: a FIFO put in the file's place since the look above is refused, not waited on.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) fail(path, errno);
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) fail(path, errno);
   if (S_ISDIR(info.st_mode)) fail(path, EISDIR);
+  if (!S_ISREG(info.st_mode)) throw FileError(path + ": 通常のファイルではありません", EINVAL);
   std::string content;
   char buffer[65536];
   for (;;) {

@@ -65,7 +65,13 @@ class PendingFile {
 // Replaces the file at path with the bytes through a PendingFile. Throws FileError.
 void replaceFile(const std::string& path, std::string_view bytes);
 
-// Reads a whole file; throws FileError. Files larger than maxBytes are refused.
+// Why an existing path names nothing to read as a file: a FIFO (opening it would wait for a
+// writer for ever), a device, a socket, or a system file of /proc or /sys (whose size says
+// nothing about its content). Empty for a regular file, a folder or a path that is not there.
+std::string specialFileReason(const std::string& path);
+
+// Reads a whole file; throws FileError. Files larger than maxBytes are refused, and so is
+// anything specialFileReason names, before it is opened.
 std::string readFile(const std::string& path, std::size_t maxBytes = 64u << 20);
 
 // The folder, one separator and the name; the separator is always added.

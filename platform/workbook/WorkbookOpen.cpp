@@ -4,6 +4,7 @@
 #include <fstream>
 #include <new>
 
+#include "platform/files/Files.h"
 #include "platform/workbook/FileKind.h"
 #include "platform/workbook/Workbook.h"
 #include "platform/xls/XlsWorkbook.h"
@@ -16,6 +17,7 @@ std::unique_ptr<Workbook> openWorkbook(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) throw WorkbookOpenError("ファイルが見つかりません");
   if (S_ISDIR(info.st_mode)) throw WorkbookOpenError("ファイルではなくフォルダです");
+  if (const std::string reason = specialFileReason(path); !reason.empty()) throw WorkbookOpenError(reason);
   if (info.st_size == 0) throw WorkbookOpenError("ファイルが空です (0 バイト)");
   // Enough of the start to tell what a file that is not a workbook is.
   char head[512] = {};

@@ -1,5 +1,5 @@
 #pragma once
-// The streams of a compound file (the container of an .xls), read from the file mapped in
+// The streams of a compound file (the container of an .xls), read from the file held in
 // memory. A stream whose sectors lie one after another, as spreadsheet programs write the
 // workbook stream, is used where it lies; any other is gathered once into memory of its own.
 #include <cstdint>
@@ -49,7 +49,7 @@ class CompoundFile {
   std::span<const std::uint8_t> readRegular(const Entry& entry);
   std::span<const std::uint8_t> readMini(const Entry& entry);
 
-  const std::uint8_t* base_ = nullptr;  // the file, mapped
+  const std::uint8_t* base_ = nullptr;  // the file, in memory
   std::size_t length_ = 0;
   unsigned sectorShift_ = 9;
   unsigned miniShift_ = 6;

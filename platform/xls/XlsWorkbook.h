@@ -6,7 +6,7 @@
 
 namespace morvane::platform {
 
-// BIFF8 (and BIFF5) workbooks (.xls) in a compound file, read in place from the mapped file.
+// BIFF8 (and BIFF5) workbooks (.xls) in a compound file, read in place from the file in memory.
 // Throws WorkbookOpenError with the reason when the file is not a readable .xls (encrypted,
 // damaged, another format).
 std::unique_ptr<Workbook> openXlsWorkbook(const std::string& path);

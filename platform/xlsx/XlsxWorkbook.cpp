@@ -817,6 +817,22 @@ class XlsxWorkbook final : public Workbook {
         if (hasTypeSuffix(found->second.type, "worksheet")) sheets_.push_back(Sheet{std::string(*name), found->second.target, {}});
       }
     }
+    refuseSharedParts();
+  }
+
+  // No spreadsheet program lets two sheets share a part; a package that does would have it
+  // inflated once for every sheet naming it. Part names match whatever their letter case.
+  void refuseSharedParts() const {
+    std::map<std::string, const Sheet*> seen;
+    for (const Sheet& sheet : sheets_) {
+      std::string folded = sheet.part;
+      std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      const auto [at, added] = seen.emplace(std::move(folded), &sheet);
+      if (!added) {
+        throw WorkbookError("シート「" + at->second->name + "」とシート「" + sheet.name + "」が同じパーツ " + sheet.part +
+                            " を指しています");
+      }
+    }
   }
 
   void readStyles(ZipPart part) {

@@ -294,6 +294,7 @@ XmlScanner::Event XmlScanner::startTag() {
   if (depth_ == 0 && seenRoot_) failAt(at, "ルート要素のあとに要素 <" + std::string(qualified) + "> があります");
   attributes_.clear();
   const std::size_t bindingsBefore = bindings_.size();
+  std::size_t attributeCount = 0;
   bool empty = false;
   for (;;) {
     const char* before = p_;
@@ -338,20 +339,38 @@ XmlScanner::Event XmlScanner::startTag() {
                         colon == std::string_view::npos ? attributeName : attributeName.substr(colon + 1), valueBegin,
                         length, raw};
     if (attribute.local.empty()) fail("属性名 " + std::string(attributeName) + " が読めません");
+    if (++attributeCount > kMaxAttributes) {
+      fail("要素 <" + std::string(qualified) + "> の属性が多すぎます (" + std::to_string(kMaxAttributes) + " 個まで)");
+    }
     if (attributeName == "xmlns" || attribute.prefix == "xmlns") {
+      if (bindings_.size() == kMaxBindings) fail("名前空間の宣言が多すぎます (" + std::to_string(kMaxBindings) + " 個まで)");
       bindings_.push_back(Binding{attributeName == "xmlns" ? std::string() : std::string(attribute.local),
                                   classify(value(attribute))});
       if (attributeName == "xmlns") defaultNs_ = bindings_.back().ns;
       continue;
     }
-    for (const Attribute& other : attributes_) {
-      if (other.local.size() == attribute.local.size() && other.local[0] == attribute.local[0] &&
-          other.local == attribute.local && other.prefix == attribute.prefix) {
-        fail("属性 " + std::string(attributeName) + " が二度あります");
+    // A few attributes are compared in turn; many through a set, so that the check stays linear.
+    constexpr std::size_t kFew = 8;
+    bool duplicate = false;
+    if (attributes_.size() < kFew) {
+      for (const Attribute& other : attributes_) {
+        duplicate = duplicate || (other.local.size() == attribute.local.size() && other.local[0] == attribute.local[0] &&
+                                  other.local == attribute.local && other.prefix == attribute.prefix);
       }
+    } else {
+      if (attributes_.size() == kFew) {
+        attributeNames_.clear();
+        for (const Attribute& other : attributes_) {
+          attributeNames_.insert(other.prefix.empty() ? other.local
+                                                      : std::string_view(other.prefix.data(), other.prefix.size() + 1 + other.local.size()));
+        }
+      }
+      duplicate = !attributeNames_.insert(attributeName).second;
     }
+    if (duplicate) fail("属性 " + std::string(attributeName) + " が二度あります");
     attributes_.push_back(attribute);
   }
+  if (depth_ == kMaxDepth) failAt(at, "要素の入れ子が深すぎます (" + std::to_string(kMaxDepth) + " 段まで)");
   if (depth_ == stack_.size()) stack_.resize(stack_.size() * 2);
   Element& element = stack_[depth_++];
   element.qualified = qualified;

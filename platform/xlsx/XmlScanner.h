@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/xlsx/ZipArchive.h"
@@ -16,6 +17,12 @@ namespace morvane::platform {
 
 class XmlScanner {
  public:
+  // No package part nests more than a few dozen elements or gives one element more than a few
+  // dozen attributes: far beyond that is a bomb, refused before it costs memory or time.
+  static constexpr std::size_t kMaxDepth = 256;
+  static constexpr std::size_t kMaxAttributes = 1024;  // per element, namespace declarations included
+  static constexpr std::size_t kMaxBindings = 128;      // namespace declarations in scope
+
   enum class Event { kStart, kEnd, kText, kDone };
 
   // `namespaces` are the URIs the caller tells apart: ns() gives the index of an element's or
@@ -100,6 +107,7 @@ class XmlScanner {
   const Element* current_ = nullptr;
   Element closing_;
   mutable std::vector<Attribute> attributes_;
+  std::unordered_set<std::string_view> attributeNames_;  // for the duplicate check of many attributes
   std::vector<Binding> bindings_;
   int defaultNs_ = -1;
   std::string_view text_;

@@ -72,7 +72,7 @@ class ZipArchive {
   void readDirectory();
   const Entry* entry(std::string_view name) const;
 
-  const unsigned char* base_;  // the file, mapped
+  const unsigned char* base_;  // the file, in memory
   std::size_t length_;
   std::vector<Entry> entries_;
   std::unordered_map<std::string, std::size_t> byName_;    // normalized name -> entry

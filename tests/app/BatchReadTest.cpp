@@ -1,4 +1,6 @@
 // morvane-batch --list and --dump, and the exit status of a workbook that cannot be read.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -77,9 +79,15 @@ TEST(BatchRead, EachWorkbookThatCannotBeOpenedGivesItsReasonInOneJapaneseLine) {
   TempDir dir;
   std::filesystem::create_directory(dir.file("folder.xls"));
   writeBytes(dir.file("empty.xls"), "");
+  ASSERT_EQ(::mkfifo(dir.file("pipe.xls").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", dir.file("device.xls"));
+  std::filesystem::create_symlink("/proc/self/status", dir.file("proc.xls"));
   const std::pair<const char*, const char*> cases[] = {{"missing.xls", "ファイルが見つかりません"},
                                                        {"folder.xls", "ファイルではなくフォルダです"},
-                                                       {"empty.xls", "ファイルが空です (0 バイト)"}};
+                                                       {"empty.xls", "ファイルが空です (0 バイト)"},
+                                                       {"pipe.xls", "ファイルではなく名前付きパイプ (FIFO) です"},
+                                                       {"device.xls", "ファイルではなくデバイスです"},
+                                                       {"proc.xls", "通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です"}};
   for (const auto& [name, reason] : cases) {
     const BatchRun run = batch({"--list", dir.file(name)});
     EXPECT_EQ(run.status, 2) << name;

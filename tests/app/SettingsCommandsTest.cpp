@@ -1,5 +1,6 @@
 // morvane-batch --layout/--types and --save-layout/--save-types.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "Batch.h"
 
@@ -34,6 +35,8 @@ TEST(SettingsCommands, UnreadableOrBadFilesStopWithOneLine) {
   TempDir dir;
   writeBytes(dir.file("bad.edf"), "<StartSheetNo>1</StartSheetNo>\r\n<EndSheetNo>x</EndSheetNo>\r\n");
   writeBytes(dir.file("utf8.sfa"), "<date>\xE6\x97\xA5\xE4\xBB\x98</date>\r\n");
+  writeBytes(dir.file("long.sfa"), "<int>" + std::string(300, 'i') + "</int>\r\n");
+  ASSERT_EQ(::mkfifo(dir.file("pipe.edf").c_str(), 0600), 0);  // refused, not waited on
   const std::string out = dir.file("out.edf");
   const struct {
     std::vector<std::string> arguments;
@@ -41,6 +44,8 @@ TEST(SettingsCommands, UnreadableOrBadFilesStopWithOneLine) {
   } cases[] = {{{"--layout", dir.file("none.edf"), "--save-layout", out}, "none.edf"},
                {{"--layout", dir.file("bad.edf"), "--save-layout", out}, "EndSheetNo"},
                {{"--types", dir.file("utf8.sfa"), "--save-layout", out}, "utf8.sfa"},
+               {{"--types", dir.file("long.sfa"), "--save-layout", out}, "int の値が長すぎます (256 バイトまで)"},
+               {{"--layout", dir.file("pipe.edf"), "--save-layout", out}, "名前付きパイプ (FIFO)"},
                {{"--save-layout", dir.file("no/folder.edf")}, "folder.edf"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.named);

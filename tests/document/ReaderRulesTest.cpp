@@ -236,6 +236,22 @@ TEST(ReaderRules, TheFirstErrorValueInReadingOrderIsTheOneReported) {
   }
 }
 
+// One long text named by many sheets: what a read keeps is bounded for the whole workbook.
+TEST(ReaderRules, TheTextsKeptFromAWorkbookAreBoundedTogether) {
+  test::TempDir dir;
+  const std::string path = writeBook(dir, std::vector<Sheet>(3, Sheet{{"C3", std::string(1000, 'x')}}));
+  clsExcelDBDoc reader;
+  reader.setKeptTextLimit(3 * (1000 + 6));  // three table names and sheet names ("Sheet1")
+  EXPECT_TRUE(reader.fnReadDBDoc(path));
+  reader.setKeptTextLimit(3 * (1000 + 6) - 1);
+  try {
+    reader.fnReadDBDoc(path);
+    FAIL() << "the limit must stop the read";
+  } catch (const platform::WorkbookError& error) {
+    EXPECT_STREQ(error.what(), "ブックから読む文字列が合わせて 3017 バイトを超えました (シート「Sheet3」)");
+  }
+}
+
 TEST(ReaderRules, AWorkbookThatCannotBeOpenedLeavesTheModelAlone) {
   test::TempDir dir;
   test::writeBytes(dir.file("notes.xlsx"), "not a workbook at all");

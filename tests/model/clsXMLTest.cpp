@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "model/clsHash.h"
 #include "model/clsXML.h"
@@ -61,10 +64,18 @@ TEST_F(TagFile, UnreadableFilesFailAndClearTheItems) {
   test::writeBytes(dir.file("huge"), huge);
   test::writeBytes(dir.file("utf8.sfa"), "<a>\xE6\x97\xA5\xE4\xBB\x98</a>\r\n");
   test::writeBytes(dir.file("binary"), std::string("\x00\xff\xfe\x81\x0a<a>1</a>", 11));
-  for (const std::string name : {"missing", "", "huge", "utf8.sfa", "binary"}) {
+  // What is not a file is refused before it is opened: a FIFO would wait for a writer for ever.
+  ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.file("device"));
+  std::filesystem::create_symlink("/proc/self/environ", dir.file("proc"));
+  const std::pair<const char*, const char*> cases[] = {
+      {"missing", "ありません"}, {"", "フォルダです"}, {"huge", "設定ファイルとしては大きすぎます (64 KiB まで)"},
+      {"utf8.sfa", "932"},       {"binary", "932"}, {"pipe", "名前付きパイプ (FIFO)"},
+      {"device", "デバイス"},    {"proc", "/proc"}};
+  for (const auto& [name, reason] : cases) {
     EXPECT_EQ(valueIn("<a>1</a>\r\n", "a"), "1");
     EXPECT_FALSE(reader.fnReadFile(dir.file(name))) << name;  // "" is the folder itself
-    EXPECT_NE(reader.getErrMsg(), "") << name;
+    EXPECT_NE(reader.getErrMsg().find(reason), std::string::npos) << reader.getErrMsg();
     EXPECT_EQ(tag("a"), "") << name;
   }
   // The same word in code page 932 reads.

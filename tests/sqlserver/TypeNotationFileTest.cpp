@@ -52,6 +52,14 @@ TEST(TypeNotationFile, RoundTripsEveryNotationToItsOwnSetter) {
                    "<money>m</money>\r\n<char>c</char>\r\n<varchar>v</varchar>\r\n<date>d</date>\r\n"
                    "<identity>i</identity>\r\n<int>n</int>\r\n<float>f</float>\r\n<real>r</real>\r\n");
   EXPECT_EQ(allOf(readFile(dir.file("p.sfa"), written)), "c|v|i|n|d|r|f||m");
+
+  // A type word is a word: a longer value is refused, and the notations stay as they were.
+  test::writeBytes(dir.file("long.sfa"), "<char>c</char>\r\n<money>" + std::string(kMaxTypeWordBytes + 1, 'm') + "</money>\r\n");
+  clsXML reader;
+  ASSERT_TRUE(reader.fnReadFile(dir.file("long.sfa")));
+  clsSQLServerFieldAttr kept = written;
+  EXPECT_THROW(sbReadDataType(reader, kept), TypeNotationError);
+  EXPECT_EQ(allOf(kept), allOf(written));
 }
 
 }  // namespace

@@ -123,6 +123,24 @@ std::vector<UnreadablePackage> unreadablePackages() {
   cases.push_back({"Excel 2007 beta",
                    withWorkbook("<workbook xmlns=\"http://schemas.microsoft.com/office/excel/2006/2\"><sheets/></workbook>"),
                    {"ベータ版"}});
+  // Bombs for the scanner: nesting, attributes, namespace declarations; a duplicate among many
+  // attributes; two sheets naming one part (it would be inflated for each).
+  std::string deep, many, bindings, duplicate;
+  for (int i = 0; i < 300; ++i) deep += "<a>";
+  for (int i = 0; i < 1100; ++i) many += " a" + std::to_string(i) + "=\"\"";
+  for (int i = 0; i < 200; ++i) bindings += " xmlns:p" + std::to_string(i) + "=\"u\"";
+  for (int i = 0; i < 20; ++i) duplicate += " b" + std::to_string(i % 19) + "=\"\"";
+  cases.push_back({"deep nesting", withWorkbook(kWorkbookHead + deep), {"xl/workbook.xml", "入れ子が深すぎます (256 段まで)"}});
+  cases.push_back({"many attributes", withWorkbook(kWorkbookHead + "<sheets" + many + "/></workbook>"),
+                   {"xl/workbook.xml", "<sheets> の属性が多すぎます (1024 個まで)"}});
+  cases.push_back({"many namespaces", withWorkbook(kWorkbookHead + "<sheets" + bindings + "/></workbook>"),
+                   {"xl/workbook.xml", "名前空間の宣言が多すぎます"}});
+  cases.push_back({"duplicate attribute", withWorkbook(kWorkbookHead + "<sheets" + duplicate + "/></workbook>"),
+                   {"xl/workbook.xml", "属性 b0 が二度あります"}});
+  cases.push_back({"sheets sharing a part",
+                   withWorkbook(kWorkbookHead + "<sheets><sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                                "<sheet name=\"b\" sheetId=\"2\" r:id=\"rId1\"/></sheets></workbook>"),
+                   {"シート「a」とシート「b」が同じパーツ xl/worksheets/sheet1.xml を指しています"}});
   cases.push_back({"document type", withWorkbook("<!DOCTYPE workbook>\n" + kWorkbookHead + "</workbook>"),
                    {"xl/workbook.xml", "文書型宣言"}});
   cases.push_back({"undefined entity", withWorkbook(kWorkbookHead + "<sheets>&nbsp;</sheets></workbook>"),
