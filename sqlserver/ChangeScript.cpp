@@ -1,11 +1,15 @@
 #include "sqlserver/ChangeScript.h"
 
 #include <algorithm>
+#include <charconv>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "model/FileNameClaims.h"
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/ScriptTokens.h"
+#include "sqlserver/ServerNames.h"
 #include "sqlserver/StoredColumn.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -33,6 +37,49 @@ std::string statement(const std::string& table, const std::string& rest) {
   return "ALTER TABLE dbo." + table + " " + rest;
 }
 
+std::string lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+bool isText(const std::string& type) {
+  return type == "char" || type == "varchar" || type == "text" || type == "nchar" || type == "nvarchar" ||
+         type == "ntext";
+}
+
+// Whether values of the old column can be lost or refused on the way to the new one.
+bool lossy(const StoredColumn& from, const StoredColumn& to) {
+  if (from.type == to.type && from.type != "decimal") {
+    return from.length && to.length && *to.length != -1 && (*from.length == -1 || *to.length < *from.length);
+  }
+  if (isText(from.type)) {
+    const bool unicodeLost = from.type.starts_with('n') && !to.type.starts_with('n');
+    const bool shorter = from.length && to.length && *to.length != -1 && (*from.length == -1 || *to.length < *from.length);
+    return !isText(to.type) || unicodeLost || shorter;
+  }
+  // Digits before and after the point that each exact type keeps.
+  auto digits = [](const StoredColumn& column) -> std::optional<std::pair<long long, long long>> {
+    if (column.type == "int") return std::pair(10LL, 0LL);
+    if (column.type == "smallint") return std::pair(5LL, 0LL);
+    if (column.type == "tinyint") return std::pair(3LL, 0LL);
+    if (column.type == "bigint") return std::pair(19LL, 0LL);
+    if (column.type == "money") return std::pair(15LL, 4LL);
+    if (column.type == "smallmoney") return std::pair(6LL, 4LL);
+    if (column.type == "decimal" && column.precision && column.scale) {
+      return std::pair(*column.precision - *column.scale, *column.scale);
+    }
+    return std::nullopt;
+  };
+  const auto before = digits(from), after = digits(to);
+  if (before && after) return after->first < before->first || after->second < before->second;
+  if (to.type == "float") return !(from.type == "real" || (before && before->first + before->second <= 15));
+  if (to.type == "real") return !(before && before->first + before->second <= 6);
+  if (to.type == "datetime") return from.type != "date" && from.type != "smalldatetime";
+  return !isText(to.type);
+}
+
 // Compares one table that both revisions hold and builds its change script.
 class TableComparison {
  public:
@@ -45,8 +92,17 @@ class TableComparison {
     change_.name = newTable->getName();
     change_.table = newTable;
     change_.oldTable = oldTable;
+    change_.oldNamesFromServer = options_.oldIsLive;
     const clsTableInfo& before = *oldTable;
     const clsTableInfo& after = *newTable;
+    // A sheet emptied of fields would drop the key and every column: refused as a new table is.
+    const bool anyColumn = std::any_of(after.getFields().begin(), after.getFields().end(), [&](const clsFieldInfo& f) {
+      return resolveColumnKind(types_, f.getAttr()).has_value();
+    });
+    if (!anyColumn) {
+      for (const auto& field : after.getFields()) columnText(field);
+      return refuse("作成できる列がありません");
+    }
     std::vector<std::string> alterLines, addLines;
     for (const auto& field : after.getFields()) {
       const clsFieldInfo* old = findField(before, field.getName());
@@ -55,7 +111,7 @@ class TableComparison {
       if (text->empty()) {
         // Left out of both scripts alike: nothing to change.
         if (old && sameRow(*old, field)) continue;
-        return refuse(field.getAttr() + "は未定義です");
+        return refuse("列「" + field.getName() + "」は型が未定義のため、変更できません");
       }
       if (!old) {
         change_.added.push_back(field.getName());
@@ -66,7 +122,8 @@ class TableComparison {
         }
         continue;
       }
-      const auto oldText = columnText(*old);
+      // A server's type is not a word of the document: it is not reported as undefined.
+      const auto oldText = columnText(*old, !options_.oldIsLive);
       if (!oldText) return refuse(db_.getFailReason());
       if (oldText->empty() && !options_.oldIsLive) {
         // The old notation was undefined, so its script never made the column.
@@ -80,6 +137,7 @@ class TableComparison {
       }
       change_.altered.push_back(field.getName());
       alterLines.push_back(statement(after.getName(), "ALTER COLUMN " + *text));
+      warnIfLossy(after.getName(), *old, field);
     }
     std::vector<std::string> dropLines;
     std::vector<std::string> gone;
@@ -88,7 +146,7 @@ class TableComparison {
       gone.push_back(old.getName());
       if (options_.allowDrop) {
         change_.dropped.push_back(old.getName());
-        dropLines.push_back(statement(after.getName(), "DROP COLUMN " + old.getName() + " "));
+        dropLines.push_back(statement(after.getName(), "DROP COLUMN " + oldName(old.getName()) + " "));
       } else {
         change_.kept.push_back(old.getName());
         change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + old.getName() +
@@ -96,6 +154,14 @@ class TableComparison {
       }
     }
     noteRenames(before, after, gone);
+    // On the server the two are one column: ADD fails, or DROP takes the data with it.
+    for (const auto& name : gone) {
+      for (const auto& added : change_.added) {
+        if (sameName(name, added)) {
+          return refuse("列「" + name + "」と「" + added + "」はサーバでは同じ名前のため、削除と追加はできません");
+        }
+      }
+    }
 
     const auto& oldKeys = before.getPrimaryKeys();
     const auto& newKeys = after.getPrimaryKeys();
@@ -113,7 +179,7 @@ class TableComparison {
     std::string& script = change_.script;
     auto line = [&](const std::string& text) { script.append(text).append(kCrLf); };
     line("BEGIN TRANSACTION ");
-    if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT PK_" + after.getName() + " "));
+    if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT " + keyName(before) + " "));
     for (const auto& text : dropLines) line(text);
     for (const auto& text : alterLines) line(text);
     for (const auto& text : addLines) line(text);
@@ -123,9 +189,9 @@ class TableComparison {
   }
 
  private:
-  std::optional<std::string> columnText(const clsFieldInfo& field) {
+  std::optional<std::string> columnText(const clsFieldInfo& field, bool noteUndefined = true) {
     auto text = db_.makeColumnSQL(field);
-    if (text && text->empty()) {
+    if (text && text->empty() && noteUndefined) {
       for (const auto& notation : db_.getUndefinedNotations()) {
         if (!contains(change_.undefinedNotations, notation)) change_.undefinedNotations.push_back(notation);
       }
@@ -138,6 +204,41 @@ class TableComparison {
     if (!options_.oldIsLive) return oldText == text;
     const auto stored = storedColumn(field, types_);
     return stored && stored == storedColumn(old, types_);
+  }
+
+  // A name of the old revision as the script writes it.
+  std::string oldName(const std::string& name) const { return options_.oldIsLive ? serverScriptName(name) : name; }
+
+  std::string keyName(const clsTableInfo& before) const {
+    const auto found = options_.keyNames.find(before.getName());
+    if (found != options_.keyNames.end() && !found->second.empty()) return oldName(found->second);
+    return "PK_" + before.getName();
+  }
+
+  // The column as stored before: a server's type that the notations cannot say keeps its word.
+  std::optional<StoredColumn> storedBefore(const clsFieldInfo& old) const {
+    if (auto stored = storedColumn(old, types_)) return stored;
+    if (!options_.oldIsLive) return std::nullopt;
+    StoredColumn stored;
+    stored.type = lower(old.getAttr());
+    stored.nullable = old.getNull();
+    const std::string size = lower(old.getSize());
+    long long length = 0;
+    if (size == "max") {
+      stored.length = -1;
+    } else if (!size.empty() && std::from_chars(size.data(), size.data() + size.size(), length).ec == std::errc()) {
+      stored.length = length;
+    }
+    return stored;
+  }
+
+  void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {
+    const auto from = storedBefore(old);
+    const auto to = storedColumn(field, types_);
+    if (!from || !to || !lossy(*from, *to)) return;
+    change_.warnings.push_back("テーブル「" + table + "」: 列「" + field.getName() + "」を" +
+                               (options_.oldIsLive ? "データベースの " : " ") + describeColumn(*from) + " から " +
+                               describeColumn(*to) + " に変えると、値が失われるか変更が失敗することがあります");
   }
 
   bool isIdentity(const clsFieldInfo& field) const {
@@ -188,8 +289,10 @@ TableChange goneTable(const TablePtr& table, const ChangeOptions& options) {
   change.kind = TableChange::Kind::gone;
   change.name = table->getName();
   change.oldTable = table;
+  change.oldNamesFromServer = options.oldIsLive;
   if (options.allowDrop) {
-    change.script = "BEGIN TRANSACTION " + std::string(kCrLf) + "DROP TABLE dbo." + table->getName() + " " +
+    const std::string name = options.oldIsLive ? serverScriptName(table->getName()) : table->getName();
+    change.script = "BEGIN TRANSACTION " + std::string(kCrLf) + "DROP TABLE dbo." + name + " " +
                     std::string(kCrLf) + "COMMIT ";
   } else {
     change.warnings.push_back("テーブル「" + table->getName() + "」は" +
@@ -210,18 +313,44 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
   clsSQLServerDB db;
   db.sbSetFieldAttr(notations);
   TableComparison comparison(db, *notations, options);
+  std::unordered_map<std::string, TablePtr> oldTables;
+  std::unordered_map<std::string, const std::string*> oldFolded;
+  for (const auto& old : oldRevision.getTables()) {
+    oldTables.try_emplace(old->getName(), old);
+    oldFolded.try_emplace(foldName(old->getName()), &old->getName());
+  }
   std::vector<TableChange> changes;
+  std::unordered_set<std::string> reported, refusedGone;
   for (const auto& table : newRevision.getTables()) {
-    const TablePtr old = oldRevision.getTable(table->getName());
-    changes.push_back(old ? comparison.compare(old, table) : addedTable(db, table));
+    const auto old = oldTables.find(table->getName());
+    if (old != oldTables.end()) {
+      changes.push_back(comparison.compare(old->second, table));
+    } else if (const auto same = oldFolded.find(foldName(table->getName())); same != oldFolded.end()) {
+      // On the server the new table is the old one: CREATE fails, and the old one would be dropped.
+      TableChange refused;
+      refused.kind = TableChange::Kind::refused;
+      refused.name = table->getName();
+      refused.table = table;
+      refused.reason = "テーブル「" + *same->second + "」とはサーバでは同じ名前のため、作成と削除はできません";
+      refusedGone.insert(*same->second);
+      changes.push_back(std::move(refused));
+    } else {
+      changes.push_back(addedTable(db, table));
+    }
+    reported.insert(table->getName());
   }
   if (options.includeGone) {
     for (const auto& old : oldRevision.getTables()) {
       // A name the old revision holds twice is gone once.
-      const bool reported = std::any_of(changes.begin(), changes.end(), [&](const TableChange& change) {
-        return change.name == old->getName();
-      });
-      if (!reported) changes.push_back(goneTable(old, options));
+      if (!reported.insert(old->getName()).second) continue;
+      TableChange gone = goneTable(old, options);
+      if (refusedGone.contains(old->getName())) {
+        gone.kind = TableChange::Kind::refused;
+        gone.script.clear();
+        gone.warnings.clear();
+        gone.reason = "新しい名前のテーブルとはサーバでは同じ名前のため、削除しません";
+      }
+      changes.push_back(std::move(gone));
     }
   }
   return changes;
@@ -262,9 +391,12 @@ std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
 std::optional<std::string> unsafeChangeToken(const TableChange& change, const clsSQLServerFieldAttr& types) {
   if (change.table) {
     if (auto unsafe = unsafeScriptToken(*change.table, types)) return unsafe;
+  } else if (change.oldNamesFromServer) {
+    return std::nullopt;
   } else if (auto unsafe = unsafeScriptName("テーブル名", change.name)) {
     return unsafe;
   }
+  if (change.oldNamesFromServer) return std::nullopt;
   for (const auto& field : change.dropped) {
     if (auto unsafe = unsafeScriptName("フィールド名", field)) return unsafe;
   }

@@ -13,6 +13,8 @@
 #include "app/batch/TerminalProgress.h"
 #include "platform/files/Files.h"
 #include "platform/files/TemporaryFiles.h"
+#include "sqlserver/clsSQLServerDB.h"
+#include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 
 namespace morvane::test {
@@ -104,6 +106,29 @@ TEST_F(HalfWrittenPage, SigtermRemovesTheTemporaryFileAndSigkillLeavesNothingLik
   ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0].rfind(".a.htm.tmp", 0), 0u) << left[0];  // hidden, and not a page's name
   EXPECT_FALSE(left[0].ends_with(".htm"));
+}
+
+TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    TempDir dir;
+    TdsTestServer server({.mode = TdsTestServer::Mode::silent});
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::setenv("TMPDIR", dir.path().c_str(), 1);
+      platform::removeTemporaryFilesOnSignals();
+      clsSQLServerDB db;
+      db.fnOpenDB(server.address(), "販売", "sa", "pw");
+      ::_exit(3);
+    }
+    ASSERT_TRUE(server.waitForConnections(1, std::chrono::seconds(10)));
+    ASSERT_EQ(filesIn(dir.path().string()).size(), 1u);  // the data source's folder, while it logs in
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(filesIn(dir.path().string()), std::vector<std::string>{}) << signal;
+  }
 }
 
 }  // namespace
