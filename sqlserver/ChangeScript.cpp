@@ -1,7 +1,6 @@
 #include "sqlserver/ChangeScript.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
@@ -35,49 +34,6 @@ bool sameRow(const clsFieldInfo& a, const clsFieldInfo& b) {
 
 std::string statement(const std::string& table, const std::string& rest) {
   return "ALTER TABLE dbo." + table + " " + rest;
-}
-
-std::string lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-bool isText(const std::string& type) {
-  return type == "char" || type == "varchar" || type == "text" || type == "nchar" || type == "nvarchar" ||
-         type == "ntext";
-}
-
-// Whether values of the old column can be lost or refused on the way to the new one.
-bool lossy(const StoredColumn& from, const StoredColumn& to) {
-  if (from.type == to.type && from.type != "decimal") {
-    return from.length && to.length && *to.length != -1 && (*from.length == -1 || *to.length < *from.length);
-  }
-  if (isText(from.type)) {
-    const bool unicodeLost = from.type.starts_with('n') && !to.type.starts_with('n');
-    const bool shorter = from.length && to.length && *to.length != -1 && (*from.length == -1 || *to.length < *from.length);
-    return !isText(to.type) || unicodeLost || shorter;
-  }
-  // Digits before and after the point that each exact type keeps.
-  auto digits = [](const StoredColumn& column) -> std::optional<std::pair<long long, long long>> {
-    if (column.type == "int") return std::pair(10LL, 0LL);
-    if (column.type == "smallint") return std::pair(5LL, 0LL);
-    if (column.type == "tinyint") return std::pair(3LL, 0LL);
-    if (column.type == "bigint") return std::pair(19LL, 0LL);
-    if (column.type == "money") return std::pair(15LL, 4LL);
-    if (column.type == "smallmoney") return std::pair(6LL, 4LL);
-    if (column.type == "decimal" && column.precision && column.scale) {
-      return std::pair(*column.precision - *column.scale, *column.scale);
-    }
-    return std::nullopt;
-  };
-  const auto before = digits(from), after = digits(to);
-  if (before && after) return after->first < before->first || after->second < before->second;
-  if (to.type == "float") return !(from.type == "real" || (before && before->first + before->second <= 15));
-  if (to.type == "real") return !(before && before->first + before->second <= 6);
-  if (to.type == "datetime") return from.type != "date" && from.type != "smalldatetime";
-  return !isText(to.type);
 }
 
 // Compares one table that both revisions hold and builds its change script.
@@ -219,23 +175,13 @@ class TableComparison {
   std::optional<StoredColumn> storedBefore(const clsFieldInfo& old) const {
     if (auto stored = storedColumn(old, types_)) return stored;
     if (!options_.oldIsLive) return std::nullopt;
-    StoredColumn stored;
-    stored.type = lower(old.getAttr());
-    stored.nullable = old.getNull();
-    const std::string size = lower(old.getSize());
-    long long length = 0;
-    if (size == "max") {
-      stored.length = -1;
-    } else if (!size.empty() && std::from_chars(size.data(), size.data() + size.size(), length).ec == std::errc()) {
-      stored.length = length;
-    }
-    return stored;
+    return storedServerWord(old);
   }
 
   void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {
     const auto from = storedBefore(old);
     const auto to = storedColumn(field, types_);
-    if (!from || !to || !lossy(*from, *to)) return;
+    if (!from || !to || !losesValues(*from, *to)) return;
     change_.warnings.push_back("テーブル「" + table + "」: 列「" + field.getName() + "」を" +
                                (options_.oldIsLive ? "データベースの " : " ") + describeColumn(*from) + " から " +
                                describeColumn(*to) + " に変えると、値が失われるか変更が失敗することがあります");
