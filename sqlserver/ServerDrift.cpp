@@ -37,6 +37,11 @@ FieldIndex fieldIndex(const clsTableInfo& table) {
   return FieldIndex(table.getFields(), [](const clsFieldInfo& field) -> const std::string& { return field.getName(); });
 }
 
+FoldedIndex<TablePtr> tableIndex(const clsDBInfo& document) {
+  return FoldedIndex<TablePtr>(document.getTables(),
+                               [](const TablePtr& table) -> const std::string& { return table->getName(); });
+}
+
 void warnCase(std::vector<std::string>& warnings, const std::string& what, const std::string& document,
               const std::string& database) {
   if (document != database) {
@@ -94,9 +99,9 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
 Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable>& server,
                         const clsSQLServerFieldAttr& types) {
   Drift drift;
-  const FoldedIndex<ServerTable> liveTables(server, [](const ServerTable& table) -> const std::string& { return table.name; });
-  const FoldedIndex<TablePtr> documentTables(document.getTables(),
-                                             [](const TablePtr& table) -> const std::string& { return table->getName(); });
+  const FoldedIndex<ServerTable> liveTables(server,
+                                            [](const ServerTable& table) -> const std::string& { return table.name; });
+  const auto documentTables = tableIndex(document);
   for (const auto& table : document.getTables()) {
     const ServerTable* live = liveTables.find(table->getName());
     if (!live) {
@@ -107,7 +112,9 @@ Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable
     if (!compared.columns.empty() || compared.keysDiffer) drift.tables.push_back(std::move(compared));
   }
   for (const auto& live : server) {
-    if (!documentTables.find(live.name)) drift.tables.push_back({TableDrift::Kind::onlyInDatabase, live.name, {}, false, {}, {}});
+    if (!documentTables.find(live.name)) {
+      drift.tables.push_back({TableDrift::Kind::onlyInDatabase, live.name, {}, false, {}, {}});
+    }
   }
   return drift;
 }
@@ -139,8 +146,7 @@ std::string driftLine(const TableDrift& table) {
 clsDBInfo serverModel(const std::vector<ServerTable>& server, const clsDBInfo& document,
                       const clsSQLServerFieldAttr& types) {
   clsDBInfo model;
-  const FoldedIndex<TablePtr> documentTables(document.getTables(),
-                                             [](const TablePtr& table) -> const std::string& { return table->getName(); });
+  const auto documentTables = tableIndex(document);
   for (const auto& live : server) {
     const TablePtr* found = documentTables.find(live.name);
     const TablePtr match = found ? *found : nullptr;
