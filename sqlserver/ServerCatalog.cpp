@@ -81,7 +81,7 @@ class NameClaims {
     if (added || (again && at->second.second == name)) return at->second.first;
     if (at->second.second == name) throw CatalogError("サーバの答えに" + what + "「" + name + "」が二度あります");
     throw CatalogError("サーバの答えに" + what + "「" + at->second.second + "」と「" + name +
-                       "」があります (大文字小文字か全角半角の違いだけです)");
+                       "」があります (サーバの照合順序では同じ名前です)");
     return at->second.first;
   }
   const std::pair<std::size_t, std::string>* find(const std::string& name) const {

@@ -45,7 +45,7 @@ FoldedIndex<TablePtr> tableIndex(const clsDBInfo& document) {
 void warnCase(std::vector<std::string>& warnings, const std::string& what, const std::string& document,
               const std::string& database) {
   if (document != database) {
-    warnings.push_back(what + "「" + document + "」はデータベースでは「" + database + "」です (大文字小文字の違いだけです)");
+    warnings.push_back(what + "「" + document + "」はデータベースでは「" + database + "」です (サーバの照合順序では同じ名前です)");
   }
 }
 

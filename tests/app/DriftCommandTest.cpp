@@ -86,7 +86,7 @@ TEST(DriftCommand, DriftIsPrintedPerTableAndExitsOne) {
   EXPECT_EQ(run.out,
             "テーブル「Orders」: 列「Name」はドキュメントでは varchar(50) NOT NULL、データベースでは varchar(100) NOT NULL\n"
             "テーブル「Audit」: データベースにだけあります\n");
-  EXPECT_EQ(run.err, "morvane-batch: テーブル「Lines」の列「LineNo」はデータベースでは「LINENO」です (大文字小文字の違いだけです)\n");
+  EXPECT_EQ(run.err, "morvane-batch: テーブル「Lines」の列「LineNo」はデータベースでは「LINENO」です (サーバの照合順序では同じ名前です)\n");
 
   // --table narrows both sides.
   const BatchRun one = against(server, workbook, {"--table", "Lines"});

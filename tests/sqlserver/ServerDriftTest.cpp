@@ -133,8 +133,8 @@ TEST(ServerDrift, NumericIsDecimalAndNamesCompareWithoutCase) {
   const Drift drift = compareWithServer(document(), server, teamTypes());
   EXPECT_TRUE(drift.tables.empty()) << driftLine(drift.tables.front());
   EXPECT_EQ(drift.warnings, (std::vector<std::string>{
-                                "テーブル「Orders」はデータベースでは「ORDERS」です (大文字小文字の違いだけです)",
-                                "テーブル「Orders」の列「Qty」はデータベースでは「qty」です (大文字小文字の違いだけです)"}));
+                                "テーブル「Orders」はデータベースでは「ORDERS」です (サーバの照合順序では同じ名前です)",
+                                "テーブル「Orders」の列「Qty」はデータベースでは「qty」です (サーバの照合順序では同じ名前です)"}));
 }
 
 TEST(ServerDrift, NamesFoldAsTheServersUsualCollationFoldsThem) {
