@@ -14,6 +14,7 @@
 #include "platform/files/Files.h"
 #include "platform/files/TemporaryFiles.h"
 #include "sqlserver/clsSQLServerDB.h"
+#include "tests/support/DesignBook.h"
 #include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -129,6 +130,38 @@ TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
     EXPECT_EQ(filesIn(dir.path().string()), std::vector<std::string>{}) << signal;
   }
+}
+
+TEST(BatchSignal, EachChangedTablesLineComesAsItFinishesSoASigtermLeavesThem) {
+  TempDir dir;
+  const std::vector<Row> id = {{"ID", "int", ""}};
+  const std::string old = writeDesignBook(dir.file("old.xlsx"), {{"A", id}});
+  const std::string book = writeDesignBook(dir.file("new.xlsx"), {{"A", id}, {"B", id}, {"C", id}});
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .batchDelay = std::chrono::seconds(3)});
+  std::vector<std::string> args = {MORVANE_BATCH, "--layout-values", kExampleLayout, "--since", old, "--server",
+                                   server.address(), "--database", "販売", "--user", "sa", book};
+  auto argv = pointers(args);
+  auto envTexts = batchEnvironment({"MORVANE_PASSWORD=pw"});
+  auto envp = pointers(envTexts);
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setsid();
+    ::dup2(out[1], 1);
+    ::execve(MORVANE_BATCH, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  const std::string seen = readUntil(out[0], "テーブル「B」: 新規 (CREATE TABLE)\n");
+  EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "C's batch is still under way";
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(readUntil(out[0], "", seen), "テーブル「A」: 変更なし\nテーブル「B」: 新規 (CREATE TABLE)\n");
+  ::close(out[0]);
 }
 
 }  // namespace
