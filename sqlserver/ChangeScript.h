@@ -2,6 +2,7 @@
 // What changed from one revision of a design document to the next, table by table, and the
 // script that brings a database holding the old revision's tables to the new one.
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -45,6 +46,9 @@ struct TableChange {
   // The table's undefined notations, reported as the CREATE scripts report them.
   std::vector<std::string> undefinedNotations;
   std::vector<std::string> warnings;
+  // The old revision's names (columns and tables dropped, the key) came from a server and are
+  // written as a server name is, so they need no check before the script runs.
+  bool oldNamesFromServer = false;
 };
 
 struct ChangeOptions {
@@ -59,10 +63,15 @@ struct ChangeOptions {
   bool allowRebuild = false;     // rebuild tables for identity changes instead of refusing them
   // Other tables' foreign keys to each table, made again after a rebuild (none read yet).
   std::vector<ReferringKey> referringKeys;
+  // The old revision's primary key names by table, as the server reports them; a table not here
+  // has the name its CREATE script gives (PK_<table>).
+  std::map<std::string, std::string> keyNames;
 };
 
 // The new revision's tables in list order, then the old revision's tables it no longer has, in
-// their order. Tables and fields are matched by exact name.
+// their order. Tables and fields are matched by exact name; a table or field that only the other
+// revision's spelling of the same server name matches (case, width) is refused, not dropped and
+// made again. Each ALTER COLUMN that can lose values is warned about.
 std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const clsDBInfo& newRevision,
                                           const std::shared_ptr<const clsSQLServerFieldAttr>& types,
                                           const ChangeOptions& options);
