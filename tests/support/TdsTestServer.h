@@ -4,7 +4,8 @@
 // "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
 // or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
 // TABLE of a table it does not hold error 4902. Given a catalog, it
-// answers the two schema queries (recognised by the views they name) with result sets.
+// answers the two schema queries (recognised by the views they name) with result sets; a query of
+// INFORMATION_SCHEMA.TABLES alone gets the names of the tables it holds.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
