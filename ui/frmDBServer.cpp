@@ -113,6 +113,7 @@ void frmDBServer::cmdCreateTable_Click() {
   for (const QString& prompt : failures) services.showMessage(this, prompt, MessageIcon::Exclamation);
   // The created tables lack these columns: the user has to know.
   if (!undefined.isEmpty()) services.showMessage(this, undefined.join(QLatin1Char('\n')), MessageIcon::Exclamation);
+  if (const QString keys = foreignKeyLines(db); !keys.isEmpty()) services.showMessage(this, keys, MessageIcon::Exclamation);
   services.showMessage(this, tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。"),
                        MessageIcon::None);
 }

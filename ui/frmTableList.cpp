@@ -222,6 +222,7 @@ void frmTableList::mnuMakeCTSQL_Click() {
   for (const QString& prompt : failures) sbReport(prompt, true);
   // The scripts lack these columns: the user has to know before using them.
   if (!undefined.isEmpty()) sbReport(undefined.join(QLatin1Char('\n')), true);
+  if (const QString keys = foreignKeyLines(generator); !keys.isEmpty()) sbReport(keys, true);
   sbReport(tally.cancelled ? cancelledSummary(tally) : QStringLiteral("作成処理を終了しました。"), false);
 }
 

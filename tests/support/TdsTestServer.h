@@ -5,7 +5,8 @@
 // or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
 // TABLE of a table it does not hold error 4902. Given a catalog, it
 // answers the columns and the keys-and-indexes queries (recognised by the views they name) with
-// result sets, and acknowledges a cancel of an answer under way.
+// result sets, and acknowledges a cancel of an answer under way; a query of
+// INFORMATION_SCHEMA.TABLES alone gets the names of the tables it holds.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>

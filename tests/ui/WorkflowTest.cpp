@@ -231,9 +231,10 @@ class WorkflowTest : public QObject {
     QCOMPARE(user.texts().mid(static_cast<int>(before)), QStringList{"作成処理を終了しました。"});
     QCOMPARE(server.tables(), chosen);
     const std::vector<std::string> sent = server.batches();
-    QCOMPARE(sent.size(), std::size_t{2});
-    QCOMPARE(sent[0], scriptOf[expected[0].toStdString()]);
-    QCOMPARE(sent[1], scriptOf[expected[2].toStdString()]);
+    QCOMPARE(sent.size(), std::size_t{3});
+    QCOMPARE(sent[0], std::string("SET XACT_ABORT ON"));
+    QCOMPARE(sent[1], scriptOf[expected[0].toStdString()]);
+    QCOMPARE(sent[2], scriptOf[expected[2].toStdString()]);
     QVERIFY(tables.isVisible());
 
     // Back: the layout window again, with the path and the layout as typed.

@@ -113,7 +113,7 @@ class frmDBServerTest : public QObject {
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
     QVERIFY(services_->messages[2].icon == MessageIcon::None);
     QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));
-    QCOMPARE(server_->batches().size(), std::size_t{2});
+    QCOMPARE(server_->batches().size(), std::size_t{3});  // SET XACT_ABORT ON and the two tables
     QVERIFY(window().isLoaded());
     QCOMPARE(box("txtPasswd")->text(), QStringLiteral("pw"));
   }
@@ -155,7 +155,7 @@ class frmDBServerTest : public QObject {
     create();
     QCOMPARE(prompts(), QStringList{"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
     QCOMPARE(server_->tables(), std::set<std::string>{"顧客"});
-    QCOMPARE(server_->batches().size(), std::size_t{1});
+    QCOMPARE(server_->batches().size(), std::size_t{2});
     QCOMPARE(services_->runs.size(), std::size_t{1});
     QCOMPARE(services_->runs[0].first, QStringLiteral("テーブル作成"));
     QCOMPARE(services_->runs[0].second->calls(),
