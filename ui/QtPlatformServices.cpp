@@ -68,8 +68,9 @@ void QtPlatformServices::showMessage(QWidget* owner, const QString& prompt, Mess
   if (busy) QApplication::restoreOverrideCursor();
 }
 
-QString QtPlatformServices::openFileName(QWidget* owner, const QString& filter) {
+QString QtPlatformServices::openFileName(QWidget* owner, const QString& filter, const QString& title) {
   FileDialog dialog(owner, filter);
+  if (!title.isEmpty()) dialog->setWindowTitle(title);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);
   return dialog.exec();

@@ -52,6 +52,7 @@ class frmDBDef final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Form_Load();
@@ -59,7 +60,12 @@ class frmDBDef final : public QMainWindow {
   void sbClearTextBox();
   bool fnCheckInput(std::int32_t lngMode);
   void sbGetTextBox();
-  bool fnSaveDocInfo(const QString& strPath);
+  // False with the reason when the file cannot be written.
+  bool fnSaveDocInfo(const QString& strPath, QString& strReason);
+  // At the first load: the remembered workbook and setting files; true when a layout was read.
+  bool sbRestore();
+  // The recent workbooks, above 終了 in ﾌｧｲﾙ.
+  void sbListRecent();
   void sbReportBox(QLineEdit* box, const QString& prompt);
 
   void cmdRefFile_Click();
@@ -74,6 +80,9 @@ class frmDBDef final : public QMainWindow {
   SelectAllOnFocus* selectAll_;
   QList<QLineEdit*> mocolNumTextBox;
   bool loaded_ = false;
+  bool restored_ = false;
+  int fileBoxWidth_ = 0;
+  int refFileLeft_ = 0;
 };
 
 }  // namespace morvane::ui

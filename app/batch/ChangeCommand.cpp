@@ -6,7 +6,7 @@
 #include "app/batch/OutputFolder.h"
 #include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
-#include "sqlserver/ServerDrift.h"
+#include "sqlserver/ServerChanges.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -89,11 +89,8 @@ int changeSince(const BatchOptions& options, const BatchSettings& settings, cons
 
 int changeServer(const BatchOptions& options, const BatchSettings& settings, clsSQLServerDB& db,
                  const std::vector<ServerTable>& server, const clsDBInfo& selected) {
-  ChangeOptions changeOptions;
-  changeOptions.allowDrop = options.allowDrop;
-  changeOptions.oldIsLive = true;
-  const clsDBInfo live = serverModel(server, selected, *settings.types);
-  const auto changes = compareRevisions(live, selected, settings.types, changeOptions);
+  const ChangeOptions changeOptions = serverChangeOptions(options.allowDrop);
+  const auto changes = changesFromServer(server, selected, settings.types, options.allowDrop);
   if (options.apply) return runChanges(changes, changeOptions, options, db, true);
   if (!ensureOutputFolder("--sql", options.sqlDir)) return 1;
   clsSQLServerDB generator;

@@ -223,7 +223,9 @@ class frmDBDefTest : public QObject {
     services_->messages.clear();
     services_->answers = {dir.filePath("missing/layout.edf")};
     trigger("mnuSaveDBDef");
-    expectOneMessage("保存失敗しました", MessageIcon::Exclamation);
+    // The reason on the second line.
+    expectOneMessage("保存失敗しました\n" + dir.filePath("missing/layout.edf") + ": ファイルまたはフォルダがありません",
+                     MessageIcon::Exclamation);
     services_->messages.clear();
     trigger("mnuSaveDBDef");  // the queue is empty: cancelled
     QVERIFY(services_->messages.empty());
@@ -248,11 +250,12 @@ class frmDBDefTest : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<StartSheetNo>2</StartSheetNo>\r\n");
     file.close();
-    for (const QString& bad : {dir.filePath("none.edf"), partial}) {
+    for (const auto& [bad, reason] : {std::pair{dir.filePath("none.edf"), QStringLiteral(": ファイルまたはフォルダがありません")},
+                                      std::pair{partial, QStringLiteral(": EndSheetNo is missing or empty")}}) {
       services_->messages.clear();
       services_->answers = {bad};
       trigger("mnuOpenDBDef");
-      expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
+      expectOneMessage("読み込み失敗しました\n" + bad + reason, MessageIcon::Exclamation);
       QCOMPARE(numbersShown(), QStringList(10, "1"));
     }
 

@@ -279,7 +279,7 @@ class frmTableListTest : public QObject {
     QCOMPARE(shown.size(), 3);
     QVERIFY(shown[0].startsWith("broken作成に失敗しました"));
     QCOMPARE(shown[1], QStringLiteral("orders: blobは未定義です"));
-    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"));
     QVERIFY(services_->messages[2].icon == MessageIcon::None);
     QCOMPARE(services_->busyDepth, 0);
 
@@ -445,7 +445,7 @@ class frmTableListTest : public QObject {
     });
     trigger("mnuMakeTable");
     QVERIFY(modal);
-    QCOMPARE(prompts(), (QStringList{"odd: blobは未定義です", "作成処理を終了しました。"}));
+    QCOMPARE(prompts(), (QStringList{"odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"}));
     const std::vector<std::string> batches = server.batches();
     QCOMPARE(batches.size(), std::size_t{2});
     QVERIFY2(batches[0].find("CREATE TABLE dbo.priced") != std::string::npos, batches[0].c_str());
@@ -497,6 +497,8 @@ class frmTableListTest : public QObject {
     QCOMPARE(shown.size(), 2);
     QVERIFY2(shown[0].contains(QStringLiteral("memo")) && shown[0].contains(QStringLiteral("NOT NULL")), qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith(QStringLiteral("作成処理を終了しました。\n")), qPrintable(shown[1]));
+    // Each table's line as the command line prints it.
+    QVERIFY2(shown[1].contains(QStringLiteral("\nテーブル「alpha」: 変更 (列の追加 1")), qPrintable(shown[1]));
     QVERIFY2(shown[1].endsWith(QStringLiteral(": gone")), qPrintable(shown[1]));
     QCOMPARE(readBytes(outFile("alpha.sql")),
              std::string("BEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\nCOMMIT \r\n"));
