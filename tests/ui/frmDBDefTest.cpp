@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -195,6 +197,35 @@ class frmDBDefTest : public QObject {
     QVERIFY(services_->dialogs[0].kind == DialogKind::Open);
     QCOMPARE(services_->dialogs[0].filter, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
     QVERIFY(services_->messages.empty());
+
+    // A file dropped from a file manager gives its local path; a remote one is refused.
+    for (const char* url : {"file:///data/dropped%20book.xlsx", "https://example.com/book.xlsx"}) {
+      QMimeData data;
+      data.setUrls({QUrl(QString::fromLatin1(url))});
+      const QPoint at = box("txtFile")->rect().center();
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &enter);
+      QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &drop);
+      QCOMPARE(enter.isAccepted(), QUrl(QString::fromLatin1(url)).isLocalFile());
+      QCOMPARE(box("txtFile")->text(), QStringLiteral("/data/dropped book.xlsx"));
+    }
+  }
+
+  void theLastWorkbookAndLayoutFileComeBackInTheNextRun() {
+    QTemporaryDir dir;
+    fill({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}, dir.filePath("book.xlsx"));
+    services_->answers = {dir.filePath("layout.edf")};
+    trigger("mnuSaveDBDef");
+    clickNext();
+    // Another run: a new set of windows over the same user's settings.
+    hub_ = std::make_unique<WindowHub>(*services_, [] {});
+    window().sbShow();
+    QCOMPARE(box("txtFile")->text(), dir.filePath("book.xlsx"));
+    QCOMPARE(numbersShown(), (QStringList{"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
+    auto* file = window().findChild<QMenu*>("mnuFile");
+    emit file->aboutToShow();
+    QCOMPARE(file->actions().first()->text(), "&1 " + dir.filePath("book.xlsx"));
   }
 
   void saveChecksInModeOneThenWritesOrReports() {

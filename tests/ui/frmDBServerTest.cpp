@@ -225,6 +225,11 @@ class frmDBServerTest : public QObject {
     QVERIFY(server_->batches().empty());
     QVERIFY(window().isLoaded());
     QCOMPARE(box("txtPasswd")->text(), QStringLiteral("wrong"));
+    // The next run offers the names again, never the password.
+    hub_ = std::make_unique<WindowHub>(*services_, [] {});
+    window().sbShow();
+    QCOMPARE((QStringList{box("txtServer")->text(), box("txtDB")->text(), box("txtUser")->text(), box("txtPasswd")->text()}),
+             (QStringList{QString::fromStdString(server_->address()), "販売", "sa", ""}));
   }
 };
 
