@@ -7,6 +7,7 @@
 
 #include "model/FileNameClaims.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/ColumnLoss.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/ServerNames.h"
 #include "sqlserver/StoredColumn.h"
@@ -222,7 +223,7 @@ class TableComparison {
   std::optional<StoredColumn> storedBefore(const clsFieldInfo& old) const {
     if (auto stored = storedColumn(old, types_)) return stored;
     if (!options_.oldIsLive) return std::nullopt;
-    return storedServerWord(old);
+    return serverStoredColumn(old);
   }
 
   void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {

@@ -607,6 +607,9 @@ void TdsTestServer::serve(int fd) {
         batches_.push_back(tds::batchText(message->payload));
       } else if (message->type == tds::attention && config_.mode == Mode::mute) {
         // A server that has stopped answering does not acknowledge the cancel either.
+      } else if (message->type == tds::sqlBatch && loggedIn && config_.hangUpAfterBatches &&
+                 batches().size() >= *config_.hangUpAfterBatches) {
+        break;
       } else if (message->type == tds::sqlBatch && loggedIn) {
         const std::string sql = tds::batchText(message->payload);
         auto catalog = config_.catalog ? catalogAnswer(*config_.catalog, sql) : std::nullopt;

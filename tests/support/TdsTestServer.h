@@ -67,6 +67,8 @@ class TdsTestServer {
     std::chrono::milliseconds batchDelay{0};
     // When set, the schema queries get result sets and its tables exist for CREATE TABLE.
     std::optional<Catalog> catalog{};
+    // When set, the connection is closed, unanswered, at the batch after this many (a lost server).
+    std::optional<std::size_t> hangUpAfterBatches{};
   };
 
   // What one LOGIN7 carried, password de-obfuscated.

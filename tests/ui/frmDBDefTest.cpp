@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -198,6 +200,35 @@ class frmDBDefTest : public QObject {
     QVERIFY(services_->dialogs[0].kind == DialogKind::Open);
     QCOMPARE(services_->dialogs[0].filter, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
     QVERIFY(services_->messages.empty());
+
+    // A file dropped from a file manager gives its local path; a remote one is refused.
+    for (const char* url : {"file:///data/dropped%20book.xlsx", "https://example.com/book.xlsx"}) {
+      QMimeData data;
+      data.setUrls({QUrl(QString::fromLatin1(url))});
+      const QPoint at = box("txtFile")->rect().center();
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &enter);
+      QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &drop);
+      QCOMPARE(enter.isAccepted(), QUrl(QString::fromLatin1(url)).isLocalFile());
+      QCOMPARE(box("txtFile")->text(), QStringLiteral("/data/dropped book.xlsx"));
+    }
+  }
+
+  void theLastWorkbookAndLayoutFileComeBackInTheNextRun() {
+    QTemporaryDir dir;
+    fill({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}, dir.filePath("book.xlsx"));
+    services_->answers = {dir.filePath("layout.edf")};
+    trigger("mnuSaveDBDef");
+    clickNext();
+    // Another run: a new set of windows over the same user's settings.
+    hub_ = std::make_unique<WindowHub>(*services_, [] {});
+    window().sbShow();
+    QCOMPARE(box("txtFile")->text(), dir.filePath("book.xlsx"));
+    QCOMPARE(numbersShown(), (QStringList{"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
+    auto* file = window().findChild<QMenu*>("mnuFile");
+    emit file->aboutToShow();
+    QCOMPARE(file->actions().first()->text(), "&1 " + dir.filePath("book.xlsx"));
   }
 
   void saveChecksInModeOneThenWritesOrReports() {
@@ -226,7 +257,9 @@ class frmDBDefTest : public QObject {
     services_->messages.clear();
     services_->answers = {dir.filePath("missing/layout.edf")};
     trigger("mnuSaveDBDef");
-    expectOneMessage("保存失敗しました", MessageIcon::Exclamation);
+    // The reason on the second line.
+    expectOneMessage("保存失敗しました\n" + dir.filePath("missing/layout.edf") + ": ファイルまたはフォルダがありません",
+                     MessageIcon::Exclamation);
     services_->messages.clear();
     trigger("mnuSaveDBDef");  // the queue is empty: cancelled
     QVERIFY(services_->messages.empty());
@@ -251,11 +284,12 @@ class frmDBDefTest : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<StartSheetNo>2</StartSheetNo>\r\n");
     file.close();
-    for (const QString& bad : {dir.filePath("none.edf"), partial}) {
+    for (const auto& [bad, reason] : {std::pair{dir.filePath("none.edf"), QStringLiteral(": ファイルまたはフォルダがありません")},
+                                      std::pair{partial, QStringLiteral(": EndSheetNo is missing or empty")}}) {
       services_->messages.clear();
       services_->answers = {bad};
       trigger("mnuOpenDBDef");
-      expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
+      expectOneMessage("読み込み失敗しました\n" + bad + reason, MessageIcon::Exclamation);
       QCOMPARE(numbersShown(), QStringList(10, "1"));
     }
 
