@@ -12,6 +12,11 @@ namespace {
 // Field rows never go below this row, whatever the sheet holds.
 constexpr std::int32_t kLastFieldRow = 99;
 
+// An optional cell: empty text when the layout does not use its position (0 or below).
+std::string optionalCell(const clsExcel& excel, std::int32_t row, std::int32_t column) {
+  return row > 0 && column > 0 ? excel.Cells(row, column) : std::string();
+}
+
 }  // namespace
 
 void clsExcelDBDoc::sbSetDocInfo(const clsExcelDBDocInfo& layout) { layout_ = layout; }
@@ -25,9 +30,12 @@ bool clsExcelDBDoc::fnReadDBDoc(const std::string& path) {
   }
   // Only the layout's cells are ever asked for: the backends skip the rest of each sheet.
   platform::SheetReach reach =
-      platform::SheetReach::rowsUpTo(std::max(layout_.getRowTableName(), kLastFieldRow));
+      platform::SheetReach::rowsUpTo(std::max({layout_.getRowTableName(), layout_.getRowTableLogicalName(), kLastFieldRow}));
   for (const std::int32_t col : {layout_.getColTableName(), layout_.getColFieldName(), layout_.getColFieldType(),
-                                 layout_.getColFieldSize(), layout_.getColPrimaryKey(), layout_.getColNULL()}) {
+                                 layout_.getColFieldSize(), layout_.getColPrimaryKey(), layout_.getColNULL(),
+                                 layout_.getColLogicalName(), layout_.getColDefault(), layout_.getColRemarks(),
+                                 layout_.getColUnique(), layout_.getColIndex(), layout_.getColReference(),
+                                 layout_.getColTableLogicalName()}) {
     reach.addColumn(col);
   }
   excel.setReach(reach);
@@ -63,6 +71,8 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
   auto table = std::make_shared<clsTableInfo>();
   table->setName(std::move(tableName));
   table->setSheet(sheetNo, excel.SheetName());
+  table->setLogicalName(optionalCell(excel, layout_.getRowTableLogicalName(), layout_.getColTableLogicalName()));
+  const bool markMeansNotNull = layout_.getNullMarkMeansNotNull() == 1;
   table->reserveFields(countFieldRows(excel));
   for (std::int32_t row = layout_.getStartRowFieldDef(); row <= kLastFieldRow; ++row) {
     clsFieldInfo field;
@@ -77,8 +87,14 @@ bool clsExcelDBDoc::sbReadSheet(std::int32_t sheetNo, clsExcel& excel) {
     field.setName(std::move(name));
     field.setAttr(std::move(type));
     field.setSize(std::move(size));
-    field.setNull(!isBlank(nullMark));
+    field.setNull(isBlank(nullMark) == markMeansNotNull);
     field.setRow(row);
+    field.setLogicalName(optionalCell(excel, row, layout_.getColLogicalName()));
+    field.setDefault(optionalCell(excel, row, layout_.getColDefault()));
+    field.setRemarks(optionalCell(excel, row, layout_.getColRemarks()));
+    field.setUnique(optionalCell(excel, row, layout_.getColUnique()));
+    field.setIndex(optionalCell(excel, row, layout_.getColIndex()));
+    field.setReference(optionalCell(excel, row, layout_.getColReference()));
     table->setField(std::move(field));
   }
   db_.setTable(std::move(table));

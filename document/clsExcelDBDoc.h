@@ -14,7 +14,7 @@ class clsExcel;
 class clsExcelDBDoc {
  public:
   const clsDBInfo& getDBInfo() const { return db_; }
-  // Copies the ten layout numbers; later changes to the layout do not reach the reader.
+  // Copies the layout; later changes to it do not reach the reader.
   void sbSetDocInfo(const clsExcelDBDocInfo& layout);
   // False when the workbook cannot be opened. Errors found while sheets are read (an error
   // value, a layout position below 1, a damaged sheet) throw platform::WorkbookError.

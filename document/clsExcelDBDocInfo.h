@@ -5,7 +5,8 @@
 namespace morvane {
 
 // Where a design document keeps its tables: sheet range, table-name cell, first field row and
-// the five field columns. A plain record: any value is stored unchanged.
+// the five field columns, and the optional positions (0: the document has no such cell). A plain
+// record: any value is stored unchanged.
 class clsExcelDBDocInfo {
  public:
   void setStartPage(std::int32_t lngSheetNo) { startPage_ = lngSheetNo; }
@@ -30,6 +31,28 @@ class clsExcelDBDocInfo {
   std::int32_t getColPrimaryKey() const { return colPrimaryKey_; }
   std::int32_t getColNULL() const { return colNULL_; }
 
+  // Optional cells: a column of each field row, the table's logical-name cell.
+  void setColLogicalName(std::int32_t lngColNo) { colLogicalName_ = lngColNo; }
+  void setColDefault(std::int32_t lngColNo) { colDefault_ = lngColNo; }
+  void setColRemarks(std::int32_t lngColNo) { colRemarks_ = lngColNo; }
+  void setColUnique(std::int32_t lngColNo) { colUnique_ = lngColNo; }
+  void setColIndex(std::int32_t lngColNo) { colIndex_ = lngColNo; }
+  void setColReference(std::int32_t lngColNo) { colReference_ = lngColNo; }
+  void setRowTableLogicalName(std::int32_t lngRowNo) { rowTableLogicalName_ = lngRowNo; }
+  void setColTableLogicalName(std::int32_t lngColNo) { colTableLogicalName_ = lngColNo; }
+  // 0: a mark in the NULL column makes the field nullable; 1: a mark makes it NOT NULL.
+  void setNullMarkMeansNotNull(std::int32_t lngFlag) { nullMarkMeansNotNull_ = lngFlag; }
+
+  std::int32_t getColLogicalName() const { return colLogicalName_; }
+  std::int32_t getColDefault() const { return colDefault_; }
+  std::int32_t getColRemarks() const { return colRemarks_; }
+  std::int32_t getColUnique() const { return colUnique_; }
+  std::int32_t getColIndex() const { return colIndex_; }
+  std::int32_t getColReference() const { return colReference_; }
+  std::int32_t getRowTableLogicalName() const { return rowTableLogicalName_; }
+  std::int32_t getColTableLogicalName() const { return colTableLogicalName_; }
+  std::int32_t getNullMarkMeansNotNull() const { return nullMarkMeansNotNull_; }
+
   void sbSetPage(std::int32_t lngStartSheetNo, std::int32_t lngEndSheetNo) {
     startPage_ = lngStartSheetNo;
     endPage_ = lngEndSheetNo;
@@ -48,8 +71,9 @@ class clsExcelDBDocInfo {
     colNULL_ = lngNullCol;
   }
 
-  // Fills the ten fields from a layout file (.edf). False when the file cannot be loaded;
-  // throws LayoutFileError when a key is missing or its value unusable.
+  // Fills the layout from a layout file (.edf). False when the file cannot be loaded; throws
+  // LayoutFileError when one of the ten keys is missing or any value is unusable. A missing
+  // optional key reads as 0.
   bool fnReadFile(const std::string& strPath);
 
  private:
@@ -63,6 +87,15 @@ class clsExcelDBDocInfo {
   std::int32_t colFieldSize_ = 6;
   std::int32_t colPrimaryKey_ = 7;
   std::int32_t colNULL_ = 9;
+  std::int32_t colLogicalName_ = 0;
+  std::int32_t colDefault_ = 0;
+  std::int32_t colRemarks_ = 0;
+  std::int32_t colUnique_ = 0;
+  std::int32_t colIndex_ = 0;
+  std::int32_t colReference_ = 0;
+  std::int32_t rowTableLogicalName_ = 0;
+  std::int32_t colTableLogicalName_ = 0;
+  std::int32_t nullMarkMeansNotNull_ = 0;
 };
 
 }  // namespace morvane

@@ -12,6 +12,9 @@ class clsTableInfo {
  public:
   void setName(std::string name) { name_ = std::move(name); }
   const std::string& getName() const { return name_; }
+  // The logical-name cell as read; empty when the layout does not use it.
+  void setLogicalName(std::string text) { logicalName_ = std::move(text); }
+  const std::string& getLogicalName() const { return logicalName_; }
 
   // The sheet the table was read from (its number in the workbook and its tab caption), so a
   // finding can name the cell; number 0 for a table made in code.
@@ -32,6 +35,7 @@ class clsTableInfo {
 
  private:
   std::string name_;
+  std::string logicalName_;
   std::int32_t sheetNo_ = 0;
   std::string sheetName_;
   std::vector<clsFieldInfo> fields_;

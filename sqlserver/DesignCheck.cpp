@@ -5,9 +5,12 @@
 #include <map>
 #include <tuple>
 
+#include "model/FieldReference.h"
+#include "model/KeyLabels.h"
 #include "model/Text.h"
 #include "platform/text/Utf8.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/DefaultValue.h"
 
 namespace morvane {
 namespace {
@@ -182,8 +185,8 @@ bool validSize(ColumnKind kind, std::string_view size) {
 
 class Checker {
  public:
-  Checker(const clsSQLServerFieldAttr& notations, const clsExcelDBDocInfo& layout)
-      : notations_(notations), layout_(layout) {}
+  Checker(const clsSQLServerFieldAttr& notations, const clsExcelDBDocInfo& layout, const clsDBInfo& workbook)
+      : notations_(notations), layout_(layout), workbook_(workbook) {}
 
   void table(const clsTableInfo& table, std::size_t index) {
     table_ = &table;
@@ -212,6 +215,7 @@ class Checker {
           "テーブル「" + name + "」に主キーがありません。スクリプトに主キー制約が入りません。主キーの列に印を付けてください");
     }
     fields();
+    uniqueRules();
   }
 
   // Sheet, table, row, column: where a finding stands in the workbook.
@@ -247,7 +251,13 @@ class Checker {
         add(row, layout_.getColNULL(), Severity::Error, "nullable-key", name,
             "主キーのフィールド「" + name + "」に NULL の印があります。主キーの列は NULL にできないため、NULL の印を消してください");
       }
+      if (layout_.getColLogicalName() > 0 && isBlank(field.getLogicalName())) {
+        add(row, layout_.getColLogicalName(), Severity::Warning, "logical-name-missing", name,
+            "フィールド「" + name + "」に論理名がありません。ドキュメントに名前の意味が出ないため、論理名を入れてください");
+      }
       const auto kind = resolveColumnKind(notations_, field.getAttr());
+      defaultRules(field, kind);
+      referenceRules(field, kind);
       if (!kind) {
         add(row, layout_.getColFieldType(), Severity::Error, "undefined-type", name,
             "型「" + field.getAttr() + "」はどの型表記にも当たらず、この列はスクリプトから抜けます。" + notationList() +
@@ -284,6 +294,125 @@ class Checker {
     } else if (!validSize(kind, size)) {
       add(field.getRow(), column, Severity::Error, "size-invalid", field.getName(),
           "型「" + type + "」にサイズ「" + size + "」は使えません。サイズに " + sizeForm(kind) + " を指定してください");
+    }
+  }
+
+  void defaultRules(const clsFieldInfo& field, std::optional<ColumnKind> kind) {
+    const DefaultValue value = classifyDefault(field.getDefault());
+    if (value.form == DefaultForm::None) return;
+    const std::string& text = field.getDefault();
+    std::string why;
+    if (value.form == DefaultForm::Invalid) {
+      why = "は既定値の形ではありません。数値、'文字列'、N'文字列'、NULL、GETDATE() などの関数のどれかにしてください";
+    } else if (kind == ColumnKind::Identity) {
+      why = "は identity のフィールドには指定できません (値はサーバが振ります)。既定値を空にしてください";
+    } else if (value.form == DefaultForm::String && kind && isNumberKind(*kind)) {
+      why = "は文字列ですが、型「" + trimBlanks(field.getAttr()) + "」は数値です。引用符のない数値にしてください";
+    }
+    if (!why.empty()) {
+      add(field.getRow(), layout_.getColDefault(), Severity::Error, "default-invalid", field.getName(),
+          "フィールド「" + field.getName() + "」の既定値「" + text + "」" + why);
+    }
+  }
+
+  static bool isNumberKind(ColumnKind kind) {
+    return kind == ColumnKind::Int || kind == ColumnKind::Identity || kind == ColumnKind::Money ||
+           kind == ColumnKind::Real || kind == ColumnKind::Float || kind == ColumnKind::Decimal;
+  }
+
+  void referenceRules(const clsFieldInfo& field, std::optional<ColumnKind> kind) {
+    const std::string& text = field.getReference();
+    if (isBlank(text)) return;
+    const std::int32_t row = field.getRow();
+    const std::int32_t column = layout_.getColReference();
+    const std::string& name = field.getName();
+    const auto reference = parseReference(text);
+    if (!reference) {
+      add(row, column, Severity::Error, "reference-syntax", name,
+          "参照先「" + text + "」は「テーブル.列」か「テーブル(列)」の形ではありません。例: 顧客.顧客ID");
+      return;
+    }
+    const std::string target = reference->table + "." + reference->column;
+    const clsTableInfo* table = nullptr;
+    for (const auto& candidate : workbook_.getTables()) {
+      if (nameKey(candidate->getName()) == nameKey(reference->table)) {
+        table = candidate.get();
+        break;
+      }
+    }
+    const clsFieldInfo* referred = nullptr;
+    if (table) {
+      for (const auto& candidate : table->getFields()) {
+        if (nameKey(candidate.getName()) == nameKey(reference->column)) {
+          referred = &candidate;
+          break;
+        }
+      }
+    }
+    if (!referred) {
+      add(row, column, Severity::Error, "reference-unknown", name,
+          "参照先「" + text + "」の" + (table ? "列「" + reference->column + "」はテーブル「" + table->getName() + "」"
+                                              : "テーブル「" + reference->table + "」はブック") +
+              "にありません。ブックにあるテーブルと列を指定してください");
+      return;
+    }
+    if (!isKeyOfItsOwn(*table, nameKey(referred->getName()))) {
+      add(row, column, Severity::Error, "reference-not-key", name,
+          "参照先「" + target + "」はテーブル「" + table->getName() +
+              "」の単独の主キーでも 1 列だけの一意キーでもないため、SQL Server は外部キーを作れません。"
+              "主キーか一意キーの列を指定してください");
+      return;
+    }
+    const auto referredKind = resolveColumnKind(notations_, referred->getAttr());
+    if (!kind || !referredKind) return;  // the undefined type is reported on its own
+    const bool sameKind = baseKind(*kind) == baseKind(*referredKind);
+    if (!sameKind || sizeKey(*kind, field.getSize()) != sizeKey(*referredKind, referred->getSize())) {
+      add(row, column, Severity::Error, "reference-type", name,
+          "フィールド「" + name + "」(" + typeText(field) + ") と参照先「" + target + "」(" + typeText(*referred) +
+              ") は" + (sameKind ? "サイズが違います (SQL Server のエラー 1753)" : "型が違います (SQL Server のエラー 1778)") +
+              "。参照先と同じ型とサイズにしてください");
+    }
+  }
+
+  // The referred column is the table's only key column, or alone a unique key.
+  static bool isKeyOfItsOwn(const clsTableInfo& table, const std::string& key) {
+    const auto& primaryKeys = table.getPrimaryKeys();
+    if (primaryKeys.size() == 1 && nameKey(primaryKeys.front()) == key) return true;
+    for (const auto& unique : uniqueKeysOf(table)) {
+      if (unique.fields.size() == 1 && nameKey(table.getFields()[unique.fields.front()].getName()) == key) return true;
+    }
+    return false;
+  }
+
+  // An identity column holds int values.
+  static ColumnKind baseKind(ColumnKind kind) { return kind == ColumnKind::Identity ? ColumnKind::Int : kind; }
+
+  // The part of the size that the column's type keeps; blanks and letter case aside.
+  static std::string sizeKey(ColumnKind kind, std::string_view size) {
+    if (!takesSize(kind) || kind == ColumnKind::Identity) return {};
+    std::string key;
+    for (const char c : foldText(size, TextFold::LatinToLower)) {
+      if (c != ' ') key += c;
+    }
+    return trimBlanks(key);
+  }
+
+  static std::string typeText(const clsFieldInfo& field) {
+    const std::string type = trimBlanks(field.getAttr());
+    return isBlank(field.getSize()) ? type : type + " " + trimBlanks(field.getSize());
+  }
+
+  // A unique key with a nullable column: SQL Server lets one row only hold NULL there.
+  void uniqueRules() {
+    const auto& fields = table_->getFields();
+    for (const auto& unique : uniqueKeysOf(*table_)) {
+      for (const std::size_t position : unique.fields) {
+        const clsFieldInfo& field = fields[position];
+        if (!field.getNull()) continue;
+        add(field.getRow(), layout_.getColUnique(), Severity::Warning, "unique-nullable", field.getName(),
+            "一意キー「" + unique.label + "」のフィールド「" + field.getName() +
+                "」は NULL を許します。SQL Server の一意キーでは NULL の行は 1 行しか入りません。NOT NULL にするか一意キーから外してください");
+      }
     }
   }
 
@@ -344,6 +473,7 @@ class Checker {
 
   const clsSQLServerFieldAttr& notations_;
   const clsExcelDBDocInfo& layout_;
+  const clsDBInfo& workbook_;
   const clsTableInfo* table_ = nullptr;
   std::size_t index_ = 0;
   std::map<std::string, const clsTableInfo*> tableNames_;
@@ -365,7 +495,12 @@ bool isReservedWord(std::string_view name) {
 
 std::vector<Finding> checkDesign(const clsDBInfo& tables, const clsSQLServerFieldAttr& notations,
                                  const clsExcelDBDocInfo& layout) {
-  Checker checker(notations, layout);
+  return checkDesign(tables, notations, layout, tables);
+}
+
+std::vector<Finding> checkDesign(const clsDBInfo& tables, const clsSQLServerFieldAttr& notations,
+                                 const clsExcelDBDocInfo& layout, const clsDBInfo& workbook) {
+  Checker checker(notations, layout, workbook);
   const auto& all = tables.getTables();
   for (std::size_t i = 0; i < all.size(); ++i) checker.table(*all[i], i);
   return checker.sorted();

@@ -31,6 +31,9 @@ struct Finding {
 // layout gives the columns of the cells named; the notations are the ones the scripts resolve with.
 std::vector<Finding> checkDesign(const clsDBInfo& tables, const clsSQLServerFieldAttr& notations,
                                  const clsExcelDBDocInfo& layout);
+// The same, with references looked up among every table the workbook read, not only those checked.
+std::vector<Finding> checkDesign(const clsDBInfo& tables, const clsSQLServerFieldAttr& notations,
+                                 const clsExcelDBDocInfo& layout, const clsDBInfo& workbook);
 
 struct FindingCounts {
   std::size_t errors = 0;

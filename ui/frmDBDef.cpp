@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <exception>
 
 #include "document/LayoutFile.h"
@@ -23,9 +24,11 @@ const QString kLayoutFilter = QStringLiteral("Excel設計書定義ファイル|*
 std::string toUtf8(const QString& text) { return text.toStdString(); }
 
 std::int32_t boxNumber(const QLineEdit* box) {
-  // The input check has already made sure the conversion succeeds.
+  // The input check has already made sure the conversion succeeds; a blank optional box is 0.
   return toInt32(toUtf8(box->text())).value_or(0);
 }
+
+QString optionalText(std::int32_t value) { return value == 0 ? QString() : QString::number(value); }
 
 }  // namespace
 
@@ -34,7 +37,9 @@ frmDBDef::frmDBDef(WindowHub& hub)
   form_->setupUi(this);
   for (QLineEdit* box : {form_->txtSSheet, form_->txtESheet, form_->txtTableNmRow, form_->txtTableNmCol,
                          form_->txtFieldStart, form_->txtFieldNm, form_->txtFieldAttr, form_->txtFieldSize,
-                         form_->txtPKey, form_->txtNull}) {
+                         form_->txtPKey, form_->txtNull, form_->txtLogicalNm, form_->txtDefault, form_->txtRemarks,
+                         form_->txtUnique, form_->txtIndex, form_->txtReference, form_->txtTableLogicalNmRow,
+                         form_->txtTableLogicalNmCol}) {
     box->setValidator(new TypedLengthLimit(2, box));
     // Digits only: the input method stays on just where the hints do not ask for digits.
     if (box->inputMethodHints().testFlag(Qt::ImhDigitsOnly)) box->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -96,10 +101,15 @@ void frmDBDef::sbSetTextBoxList() {
                      form_->txtTableNmCol, form_->txtFieldStart, form_->txtFieldNm, form_->txtFieldAttr,
                      form_->txtFieldSize, form_->txtPKey, form_->txtNull};
   mocolNumTextBox = mocolAllTextBox.mid(1);
+  mocolOptTextBox = {form_->txtLogicalNm, form_->txtDefault,   form_->txtRemarks,
+                     form_->txtUnique,    form_->txtIndex,     form_->txtReference,
+                     form_->txtTableLogicalNmRow, form_->txtTableLogicalNmCol};
 }
 
 void frmDBDef::sbClearTextBox() {
   for (QLineEdit* box : mocolAllTextBox) box->clear();
+  for (QLineEdit* box : mocolOptTextBox) box->clear();
+  form_->optNullMarkNull->setChecked(true);
 }
 
 void frmDBDef::sbSetTextBox() {
@@ -114,6 +124,15 @@ void frmDBDef::sbSetTextBox() {
   form_->txtFieldSize->setText(QString::number(layout.getColFieldSize()));
   form_->txtPKey->setText(QString::number(layout.getColPrimaryKey()));
   form_->txtNull->setText(QString::number(layout.getColNULL()));
+  form_->txtLogicalNm->setText(optionalText(layout.getColLogicalName()));
+  form_->txtDefault->setText(optionalText(layout.getColDefault()));
+  form_->txtRemarks->setText(optionalText(layout.getColRemarks()));
+  form_->txtUnique->setText(optionalText(layout.getColUnique()));
+  form_->txtIndex->setText(optionalText(layout.getColIndex()));
+  form_->txtReference->setText(optionalText(layout.getColReference()));
+  form_->txtTableLogicalNmRow->setText(optionalText(layout.getRowTableLogicalName()));
+  form_->txtTableLogicalNmCol->setText(optionalText(layout.getColTableLogicalName()));
+  (layout.getNullMarkMeansNotNull() == 1 ? form_->optNullMarkNotNull : form_->optNullMarkNull)->setChecked(true);
 }
 
 void frmDBDef::sbReportBox(QLineEdit* box, const QString& prompt) {
@@ -139,6 +158,15 @@ bool frmDBDef::fnCheckInput(std::int32_t lngMode) {
       return false;
     }
   }
+  // An optional box may stay blank; otherwise it holds a position, never below 0.
+  for (QLineEdit* box : mocolOptTextBox) {
+    const std::string text = toUtf8(box->text());
+    if (isBlank(text)) continue;
+    if (!isNumeric(text) || toInt32(text).value_or(-1) < 0) {
+      sbReportBox(box, QStringLiteral("数値のみ入力してください"));
+      return false;
+    }
+  }
   return true;
 }
 
@@ -149,6 +177,15 @@ void frmDBDef::sbGetTextBox() {
   layout.sbSetFieldPos(boxNumber(form_->txtFieldStart));
   layout.sbSetFieldDefPos(boxNumber(form_->txtFieldNm), boxNumber(form_->txtFieldAttr),
                           boxNumber(form_->txtFieldSize), boxNumber(form_->txtPKey), boxNumber(form_->txtNull));
+  layout.setColLogicalName(boxNumber(form_->txtLogicalNm));
+  layout.setColDefault(boxNumber(form_->txtDefault));
+  layout.setColRemarks(boxNumber(form_->txtRemarks));
+  layout.setColUnique(boxNumber(form_->txtUnique));
+  layout.setColIndex(boxNumber(form_->txtIndex));
+  layout.setColReference(boxNumber(form_->txtReference));
+  layout.setRowTableLogicalName(boxNumber(form_->txtTableLogicalNmRow));
+  layout.setColTableLogicalName(boxNumber(form_->txtTableLogicalNmCol));
+  layout.setNullMarkMeansNotNull(form_->optNullMarkNotNull->isChecked() ? 1 : 0);
 }
 
 bool frmDBDef::fnSaveDocInfo(const QString& strPath) {

@@ -19,8 +19,8 @@ namespace morvane::ui {
 class SelectAllOnFocus;
 class WindowHub;
 
-// The layout definition window: the workbook path and the ten layout numbers. The program
-// starts here; Next hands the layout on to the table list window.
+// The layout definition window: the workbook path, the ten layout numbers and the optional
+// positions. The program starts here; Next hands the layout on to the table list window.
 class frmDBDef final : public QMainWindow {
   Q_OBJECT
  public:
@@ -47,7 +47,8 @@ class frmDBDef final : public QMainWindow {
   void sbDiscard();
   bool isLoaded() const { return loaded_; }
 
-  // Fills the ten number boxes from the layout; the path box is left alone.
+  // Fills the ten number boxes and the optional ones (blank for 0) from the layout; the path
+  // box is left alone.
   void sbSetTextBox();
 
  protected:
@@ -73,6 +74,8 @@ class frmDBDef final : public QMainWindow {
   std::unique_ptr<Ui::frmDBDef> form_;
   SelectAllOnFocus* selectAll_;
   QList<QLineEdit*> mocolNumTextBox;
+  // The optional position boxes in window order; blank means not used.
+  QList<QLineEdit*> mocolOptTextBox;
   bool loaded_ = false;
 };
 

@@ -330,7 +330,7 @@ void frmTableList::mnuCheck_Click() {
     checkResult_ = std::make_unique<frmCheckResult>(this);
     connect(checkResult_.get(), &frmCheckResult::findingChosen, this, &frmTableList::sbSelectCheckedTable);
   }
-  checkResult_->sbShowFindings(checkDesign(checked, *fieldAttr(), readLayout_));
+  checkResult_->sbShowFindings(checkDesign(checked, *fieldAttr(), readLayout_, moobjDBInfo));
   if (!checkResult_->isVisible()) centreOn(*checkResult_, *this);
   checkResult_->show();
   checkResult_->raise();

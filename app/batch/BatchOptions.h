@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "document/LayoutFile.h"
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
@@ -16,6 +17,7 @@ enum class CheckFormat { Text, Json };
 
 struct BatchOptions {
   std::optional<std::vector<int>> layoutValues;  // the ten numbers of --layout-values
+  std::vector<std::pair<const LayoutExtra*, std::int32_t>> layoutExtra;  // --layout-extra, in given order
   bool list = false;
   bool dump = false;
   bool check = false;                          // --check
@@ -53,8 +55,10 @@ struct BatchSettings {
 // Each command returns its exit status: 0 success, 1 some table failed, 2 unusable input.
 int loadSettings(const BatchOptions& options, BatchSettings& settings);
 int saveSettings(const BatchOptions& options, const BatchSettings& settings);
-// 1 when the check found an error, 0 otherwise (warnings allowed).
-int checkDesignDocument(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+// 1 when the check found an error, 0 otherwise (warnings allowed). References are looked up in
+// the whole model.
+int checkDesignDocument(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& model,
+                        const clsDBInfo& selected);
 int writeScripts(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
 int writeDeployScript(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);

@@ -9,8 +9,9 @@
 
 namespace morvane::batch {
 
-int checkDesignDocument(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected) {
-  const std::vector<Finding> findings = checkDesign(selected, *settings.types, settings.layout);
+int checkDesignDocument(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& model,
+                        const clsDBInfo& selected) {
+  const std::vector<Finding> findings = checkDesign(selected, *settings.types, settings.layout, model);
   const FindingCounts counts = countFindings(findings);
   if (options.checkFormat == CheckFormat::Json) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/batch/BatchOptions.h"
+#include "document/LayoutFile.h"
 #include "document/clsExcelDBDoc.h"
 #include "model/Number.h"
 #include "platform/files/TemporaryFiles.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: morvane-batch [--layout FILE.edf] [--types FILE.sfa] [--layout-values N,N,N,N,N,N,N,N,N,N]\n"
+    "                     [--layout-extra NAME=N[,NAME=N]...]\n"
     "                     [--save-layout FILE.edf] [--save-types FILE.sfa]\n"
     "                     [--list] [--dump] [--check [--check-format text|json]]\n"
     "                     [--table NAME]... [--sql DIR] [--html DIR [--title TEXT]]\n"
@@ -33,7 +35,10 @@ constexpr const char* kUsage =
     "                     [--table NAME]... WORKBOOK\n"
     "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
-    "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--server のパスワードは\n"
+    "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--layout-extra は任意の位置を\n"
+    "  レイアウトファイルのタグ名で指定します (ColLogicalName、ColDefault、ColRemarks、ColUnique、\n"
+    "  ColIndex、ColReference、RowTableLogicalName、ColTableLogicalName は 0 で使わない、\n"
+    "  NullMarkMeansNotNull は 1 で NULL 列の印が NOT NULL の意味)。--server のパスワードは\n"
     "  MORVANE_PASSWORD から取るか、端末で尋ねます。--against-server はデータベースの dbo の\n"
     "  テーブルをブックと比べ、違いを表示します (違いがなければ終了コード 0、あれば 1)。\n"
     "  --since は古い版のブックと比べ、変わったテーブルの ALTER TABLE スクリプトを書くか (--sql)\n"
@@ -51,6 +56,30 @@ constexpr const char* kUsage =
 [[noreturn]] void usageError(const std::string& reason) {
   std::cerr << "morvane-batch: " << reason << "\n" << kUsage;
   std::exit(2);
+}
+
+// NAME=N[,NAME=N]...: the optional layout positions by their layout-file names.
+std::vector<std::pair<const LayoutExtra*, std::int32_t>> parseLayoutExtra(const std::string& text) {
+  std::vector<std::pair<const LayoutExtra*, std::int32_t>> values;
+  std::size_t start = 0;
+  for (;;) {
+    const auto comma = text.find(',', start);
+    const std::string piece = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const auto equals = piece.find('=');
+    const std::string name = piece.substr(0, equals);
+    const LayoutExtra* extra = findLayoutExtra(name);
+    if (equals == std::string::npos || !extra) usageError("--layout-extra: 「" + name + "」は位置の名前ではありません");
+    const std::string number = piece.substr(equals + 1);
+    const auto value = toInt32(number);
+    if (!value) usageError("--layout-extra: " + name + " の「" + number + "」は数値ではありません");
+    if (const std::string problem = layoutExtraProblem(*extra, *value); !problem.empty()) {
+      usageError("--layout-extra: " + name + " の「" + number + "」は" + problem);
+    }
+    values.emplace_back(extra, *value);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return values;
 }
 
 std::vector<int> parseLayoutValues(const std::string& text) {
@@ -99,6 +128,8 @@ BatchOptions parseArguments(int argc, char** argv) {
       checkFormatGiven = true;
     } else if (arg == "--layout-values") {
       options.layoutValues = parseLayoutValues(value(i));
+    } else if (arg == "--layout-extra") {
+      for (const auto& extra : parseLayoutExtra(value(i))) options.layoutExtra.push_back(extra);
     } else if (arg == "--table") {
       options.tables.push_back(value(i));
     } else if (arg == "--layout") {
@@ -203,12 +234,26 @@ nlohmann::ordered_json toJson(const clsDBInfo& db) {
   for (const auto& table : db.getTables()) {
     nlohmann::ordered_json fields = nlohmann::ordered_json::array();
     for (const auto& field : table->getFields()) {
-      fields.push_back({{"name", field.getName()},
-                        {"type", field.getAttr()},
-                        {"size", field.getSize()},
-                        {"nullable", field.getNull()}});
+      nlohmann::ordered_json item = {{"name", field.getName()},
+                                     {"type", field.getAttr()},
+                                     {"size", field.getSize()},
+                                     {"nullable", field.getNull()}};
+      // Only the optional cells that hold text, so a layout without them dumps as it always did.
+      for (const auto& [key, text] : {std::pair{"logicalName", &field.getLogicalName()},
+                                      std::pair{"default", &field.getDefault()},
+                                      std::pair{"remarks", &field.getRemarks()},
+                                      std::pair{"unique", &field.getUnique()},
+                                      std::pair{"index", &field.getIndex()},
+                                      std::pair{"reference", &field.getReference()}}) {
+        if (!text->empty()) item[key] = *text;
+      }
+      fields.push_back(std::move(item));
     }
-    tables.push_back({{"name", table->getName()}, {"fields", fields}, {"primaryKeys", table->getPrimaryKeys()}});
+    nlohmann::ordered_json item = {{"name", table->getName()}};
+    if (!table->getLogicalName().empty()) item["logicalName"] = table->getLogicalName();
+    item["fields"] = fields;
+    item["primaryKeys"] = table->getPrimaryKeys();
+    tables.push_back(std::move(item));
   }
   return {{"tables", tables}};
 }
@@ -237,6 +282,7 @@ int run(int argc, char** argv) {
     settings.layout.sbSetTableNmPos(v[3], v[4]);
     settings.layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
   }
+  for (const auto& [extra, number] : options.layoutExtra) (settings.layout.*extra->set)(number);
   if (int status = saveSettings(options, settings); status != 0) return status;
   if (options.workbook.empty()) return 0;
 
@@ -278,7 +324,7 @@ int run(int argc, char** argv) {
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;
   if (options.check) {
-    status = checkDesignDocument(options, settings, selected);
+    status = checkDesignDocument(options, settings, model, selected);
     const bool more = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty() ||
                       !options.server.empty();
     // A document with errors gives scripts the server refuses, or files that replace each other.

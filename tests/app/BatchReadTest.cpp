@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "Batch.h"
+#include "document/clsExcelDBDoc.h"
+#include "tests/support/DesignBook.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/UnreadableXls.h"
 #include "tests/support/XlsxDamage.h"
@@ -25,6 +27,20 @@ TEST(BatchRead, ListsAndDumpsTheExample) {
   const BatchRun dump = batch({"--layout-values", kExampleLayout, "--dump", kExampleBook});
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_EQ(nlohmann::ordered_json::parse(dump.out), modelJson(model));
+
+  // The optional cells appear under their keys when the layout names them.
+  TempDir dir;
+  const std::string full = writeDesignBook(dir.file("full.xlsx"), fullDesignSheets());
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(fullLayout(true));
+  ASSERT_TRUE(reader.fnReadDBDoc(full));
+  const BatchRun extra = batch({"--layout-extra",
+                                "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+                                "RowTableLogicalName=2,ColTableLogicalName=3,NullMarkMeansNotNull=1",
+                                "--dump", full});
+  ASSERT_EQ(extra.status, 0) << extra.err;
+  EXPECT_EQ(nlohmann::ordered_json::parse(extra.out), modelJson(reader.getDBInfo()));
+  EXPECT_NE(extra.out.find("\"logicalName\": \"顧客マスタ\""), std::string::npos);
 }
 
 TEST(BatchRead, AnUnreadableWorkbookExitsWithStatus2AndOneLine) {

@@ -35,6 +35,14 @@ TEST_F(CheckCommand, TextFindingsInSheetAndRowOrderAndTheExitStatus) {
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.err, "morvane-batch: チェック: エラー 1 件、警告 2 件\n");
 
+  // The optional cells where the layout names them; a reference may name a table not selected.
+  const BatchRun full = batch({"--check", "--table", "注文", "--layout-extra", "ColDefault=8,ColUnique=11,ColReference=13",
+                               writeDesignBook(dir_.file("full.xlsx"), fullDesignSheets())});
+  EXPECT_EQ(full.status, 1);
+  EXPECT_TRUE(full.out.ends_with("Sheet2!M12: エラー: 参照先「顧客」は「テーブル.列」か「テーブル(列)」の形ではありません。例: 顧客.顧客ID\n"))
+      << full.out;
+  EXPECT_EQ(full.err, "morvane-batch: チェック: エラー 5 件、警告 0 件\n");
+
   // Warnings alone pass.
   const BatchRun warned = batch({"--check", book({{"log", {{"at", "date", "3"}}}})});
   EXPECT_EQ(warned.status, 0) << warned.err;

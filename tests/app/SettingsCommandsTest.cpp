@@ -19,6 +19,12 @@ TEST(SettingsCommands, SavedSettingsLoadBackUnchanged) {
   // Values given on the command line win over the file's.
   ASSERT_EQ(batch({"--layout", x, "--layout-values", "1,4,6,3,3,4,5,6,7,9", "--save-layout", y}).status, 0);
   EXPECT_NE(readBytes(y).find("<EndSheetNo>4</EndSheetNo>"), std::string::npos);
+  // The optional positions by name, kept through a layout file.
+  ASSERT_EQ(batch({"--layout-extra", "NullMarkMeansNotNull=1,ColDefault= 8 ", "--save-layout", x}).status, 0);
+  ASSERT_EQ(batch({"--layout", x, "--save-layout", y}).status, 0);
+  EXPECT_EQ(readBytes(y), readBytes(x));
+  EXPECT_TRUE(readBytes(x).ends_with(
+      "<ColNull>9</ColNull>\r\n<ColDefault>8</ColDefault>\r\n<NullMarkMeansNotNull>1</NullMarkMeansNotNull>\r\n"));
 
   ASSERT_EQ(batch({"--types", kExamples + "types-ja.sfa", "--save-types", t}).status, 0);
   EXPECT_EQ(readBytes(t), readBytes(kExamples + "types-ja.sfa"));
@@ -44,6 +50,21 @@ TEST(SettingsCommands, UnreadableOrBadFilesStopWithOneLine) {
     EXPECT_NE(run.err.find(c.named), std::string::npos) << run.err;
   }
   EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(SettingsCommands, LayoutExtraNamesWhatItCannotUse) {
+  TempDir dir;
+  const std::pair<const char*, const char*> cases[] = {{"ColDefault=8,colDefault=1", "「colDefault」は位置の名前"},
+                                                       {"ColIndex=x", "ColIndex の「x」は数値ではありません"},
+                                                       {"ColIndex", "「ColIndex」は位置の名前"},
+                                                       {"ColIndex=-1", "0 以上"},
+                                                       {"NullMarkMeansNotNull=2", "0 か 1"}};
+  for (const auto& [value, named] : cases) {
+    const BatchRun run = batch({"--layout-extra", value, "--save-layout", dir.file("out.edf")});
+    EXPECT_EQ(run.status, 2) << value;
+    EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.edf")));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "document/LayoutFile.h"
@@ -15,6 +16,17 @@ Values valuesOf(const clsExcelDBDocInfo& layout) {
           layout.getRowTableName(), layout.getColTableName(), layout.getColFieldName(),
           layout.getColFieldType(), layout.getColFieldSize(), layout.getColPrimaryKey(),
           layout.getColNULL()};
+}
+
+std::vector<std::int32_t> extrasOf(const clsExcelDBDocInfo& layout) {
+  std::vector<std::int32_t> values;
+  for (const auto& extra : layoutExtras()) values.push_back((layout.*extra.get)());
+  return values;
+}
+
+clsExcelDBDocInfo withExtras(clsExcelDBDocInfo layout, const std::vector<std::int32_t>& values) {
+  for (std::size_t i = 0; i < values.size(); ++i) (layout.*layoutExtras()[i].set)(values[i]);
+  return layout;
 }
 
 clsExcelDBDocInfo layoutOf(const Values& v) {
@@ -39,6 +51,7 @@ std::string fileWith(const std::string& key = "", const std::string& value = "",
     const std::string text = kKeys[at] == key ? value : std::to_string(kOther[at]);
     if (!text.empty()) bytes += std::string("<") + kKeys[at] + ">" + text + "</" + kKeys[at] + ">\r\n";
   }
+  if (!key.empty() && std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys)) bytes += "<" + key + ">" + value + "</" + key + ">\r\n";
   return bytes;
 }
 
@@ -55,9 +68,20 @@ TEST(LayoutFile, WritesTheTenKeysInFileOrderAndRoundTripsAnyValues) {
 
   const Values written = {-1, 0, INT32_MAX, INT32_MIN, 3, 4, 5, 6, 7, 9};
   ASSERT_TRUE(saveLayoutFile(layoutOf(written), dir.file("x.edf")));
-  clsExcelDBDocInfo read = layoutOf(kOther);
+  clsExcelDBDocInfo read = withExtras(layoutOf(kOther), {1, 2, 3, 4, 5, 6, 7, 8, 1});
   ASSERT_TRUE(read.fnReadFile(dir.file("x.edf")));
   EXPECT_EQ(valuesOf(read), written);
+  EXPECT_EQ(extrasOf(read), std::vector<std::int32_t>(9, 0)) << "a missing optional tag reads as 0";
+
+  // The optional positions follow the ten lines, each only when it is used.
+  const std::vector<std::int32_t> extras = {2, 0, 10, 0, 0, INT32_MAX, 2, 3, 1};
+  ASSERT_TRUE(saveLayoutFile(withExtras(clsExcelDBDocInfo(), extras), dir.file("e.edf")));
+  EXPECT_TRUE(test::readBytes(dir.file("e.edf")).ends_with(
+      "<ColNull>9</ColNull>\r\n<ColLogicalName>2</ColLogicalName>\r\n<ColRemarks>10</ColRemarks>\r\n"
+      "<ColReference>2147483647</ColReference>\r\n<RowTableLogicalName>2</RowTableLogicalName>\r\n"
+      "<ColTableLogicalName>3</ColTableLogicalName>\r\n<NullMarkMeansNotNull>1</NullMarkMeansNotNull>\r\n"));
+  ASSERT_TRUE(read.fnReadFile(dir.file("e.edf")));
+  EXPECT_EQ(extrasOf(read), extras);
 }
 
 TEST(LayoutFile, HandEditedFilesInAnyLineOrder) {
@@ -82,10 +106,10 @@ TEST(LayoutFile, ABadValueFailsWithoutChangingTheLayout) {
   const Values before = {1, 4, 6, 3, 3, 4, 5, 6, 7, 9};
   const std::pair<const char*, const char*> cases[] = {
       {"ColFieldType", ""}, {"ColNull", "abc"}, {"StartSheetNo", "2147483648"}, {"ColFieldSize", "2147483647.5"}, {"ColPrimarykey", "7,5"},
-      {"EndSheetNo", " "}};
+      {"EndSheetNo", " "}, {"ColDefault", "x"}, {"ColIndex", "-1"}, {"NullMarkMeansNotNull", "2"}};
   for (const auto& [key, value] : cases) {
     test::writeBytes(dir.file("bad.edf"), fileWith(key, value));
-    clsExcelDBDocInfo layout = layoutOf(before);
+    clsExcelDBDocInfo layout = withExtras(layoutOf(before), {1, 2, 3, 4, 5, 6, 7, 8, 1});
     try {
       layout.fnReadFile(dir.file("bad.edf"));
       ADD_FAILURE() << key << " was accepted";
@@ -94,6 +118,7 @@ TEST(LayoutFile, ABadValueFailsWithoutChangingTheLayout) {
       EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
     }
     EXPECT_EQ(valuesOf(layout), before) << key;
+    EXPECT_EQ(extrasOf(layout), (std::vector<std::int32_t>{1, 2, 3, 4, 5, 6, 7, 8, 1})) << key;
   }
 }
 

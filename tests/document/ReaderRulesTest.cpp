@@ -6,7 +6,10 @@
 #include <map>
 
 #include "document/clsExcelDBDoc.h"
+#include "model/KeyLabels.h"
+#include "model/Text.h"
 #include "platform/workbook/Workbook.h"
+#include "tests/support/DesignBook.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/XlsxPackage.h"
@@ -72,6 +75,58 @@ TEST(ReaderRules, TablesFieldsKeysAndNullMarks) {
   EXPECT_EQ(test::modelJson(read(writeBook(dir, sheets))), nlohmann::ordered_json::parse(expected));
 }
 
+// What the reader must make of the sheets: each cell's text under its key, only when written.
+nlohmann::ordered_json expectedJson(const std::vector<test::DesignSheet>& sheets, bool markMeansNotNull, bool optional) {
+  clsDBInfo db;
+  for (const auto& sheet : sheets) {
+    auto table = std::make_shared<clsTableInfo>();
+    table->setName(sheet.table);
+    if (optional) table->setLogicalName(sheet.logicalName);
+    for (const auto& row : sheet.rows) {
+      clsFieldInfo field;
+      field.setName(row.name);
+      field.setAttr(row.type);
+      field.setSize(row.size);
+      field.setNull(isBlank(row.null) == (optional && markMeansNotNull));
+      if (!isBlank(row.key)) table->sbAddPKey(row.name);
+      if (optional) {
+        field.setLogicalName(row.logicalName);
+        field.setDefault(row.defaultValue);
+        field.setRemarks(row.remarks);
+        field.setUnique(row.unique);
+        field.setIndex(row.index);
+        field.setReference(row.reference);
+      }
+      table->setField(std::move(field));
+    }
+    db.setTable(std::move(table));
+  }
+  return test::modelJson(db);
+}
+
+// Every optional cell from .xlsx and .xls under both meanings of the NULL mark, and the same
+// books read as before when the layout does not use those cells.
+TEST(ReaderRules, OptionalCellsKeysAndIndexes) {
+  test::TempDir dir;
+  const auto sheets = test::fullDesignSheets();
+  for (const std::string& path : {test::writeDesignBook(dir.file("full.xlsx"), sheets),
+                                  test::writeDesignXls(dir.file("full.xls"), sheets)}) {
+    for (const bool notNull : {false, true}) {
+      EXPECT_EQ(test::modelJson(read(path, test::fullLayout(notNull))), expectedJson(sheets, notNull, true)) << path;
+    }
+    EXPECT_EQ(test::modelJson(read(path)), expectedJson(sheets, false, false)) << path;
+  }
+  const auto customer = read(dir.file("full.xls"), test::fullLayout()).getTables()[0];
+  using Groups = std::vector<std::pair<std::string, std::vector<std::size_t>>>;
+  auto groups = [](const std::vector<KeyGroup>& keys) {
+    Groups result;
+    for (const auto& key : keys) result.emplace_back(key.label, key.fields);
+    return result;
+  };
+  EXPECT_EQ(groups(uniqueKeysOf(*customer)), (Groups{{"U1", {1, 2}}, {"U2", {5}}}));
+  EXPECT_EQ(groups(indexesOf(*customer)), (Groups{{"IX1", {2, 3}}, {"IX2", {4}}}));
+}
+
 TEST(ReaderRules, FieldRowsStopAfterRow99) {
   test::TempDir dir;
   Sheet sheet = {{"C3", "長い表"}};
@@ -112,14 +167,18 @@ TEST(ReaderRules, SheetRangesReadOnlyTheSheetsThatExist) {
 
 TEST(ReaderRules, LayoutPositionsBeyondTheCellLimitsReadAsEmpty) {
   test::TempDir dir;
-  const std::string path = writeBook(dir, {{{"C3", "表"}, {"D6", "a"}, {"G6", "○"}, {"I6", "○"}}});
-  clsExcelDBDocInfo beyond;
+  const std::string path = writeBook(dir, {{{"C2", "論理"}, {"C3", "表"}, {"D6", "a"}, {"G6", "○"}, {"H6", "0"}, {"I6", "○"}}});
+  clsExcelDBDocInfo beyond = test::fullLayout();
   beyond.sbSetFieldDefPos(4, 5, 6, 100, 100);
+  beyond.setColDefault(100);
+  beyond.setRowTableLogicalName(1000);
   const clsDBInfo db = read(path, beyond);
   ASSERT_EQ(db.getTables().size(), 1u);
   ASSERT_EQ(db.getTables()[0]->getFields().size(), 1u);
   EXPECT_TRUE(db.getTables()[0]->getPrimaryKeys().empty());
   EXPECT_FALSE(db.getTables()[0]->getFields()[0].getNull());
+  EXPECT_EQ(db.getTables()[0]->getFields()[0].getDefault(), "");
+  EXPECT_EQ(db.getTables()[0]->getLogicalName(), "");
   clsExcelDBDocInfo farName;
   farName.sbSetTableNmPos(1000, 3);
   EXPECT_TRUE(read(path, farName).getTables().empty());

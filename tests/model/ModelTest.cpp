@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/FieldReference.h"
 #include "model/Number.h"
 #include "model/Text.h"
 #include "model/clsDBInfo.h"
@@ -21,6 +22,19 @@ TEST(DefinitionModel, GetTableFindsTheFirstExactMatch) {
   EXPECT_EQ(db.getTables().size(), 3u);
   EXPECT_EQ(db.getTable("Orders"), first);
   for (const char* missing : {"ORDERS", "Orders ", ""}) EXPECT_EQ(db.getTable(missing), nullptr) << missing;
+}
+
+TEST(FieldReference, TheTwoFormsWithBlanksAroundTheParts) {
+  const std::pair<const char*, const char*> good[] = {
+      {"顧客.ID", "顧客|ID"}, {" 顧客 ( ID ) ", "顧客|ID"}, {"T(\xE3\x80\x80" "C)", "T|C"}, {"T . C", "T|C"}};
+  for (const auto& [text, parts] : good) {
+    const auto reference = parseReference(text);
+    ASSERT_TRUE(reference) << text;
+    EXPECT_EQ(reference->table + "|" + reference->column, parts);
+  }
+  for (const char* bad : {"", "顧客", "顧客.", ".ID", "dbo.T.C", "T(C", "T()", "T(C)x", "T(C)(D)", "T.(C)", " ( C)"}) {
+    EXPECT_FALSE(parseReference(bad)) << bad;
+  }
 }
 
 TEST(Text, BlankIgnoresAsciiAndIdeographicSpacesOnly) {

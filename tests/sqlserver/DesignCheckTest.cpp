@@ -4,9 +4,14 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "document/clsExcelDBDoc.h"
+#include "sqlserver/DefaultValue.h"
 #include "sqlserver/DesignCheck.h"
+#include "tests/support/DesignBook.h"
+#include "tests/support/TempDir.h"
 
 namespace morvane {
 namespace {
@@ -15,6 +20,7 @@ struct Row {
   std::string name, type, size;
   bool key = false;
   bool nullable = false;
+  std::string reference = {};
 };
 
 // A table as the reader makes it in the default layout (name in C3, fields from row 6, columns
@@ -31,6 +37,7 @@ TablePtr sheetTable(std::int32_t sheetNo, const std::string& name, const std::ve
     field.setSize(r.size);
     field.setNull(r.nullable);
     field.setRow(row++);
+    field.setReference(r.reference);
     if (r.key) table->sbAddPKey(r.name);
     table->setField(field);
   }
@@ -93,6 +100,24 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{"int", "10", kIgnored}, SizeCase{"int", "", kFine},
                       SizeCase{"date", "8", kIgnored}, SizeCase{"money", "", kFine},
                       SizeCase{"real", "4", kIgnored}, SizeCase{"INT ", "", kFine}));
+
+TEST(DefaultValue, TheFormsSqlServerTakesWithoutTheirParentheses) {
+  using F = DefaultForm;
+  const std::tuple<const char*, F, const char*> cases[] = {
+      {" ", F::None, ""}, {"0", F::Number, "0"}, {"((-1.5e3))", F::Number, "-1.5e3"}, {".5", F::Number, ".5"},
+      {"'it''s'", F::String, "'it''s'"}, {"( N'な' )", F::String, "N'な'"}, {"''", F::String, "''"},
+      {"null", F::Null, "null"}, {"(getdate())", F::Function, "getdate()"}, {"NewId ( )", F::Function, "NewId ( )"},
+      {"Current_Timestamp", F::Function, "Current_Timestamp"}, {"SYSUTCDATETIME()", F::Function, "SYSUTCDATETIME()"},
+      {"'a'b'", F::Invalid, "'a'b'"}, {"(1)+(2)", F::Invalid, "(1)+(2)"}, {"now()", F::Invalid, "now()"},
+      {"GETDATE", F::Invalid, "GETDATE"}, {"1e", F::Invalid, "1e"}, {"(')')", F::String, "')'"},
+      {"current_timestamp()", F::Invalid, "current_timestamp()"}, {"((0)", F::Invalid, "((0)"},
+      {"(((((((((((((((((0)))))))))))))))))", F::Invalid, "(0)"}};
+  for (const auto& [text, form, inner] : cases) {
+    const DefaultValue value = classifyDefault(text);
+    EXPECT_EQ(value.form, form) << text;
+    EXPECT_EQ(value.text, inner) << text;
+  }
+}
 
 TEST(DesignCheck, UndefinedTypesFollowTheGeneratorsComparison) {
   EXPECT_EQ(fieldRules({"f", "text", ""}), (Rules{"undefined-type@E7"}));
@@ -172,6 +197,36 @@ TEST(DesignCheck, FindingsComeInSheetThenRowOrder) {
   EXPECT_EQ(findings[3].sheet, "Sheet2");
   EXPECT_EQ(findings[3].tableIndex, 0u);
   EXPECT_EQ(countFindings(findings).warnings, 1u);
+}
+
+// One mistake for each rule on the optional cells, and none on the valid forms around them.
+TEST(DesignCheck, OptionalCellsOfTheFullBook) {
+  test::TempDir dir;
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(test::fullLayout());
+  ASSERT_TRUE(reader.fnReadDBDoc(test::writeDesignBook(dir.file("full.xlsx"), test::fullDesignSheets())));
+  const auto findings = checkDesign(reader.getDBInfo(), {}, test::fullLayout());
+  EXPECT_EQ(found(findings), (Rules{"unique-nullable@K7", "logical-name-missing@B9", "default-invalid@H14",
+                                    "default-invalid@H15", "default-invalid@H6", "reference-not-key@M9",
+                                    "reference-type@M10", "reference-unknown@M11", "reference-syntax@M12"}));
+  EXPECT_EQ(countFindings(findings).warnings, 2u);
+}
+
+// The server refuses a foreign key between kinds (1778) or sizes (1753) that differ.
+TEST(DesignCheck, ReferenceTypesMatchAsTheServerRequires) {
+  clsExcelDBDocInfo layout;
+  layout.setColReference(13);
+  const std::tuple<const char*, const char*, const char*, const char*, bool> cases[] = {
+      {"identity", "1,1", "int", "", true},           {"char", "3", "char", "4", false},
+      {"char", "3", "varchar", "3", false},           {"decimal", "10,2", "decimal", " 10 , 2 ", true},
+      {"varchar", "max", "VARCHAR", "MAX", true},     {"int", "", "money", "", false}};
+  for (const auto& [type, size, childType, childSize, fine] : cases) {
+    clsDBInfo checked, all;
+    all.setTable(sheetTable(1, "P", {{"id", type, size, true}}));
+    checked.setTable(sheetTable(2, "C", {{"id", "int", "", true}, {"p", childType, childSize, false, false, "p.ID"}}));
+    all.setTable(checked.getTables()[0]);
+    EXPECT_EQ(found(checkDesign(checked, {}, layout, all)), fine ? Rules{} : Rules{"reference-type@M7"}) << childType;
+  }
 }
 
 TEST(DesignCheck, CellsFollowTheLayout) {

@@ -1,41 +1,114 @@
 #pragma once
-// Design documents in the default layout, written by libxlsxwriter: the table name in C3, fields
-// from row 6 in D (name), E (type), F (size), G (key mark) and I (NULL mark).
+// Design documents in the default layout, written by libxlsxwriter (or as .xls by BiffWriter):
+// the table name in C3, fields from row 6 in D (name), E (type), F (size), G (key mark) and
+// I (NULL mark). The optional cells, when given, go where fullLayout() reads them.
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "document/clsExcelDBDocInfo.h"
+#include "tests/support/BiffWriter.h"
 #include "tests/support/XlsxPackage.h"
 
 namespace morvane::test {
 
 struct Row {
   std::string name, type, size = {}, key = {}, null = {};
+  // Columns B, H, J, K, L and M.
+  std::string logicalName = {}, defaultValue = {}, remarks = {}, unique = {}, index = {}, reference = {};
 };
 
 struct DesignSheet {
   std::string table;
   std::vector<Row> rows;
+  std::string logicalName = {};  // C2
 };
+
+// The default layout with every optional position used, where the rows above put them.
+inline clsExcelDBDocInfo fullLayout(bool markMeansNotNull = false) {
+  clsExcelDBDocInfo layout;
+  layout.setColLogicalName(2);
+  layout.setColDefault(8);
+  layout.setColRemarks(10);
+  layout.setColUnique(11);
+  layout.setColIndex(12);
+  layout.setColReference(13);
+  layout.setRowTableLogicalName(2);
+  layout.setColTableLogicalName(3);
+  layout.setNullMarkMeansNotNull(markMeansNotNull ? 1 : 0);
+  return layout;
+}
+
+// Two tables that use every optional cell: a composite unique key, two indexes, a reference in
+// each form, each form of default, blanks kept around texts, and one mistake for each check
+// rule on them (marked "mistake").
+inline std::vector<DesignSheet> fullDesignSheets() {
+  return {
+      {"顧客",
+       {{"ID", "identity", "1,1", "○", "", "顧客ID"},
+        {"コード", "char", "10", "", "○", "コード", "'000'", "", "U1"},  // nullable in a unique key: mistake
+        {"支店", "char", "3", "", "", " 支店 ", "N'な''し'", "本店は 000 ", " U1 ", "IX1"},
+        {"名前", "varchar", "40", "", "", "", "NULL", "", "", "IX1"},  // no logical name: mistake
+        {"登録日", "date", "", "", "", "登録日", "(getdate())", "", "", "IX2"},
+        {"件数", "int", "", "", "", "件数", "((0))", "", "U2"},
+        {"更新", "date", "", "", "", "更新", "Current_Timestamp"},
+        {"割合", "decimal", "5,2", "", "", "割合", "1.5"},
+        {"区分", "int", "", "", "", "区分", "'a'"},        // a string for a number: mistake
+        {"メモ", "varchar", "10", "", "", "メモ", "now()"}},  // not a default form: mistake
+       "顧客マスタ"},
+      {"注文",
+       {{"注文ID", "identity", "1,1", "○", "", "注文ID", "0"},  // a default on identity: mistake
+        {"顧客ID", "int", "", "", "", "顧客", "", "", "", "", "顧客.ID"},  // identity counts as int
+        {"件数", "int", "", "", "", "件数", "", "", "", "", " 顧客 ( 件数 ) "},
+        {"支店", "char", "3", "", "", "支店", "", "", "", "", "顧客(支店)"},     // not a key: mistake
+        {"区分", "char", "4", "", "", "区分", "", "", "", "", "顧客.件数"},      // char to int: mistake
+        {"商品", "int", "", "", "", "商品", "", "", "", "", "商品.ID"},          // no such table: mistake
+        {"担当", "int", "", "", "", "担当", "", "", "", "", "顧客"}},            // not a reference: mistake
+       "注文"}};
+}
+
+// The non-empty cells of a sheet as ("C3", text).
+inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignSheet& sheet) {
+  std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};
+  int at = 6;
+  for (const auto& row : sheet.rows) {
+    const std::string n = std::to_string(at++);
+    const std::pair<const char*, const std::string*> columns[] = {
+        {"D", &row.name},          {"E", &row.type},    {"F", &row.size},          {"G", &row.key},
+        {"I", &row.null},          {"B", &row.logicalName}, {"H", &row.defaultValue}, {"J", &row.remarks},
+        {"K", &row.unique},        {"L", &row.index},   {"M", &row.reference}};
+    for (const auto& [column, text] : columns) cells.emplace_back(column + n, *text);
+  }
+  std::erase_if(cells, [](const auto& cell) { return cell.second.empty(); });
+  return cells;
+}
 
 // One sheet per table, named Sheet1, Sheet2, ... by position; empty texts leave their cells empty.
 inline void writeTable(XlsxWriterBook& book, const std::string& table, const std::vector<Row>& rows) {
   lxw_worksheet* sheet = book.addSheet();
-  writeCell(sheet, "C3", table);
-  int at = 6;
-  for (const auto& row : rows) {
-    const std::string n = std::to_string(at++);
-    const std::pair<const char*, const std::string*> cells[] = {
-        {"D", &row.name}, {"E", &row.type}, {"F", &row.size}, {"G", &row.key}, {"I", &row.null}};
-    for (const auto& [column, text] : cells) {
-      if (!text->empty()) writeCell(sheet, column + n, *text);
-    }
-  }
+  for (const auto& [ref, text] : cellsOf({table, rows})) writeCell(sheet, ref, text);
 }
 
 inline std::string writeDesignBook(const std::string& path, const std::vector<DesignSheet>& sheets) {
   XlsxWriterBook book(path);
-  for (const auto& sheet : sheets) writeTable(book, sheet.table, sheet.rows);
+  for (const auto& sheet : sheets) {
+    lxw_worksheet* worksheet = book.addSheet();
+    for (const auto& [ref, text] : cellsOf(sheet)) writeCell(worksheet, ref, text);
+  }
   book.close();
+  return path;
+}
+
+// The same book as .xls, every cell a text.
+inline std::string writeDesignXls(const std::string& path, const std::vector<DesignSheet>& sheets) {
+  BiffWriter writer;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::size_t s = writer.addSheet("Sheet" + std::to_string(i + 1));
+    for (const auto& [ref, text] : cellsOf(sheets[i])) {
+      writer.labelSst(s, std::stoi(ref.substr(1)) - 1, ref[0] - 'A', text);
+    }
+  }
+  writer.save(path);
   return path;
 }
 

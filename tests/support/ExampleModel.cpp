@@ -75,12 +75,21 @@ nlohmann::ordered_json modelJson(const clsDBInfo& db) {
   for (const auto& table : db.getTables()) {
     nlohmann::ordered_json fields = nlohmann::ordered_json::array();
     for (const auto& field : table->getFields()) {
-      fields.push_back({{"name", field.getName()},
-                        {"type", field.getAttr()},
-                        {"size", field.getSize()},
-                        {"nullable", field.getNull()}});
+      nlohmann::ordered_json item = {
+          {"name", field.getName()}, {"type", field.getAttr()}, {"size", field.getSize()}, {"nullable", field.getNull()}};
+      const std::pair<const char*, std::string> optional[] = {
+          {"logicalName", field.getLogicalName()}, {"default", field.getDefault()}, {"remarks", field.getRemarks()},
+          {"unique", field.getUnique()},           {"index", field.getIndex()},     {"reference", field.getReference()}};
+      for (const auto& [key, text] : optional) {
+        if (!text.empty()) item[key] = text;
+      }
+      fields.push_back(std::move(item));
     }
-    tables.push_back({{"name", table->getName()}, {"fields", fields}, {"primaryKeys", table->getPrimaryKeys()}});
+    nlohmann::ordered_json item = {{"name", table->getName()}};
+    if (!table->getLogicalName().empty()) item["logicalName"] = table->getLogicalName();
+    item["fields"] = fields;
+    item["primaryKeys"] = table->getPrimaryKeys();
+    tables.push_back(std::move(item));
   }
   return {{"tables", tables}};
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -23,6 +24,8 @@ const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTableNmRow"
                                   "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
                                   "txtPKey",       "txtNull"};
 const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
+const QStringList kOptionalBoxes = {"txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
+                                    "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
 
 }  // namespace
 
@@ -113,7 +116,7 @@ class frmDBDefTest : public QObject {
     QCOMPARE(window().mocolAllTextBox.size(), 11);
     for (QLineEdit* each : window().mocolAllTextBox) QVERIFY(each->text().isEmpty());
     QCOMPARE(window().focusWidget(), box("txtFile"));
-    for (const QString& name : kNumberBoxes) {
+    for (const QString& name : kNumberBoxes + kOptionalBoxes) {
       box(name)->setFocus();
       QTest::keyClicks(box(name), "123");
       QCOMPARE(box(name)->text(), QStringLiteral("12"));
@@ -263,6 +266,45 @@ class frmDBDefTest : public QObject {
     QCOMPARE(services_->dialogs.at(2).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
     QCOMPARE(numbersShown(), QStringList({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
     QCOMPARE(box("txtFile")->text(), QStringLiteral("kept.xls"));
+  }
+
+  // Blank is 0; otherwise a number of 0 or more, checked after the ten boxes; Save and Open carry them.
+  void optionalBoxesAreCheckedAfterTheTenAndCarriedByAFile() {
+    fill();
+    box("txtDefault")->setText("-1");
+    box("txtReference")->setText("x");
+    box("txtNull")->setText("z");
+    clickNext();
+    expectReported("数値のみ入力してください", "txtNull");
+    services_->messages.clear();
+    box("txtNull")->setText("9");
+    clickNext();
+    expectReported("数値のみ入力してください", "txtDefault");
+
+    QTemporaryDir dir;
+    const QStringList entered = {"2", "", "10", " ", "12", "1.5", "2", "3"};
+    for (int i = 0; i < kOptionalBoxes.size(); ++i) box(kOptionalBoxes[i])->setText(entered[i]);
+    auto* notNull = window().findChild<QRadioButton*>("optNullMarkNotNull");
+    notNull->setChecked(true);
+    services_->messages.clear();
+    services_->answers = {dir.filePath("layout.edf")};
+    trigger("mnuSaveDBDef");
+    expectOneMessage("保存しました", MessageIcon::None);
+    const auto& layout = *window().docInfo();
+    QCOMPARE((QList<int>{layout.getColLogicalName(), layout.getColDefault(), layout.getColRemarks(),
+                         layout.getColUnique(), layout.getColIndex(), layout.getColReference(),
+                         layout.getRowTableLogicalName(), layout.getColTableLogicalName(),
+                         layout.getNullMarkMeansNotNull()}),
+             (QList<int>{2, 0, 10, 0, 12, 2, 2, 3, 1}));
+
+    for (const QString& name : kOptionalBoxes) box(name)->setText("7");
+    window().findChild<QRadioButton*>("optNullMarkNull")->setChecked(true);
+    services_->answers = {dir.filePath("layout.edf")};
+    trigger("mnuOpenDBDef");
+    QStringList shown;
+    for (const QString& name : kOptionalBoxes) shown << box(name)->text();
+    QCOMPARE(shown, QStringList({"2", "", "10", "", "12", "2", "2", "3"}));
+    QVERIFY(notNull->isChecked());
   }
 
   void typeNotationEditsReachTheTableNextHandsOn() {
