@@ -189,12 +189,6 @@ TEST(ServerDrift, ServerModelSpeaksTheNotationsInEffectAndTheDocumentsSpelling) 
   }
 }
 
-}  // namespace
-}  // namespace morvane
-
-namespace morvane {
-namespace {
-
 // The attributes beyond the five cells, where the catalog gives them, read back from the written
 // workbook as the document's own; defaults lose only their outer parentheses.
 TEST(ServerDrift, WrittenWorkbookCarriesTheOptionalAttributes) {
