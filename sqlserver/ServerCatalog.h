@@ -24,6 +24,10 @@ struct ServerColumn {
   bool nullable = false;
   bool identity = false;
   std::optional<long long> seed, increment;
+  // Filled where the catalog is asked for them; empty otherwise.
+  std::string description{};                  // MS_Description
+  std::optional<std::string> defaultValue{};  // the default's definition as stored, "((0))"
+  std::string referenceTable{}, referenceColumn{};  // a one-column foreign key
 };
 
 // A primary key, unique constraint or index, with its key columns in key order.
@@ -33,12 +37,14 @@ struct ServerIndex {
   std::vector<std::string> columns;
 };
 
+
 struct ServerTable {
   std::string name;
   std::vector<ServerColumn> columns;  // by ordinal position
   std::vector<std::string> keys;      // the primary key's columns, in key order
   std::string keyName{};              // the primary key's name; empty without one
   std::vector<ServerIndex> indexes{};  // by name
+  std::string description{};          // MS_Description of the table
 };
 
 // Each its own batch, so a server can tell them apart by the views they name.

@@ -18,6 +18,7 @@
 #include "ui/WindowHub.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmDatTypeSQLServer.h"
+#include "ui/frmServerBook.h"
 #include "ui/frmTableList.h"
 #include "ui/ui_frmDBDef.h"
 
@@ -62,6 +63,9 @@ frmDBDef::frmDBDef(WindowHub& hub)
   connect(form_->mnuSaveDBDef, &QAction::triggered, this, &frmDBDef::mnuSaveDBDef_Click);
   connect(form_->mnuFieldAttr, &QAction::triggered, this, &frmDBDef::mnuFieldAttr_Click);
   connect(form_->mnuQuit, &QAction::triggered, this, &frmDBDef::mnuQuit_Click);
+  QAction* mnuServerBook = form_->mnuDBDef->addAction(QStringLiteral("データベースから設計書を作成…"));
+  mnuServerBook->setObjectName(QStringLiteral("mnuServerBook"));
+  connect(mnuServerBook, &QAction::triggered, this, &frmDBDef::mnuServerBook_Click);
 }
 
 frmDBDef::~frmDBDef() = default;
@@ -321,6 +325,12 @@ void frmDBDef::mnuFieldAttr_Click() {
   // Already open, it stays where the user put it.
   if (!window.isVisible()) placeBeside(window, *this);
   window.sbShow();
+}
+
+void frmDBDef::mnuServerBook_Click() {
+  if (!fnCheckInput(1)) return;
+  sbGetTextBox();
+  frmServerBook(hub_, this).sbRun(*docInfo(), *fieldAttr());
 }
 
 void frmDBDef::mnuQuit_Click() { hub_.endProgram(); }

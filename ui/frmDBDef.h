@@ -74,6 +74,7 @@ class frmDBDef final : public QMainWindow {
   void mnuOpenDBDef_Click();
   void mnuSaveDBDef_Click();
   void mnuFieldAttr_Click();
+  void mnuServerBook_Click();
   void mnuQuit_Click();
 
   WindowHub& hub_;

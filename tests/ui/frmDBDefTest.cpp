@@ -11,6 +11,8 @@
 #include <memory>
 
 #include "TestServices.h"
+#include "document/clsExcel.h"
+#include "tests/support/TdsTestServer.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDatTypeSQLServer.h"
@@ -112,6 +114,38 @@ class frmDBDefTest : public QObject {
     box(reported)->deselect();
     clickNext();
     expectReported(message, reported);
+  }
+
+  // データベースから設計書を作成: the login, then the file; written in the layout of the boxes.
+  void serverBookWritesTheDatabaseInTheLayoutOfTheBoxes() {
+    morvane::test::TdsTestServer::Catalog catalog;
+    catalog.columns = {{"顧客", "ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}}};
+    catalog.keys = {{"顧客", "ID", 1}};
+    morvane::test::TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.xlsx");
+    services_->answers.push_back(path);
+    QStringList numbers = kDefaults;
+    numbers[0] = "2";
+    fill(numbers, QString());
+    QTimer::singleShot(0, this, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr);
+      for (const auto& [name, text] : {std::pair{"txtServer", QString::fromStdString(server.address())},
+                                       std::pair{"txtDB", QStringLiteral("販売")}, std::pair{"txtUser", QStringLiteral("sa")},
+                                       std::pair{"txtPasswd", QStringLiteral("pw")}}) {
+        dialog->findChild<QLineEdit*>(name)->setText(text);
+      }
+      QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    trigger("mnuServerBook");
+    expectOneMessage(QStringLiteral("テーブルを 1 個書きました。"), MessageIcon::None);
+    morvane::clsExcel book;
+    QVERIFY(book.fnOpenBook(path.toStdString()));
+    QVERIFY(book.fnOpenSheet(1));
+    QCOMPARE(book.Cells(4, 3) + "|" + book.Cells(11, 3), std::string("販売|顧客"));
+    QVERIFY(book.fnOpenSheet(2));
+    QCOMPARE(book.Cells(3, 3) + "|" + book.Cells(6, 4) + "|" + book.Cells(6, 7), std::string("顧客|ID|○"));
   }
 
   void numberBoxesTakeTwoTypedCharactersAndNoInputMethodMostly() {
