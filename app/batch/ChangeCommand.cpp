@@ -7,6 +7,7 @@
 #include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/ServerChanges.h"
+#include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
