@@ -162,9 +162,11 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
 std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName, const std::string& strLogicalName) const {
   const std::string name = escapeHtml(strTableName);
   const std::string logical = strLogicalName.empty() ? std::string() : " (" + escapeHtml(strLogicalName) + ")";
-  // The field a reference leads to stands out.
-  std::string text = titledHead(name + logical, encoding_.charset,
-                                view_.any() ? "<style>tr:target td { background: #FFFF66; }</style>" : "");
+  // The field a reference leads to stands out; names and logical names stay on one line.
+  std::string text = titledHead(
+      name + logical, encoding_.charset,
+      view_.any() ? "<style>tr:target td { background: #FFFF66; } td:nth-child(-n+2) { white-space: nowrap; }</style>"
+                  : "");
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#000000">)", 1);
   put(text, 0, R"(<table width="400" border="2" cellspacing="0" cellpadding="2">)", 1);
   put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);
