@@ -22,6 +22,8 @@ lt_symlist_t kPlugins[] = {
     {nullptr, nullptr},
 };
 
+constexpr std::size_t kFullSearchBoxes = 40;
+
 // Graphviz's messages would go to stderr; a failed layout is reported by its result instead.
 int quiet(char*) { return 0; }
 
@@ -75,6 +77,13 @@ std::optional<std::string> clsSchemaDiagram::fnMakeSvg(const std::vector<Diagram
   };
   attr(AGRAPH, "rankdir", "LR");
   attr(AGRAPH, "nodesep", "0.3");
+  // dot's ranking and crossing passes grow much faster than the graph: without limits 200 tables
+  // in a chain of references take minutes. A small diagram keeps the full search.
+  if (boxes.size() > kFullSearchBoxes) {
+    attr(AGRAPH, "nslimit", "1");
+    attr(AGRAPH, "nslimit1", "1");
+    attr(AGRAPH, "mclimit", "0.1");
+  }
   attr(AGNODE, "shape", "box");
   attr(AGNODE, "style", "rounded,filled");
   attr(AGNODE, "fillcolor", "#CCFF99");
