@@ -121,7 +121,7 @@ std::string clsHTMLDoc::fnMakeIndexRow(const std::string& strTableName, const st
   put(text, 0, R"(.htm" target="mainFrame">)", 0);
   put(text, 0, escapeHtml(strTableName), 0);
   put(text, 0, "</a>", 0);
-  if (!strLogicalName.empty()) put(text, 1, R"(<font color="#666666">)" + escapeHtml(strLogicalName) + "</font>", 0);
+  if (!isBlank(strLogicalName)) put(text, 1, R"(<font color="#666666">)" + escapeHtml(strLogicalName) + "</font>", 0);
   put(text, 0, "</font></div>", 1);
   put(text, 4, "</td>", 1);
   put(text, 2, "</tr>", 1);
@@ -161,7 +161,7 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
 
 std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName, const std::string& strLogicalName) const {
   const std::string name = escapeHtml(strTableName);
-  const std::string logical = strLogicalName.empty() ? std::string() : " (" + escapeHtml(strLogicalName) + ")";
+  const std::string logical = isBlank(strLogicalName) ? std::string() : " (" + escapeHtml(strLogicalName) + ")";
   // The field a reference leads to stands out; names and logical names stay on one line.
   std::string text = titledHead(
       name + logical, encoding_.charset,

@@ -162,7 +162,8 @@ std::string clsHTMLDoc::fnMakeKeySections(const clsTableInfo& objTable) const {
 
 htmldoc::DiagramBox clsHTMLDoc::fnMakeBox(std::size_t lngTable) const {
   const clsTableInfo& table = *view_.tables[lngTable];
-  htmldoc::DiagramBox box{table.getName(), table.getLogicalName(), {}, table.getName() + ".htm"};
+  htmldoc::DiagramBox box{table.getName(), isBlank(table.getLogicalName()) ? std::string() : table.getLogicalName(), {},
+                          table.getName() + ".htm"};
   for (const auto& field : table.getFields()) {
     const bool key = fnIsPrimaryKey(field.getName(), table.getPrimaryKeys());
     const bool refers = !isBlank(field.getReference());
