@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/batch/BatchOptions.h"
+#include "app/batch/ModelJson.h"
 #include "document/LayoutFile.h"
 #include "document/clsExcelDBDoc.h"
 #include "model/Number.h"
@@ -242,35 +243,6 @@ BatchOptions parseArguments(int argc, char** argv) {
   return options;
 }
 
-nlohmann::ordered_json toJson(const clsDBInfo& db) {
-  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
-  for (const auto& table : db.getTables()) {
-    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
-    for (const auto& field : table->getFields()) {
-      nlohmann::ordered_json item = {{"name", field.getName()},
-                                     {"type", field.getAttr()},
-                                     {"size", field.getSize()},
-                                     {"nullable", field.getNull()}};
-      // Only the optional cells that hold text, so a layout without them dumps as it always did.
-      for (const auto& [key, text] : {std::pair{"logicalName", &field.getLogicalName()},
-                                      std::pair{"default", &field.getDefault()},
-                                      std::pair{"remarks", &field.getRemarks()},
-                                      std::pair{"unique", &field.getUnique()},
-                                      std::pair{"index", &field.getIndex()},
-                                      std::pair{"reference", &field.getReference()}}) {
-        if (!text->empty()) item[key] = *text;
-      }
-      fields.push_back(std::move(item));
-    }
-    nlohmann::ordered_json item = {{"name", table->getName()}};
-    if (!table->getLogicalName().empty()) item["logicalName"] = table->getLogicalName();
-    item["fields"] = fields;
-    item["primaryKeys"] = table->getPrimaryKeys();
-    tables.push_back(std::move(item));
-  }
-  return {{"tables", tables}};
-}
-
 // The tables named by --table, in list order; every table when none is named.
 clsDBInfo selectTables(const clsDBInfo& model, const std::vector<std::string>& names) {
   if (names.empty()) return model;
@@ -333,7 +305,7 @@ int run(int argc, char** argv) {
     for (const auto& table : model.getTables()) std::cout << platform::visibleText(table->getName()) << "\n";
   }
   if (options.dump) {
-    std::cout << toJson(model).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+    std::cout << modelJson(model).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
   }
   const clsDBInfo selected = selectTables(model, options.tables);
   int status = 0;

@@ -97,28 +97,4 @@ clsExcelDBDocInfo exampleLayout(bool optional) {
   return layout;
 }
 
-nlohmann::ordered_json modelJson(const clsDBInfo& db) {
-  nlohmann::ordered_json tables = nlohmann::ordered_json::array();
-  for (const auto& table : db.getTables()) {
-    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
-    for (const auto& field : table->getFields()) {
-      nlohmann::ordered_json item = {
-          {"name", field.getName()}, {"type", field.getAttr()}, {"size", field.getSize()}, {"nullable", field.getNull()}};
-      const std::pair<const char*, std::string> optional[] = {
-          {"logicalName", field.getLogicalName()}, {"default", field.getDefault()}, {"remarks", field.getRemarks()},
-          {"unique", field.getUnique()},           {"index", field.getIndex()},     {"reference", field.getReference()}};
-      for (const auto& [key, text] : optional) {
-        if (!text.empty()) item[key] = text;
-      }
-      fields.push_back(std::move(item));
-    }
-    nlohmann::ordered_json item = {{"name", table->getName()}};
-    if (!table->getLogicalName().empty()) item["logicalName"] = table->getLogicalName();
-    item["fields"] = fields;
-    item["primaryKeys"] = table->getPrimaryKeys();
-    tables.push_back(std::move(item));
-  }
-  return {{"tables", tables}};
-}
-
 }  // namespace morvane::test

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/batch/ModelJson.h"
 #include "document/clsExcelDBDocInfo.h"
 #include "model/clsDBInfo.h"
 
@@ -18,6 +19,6 @@ clsExcelDBDocInfo exampleLayout(bool optional = false);
 
 // The model as JSON, the shape morvane-batch --dump prints, for comparisons that show the
 // difference when they fail.
-nlohmann::ordered_json modelJson(const clsDBInfo& db);
+using ::morvane::modelJson;
 
 }  // namespace morvane::test
