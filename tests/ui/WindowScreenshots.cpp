@@ -85,12 +85,15 @@ int main(int argc, char* argv[]) {
 
   frmDBDef& layout = hub.dbDef();
   layout.sbShow();
-  const std::filesystem::path book =
-      std::filesystem::path(morvane::test::exampleDescriptionPath()).parent_path() / "design-document.xlsx";
+  // The pictures show a path relative to the checkout, wherever it lies.
+  std::filesystem::current_path(std::filesystem::path(morvane::test::exampleDescriptionPath()).parent_path().parent_path());
+  const std::filesystem::path book = std::filesystem::path("examples") / "design-document.xlsx";
   fill(layout,
        {"txtFile", "txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart", "txtFieldNm",
-        "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull"},
-       {QString::fromStdString(book.string()), "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
+        "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull", "txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique",
+        "txtIndex", "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"},
+       {QString::fromStdString(book.string()), "1", "5", "3", "3", "6", "4", "5", "6", "7", "9", "10", "11", "8", "12",
+        "13", "14", "3", "5"});
   bool ok = save(layout, folder, QStringLiteral("layout-window.png"));
 
   layout.findChild<QAction*>(QStringLiteral("mnuFieldAttr"))->trigger();
@@ -126,7 +129,10 @@ int main(int argc, char* argv[]) {
 
   // The findings of the example that triggers each rule once.
   hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
-  fill(layout, {"txtFile", "txtESheet"}, {QString::fromStdString((book.parent_path() / "check-findings.xlsx").string()), "4"});
+  fill(layout,
+       {"txtFile", "txtESheet", "txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex", "txtReference",
+        "txtTableLogicalNmRow", "txtTableLogicalNmCol"},
+       {QString::fromStdString((book.parent_path() / "check-findings.xlsx").string()), "4", "", "", "", "", "", "", "", ""});
   layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
   hub.tableList().findChild<QAction*>(QStringLiteral("mnuCheck"))->trigger();
   frmCheckResult* findings = hub.tableList().checkResult();
