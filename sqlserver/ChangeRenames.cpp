@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/Text.h"
 #include "sqlserver/ChangeGuards.h"
 #include "sqlserver/StoredColumn.h"
 
@@ -157,18 +158,32 @@ std::vector<std::pair<std::string, std::string>> suggestedRenames(const clsTable
                                                                   const clsSQLServerFieldAttr& types) {
   std::vector<std::pair<std::string, std::string>> pairs;
   std::vector<std::string> free = added;
-  for (const auto& name : gone) {
-    const clsFieldInfo* old = findField(before, name);
-    const auto oldShape = old ? shape(*old, types) : std::nullopt;
-    if (!oldShape) continue;
+  // A column that keeps its logical name is the same column, whatever its kind became; then the
+  // same kind and size.
+  auto pairUp = [&](const std::string& name, const auto& matches) {
     for (auto it = free.begin(); it != free.end(); ++it) {
       const clsFieldInfo* field = findField(after, *it);
-      if (field && shape(*field, types) == oldShape) {
+      if (field && matches(*field)) {
         pairs.emplace_back(name, *it);
         free.erase(it);
-        break;
+        return true;
       }
     }
+    return false;
+  };
+  std::vector<std::string> unpaired;
+  for (const auto& name : gone) {
+    const clsFieldInfo* old = findField(before, name);
+    const std::string logical = old ? trimSpaces(old->getLogicalName()) : std::string();
+    const bool paired = !logical.empty() && pairUp(name, [&](const clsFieldInfo& field) {
+      return trimSpaces(field.getLogicalName()) == logical;
+    });
+    if (!paired) unpaired.push_back(name);
+  }
+  for (const auto& name : unpaired) {
+    const clsFieldInfo* old = findField(before, name);
+    const auto oldShape = old ? shape(*old, types) : std::nullopt;
+    if (oldShape) pairUp(name, [&](const clsFieldInfo& field) { return shape(field, types) == oldShape; });
   }
   return pairs;
 }

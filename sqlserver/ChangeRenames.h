@@ -43,8 +43,8 @@ TableRenames renamesOf(const std::string& newName, const std::vector<Rename>& re
 // sp_rename of the columns, then of the table and its key constraint, lines ending in CR LF.
 std::string renameStatements(const TableRenames& renames, const std::string& newName, bool hasKey);
 
-// A gone column and an added one of the same kind and size, each paired once, in the gone
-// columns' order: likely a rename made as a drop and an add.
+// A gone column and an added one with the same logical name, or else of the same kind and size,
+// each paired once, in the gone columns' order: likely a rename made as a drop and an add.
 std::vector<std::pair<std::string, std::string>> suggestedRenames(const clsTableInfo& before, const clsTableInfo& after,
                                                                   const std::vector<std::string>& gone,
                                                                   const std::vector<std::string>& added,

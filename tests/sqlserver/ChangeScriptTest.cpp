@@ -351,13 +351,17 @@ TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) 
             "テーブル「Sales」: 変更 (列の追加 1、変更 1、削除 0); テーブル名の変更 Orders → Sales; 列名の変更 Note → Remark; "
             "データ消失の確認: 列 Note (長さ)");
 
-  // Without the rename the pair is only suggested, and only for the same kind and size.
+  // Without the rename the pair is only suggested: the same kind and size, or the same logical name.
   rows = kOrderRows;
   rows[2].name = "Remark";
   using Pairs = std::vector<std::pair<std::string, std::string>>;
   EXPECT_EQ(changeOf(orders(), orders(rows)).renamed, (Pairs{{"Note", "Remark"}}));
   rows[2].size = "99";
   EXPECT_EQ(changeOf(orders(), orders(rows)).renamed, Pairs{});
+  // The same logical name pairs them whatever their kind.
+  auto named = kOrderRows;
+  named[2].logicalName = rows[2].logicalName = "備考";
+  EXPECT_EQ(changeOf(orders(named), orders(rows)).renamed, (Pairs{{"Note", "Remark"}}));
 
   // What a rename must name, and how it is written.
   const std::vector<std::pair<std::string, std::string>> problems = {

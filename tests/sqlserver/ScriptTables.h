@@ -10,7 +10,7 @@ namespace morvane::test {
 struct FieldRow {
   std::string name, type, size = {};
   bool nullable = false;
-  std::string defaultValue = {}, reference = {}, unique = {}, index = {}, remarks = {};
+  std::string defaultValue = {}, reference = {}, unique = {}, index = {}, remarks = {}, logicalName = {};
 };
 
 inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRow>& rows,
@@ -28,6 +28,7 @@ inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRo
     field.setUnique(row.unique);
     field.setIndex(row.index);
     field.setRemarks(row.remarks);
+    field.setLogicalName(row.logicalName);
     table.setField(field);
   }
   for (const auto& key : keys) table.sbAddPKey(key);
