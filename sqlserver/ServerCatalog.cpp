@@ -5,6 +5,7 @@
 #include <map>
 
 #include "model/Text.h"
+#include "sqlserver/CatalogAttributes.h"
 
 namespace morvane {
 
@@ -113,7 +114,9 @@ std::vector<ServerTable> catalogFromRows(const std::vector<Row>& columns, const 
 std::vector<ServerTable> readServerCatalog(platform::OdbcConnection& connection) {
   const auto columns = connection.query(kCatalogColumnsQuery);
   const auto keys = connection.query(kCatalogKeysQuery);
-  return catalogFromRows(columns, keys);
+  auto tables = catalogFromRows(columns, keys);
+  readCatalogAttributes(connection, tables);
+  return tables;
 }
 
 }  // namespace morvane

@@ -24,12 +24,26 @@ struct ServerColumn {
   bool nullable = false;
   bool identity = false;
   std::optional<long long> seed, increment;
+  // Its default as the server stores it ("((0))") and the constraint's name; its description.
+  std::optional<std::string> defaultDefinition{};
+  std::string defaultName{};
+  std::optional<std::string> description{};
+};
+
+// A foreign key of the table, its columns and the referenced ones in key order.
+struct ServerForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::string referencedTable;
+  std::vector<std::string> referencedColumns;
 };
 
 struct ServerTable {
   std::string name;
   std::vector<ServerColumn> columns;  // by ordinal position
   std::vector<std::string> keys;      // the primary key's columns, in key order
+  std::optional<std::string> description{};
+  std::vector<ServerForeignKey> foreignKeys{};  // by name
 };
 
 // Each its own batch, so a server can tell them apart by the views they name.
@@ -40,7 +54,7 @@ extern const char* const kCatalogKeysQuery;
 std::vector<ServerTable> catalogFromRows(const std::vector<platform::OdbcConnection::Row>& columns,
                                          const std::vector<platform::OdbcConnection::Row>& keys);
 
-// Runs both queries on the connection. Throws OdbcError or CatalogError.
+// Runs every catalog query on the connection. Throws OdbcError or CatalogError.
 std::vector<ServerTable> readServerCatalog(platform::OdbcConnection& connection);
 
 }  // namespace morvane

@@ -6,6 +6,7 @@
 #include "app/batch/OutputFolder.h"
 #include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
+#include "sqlserver/SchemaDiff.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -121,6 +122,9 @@ int changeServer(const BatchOptions& options, const BatchSettings& settings, cls
   ChangeOptions changeOptions = changeOptionsOf(options);
   changeOptions.oldIsLive = true;
   const clsDBInfo live = serverModel(server, selected, *settings.types);
+  std::vector<std::string> liveNames;
+  for (const auto& table : live.getTables()) liveNames.push_back(table->getName());
+  changeOptions.liveAttributes = serverAttributesByTable(server, liveNames);
   if (!renamesFit(live, selected, options)) return 2;
   const auto changes = compareRevisions(live, selected, settings.types, changeOptions);
   if (options.apply) return runChanges(changes, changeOptions, options, db, true);

@@ -1,5 +1,6 @@
 // morvane-batch --against-server against the TDS test server's catalog.
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "Batch.h"
@@ -68,8 +69,8 @@ TEST(DriftCommand, NoDriftExitsZeroWhetherIntegersComeAsIntOrText) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "ブックとデータベースに違いはありません\n");
     EXPECT_EQ(run.err, "");
-    // Two queries, each its own batch, and nothing else sent.
-    EXPECT_EQ(server.batches().size(), 2u);
+    // The catalog queries, each its own batch, and nothing else sent.
+    EXPECT_EQ(server.batches().size(), 5u);
   }
 }
 
@@ -173,7 +174,7 @@ TEST(DriftCommand, ChangeScriptsFromTheServerAreThoseFromTheDeployedRevision) {
   EXPECT_NE(scripts.find("ALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines \r\n"), std::string::npos) << scripts;
   EXPECT_NE(scripts.find("CREATE TABLE dbo.Items"), std::string::npos) << scripts;
   // Reading the schema is all it sends.
-  EXPECT_EQ(server.batches().size(), 2u);
+  EXPECT_EQ(server.batches().size(), 5u);
 
   // Nothing drifted, nothing to write.
   const BatchRun same = against(server, deployedBook, {"--sql", dir.file("same")});
@@ -190,10 +191,77 @@ TEST(DriftCommand, ApplySendsEachTableAsABatchAndReportsARefusedOne) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("テーブル「Orders」: 変更できません: "), std::string::npos) << run.out;
   const auto batches = server.batches();
-  ASSERT_EQ(batches.size(), 4u);  // two catalog queries, Lines, Items
-  EXPECT_TRUE(batches[2].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[2];
-  EXPECT_NE(batches[3].find("CREATE TABLE dbo.Items"), std::string::npos);
+  ASSERT_EQ(batches.size(), 7u);  // five catalog queries, Lines, Items
+  EXPECT_TRUE(batches[5].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[5];
+  EXPECT_NE(batches[6].find("CREATE TABLE dbo.Items"), std::string::npos);
   EXPECT_TRUE(server.tables().contains("Items"));
+}
+
+// A design with every attribute, and what the server reports once the design's own scripts ran:
+// defaults in their stored form, one under a system name, Japanese descriptions.
+const std::vector<std::string> kEveryCell = {
+    "--layout-extra", "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+                      "RowTableLogicalName=2,ColTableLogicalName=3"};
+
+std::string writeAttributes(const TempDir& dir, const std::string& code = "'000'") {
+  return writeDesignBook(
+      dir.file("attributes.xlsx"),
+      {{"顧客",
+        {{"ID", "int", "", "○", "", "顧客ID"}, {"Code", "char", "5", "", "", "コード", code, "", "U1"},
+         {"Branch", "char", "3", "", "", "支店", "", "", "U1", "IX1"}, {"Name", "varchar", "40", "", "", "名前", "", "", "", "IX2"}},
+        "顧客マスタ"},
+       {"売上", {{"No", "int", "", "○", "", "番号", "0"}, {"CustomerID", "int", "", "", "", "顧客", "", "", "", "", "顧客.ID"}}}});
+}
+
+TdsTestServer::Catalog deployedAttributes() {
+  TdsTestServer::Catalog catalog;
+  catalog.columns = {{"売上", "No", 1, "int", {}, 10, 0, "NO"},           {"売上", "CustomerID", 2, "int", {}, 10, 0, "NO"},
+                     {"顧客", "ID", 1, "int", {}, 10, 0, "NO"},           {"顧客", "Code", 2, "char", 5, {}, {}, "NO"},
+                     {"顧客", "Branch", 3, "char", 3, {}, {}, "NO"},      {"顧客", "Name", 4, "varchar", 40, {}, {}, "NO"}};
+  catalog.keys = {{"売上", "No", 1}, {"顧客", "ID", 1}};
+  catalog.defaults = {{"売上", "No", "DF_売上_No", "((0))"}, {"顧客", "Code", "DF__顧客__Code__5EBF139D", "('000')"}};
+  catalog.foreignKeys = {{"売上", "FK_売上_CustomerID", "CustomerID", "顧客", "ID", "1"}};
+  catalog.descriptions = {{"売上", "No", "番号"},  {"売上", "CustomerID", "顧客"}, {"顧客", std::nullopt, "顧客マスタ"},
+                          {"顧客", "ID", "顧客ID"}, {"顧客", "Code", "コード"},   {"顧客", "Branch", "支店"},
+                          {"顧客", "Name", "名前"}};
+  return catalog;
+}
+
+TEST(DriftCommand, EachAttributeChangedOnTheServerIsDriftAndTheStoredFormIsNot) {
+  TempDir dir;
+  const std::string workbook = writeAttributes(dir);
+  using Catalog = TdsTestServer::Catalog;
+  const std::string defaultLine = "テーブル「売上」: 列「No」の既定値はドキュメントでは (0)、データベースでは ((1))\n";
+  const std::pair<std::function<void(Catalog&)>, std::string> cases[] = {
+      {[](Catalog&) {}, "ブックとデータベースに違いはありません\n"},
+      {[](Catalog& c) { c.defaults[0][3] = "((1))"; }, defaultLine},
+      {[](Catalog& c) { c.defaults.pop_back(); }, "テーブル「顧客」: 列「Code」の既定値 ('000')はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.foreignKeys.clear(); }, "テーブル「売上」: 外部キー (CustomerID) → 顧客 (ID)はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.descriptions.back()[2] = "氏名"; },
+       "テーブル「顧客」: 列「Name」の説明はドキュメントでは「名前」、データベースでは「氏名」\n"},
+      {[](Catalog& c) { c.descriptions.erase(c.descriptions.begin() + 2); },
+       "テーブル「顧客」: テーブルの説明「顧客マスタ」はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.defaults[0][3] = "((1))"; c.foreignKeys[0][4] = "Code"; },
+       "テーブル「売上」: 列「No」の既定値はドキュメントでは (0)、データベースでは ((1)); 外部キー (CustomerID) → 顧客 (ID)は"
+       "ドキュメントにだけあります; 外部キー (CustomerID) → 顧客 (Code)はデータベースにだけあります FK_売上_CustomerID\n"}};
+  for (const auto& [change, expected] : cases) {
+    Catalog catalog = deployedAttributes();
+    change(catalog);
+    TdsTestServer server(serverWith(catalog));
+    std::vector<std::string> extra = kEveryCell;
+    const BatchRun run = against(server, workbook, extra);
+    EXPECT_EQ(run.out, expected) << run.err;
+  }
+
+  // A default under a system name is dropped by it; the new one comes as the CREATE script writes it.
+  TdsTestServer server(serverWith(deployedAttributes()));
+  std::vector<std::string> extra = kEveryCell;
+  extra.insert(extra.end(), {"--sql", dir.file("out")});
+  const BatchRun run = against(server, writeAttributes(dir, "'001'"), extra);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(folderBytes(dir.file("out")),
+            "顧客.sql\nSET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.顧客 DROP CONSTRAINT [DF__顧客__Code__5EBF139D] \r\n"
+            "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\tDF_顧客_Code DEFAULT ('001') FOR Code\r\nCOMMIT \r\n");
 }
 
 }  // namespace

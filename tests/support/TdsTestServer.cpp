@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -373,7 +374,22 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
   std::vector<std::vector<tds::Value>> rows;
   const bool keysQuery = mentions(sql, "INFORMATION_SCHEMA.TABLE_CONSTRAINTS") ||
                          mentions(sql, "INFORMATION_SCHEMA.KEY_COLUMN_USAGE");
-  if (keysQuery) {
+  // The attribute queries, their result columns named as the queries name them.
+  const std::pair<const char*, const std::vector<TdsTestServer::CatalogRow>*> attributes[] = {
+      {"SYS.DEFAULT_CONSTRAINTS", &catalog.defaults},
+      {"SYS.FOREIGN_KEYS", &catalog.foreignKeys},
+      {"SYS.EXTENDED_PROPERTIES", &catalog.descriptions}};
+  const auto attribute = std::find_if(std::begin(attributes), std::end(attributes),
+                                      [&](const auto& query) { return mentions(sql, query.first); });
+  if (attribute != std::end(attributes)) {
+    for (std::size_t at = sql.find(" AS "); at != std::string::npos && at < sql.find(" FROM "); at = sql.find(" AS ", at + 4)) {
+      columns.push_back({sql.substr(at + 4, sql.find_first_of(", ", at + 4) - at - 4)});
+    }
+    for (const auto& row : *attribute->second) {
+      rows.emplace_back();
+      for (const auto& value : row) rows.back().push_back({value, {}});
+    }
+  } else if (keysQuery) {
     columns = {{"TABLE_NAME"}, {"COLUMN_NAME"}, {"ORDINAL_POSITION", integer}};
     for (const auto& key : catalog.keys) rows.push_back({{key.table, {}}, {key.column, {}}, {{}, key.ordinal}});
   } else if (mentions(sql, "INFORMATION_SCHEMA.COLUMNS")) {
