@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "model/clsDBInfo.h"
+#include "sqlserver/ChangeScript.h"
+#include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane {
@@ -79,6 +81,27 @@ void BM_WriteScripts300x99(benchmark::State& state) {
   std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_WriteScripts300x99)->Unit(benchmark::kMillisecond);
+
+// --against-server --allow-drop --sql against a database of 40,000 tables the document does not
+// hold: the live model, the drift and the change list (every table gone) must stay linear.
+void BM_ChangesFrom40000ServerTables(benchmark::State& state) {
+  ServerColumn id;
+  id.name = "ID";
+  id.ordinal = 1;
+  id.dataType = "int";
+  std::vector<ServerTable> server;
+  for (int t = 1; t <= 40000; ++t) server.push_back({"Table" + std::to_string(t), {id}, {"ID"}, "PK_" + std::to_string(t)});
+  const clsDBInfo& document = largeModel();
+  const auto types = std::make_shared<const clsSQLServerFieldAttr>();
+  ChangeOptions options;
+  options.allowDrop = options.oldIsLive = true;
+  for (auto _ : state) {
+    const clsDBInfo live = serverModel(server, document, *types);
+    benchmark::DoNotOptimize(compareWithServer(document, server, *types));
+    benchmark::DoNotOptimize(compareRevisions(live, document, types, options));
+  }
+}
+BENCHMARK(BM_ChangesFrom40000ServerTables)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace morvane

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "model/Text.h"
-#include "sqlserver/ServerDrift.h"
+#include "sqlserver/ServerNames.h"
 
 namespace morvane {
 
@@ -73,20 +73,14 @@ void expectWidth(const Row& row, std::size_t width, const char* query) {
   }
 }
 
-std::string folded(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  return out;
-}
-
 // The tables by name as the server matches names; the first of a name wins.
 class TableIndex {
  public:
   explicit TableIndex(std::vector<ServerTable>& tables) {
-    for (auto& table : tables) index_.try_emplace(folded(table.name), &table);
+    for (auto& table : tables) index_.try_emplace(foldName(table.name), &table);
   }
   ServerTable* find(const std::string& name) const {
-    const auto at = index_.find(folded(name));
+    const auto at = index_.find(foldName(name));
     return at == index_.end() ? nullptr : at->second;
   }
 
@@ -159,9 +153,9 @@ void addCatalogAttributes(std::vector<ServerTable>& tables, const std::vector<Ro
 }
 
 void readCatalogAttributes(platform::OdbcConnection& connection, std::vector<ServerTable>& tables) {
-  const auto defaults = connection.query(kCatalogDefaultsQuery);
-  const auto foreignKeys = connection.query(kCatalogForeignKeysQuery);
-  const auto descriptions = connection.query(kCatalogDescriptionsQuery);
+  const auto defaults = connection.query(kCatalogDefaultsQuery, kCatalogLimits);
+  const auto foreignKeys = connection.query(kCatalogForeignKeysQuery, kCatalogLimits);
+  const auto descriptions = connection.query(kCatalogDescriptionsQuery, kCatalogLimits);
   addCatalogAttributes(tables, defaults, foreignKeys, descriptions);
 }
 

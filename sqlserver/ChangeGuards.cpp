@@ -2,6 +2,8 @@
 
 #include <set>
 
+#include "sqlserver/ServerNames.h"
+
 namespace morvane {
 namespace {
 
@@ -25,7 +27,7 @@ DataLossGuard guard(const std::string& table, const std::string& column, const s
   const std::string subject = column.empty() ? "テーブル「" + table + "」" : "テーブル「" + table + "」の列「" + column + "」";
   const std::string message = subject + ": " + reason + "。このテーブルの変更は行いません";
   return {column, what,
-          "IF EXISTS (SELECT 1 FROM dbo." + table + (condition.empty() ? "" : " WHERE " + condition) +
+          "IF EXISTS (SELECT 1 FROM dbo." + serverScriptName(table) + (condition.empty() ? "" : " WHERE " + condition) +
               ") THROW 50000, " + unicodeLiteral(message) + ", 1;"};
 }
 
@@ -35,23 +37,25 @@ std::vector<DataLossGuard> alterGuards(const std::string& table, const std::stri
                                        const StoredColumn& after) {
   std::vector<DataLossGuard> guards;
   const std::string type = typeText(after);
+  // The column may be the server's own name: never written as it came.
+  const std::string name = serverScriptName(column);
   for (const ColumnLoss loss : columnLoss(before, after)) {
     switch (loss) {
       case ColumnLoss::shorter: {
         const std::string length = std::to_string(after.length.value_or(0));
-        guards.push_back(guard(table, column, "長さ", "LEN(" + column + ") > " + length,
+        guards.push_back(guard(table, column, "長さ", "LEN(" + name + ") > " + length,
                                "長さ " + length + " を超える値があり、" + type + " にできません"));
         break;
       }
       case ColumnLoss::fewerDigits: {
         const long long digits = after.precision.value_or(0) - after.scale.value_or(0);
-        guards.push_back(guard(table, column, "桁数", "ABS(" + column + ") >= 1" + std::string(digits, '0'),
+        guards.push_back(guard(table, column, "桁数", "ABS(" + name + ") >= 1" + std::string(digits, '0'),
                                "整数部が " + std::to_string(digits) + " 桁を超える値があり、" + type + " にできません"));
         break;
       }
       case ColumnLoss::lessScale: {
         const std::string scale = std::to_string(after.scale.value_or(0));
-        guards.push_back(guard(table, column, "小数桁数", column + " <> ROUND(" + column + ", " + scale + ")",
+        guards.push_back(guard(table, column, "小数桁数", name + " <> ROUND(" + name + ", " + scale + ")",
                                "小数部が " + scale + " 桁を超える値があり、" + type + " にできません"));
         break;
       }
@@ -59,15 +63,15 @@ std::vector<DataLossGuard> alterGuards(const std::string& table, const std::stri
         // A value kept is one that comes back unchanged from the new type.
         const std::string condition =
             comparable(before.type)
-                ? column + " IS NOT NULL AND CASE WHEN TRY_CONVERT(" + typeText(before) + ", TRY_CONVERT(" + type +
-                      ", " + column + ")) = " + column + " THEN 0 ELSE 1 END = 1"
-                : column + " IS NOT NULL";
+                ? name + " IS NOT NULL AND CASE WHEN TRY_CONVERT(" + typeText(before) + ", TRY_CONVERT(" + type +
+                      ", " + name + ")) = " + name + " THEN 0 ELSE 1 END = 1"
+                : name + " IS NOT NULL";
         guards.push_back(guard(table, column, "型", condition,
                                typeText(before) + " から " + type + " にそのまま移せない値があり、型を変えられません"));
         break;
       }
       case ColumnLoss::notNull:
-        guards.push_back(guard(table, column, "NOT NULL", column + " IS NULL", "NULL の行があり、NOT NULL にできません"));
+        guards.push_back(guard(table, column, "NOT NULL", name + " IS NULL", "NULL の行があり、NOT NULL にできません"));
         break;
     }
   }
@@ -75,7 +79,7 @@ std::vector<DataLossGuard> alterGuards(const std::string& table, const std::stri
 }
 
 DataLossGuard dropColumnGuard(const std::string& table, const std::string& column) {
-  return guard(table, column, "削除", column + " IS NOT NULL", "値のある行があり、列を削除できません");
+  return guard(table, column, "削除", serverScriptName(column) + " IS NOT NULL", "値のある行があり、列を削除できません");
 }
 
 DataLossGuard dropTableGuard(const std::string& table) {

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "model/FileNameClaims.h"
 #include "sqlserver/ChangeStatements.h"
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/ServerDrift.h"
+#include "sqlserver/ServerNames.h"
 #include "sqlserver/StoredColumn.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -43,17 +46,6 @@ bool touchesAny(const std::vector<std::string>& columns, const std::vector<std::
   return std::any_of(columns.begin(), columns.end(), [&](const std::string& column) { return hasName(names, column); });
 }
 
-// A name the server reported, as a script may say it: a plain token as it is, anything else bracketed.
-std::string bracketed(const std::string& name) {
-  const bool plain = !name.empty() && std::all_of(name.begin(), name.end(), [](unsigned char c) {
-    return c == '_' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  }) && !(name[0] >= '0' && name[0] <= '9');
-  if (plain) return name;
-  std::string out = "[";
-  for (const char c : name) out += c == ']' ? std::string("]]") : std::string(1, c);
-  return out + "]";
-}
-
 // The attributes the old revision's table has on the database.
 TableAttributes attributesBefore(const clsTableInfo& before, const std::string& oldName, const clsSQLServerFieldAttr& types,
                                  const ChangeOptions& options) {
@@ -75,8 +67,17 @@ class TableComparison {
     change_.name = newTable->getName();
     change_.table = newTable;
     change_.oldTable = oldTable;
+    change_.oldNamesFromServer = options_.oldIsLive;
     const clsTableInfo& before = *oldTable;
     const clsTableInfo& after = *newTable;
+    // A sheet emptied of fields would drop the key and every column: refused as a new table is.
+    const bool anyColumn = std::any_of(after.getFields().begin(), after.getFields().end(), [&](const clsFieldInfo& f) {
+      return resolveColumnKind(types_, f.getAttr()).has_value();
+    });
+    if (!anyColumn) {
+      for (const auto& field : after.getFields()) columnText(field);
+      return refuse("作成できる列がありません");
+    }
     const TableAttributes newAttributes = documentAttributes(after, types_);
     // A column added with its default: NOT NULL then fits a table with rows.
     auto withDefault = [&](const clsFieldInfo& field, const std::string& text) {
@@ -97,7 +98,7 @@ class TableComparison {
       if (text->empty()) {
         // Left out of both scripts alike: nothing to change.
         if (old && sameRow(*old, field)) continue;
-        return refuse(field.getAttr() + "は未定義です");
+        return refuse("列「" + field.getName() + "」は型が未定義のため、変更できません");
       }
       if (!old) {
         change_.added.push_back(field.getName());
@@ -108,7 +109,8 @@ class TableComparison {
         }
         continue;
       }
-      const auto oldText = columnText(*old);
+      // A server's type is not a word of the document: it is not reported as undefined.
+      const auto oldText = columnText(*old, !options_.oldIsLive);
       if (!oldText) return refuse(db_.getFailReason());
       if (oldText->empty() && !options_.oldIsLive) {
         // The old notation was undefined, so its script never made the column.
@@ -127,6 +129,7 @@ class TableComparison {
       guardAlter(renames, *old, field);
       change_.altered.push_back(field.getName());
       alterLines.push_back(statement(after.getName(), "ALTER COLUMN " + *text));
+      warnIfLossy(after.getName(), *old, field);
     }
     std::vector<std::string> dropLines;
     std::vector<std::string> gone;
@@ -138,7 +141,7 @@ class TableComparison {
           change_.guards.push_back(dropColumnGuard(renames.oldName, renames.originalColumn(old.getName())));
         }
         change_.dropped.push_back(old.getName());
-        dropLines.push_back(statement(after.getName(), "DROP COLUMN " + old.getName() + " "));
+        dropLines.push_back(statement(after.getName(), "DROP COLUMN " + oldName(old.getName()) + " "));
       } else {
         change_.kept.push_back(old.getName());
         change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + old.getName() +
@@ -146,6 +149,14 @@ class TableComparison {
       }
     }
     noteRenames(before, after, gone);
+    // On the server the two are one column: ADD fails, or DROP takes the data with it.
+    for (const auto& name : gone) {
+      for (const auto& added : change_.added) {
+        if (sameName(name, added)) {
+          return refuse("列「" + name + "」と「" + added + "」はサーバでは同じ名前のため、削除と追加はできません");
+        }
+      }
+    }
 
     const auto& oldKeys = before.getPrimaryKeys();
     const auto& newKeys = after.getPrimaryKeys();
@@ -185,13 +196,13 @@ class TableComparison {
     script.append(renameStatements(renames, after.getName(), !oldKeys.empty()));
     // What a column dropped or altered has goes first: the server refuses the statement otherwise.
     const std::string& table = after.getName();
-    auto dropName = [&](const std::string& name) { return oldAttributes.fromServer ? bracketed(name) : name; };
+    auto dropName = [&](const std::string& name) { return oldAttributes.fromServer ? serverScriptName(name) : name; };
     for (const auto& d : diff.droppedDescriptions) script += descriptionSQL(DescriptionChange::drop, table, d);
     for (const auto& d : diff.droppedDefaults) script += dropConstraintSQL(table, dropName(d.name));
     for (const auto& k : diff.droppedKeys) {
       script += k.unique ? dropConstraintSQL(table, dropName(k.name)) : dropIndexSQL(table, dropName(k.name));
     }
-    if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT PK_" + after.getName() + " "));
+    if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT " + keyName(after, renames.oldName) + " "));
     for (const auto& text : dropLines) line(text);
     for (const auto& text : alterLines) line(text);
     for (const auto& text : addLines) line(text);
@@ -205,9 +216,9 @@ class TableComparison {
   }
 
  private:
-  std::optional<std::string> columnText(const clsFieldInfo& field) {
+  std::optional<std::string> columnText(const clsFieldInfo& field, bool noteUndefined = true) {
     auto text = db_.makeColumnSQL(field);
-    if (text && text->empty()) {
+    if (text && text->empty() && noteUndefined) {
       for (const auto& notation : db_.getUndefinedNotations()) {
         if (!contains(change_.undefinedNotations, notation)) change_.undefinedNotations.push_back(notation);
       }
@@ -244,6 +255,35 @@ class TableComparison {
     if (!statements) return refuse(db_.getFailReason());
     change_.script.append(*statements).append("COMMIT ");
     return std::move(change_);
+  }
+
+  // A name of the old revision as the script writes it.
+  std::string oldName(const std::string& name) const { return options_.oldIsLive ? serverScriptName(name) : name; }
+
+  // The key's name once the renames are made: the server's own name, or the scripts' name, which a
+  // table rename carries along (PK_<old> becomes PK_<new>).
+  std::string keyName(const clsTableInfo& after, const std::string& oldTable) const {
+    const auto found = options_.keyNames.find(oldTable);
+    if (found != options_.keyNames.end() && !found->second.empty() && found->second != "PK_" + oldTable) {
+      return oldName(found->second);
+    }
+    return "PK_" + after.getName();
+  }
+
+  // The column as stored before: a server's type that the notations cannot say keeps its word.
+  std::optional<StoredColumn> storedBefore(const clsFieldInfo& old) const {
+    if (auto stored = storedColumn(old, types_)) return stored;
+    if (!options_.oldIsLive) return std::nullopt;
+    return storedServerWord(old);
+  }
+
+  void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {
+    const auto from = storedBefore(old);
+    const auto to = storedColumn(field, types_);
+    if (!from || !to || !losesValues(*from, *to)) return;
+    change_.warnings.push_back("テーブル「" + table + "」: 列「" + field.getName() + "」を" +
+                               (options_.oldIsLive ? "データベースの " : " ") + describeColumn(*from) + " から " +
+                               describeColumn(*to) + " に変えると、値が失われるか変更が失敗することがあります");
   }
 
   bool isIdentity(const clsFieldInfo& field) const {
@@ -289,11 +329,13 @@ TableChange goneTable(const TablePtr& table, const ChangeOptions& options) {
   change.kind = TableChange::Kind::gone;
   change.name = table->getName();
   change.oldTable = table;
+  change.oldNamesFromServer = options.oldIsLive;
   if (options.allowDrop) {
+    const std::string name = options.oldIsLive ? serverScriptName(table->getName()) : table->getName();
     if (!options.allowDataLoss) change.guards.push_back(dropTableGuard(table->getName()));
     change.script = "SET XACT_ABORT ON " + std::string(kCrLf) + "BEGIN TRANSACTION " + std::string(kCrLf);
     for (const auto& guard : change.guards) change.script += guard.statement + std::string(kCrLf);
-    change.script += "DROP TABLE dbo." + table->getName() + " " + std::string(kCrLf) + "COMMIT ";
+    change.script += "DROP TABLE dbo." + name + " " + std::string(kCrLf) + "COMMIT ";
   } else {
     change.warnings.push_back("テーブル「" + table->getName() + "」は" +
                               (options.oldIsLive ? "ブック" : "新しいブック") +
@@ -326,7 +368,7 @@ std::vector<ReferringKey> referringKeys(const std::vector<OldForeignKey>& keys, 
   std::vector<ReferringKey> referring;
   for (const auto& [key, fromServer] : keys) {
     if (!sameName(key.referencedTable, table) || sameName(key.table, table)) continue;
-    referring.push_back({fromServer ? bracketed(key.name) : key.name, key.table, key.columns, key.referencedColumns});
+    referring.push_back({fromServer ? serverScriptName(key.name) : key.name, key.table, key.columns, key.referencedColumns});
   }
   return referring;
 }
@@ -377,7 +419,7 @@ void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldFor
   std::string drops, adds;
   std::vector<bool> made(newKeys.size());  // there already, or added
   for (const auto& [key, fromServer] : oldKeys) {
-    const std::string name = fromServer ? bracketed(key.name) : key.name;
+    const std::string name = fromServer ? serverScriptName(key.name) : key.name;
     const TableChange* own = changeOf(key.table);
     // A table dropped or made anew takes its own keys with it.
     const bool goneWithTable = own && writesScript(*own) && (own->kind == TableChange::Kind::gone || own->rebuilt);
@@ -426,22 +468,47 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
   clsSQLServerDB db;
   db.sbSetFieldAttr(notations);
   TableComparison comparison(db, *notations, options);
-  std::vector<TableChange> changes;
   const clsDBInfo renamed = renamedRevision(oldRevision, options.renames);
   const auto oldKeys = oldForeignKeys(renamed, *notations, options);
+  std::unordered_map<std::string, TablePtr> oldTables;
+  std::unordered_map<std::string, const std::string*> oldFolded;
+  for (const auto& old : renamed.getTables()) {
+    oldTables.try_emplace(old->getName(), old);
+    oldFolded.try_emplace(foldName(old->getName()), &old->getName());
+  }
+  std::vector<TableChange> changes;
+  std::unordered_set<std::string> reported, refusedGone;
   for (const auto& table : newRevision.getTables()) {
-    const TablePtr old = renamed.getTable(table->getName());
-    changes.push_back(old ? comparison.compare(old, table, renamesOf(table->getName(), options.renames),
-                                               referringKeys(oldKeys, table->getName()))
-                          : addedTable(db, table));
+    const auto old = oldTables.find(table->getName());
+    if (old != oldTables.end()) {
+      changes.push_back(comparison.compare(old->second, table, renamesOf(table->getName(), options.renames),
+                                           referringKeys(oldKeys, table->getName())));
+    } else if (const auto same = oldFolded.find(foldName(table->getName())); same != oldFolded.end()) {
+      // On the server the new table is the old one: CREATE fails, and the old one would be dropped.
+      TableChange refused;
+      refused.kind = TableChange::Kind::refused;
+      refused.name = table->getName();
+      refused.table = table;
+      refused.reason = "テーブル「" + *same->second + "」とはサーバでは同じ名前のため、作成と削除はできません";
+      refusedGone.insert(*same->second);
+      changes.push_back(std::move(refused));
+    } else {
+      changes.push_back(addedTable(db, table));
+    }
+    reported.insert(table->getName());
   }
   if (options.includeGone) {
     for (const auto& old : renamed.getTables()) {
       // A name the old revision holds twice is gone once.
-      const bool reported = std::any_of(changes.begin(), changes.end(), [&](const TableChange& change) {
-        return change.name == old->getName();
-      });
-      if (!reported) changes.push_back(goneTable(old, options));
+      if (!reported.insert(old->getName()).second) continue;
+      TableChange gone = goneTable(old, options);
+      if (refusedGone.contains(old->getName())) {
+        gone.kind = TableChange::Kind::refused;
+        gone.script.clear();
+        gone.warnings.clear();
+        gone.reason = "新しい名前のテーブルとはサーバでは同じ名前のため、削除しません";
+      }
+      changes.push_back(std::move(gone));
     }
   }
   planForeignKeys(changes, oldKeys, *notations);
@@ -489,9 +556,12 @@ std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
 std::optional<std::string> unsafeChangeToken(const TableChange& change, const clsSQLServerFieldAttr& types) {
   if (change.table) {
     if (auto unsafe = unsafeScriptToken(*change.table, types)) return unsafe;
+  } else if (change.oldNamesFromServer) {
+    return std::nullopt;
   } else if (auto unsafe = unsafeScriptName("テーブル名", change.name)) {
     return unsafe;
   }
+  if (change.oldNamesFromServer) return std::nullopt;
   for (const auto& field : change.dropped) {
     if (auto unsafe = unsafeScriptName("フィールド名", field)) return unsafe;
   }

@@ -52,6 +52,9 @@ struct TableChange {
   // The table's undefined notations, reported as the CREATE scripts report them.
   std::vector<std::string> undefinedNotations;
   std::vector<std::string> warnings;
+  // The old revision's names (columns and tables dropped, the key) came from a server and are
+  // written as a server name is, so they need no check before the script runs.
+  bool oldNamesFromServer = false;
 };
 
 struct ChangeOptions {
@@ -64,6 +67,9 @@ struct ChangeOptions {
   std::vector<Rename> renames;   // made with sp_rename, then compared under the new names
   bool allowDataLoss = false;    // no checks of the rows before what can lose data
   bool allowRebuild = false;     // rebuild tables for identity changes instead of refusing them
+  // The old revision's primary key names by table, as the server reports them; a table not here
+  // has the name its CREATE script gives (PK_<table>).
+  std::map<std::string, std::string> keyNames;
   // The old revision's defaults, keys, indexes, foreign keys and descriptions as the server holds
   // them, by table; a table not here has what its CREATE scripts made, under their names.
   std::map<std::string, TableAttributes> liveAttributes;
@@ -71,9 +77,11 @@ struct ChangeOptions {
 
 // The new revision's tables in list order, then the old revision's tables it no longer has, in
 // their order, then the foreign keys' script when a foreign key is to be dropped or added. Tables
-// and fields are matched by exact name. A foreign key in the way of a table's script (on or to a
-// column it drops or alters, or to a table it drops) is dropped at the start of the first such
-// script and made again by the last one.
+// and fields are matched by exact name; a table or field that only the other revision's spelling
+// of the same server name matches (case, width) is refused, not dropped and made again. Each ALTER
+// COLUMN that can lose values is warned about. A foreign key in the way of a table's script (on or
+// to a column it drops or alters, or to a table it drops) is dropped at the start of the first
+// such script and made again by the last one.
 std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const clsDBInfo& newRevision,
                                           const std::shared_ptr<const clsSQLServerFieldAttr>& types,
                                           const ChangeOptions& options);

@@ -7,7 +7,7 @@
 #include "model/Text.h"
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/DefaultValue.h"
-#include "sqlserver/ServerDrift.h"
+#include "sqlserver/ServerNames.h"
 
 namespace morvane {
 namespace {
@@ -96,6 +96,10 @@ TableAttributes serverAttributes(const ServerTable& table) {
   out.fromServer = true;
   for (const auto& column : table.columns) {
     if (column.defaultDefinition) out.defaults.push_back({column.name, column.defaultName, *column.defaultDefinition});
+  }
+  for (const auto& index : table.indexes) {
+    // A unique index that is no constraint is an index all the same: dropped with DROP INDEX.
+    if (!index.primaryKey) out.keys.push_back({index.name, index.uniqueConstraint, index.columns});
   }
   for (const auto& key : table.foreignKeys) {
     out.foreignKeys.push_back({table.name, key.name, key.columns, key.referencedTable, key.referencedColumns});

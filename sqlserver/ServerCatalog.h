@@ -38,10 +38,19 @@ struct ServerForeignKey {
   std::vector<std::string> referencedColumns;
 };
 
+// A primary key, unique constraint or index, with its key columns in key order.
+struct ServerIndex {
+  std::string name;
+  bool primaryKey = false, uniqueConstraint = false, unique = false;
+  std::vector<std::string> columns;
+};
+
 struct ServerTable {
   std::string name;
   std::vector<ServerColumn> columns;  // by ordinal position
   std::vector<std::string> keys;      // the primary key's columns, in key order
+  std::string keyName{};              // the primary key's name; empty without one
+  std::vector<ServerIndex> indexes{};  // by name
   std::optional<std::string> description{};
   std::vector<ServerForeignKey> foreignKeys{};  // by name
 };
@@ -50,7 +59,11 @@ struct ServerTable {
 extern const char* const kCatalogColumnsQuery;
 extern const char* const kCatalogKeysQuery;
 
-// The tables in the order the columns answer first names them. Throws CatalogError.
+// What one catalog answer may hold before it is refused as not a catalog.
+inline constexpr platform::OdbcConnection::Limits kCatalogLimits{1'000'000, 64u << 20};
+
+// The tables in the order the columns answer first names them. Throws CatalogError, also for a
+// table or column named twice, or two names equal but for case or width (one object on the server).
 std::vector<ServerTable> catalogFromRows(const std::vector<platform::OdbcConnection::Row>& columns,
                                          const std::vector<platform::OdbcConnection::Row>& keys);
 

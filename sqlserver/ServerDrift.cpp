@@ -1,6 +1,7 @@
 #include "sqlserver/ServerDrift.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/SchemaDiff.h"
@@ -9,33 +10,43 @@
 namespace morvane {
 namespace {
 
-char foldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-const ServerTable* findTable(const std::vector<ServerTable>& server, const std::string& name) {
-  for (const auto& table : server) {
-    if (sameName(table.name, name)) return &table;
+// Names as the server compares them, each looked up once.
+template <typename Item>
+class FoldedIndex {
+ public:
+  template <typename Range, typename NameOf>
+  FoldedIndex(const Range& items, NameOf nameOf) {
+    for (const auto& item : items) index_.try_emplace(foldName(nameOf(item)), &item);
   }
-  return nullptr;
+  const Item* find(const std::string& name) const {
+    const auto at = index_.find(foldName(name));
+    return at == index_.end() ? nullptr : at->second;
+  }
+
+ private:
+  std::unordered_map<std::string, const Item*> index_;
+};
+
+using ColumnIndex = FoldedIndex<ServerColumn>;
+using FieldIndex = FoldedIndex<clsFieldInfo>;
+
+ColumnIndex columnIndex(const ServerTable& table) {
+  return ColumnIndex(table.columns, [](const ServerColumn& column) -> const std::string& { return column.name; });
 }
 
-const ServerColumn* findColumn(const ServerTable& table, const std::string& name) {
-  for (const auto& column : table.columns) {
-    if (sameName(column.name, name)) return &column;
-  }
-  return nullptr;
+FieldIndex fieldIndex(const clsTableInfo& table) {
+  return FieldIndex(table.getFields(), [](const clsFieldInfo& field) -> const std::string& { return field.getName(); });
 }
 
-const clsFieldInfo* findField(const clsTableInfo& table, const std::string& name) {
-  for (const auto& field : table.getFields()) {
-    if (sameName(field.getName(), name)) return &field;
-  }
-  return nullptr;
+FoldedIndex<TablePtr> tableIndex(const clsDBInfo& document) {
+  return FoldedIndex<TablePtr>(document.getTables(),
+                               [](const TablePtr& table) -> const std::string& { return table->getName(); });
 }
 
 void warnCase(std::vector<std::string>& warnings, const std::string& what, const std::string& document,
               const std::string& database) {
   if (document != database) {
-    warnings.push_back(what + "「" + document + "」はデータベースでは「" + database + "」です (大文字小文字の違いだけです)");
+    warnings.push_back(what + "「" + document + "」はデータベースでは「" + database + "」です (サーバの照合順序では同じ名前です)");
   }
 }
 
@@ -50,6 +61,8 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
   TableDrift drift;
   drift.name = table.getName();
   warnCase(warnings, "テーブル", table.getName(), live.name);
+  const ColumnIndex liveColumns = columnIndex(live);
+  const FieldIndex fields = fieldIndex(table);
   for (const auto& field : table.getFields()) {
     if (!resolveColumnKind(types, field.getAttr())) {
       // The document's own script leaves the column out: there is nothing to compare.
@@ -57,7 +70,7 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
       continue;
     }
     const auto stored = storedColumn(field, types);
-    const ServerColumn* column = findColumn(live, field.getName());
+    const ServerColumn* column = liveColumns.find(field.getName());
     const std::string documentSide =
         stored ? describeColumn(*stored) : field.getAttr() + "(" + field.getSize() + ")";
     if (!column) {
@@ -71,7 +84,7 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
     }
   }
   for (const auto& column : live.columns) {
-    if (!findField(table, column.name)) {
+    if (!fields.find(column.name)) {
       drift.columns.push_back({column.name, std::nullopt, describeColumn(storedColumn(column))});
     }
   }
@@ -85,16 +98,14 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
 
 }  // namespace
 
-bool sameName(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return foldAscii(x) == foldAscii(y); });
-}
-
 Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable>& server,
                         const clsSQLServerFieldAttr& types) {
   Drift drift;
+  const FoldedIndex<ServerTable> liveTables(server,
+                                            [](const ServerTable& table) -> const std::string& { return table.name; });
+  const auto documentTables = tableIndex(document);
   for (const auto& table : document.getTables()) {
-    const ServerTable* live = findTable(server, table->getName());
+    const ServerTable* live = liveTables.find(table->getName());
     if (!live) {
       drift.tables.push_back({TableDrift::Kind::onlyInDocument, table->getName(), {}, false, {}, {}});
       continue;
@@ -103,9 +114,9 @@ Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable
     if (!compared.columns.empty() || compared.keysDiffer || !compared.attributes.empty()) drift.tables.push_back(std::move(compared));
   }
   for (const auto& live : server) {
-    const bool inDocument = std::any_of(document.getTables().begin(), document.getTables().end(),
-                                        [&](const TablePtr& table) { return sameName(table->getName(), live.name); });
-    if (!inDocument) drift.tables.push_back({TableDrift::Kind::onlyInDatabase, live.name, {}, false, {}, {}});
+    if (!documentTables.find(live.name)) {
+      drift.tables.push_back({TableDrift::Kind::onlyInDatabase, live.name, {}, false, {}, {}});
+    }
   }
   return drift;
 }
@@ -138,17 +149,16 @@ std::string driftLine(const TableDrift& table) {
 clsDBInfo serverModel(const std::vector<ServerTable>& server, const clsDBInfo& document,
                       const clsSQLServerFieldAttr& types) {
   clsDBInfo model;
+  const auto documentTables = tableIndex(document);
   for (const auto& live : server) {
-    TablePtr match;
-    for (const auto& table : document.getTables()) {
-      if (sameName(table->getName(), live.name)) match = table;
-      if (match) break;
-    }
+    const TablePtr* found = documentTables.find(live.name);
+    const TablePtr match = found ? *found : nullptr;
+    const auto fields = match ? std::optional<FieldIndex>(fieldIndex(*match)) : std::nullopt;
     auto table = std::make_shared<clsTableInfo>();
     table->setName(match ? match->getName() : live.name);
     auto spelled = [&](const std::string& name) {
       if (!match) return name;
-      const clsFieldInfo* field = findField(*match, name);
+      const clsFieldInfo* field = fields->find(name);
       return field ? field->getName() : name;
     };
     for (const auto& column : live.columns) {

@@ -1,12 +1,13 @@
 #pragma once
 // How far a live database is from what the design document says: tables and columns matched by
-// name without regard to case (the server's default collation), columns compared as stored.
+// name as the server's usual collation matches them (case, width), columns compared as stored.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "model/clsDBInfo.h"
 #include "sqlserver/ServerCatalog.h"
+#include "sqlserver/ServerNames.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane {
@@ -34,8 +35,6 @@ struct Drift {
   // Names that differ in case alone, notations the document leaves undefined.
   std::vector<std::string> warnings;
 };
-
-bool sameName(const std::string& a, const std::string& b);
 
 Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable>& server,
                         const clsSQLServerFieldAttr& types);

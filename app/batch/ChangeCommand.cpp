@@ -54,7 +54,6 @@ int runChanges(const std::vector<TableChange>& changes, const ChangeOptions& cha
   }
   if (keptSome) std::cerr << "morvane-batch: 列とテーブルを削除するのは --allow-drop を指定したときだけです\n";
   printSuggestedRenames(changes);
-  std::vector<std::string> summary;
   TerminalProgress progress(onServer ? "変更の実行" : "変更スクリプト作成");
   const ChangeReport report = [&](const TableChange& change, bool ok, const std::string& reason) {
     const std::string name = visibleText(change.name);
@@ -70,12 +69,13 @@ int runChanges(const std::vector<TableChange>& changes, const ChangeOptions& cha
     } else if (!ok) {
       progress.message() << "morvane-batch: テーブル「" << name << "」: " << visibleText(oneLine(reason)) << "\n";
     }
-    summary.push_back(line);
+    // Each line as its table finishes, so that a run ended by a signal still says what it did.
+    progress.message() << std::flush;
+    std::cout << line << "\n" << std::flush;
   };
   const ProgressTally tally = onServer ? fnRunChanges(db, changes, progress, report)
                                        : fnSaveChangeSQLs(db, changes, options.sqlDir, progress, report,
                                                           options.encoding);
-  for (const auto& line : summary) std::cout << line << "\n";
   return tally.failed > 0 || tally.cancelled ? 1 : 0;
 }
 
@@ -126,6 +126,8 @@ int changeServer(const BatchOptions& options, const BatchSettings& settings, cls
   for (const auto& table : live.getTables()) liveNames.push_back(table->getName());
   changeOptions.liveAttributes = serverAttributesByTable(server, liveNames);
   if (!renamesFit(live, selected, options)) return 2;
+  // The model holds the server's tables in its order, spelled as the workbook spells them.
+  for (std::size_t i = 0; i < server.size(); ++i) changeOptions.keyNames[live.getTables()[i]->getName()] = server[i].keyName;
   const auto changes = compareRevisions(live, selected, settings.types, changeOptions);
   if (options.apply) return runChanges(changes, changeOptions, options, db, true);
   if (!ensureOutputFolder("--sql", options.sqlDir)) return 1;

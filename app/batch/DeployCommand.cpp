@@ -4,6 +4,7 @@
 #include "app/batch/BatchOptions.h"
 #include "platform/files/FileTime.h"
 #include "platform/files/Files.h"
+#include "platform/text/VisibleText.h"
 #include "sqlserver/DeployScript.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -17,7 +18,7 @@ int writeDeployScript(const BatchOptions& options, const BatchSettings& settings
   try {
     heading.workbookModified = platform::modificationTimeText(options.workbook);
   } catch (const platform::FileError& error) {
-    std::cerr << "morvane-batch: --deploy: " << oneLine(error.what()) << "\n";
+    std::cerr << "morvane-batch: --deploy: " << platform::visibleText(oneLine(error.what())) << "\n";
     return 1;
   }
   DeployScript deploy(heading, options.encoding);
@@ -30,12 +31,13 @@ int writeDeployScript(const BatchOptions& options, const BatchSettings& settings
     const auto script = generator.fnEncodeCreateSQL(*table, options.encoding);
     if (reportNotations) {
       for (const auto& notation : generator.getUndefinedNotations()) {
-        std::cerr << "morvane-batch: テーブル「" << table->getName() << "」: " << notation << "は未定義です\n";
+        std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName()) << "」: "
+                  << platform::visibleText(notation) << "は未定義です\n";
       }
     }
     if (!script) {
-      std::cerr << "morvane-batch: テーブル「" << table->getName() << "」のスクリプトを作成できません: "
-                << generator.getFailReason() << "\n";
+      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(table->getName())
+                << "」のスクリプトを作成できません: " << platform::visibleText(oneLine(generator.getFailReason())) << "\n";
       status = 1;
       continue;
     }
@@ -44,7 +46,7 @@ int writeDeployScript(const BatchOptions& options, const BatchSettings& settings
   try {
     platform::replaceFile(options.deployFile, deploy.bytes());
   } catch (const platform::FileError& error) {
-    std::cerr << "morvane-batch: --deploy: " << oneLine(error.what()) << "\n";
+    std::cerr << "morvane-batch: --deploy: " << platform::visibleText(oneLine(error.what())) << "\n";
     return 1;
   }
   return status;

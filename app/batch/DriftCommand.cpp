@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
+#include "platform/text/VisibleText.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -20,8 +21,8 @@ std::vector<ServerTable> selectedOnServer(std::vector<ServerTable> server, const
 }
 
 int printDrift(const Drift& drift) {
-  for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << warning << "\n";
-  for (const auto& table : drift.tables) std::cout << driftLine(table) << "\n";
+  for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << platform::visibleText(warning) << "\n";
+  for (const auto& table : drift.tables) std::cout << platform::visibleText(driftLine(table)) << "\n";
   if (drift.tables.empty()) std::cout << "ブックとデータベースに違いはありません\n";
   return drift.tables.empty() ? 0 : 1;
 }
@@ -38,14 +39,15 @@ int againstServer(const BatchOptions& options, const BatchSettings& settings, co
   db.setQueryTimeout(options.queryTimeoutSeconds);
   db.sbSetFieldAttr(settings.types);
   if (!db.fnOpenDB(options.server, options.database, options.user, *password)) {
-    std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())
-              << "\n";
+    std::cerr << "morvane-batch: サーバ「" << platform::visibleText(options.server)
+              << "」に接続できません: " << platform::visibleText(oneLine(db.getFailReason())) << "\n";
     return 2;
   }
   const auto catalog = db.fnReadServerCatalog();
   if (!catalog) {
-    std::cerr << "morvane-batch: サーバ「" << options.server << "」のデータベース「" << options.database
-              << "」のテーブル定義を読めません: " << oneLine(db.getFailReason()) << "\n";
+    std::cerr << "morvane-batch: サーバ「" << platform::visibleText(options.server) << "」のデータベース「"
+              << platform::visibleText(options.database)
+              << "」のテーブル定義を読めません: " << platform::visibleText(oneLine(db.getFailReason())) << "\n";
     db.fnCloseDB();
     return 2;
   }
@@ -53,7 +55,7 @@ int againstServer(const BatchOptions& options, const BatchSettings& settings, co
   int status = 0;
   if (options.apply || !options.sqlDir.empty()) {
     const Drift drift = morvane::compareWithServer(selected, server, *settings.types);
-    for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << warning << "\n";
+    for (const auto& warning : drift.warnings) std::cerr << "morvane-batch: " << platform::visibleText(warning) << "\n";
     status = changeServer(options, settings, db, server, selected);
   } else {
     status = printDrift(morvane::compareWithServer(selected, server, *settings.types));

@@ -6,6 +6,7 @@
 
 #include "app/batch/BatchOptions.h"
 #include "platform/files/TemporaryFiles.h"
+#include "platform/text/VisibleText.h"
 
 namespace morvane::batch {
 namespace {
@@ -41,7 +42,7 @@ void TerminalProgress::begin(std::size_t total) { total_ = total; }
 
 void TerminalProgress::step(std::size_t index, const std::string& tableName) {
   if (!terminal_) return;
-  std::cerr << kClearLine << job_ << " " << index + 1 << " / " << total_ << " " << oneLine(tableName) << std::flush;
+  std::cerr << kClearLine << job_ << " " << index + 1 << " / " << total_ << " " << platform::visibleText(tableName) << std::flush;
   lineShown_ = true;
 }
 

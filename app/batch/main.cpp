@@ -294,7 +294,7 @@ int run(int argc, char** argv) {
       return 2;
     }
   } catch (const std::exception& error) {
-    std::cerr << "morvane-batch: ブック「" << options.workbook << "」を読めません: " << error.what() << "\n";
+    std::cerr << "morvane-batch: ブック「" << options.workbook << "」を読めません: " << platform::visibleText(error.what()) << "\n";
     return 2;
   }
   const clsDBInfo& model = reader.getDBInfo();
@@ -310,7 +310,7 @@ int run(int argc, char** argv) {
         return 2;
       }
     } catch (const std::exception& error) {
-      std::cerr << "morvane-batch: ブック「" << options.sinceWorkbook << "」を読めません: " << error.what() << "\n";
+      std::cerr << "morvane-batch: ブック「" << options.sinceWorkbook << "」を読めません: " << platform::visibleText(error.what()) << "\n";
       return 2;
     }
     oldRevision = oldReader.getDBInfo();

@@ -24,9 +24,13 @@ static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads t
 
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
+// Files first, then the folders they emptied (a private folder is listed like a file).
 void removeLiveFiles() {
   for (Slot& slot : slots) {
     if (slot.state.load(std::memory_order_acquire) == kLive) ::unlink(slot.path);
+  }
+  for (Slot& slot : slots) {
+    if (slot.state.load(std::memory_order_acquire) == kLive) ::rmdir(slot.path);
   }
 }
 

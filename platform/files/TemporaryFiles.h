@@ -14,8 +14,9 @@ void removeTemporaryFilesOnSignals();
 [[noreturn]] void endOnSignal(int signal);
 
 // The registry behind both; a temporary file is listed from its creation until it is renamed or
-// removed. Paths longer than the registry holds, or more files at once than it has places,
-// are written all the same, just not cleaned up by a signal.
+// removed. A temporary folder may be listed too: it is removed once the files in it are. Paths
+// longer than the registry holds, or more files at once than it has places, are written all the
+// same, just not cleaned up by a signal.
 class TemporaryFileEntry {
  public:
   explicit TemporaryFileEntry(const char* path);

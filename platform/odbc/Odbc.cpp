@@ -1,4 +1,5 @@
 #include "platform/odbc/Odbc.h"
+#include "platform/files/TemporaryFiles.h"
 #include "platform/text/Utf8.h"
 
 #include <sql.h>
@@ -213,6 +214,9 @@ class PrivateDataSource {
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/morvane-odbc-XXXXXX";
     if (!::mkdtemp(pattern.data())) throw OdbcError("ODBC の一時フォルダを作れません: " + pattern);
     folder_ = pattern;
+    // A signal during the login takes the file and its folder away as well.
+    folderEntry_ = std::make_unique<TemporaryFileEntry>(folder_.c_str());
+    fileEntry_ = std::make_unique<TemporaryFileEntry>(file().c_str());
     static std::atomic<unsigned> counter{0};
     name_ = "morvane-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
     // SQL Server answers a newer client with its own version, so asking for 7.4 costs nothing;
@@ -235,6 +239,8 @@ class PrivateDataSource {
   ~PrivateDataSource() {
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
+    fileEntry_.reset();
+    folderEntry_.reset();
   }
   PrivateDataSource(const PrivateDataSource&) = delete;
   PrivateDataSource& operator=(const PrivateDataSource&) = delete;
@@ -245,6 +251,7 @@ class PrivateDataSource {
  private:
   std::string folder_;
   std::string name_;
+  std::unique_ptr<TemporaryFileEntry> folderEntry_, fileEntry_;
 };
 
 // Points the driver manager's user data sources at one file while it lives; the environment is
@@ -383,8 +390,9 @@ void OdbcConnection::execute(const std::string& sql) {
 
 namespace {
 
-// One value of the current row as text, read in pieces as long as the driver truncates.
-std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) {
+// One value of the current row as text, read in pieces as long as the driver truncates; budget
+// is what the answer may still hold, and shrinks by what was read; past it, over is set.
+std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column, std::size_t& budget, bool& over) {
   std::vector<SQLWCHAR> text;
   SQLWCHAR buffer[512];
   for (;;) {
@@ -397,6 +405,12 @@ std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) 
     const std::size_t got = indicator == SQL_NO_TOTAL || static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR) > room
                                 ? room
                                 : static_cast<std::size_t>(indicator) / sizeof(SQLWCHAR);
+    // A UTF-16 unit takes up to 3 bytes of UTF-8.
+    if (got * 3 > budget) {
+      over = true;
+      return std::nullopt;
+    }
+    budget -= got * 3;
     text.insert(text.end(), buffer, buffer + got);
     if (rc == SQL_SUCCESS) break;
   }
@@ -405,25 +419,38 @@ std::optional<std::string> columnText(SQLHANDLE statement, SQLUSMALLINT column) 
 
 }  // namespace
 
-std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql) {
+std::vector<OdbcConnection::Row> OdbcConnection::query(const std::string& sql, const Limits& limits) {
   WideText text = toWide(sql);
   const Handle statement(SQL_HANDLE_STMT, handles_->dbc.get());
   limitTime(statement.get(), handles_->queryTimeoutSeconds);
   SQLRETURN rc = SQLExecDirectW(statement.get(), text.data(), static_cast<SQLINTEGER>(text.size()));
-  if (rc == SQL_NO_DATA) return {};
-  if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "サーバが問い合わせを受け付けませんでした");
+  if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(rc)) {
+    fail(SQL_HANDLE_STMT, statement.get(), "サーバが問い合わせを受け付けませんでした");
+  }
   SQLSMALLINT columns = 0;
-  if (!SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &columns))) {
+  if (rc != SQL_NO_DATA && !SQL_SUCCEEDED(SQLNumResultCols(statement.get(), &columns))) {
     fail(SQL_HANDLE_STMT, statement.get(), "問い合わせの列を読めませんでした");
   }
+  // An answer without a result set would read as nothing at all.
+  if (columns <= 0) throw OdbcError("サーバの答えに結果セットがありません");
   std::vector<Row> rows;
-  while (columns > 0) {
+  std::size_t budget = limits.bytes;
+  for (;;) {
     rc = SQLFetch(statement.get());
     if (rc == SQL_NO_DATA) break;
     if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_STMT, statement.get(), "問い合わせの行を読めませんでした");
+    bool over = rows.size() >= limits.rows;
+    const bool tooMany = over;
     Row row;
-    for (SQLSMALLINT column = 1; column <= columns; ++column) {
-      row.push_back(columnText(statement.get(), static_cast<SQLUSMALLINT>(column)));
+    for (SQLSMALLINT column = 1; column <= columns && !over; ++column) {
+      row.push_back(columnText(statement.get(), static_cast<SQLUSMALLINT>(column), budget, over));
+    }
+    if (over) {
+      // The rest is not read: the server is told to stop sending it.
+      SQLCancel(statement.get());
+      throw OdbcError("サーバの答えが " +
+                      (tooMany ? std::to_string(limits.rows) + " 行" : std::to_string(limits.bytes) + " バイト") +
+                      "を超えたため、読むのをやめました");
     }
     rows.push_back(std::move(row));
   }

@@ -1,6 +1,7 @@
 #pragma once
 // Data access to SQL Server: unixODBC with the FreeTDS driver, through the wide-character API
 // only (FreeTDS garbles non-ASCII names, users and passwords that come through the narrow one).
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -35,6 +36,12 @@ void checkSqlServerLogin(const SqlServerLogin& login);
 // name, else the path of the installed driver library. Throws OdbcError when neither exists.
 std::string freeTdsDriver();
 
+// How much of a query's answer is kept: rows, and bytes of text in all values together.
+struct QueryLimits {
+  std::size_t rows = SIZE_MAX;
+  std::size_t bytes = SIZE_MAX;
+};
+
 // One open connection through unixODBC's wide-character API.
 class OdbcConnection {
  public:
@@ -55,10 +62,12 @@ class OdbcConnection {
 
   // One row of a result set: every value as text, whatever type the server sent; NULL is absent.
   using Row = std::vector<std::optional<std::string>>;
-  // Runs the text unchanged as one batch and returns the rows of its first result set (none when
-  // it has none), within the query timeout, as execute. Throws OdbcError when a statement fails or the
-  // connection breaks while the rows arrive.
-  std::vector<Row> query(const std::string& sql);
+  using Limits = QueryLimits;
+  // Runs the text unchanged as one batch and returns the rows of its first result set, within
+  // the query timeout, as execute. Throws OdbcError when the batch gives no result set, when a
+  // statement fails or the connection breaks while the rows arrive, and when the answer passes
+  // the limits (the rest is cancelled, not read into memory).
+  std::vector<Row> query(const std::string& sql, const Limits& limits = {});
 
  private:
   struct Handles;

@@ -13,6 +13,9 @@
 #include "app/batch/TerminalProgress.h"
 #include "platform/files/Files.h"
 #include "platform/files/TemporaryFiles.h"
+#include "sqlserver/clsSQLServerDB.h"
+#include "tests/support/DesignBook.h"
+#include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 
 namespace morvane::test {
@@ -104,6 +107,61 @@ TEST_F(HalfWrittenPage, SigtermRemovesTheTemporaryFileAndSigkillLeavesNothingLik
   ASSERT_EQ(left.size(), 2u);
   EXPECT_EQ(left[0].rfind(".a.htm.tmp", 0), 0u) << left[0];  // hidden, and not a page's name
   EXPECT_FALSE(left[0].ends_with(".htm"));
+}
+
+TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
+  for (const int signal : {SIGTERM, SIGINT}) {
+    TempDir dir;
+    TdsTestServer server({.mode = TdsTestServer::Mode::silent});
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::setenv("TMPDIR", dir.path().c_str(), 1);
+      platform::removeTemporaryFilesOnSignals();
+      clsSQLServerDB db;
+      db.fnOpenDB(server.address(), "販売", "sa", "pw");
+      ::_exit(3);
+    }
+    ASSERT_TRUE(server.waitForConnections(1, std::chrono::seconds(10)));
+    ASSERT_EQ(filesIn(dir.path().string()).size(), 1u);  // the data source's folder, while it logs in
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+    EXPECT_EQ(filesIn(dir.path().string()), std::vector<std::string>{}) << signal;
+  }
+}
+
+TEST(BatchSignal, EachChangedTablesLineComesAsItFinishesSoASigtermLeavesThem) {
+  TempDir dir;
+  const std::vector<Row> id = {{"ID", "int", ""}};
+  const std::string old = writeDesignBook(dir.file("old.xlsx"), {{"A", id}});
+  const std::string book = writeDesignBook(dir.file("new.xlsx"), {{"A", id}, {"B", id}, {"C", id}});
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .batchDelay = std::chrono::seconds(3)});
+  std::vector<std::string> args = {MORVANE_BATCH, "--layout-values", kExampleLayout, "--since", old, "--server",
+                                   server.address(), "--database", "販売", "--user", "sa", book};
+  auto argv = pointers(args);
+  auto envTexts = batchEnvironment({"MORVANE_PASSWORD=pw"});
+  auto envp = pointers(envTexts);
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::setsid();
+    ::dup2(out[1], 1);
+    ::execve(MORVANE_BATCH, argv.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  const std::string seen = readUntil(out[0], "テーブル「B」: 新規 (CREATE TABLE)\n");
+  EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "C's batch is still under way";
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(readUntil(out[0], "", seen), "テーブル「A」: 変更なし\nテーブル「B」: 新規 (CREATE TABLE)\n");
+  ::close(out[0]);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST(DriftCommand, DriftIsPrintedPerTableAndExitsOne) {
   EXPECT_EQ(run.out,
             "テーブル「Orders」: 列「Name」はドキュメントでは varchar(50) NOT NULL、データベースでは varchar(100) NOT NULL\n"
             "テーブル「Audit」: データベースにだけあります\n");
-  EXPECT_EQ(run.err, "morvane-batch: テーブル「Lines」の列「LineNo」はデータベースでは「LINENO」です (大文字小文字の違いだけです)\n");
+  EXPECT_EQ(run.err, "morvane-batch: テーブル「Lines」の列「LineNo」はデータベースでは「LINENO」です (サーバの照合順序では同じ名前です)\n");
 
   // --table narrows both sides.
   const BatchRun one = against(server, workbook, {"--table", "Lines"});
@@ -195,6 +195,50 @@ TEST(DriftCommand, ApplySendsEachTableAsABatchAndReportsARefusedOne) {
   EXPECT_TRUE(batches[5].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[5];
   EXPECT_NE(batches[6].find("CREATE TABLE dbo.Items"), std::string::npos);
   EXPECT_TRUE(server.tables().contains("Items"));
+}
+
+TEST(DriftCommand, ServerNamesThatAreNotPlainTokensAreBracketedAndShownEscaped) {
+  // A name on the server, and as a script writes it.
+  const std::vector<std::pair<std::string, std::string>> names = {
+      {"a; DROP TABLE users --", "[a; DROP TABLE users --]"}, {"sales.Customers", "[sales.Customers]"},
+      {"x]y", "[x]]y]"}, {"two\nlines", "[two\nlines]"}, {"Plain", "Plain"}};
+  TempDir dir;
+  const std::string workbook = writeRevised(dir);
+  auto catalog = deployed();
+  for (const auto& [name, written] : names) {
+    catalog.columns.push_back({"Orders", name, static_cast<int>(catalog.columns.size()), "int", {}, 10, 0, "NO", 0, 1, 1});
+    if (name.find('\n') == std::string::npos) catalog.columns.push_back({name, "ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}});
+  }
+  catalog.keys[0].index = catalog.keys[1].index = "PK__Lines]1";  // the key under a name of the server's own
+  catalog.columns[4].dataType = "nvarchar";                       // Orders.Name: becoming varchar loses text
+  TdsTestServer server(serverWith(catalog));
+  const BatchRun written = against(server, workbook, {"--allow-drop", "--sql", dir.file("out")});
+  const BatchRun applied = against(server, workbook, {"--allow-drop", "--apply"});
+  std::string sent;
+  for (const auto& batch : server.batches()) sent += batch + "\n";
+  for (const std::string& scripts : {folderBytes(dir.file("out")), sent}) {
+    for (const auto& [name, quoted] : names) {
+      EXPECT_NE(scripts.find("ALTER TABLE dbo.Orders DROP COLUMN " + quoted + " \r\n"), std::string::npos) << quoted;
+      if (name.find('\n') == std::string::npos) {
+        EXPECT_NE(scripts.find("DROP TABLE dbo." + quoted + " \r\n"), std::string::npos) << quoted;
+      }
+    }
+    EXPECT_NE(scripts.find("ALTER TABLE dbo.Lines DROP CONSTRAINT [PK__Lines]]1] \r\n"), std::string::npos);
+  }
+  for (const BatchRun& run : {written, applied}) {
+    EXPECT_NE(run.err.find("列「Name」をデータベースの nvarchar(50) NOT NULL から varchar(100) NOT NULL に変えると"),
+              std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("nvarcharは未定義です"), std::string::npos) << run.err;
+  }
+
+  // What the server says reaches the terminal escaped: no colour, no forged line.
+  catalog.columns.push_back({"\x1B[31mFake\nテーブル「Forged」: ドキュメントにだけあります", "ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}});
+  TdsTestServer hostile(serverWith(catalog));
+  const BatchRun report = against(hostile, workbook);
+  EXPECT_EQ(report.status, 1);
+  EXPECT_EQ(report.out.find('\x1B'), std::string::npos) << report.out;
+  EXPECT_EQ(report.out.find("\nテーブル「Forged」"), std::string::npos) << report.out;
+  EXPECT_NE(report.out.find("\\x1B[31mFake\\nテーブル「Forged」"), std::string::npos) << report.out;
 }
 
 // A design with every attribute, and what the server reports once the design's own scripts ran:

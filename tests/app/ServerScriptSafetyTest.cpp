@@ -94,7 +94,7 @@ TEST(ServerScriptSafety, AServerThatStopsAnsweringFailsEachTableAndTheRunEnds) {
 TEST(ServerScriptSafety, ControlCharactersReachTheTerminalEscaped) {
   TempDir dir;
   const std::string book =
-      writeBook(dir, {{"\x1B[31mred", {{"ID", "int", ""}}}, {"two\nlines", {{"ID", "int", ""}}}, {"Plain", {}}});
+      writeBook(dir, {{"\x1B[31mred", {{"ID", "int", ""}, {"M", "\x1B]x", ""}}}, {"two\nlines", {{"ID", "int", ""}}}, {"Plain", {}}});
   const BatchRun list = batch({"--list", book});
   EXPECT_EQ(list.status, 0) << list.err;
   EXPECT_EQ(list.out, "\\x1B[31mred\ntwo\\nlines\nPlain\n");
@@ -106,6 +106,10 @@ TEST(ServerScriptSafety, ControlCharactersReachTheTerminalEscaped) {
   EXPECT_NE(dump.out.find("\"two\\nlines\""), std::string::npos) << dump.out;
   const auto json = nlohmann::json::parse(dump.out);
   EXPECT_EQ(json["tables"][0]["name"], "\x1B[31mred");
+
+  const BatchRun deploy = batch({"--deploy", dir.file("all.sql"), book});
+  EXPECT_EQ(deploy.err.find('\x1B'), std::string::npos) << deploy.err;
+  EXPECT_NE(deploy.err.find("テーブル「\\x1B[31mred」: \\x1B]xは未定義です"), std::string::npos) << deploy.err;
 
   // The messages of a server run: the escape is refused there, and named visibly.
   TdsTestServer server(account());

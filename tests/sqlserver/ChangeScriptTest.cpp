@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
 
 #include "sqlserver/ChangeScript.h"
 #include "sqlserver/clsSQLServerDB.h"
@@ -81,16 +82,16 @@ TEST(ChangeScript, WhatSpellsTheSameColumnOrOnlyMovesItIsNoChange) {
   EXPECT_EQ(change.script, "");
   EXPECT_EQ(changeSummary(change, {}), "テーブル「Orders」: 変更なし");
 
-  // Field names compare exactly, as the model compares them: another case is another field.
+  // A field under a new name is a drop and an add, said as a likely rename.
   rows = kOrderRows;
-  rows[2].name = "note";
+  rows[2].name = "Remark";
   ChangeOptions allowDrop;
   allowDrop.allowDrop = true;
   const TableChange renamed = changeOf(orders(), orders(rows), allowDrop);
-  EXPECT_EQ(renamed.added, std::vector<std::string>{"note"});
+  EXPECT_EQ(renamed.added, std::vector<std::string>{"Remark"});
   EXPECT_EQ(renamed.dropped, std::vector<std::string>{"Note"});
   EXPECT_EQ(changeSummary(renamed, allowDrop),
-            "テーブル「Orders」: 変更 (列の追加 1、変更 0、削除 1); データ消失の確認: 列 Note (削除); 列 Note が消え、列 note が増えました");
+            "テーブル「Orders」: 変更 (列の追加 1、変更 0、削除 1); データ消失の確認: 列 Note (削除); 列 Note が消え、列 Remark が増えました");
 }
 
 TEST(ChangeScript, SeveralChangesAndAKeyChangeComeInTheirOrder) {
@@ -353,8 +354,50 @@ TEST(ChangeScript, WhatCannotBeDoneInPlaceIsRefused) {
   rows[2].type = "memo";
   const TableChange undefined = changeOf(orders(), orders(rows));
   EXPECT_EQ(undefined.kind, TableChange::Kind::refused);
-  EXPECT_EQ(undefined.reason, "memoは未定義です");
+  EXPECT_EQ(undefined.reason, "列「Note」は型が未定義のため、変更できません");
   EXPECT_EQ(undefined.undefinedNotations, std::vector<std::string>{"memo"});
+  // A sheet emptied of fields, or left with undefined words only, is refused as a new one is.
+  ChangeOptions allowDrop;
+  allowDrop.allowDrop = true;
+  for (const auto& left : {std::vector<FieldRow>{}, std::vector<FieldRow>{{"OrderNo", "memo", "", false}}}) {
+    const TableChange emptied = changeOf(orders(), orders(left, {}), allowDrop);
+    EXPECT_EQ(emptied.kind, TableChange::Kind::refused);
+    EXPECT_EQ(emptied.reason, "作成できる列がありません");
+    EXPECT_EQ(emptied.undefinedNotations.size(), left.size());
+  }
+  // Names the server holds as one: a drop and an add, or a create and a drop, would lose the data.
+  rows = kOrderRows;
+  rows[2].name = "ＮＯＴＥ";
+  const TableChange recased = changeOf(orders(), orders(rows), allowDrop);
+  EXPECT_EQ(recased.kind, TableChange::Kind::refused);
+  EXPECT_EQ(recased.reason, "列「Note」と「ＮＯＴＥ」はサーバでは同じ名前のため、削除と追加はできません");
+  const auto renamed = compareRevisions(dbOf({makeTable("Étude", kOrderRows, {})}),
+                                        dbOf({makeTable("étude", kOrderRows, {})}), nullptr, allowDrop);
+  ASSERT_EQ(renamed.size(), 2u);
+  for (const auto& change : renamed) {
+    EXPECT_EQ(change.kind, TableChange::Kind::refused) << change.name;
+    EXPECT_EQ(change.script, "");
+  }
+
+  // Each conversion that can lose values is warned about, and still written.
+  const std::vector<std::tuple<FieldRow, FieldRow, bool>> conversions = {
+      {{"N", "decimal", "10,4", true}, {"N", "decimal", "10,2", true}, true},
+      {{"N", "decimal", "10,2", true}, {"N", "decimal", "12,2", true}, false},
+      {{"N", "float", "53", true}, {"N", "real", "", true}, true},
+      {{"N", "money", "", true}, {"N", "int", "", true}, true},
+      {{"N", "int", "", true}, {"N", "decimal", "9,0", true}, true},
+      {{"N", "int", "", true}, {"N", "money", "", true}, false},
+      {{"N", "varchar", "20", true}, {"N", "varchar", "10", true}, true},
+      {{"N", "varchar", "max", true}, {"N", "varchar", "8000", true}, true},
+      {{"N", "char", "10", true}, {"N", "varchar", "10", true}, false},
+      {{"N", "varchar", "10", true}, {"N", "int", "", true}, true},
+      {{"N", "varchar", "10", true}, {"N", "varchar", "10", false}, false},
+  };
+  for (const auto& [from, to, warned] : conversions) {
+    const TableChange change = changeOf(makeTable("T", {from}, {}), makeTable("T", {to}, {}));
+    EXPECT_EQ(change.kind, TableChange::Kind::changed) << from.type << from.size << " " << to.type << to.size;
+    EXPECT_EQ(change.warnings.size(), warned ? 1u : 0u) << from.type << from.size << " " << to.type << to.size;
+  }
   // The same undefined word in both revisions is left out of both scripts alike.
   EXPECT_EQ(changeOf(orders(rows), orders(rows)).kind, TableChange::Kind::unchanged);
 }

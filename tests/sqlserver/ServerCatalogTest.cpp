@@ -24,7 +24,7 @@ TdsTestServer::Catalog sampleCatalog() {
       {"明細", "受注ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}},
       {"明細", "行", 2, "char", 2, {}, {}, "NO", 0, {}, {}},
   };
-  catalog.keys = {{"受注", "受注ID", 1}, {"明細", "行", 2}, {"明細", "受注ID", 1}};
+  catalog.keys = {{"受注", "受注ID", 1}, {"明細", "行", 2}, {"明細", "受注ID", 1}, {"明細", "行", 1, "UQ_行", false, true}};
   // A system-named default, a two-column foreign key out of order, descriptions; rows of a table
   // the columns answer does not hold are passed over.
   catalog.defaults = {{"受注", "金額", "DF__受注__金額__5EBF139D", "((0))"}, {"他", "x", "DF_x", "(1)"}};
@@ -65,6 +65,12 @@ TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
     EXPECT_EQ(order.columns[2].scale, 2);
     EXPECT_EQ(order.keys, std::vector<std::string>{"受注ID"});
     EXPECT_EQ(tables[1].keys, (std::vector<std::string>{"受注ID", "行"}));
+    EXPECT_EQ(tables[1].keyName, "PK_明細");
+    ASSERT_EQ(tables[1].indexes.size(), 2u);
+    EXPECT_EQ(tables[1].indexes[1].name, "UQ_行");
+    EXPECT_TRUE(tables[1].indexes[1].uniqueConstraint && tables[1].indexes[1].unique);
+    EXPECT_FALSE(tables[1].indexes[1].primaryKey);
+    EXPECT_EQ(tables[1].indexes[1].columns, std::vector<std::string>{"行"});
     EXPECT_EQ(tables[1].columns[1].length, 2);
     EXPECT_EQ(order.columns[2].defaultDefinition, "((0))");
     EXPECT_EQ(order.columns[2].defaultName, "DF__受注__金額__5EBF139D");
@@ -79,10 +85,31 @@ TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
 TEST(ServerCatalog, AnEmptyDatabaseHasNoTablesAndADroppedConnectionIsAnOdbcError) {
   TdsTestServer empty({.user = "sa", .password = "pw", .database = "販売", .catalog = TdsTestServer::Catalog{}});
   EXPECT_TRUE(readFrom(empty).empty());
+  // Closed mid-answer, or no result set at all (not an empty database).
+  for (const bool hangUp : {true, false}) {
+    auto catalog = sampleCatalog();
+    catalog.hangUpInColumns = hangUp;
+    catalog.noResultSet = !hangUp;
+    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    EXPECT_THROW(readFrom(server), platform::OdbcError) << hangUp;
+  }
+}
+
+TEST(ServerCatalog, AnAnswerWithoutEndIsCancelledAtItsLimitAndTheConnectionGoesOn) {
   auto catalog = sampleCatalog();
-  catalog.hangUpInColumns = true;
+  catalog.endlessColumns = true;
   TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
-  EXPECT_THROW(readFrom(server), platform::OdbcError);
+  OdbcConnection connection({server.address(), "販売", "sa", "pw"}, 15, 10);
+  for (const auto& [limits, reason] : {std::pair(platform::QueryLimits{1000, SIZE_MAX}, "1000 行を超えた"),
+                                       std::pair(platform::QueryLimits{SIZE_MAX, 5000}, "5000 バイトを超えた")}) {
+    try {
+      connection.query(kCatalogColumnsQuery, limits);
+      ADD_FAILURE() << reason;
+    } catch (const platform::OdbcError& error) {
+      EXPECT_NE(std::string(error.what()).find(reason), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_EQ(connection.query(kCatalogKeysQuery).size(), 4u);
 }
 
 TEST(ServerCatalog, AnswersThatAreNotNumbersOrHaveTheWrongWidthAreRefused) {
@@ -99,14 +126,23 @@ TEST(ServerCatalog, AnswersThatAreNotNumbersOrHaveTheWrongWidthAreRefused) {
   EXPECT_THROW(catalogFromRows({columnRow(std::nullopt, "1")}, {}), CatalogError);
   EXPECT_THROW(catalogFromRows({Row{"T", "a", "1"}}, {}), CatalogError);
   EXPECT_THROW(catalogFromRows({}, {Row{"T", "a"}}), CatalogError);
+  // Names named twice, or twice but for case or width: one object on the server.
+  const std::vector<std::vector<Row>> doubled = {
+      {columnRow("1", "1"), columnRow("2", "1")},
+      {columnRow("1", "1"), Row{"T", "Ａ", "2", "int", {}, "10", "0", "NO", "0", {}, {}}},
+      {columnRow("1", "1"), Row{"t", "b", "1", "int", {}, "10", "0", "NO", "0", {}, {}}},
+  };
+  for (const auto& rows : doubled) EXPECT_THROW(catalogFromRows(rows, {}), CatalogError) << *rows[1][0];
+  const Row key{"T", "PK_T", "1", "0", "1", "1", "a"};
+  EXPECT_THROW(catalogFromRows({columnRow("1", "1")}, {key, key}), CatalogError);
   // The attribute answers: a wrong width, a NULL, a default or description twice, a text over
   // the bound, a key column's place that is no number or comes twice.
   const Row twice[] = {{"T", "a", "DF", "(1)"}, {"T", "A", "DF2", "(2)"}};
-  const Row key = {"T", "FK", "a", "T", "a", "1"};
+  const Row foreign = {"T", "FK", "a", "T", "a", "1"};
   const std::vector<std::vector<Row>> refused[] = {
       {{Row{"T", "a", "DF"}}, {}, {}}, {{Row{"T", std::nullopt, "DF", "(1)"}}, {}, {}}, {{twice[0], twice[1]}, {}, {}},
       {{}, {}, {Row{"T", std::nullopt, "x"}, Row{"t", std::nullopt, "y"}}}, {{}, {}, {Row{"T", "a", std::string(20000, 'x')}}},
-      {{}, {Row{"T", "FK", "a", "T", "a", "one"}}, {}}, {{}, {key, key}, {}}};
+      {{}, {Row{"T", "FK", "a", "T", "a", "one"}}, {}}, {{}, {foreign, foreign}, {}}};
   for (const auto& answers : refused) {
     auto copy = tables;
     EXPECT_THROW(addCatalogAttributes(copy, answers[0], answers[1], answers[2]), CatalogError);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/StoredColumn.h"
@@ -132,8 +133,16 @@ TEST(ServerDrift, NumericIsDecimalAndNamesCompareWithoutCase) {
   const Drift drift = compareWithServer(document(), server, teamTypes());
   EXPECT_TRUE(drift.tables.empty()) << driftLine(drift.tables.front());
   EXPECT_EQ(drift.warnings, (std::vector<std::string>{
-                                "テーブル「Orders」はデータベースでは「ORDERS」です (大文字小文字の違いだけです)",
-                                "テーブル「Orders」の列「Qty」はデータベースでは「qty」です (大文字小文字の違いだけです)"}));
+                                "テーブル「Orders」はデータベースでは「ORDERS」です (サーバの照合順序では同じ名前です)",
+                                "テーブル「Orders」の列「Qty」はデータベースでは「qty」です (サーバの照合順序では同じ名前です)"}));
+}
+
+TEST(ServerDrift, NamesFoldAsTheServersUsualCollationFoldsThem) {
+  const std::vector<std::tuple<std::string, std::string, bool>> pairs = {
+      {"Ä", "ä", true},       {"Étude", "étude", true}, {"ＴＢＬ", "tbl", true},     {"ｶﾞｯｺｳ", "ガッコウ", true},
+      {"がっこう", "ガッコウ", true}, {"ﾊﾟﾝ", "パン", true},   {"ΣΑΣ", "σας", true},       {"ä", "a", false},
+      {"ﾊﾞ", "パ", false},     {"T1", "T2", false},      {"\xFF", "\xFF", true}};
+  for (const auto& [a, b, same] : pairs) EXPECT_EQ(sameName(a, b), same) << a << " " << b;
 }
 
 TEST(ServerDrift, EmptyDatabaseHasEveryTableOnlyInTheDocument) {

@@ -1,6 +1,7 @@
 #include "tests/support/TdsTestServer.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -290,12 +291,13 @@ std::optional<Message> readMessage(int fd) {
   }
 }
 
-bool sendReply(int fd, const std::string& tokens) {
+// The tokens in packets, the last marked end of message unless more is to follow.
+bool sendReply(int fd, const std::string& tokens, bool end = true) {
   std::uint8_t packetId = 1;
   std::size_t at = 0;
   do {
     const std::size_t chunk = std::min(tokens.size() - at, maxPacket - tds::headerSize);
-    const bool last = at + chunk == tokens.size();
+    const bool last = end && at + chunk == tokens.size();
     std::string packet;
     packet += static_cast<char>(tds::reply);
     packet += static_cast<char>(last ? tds::statusEndOfMessage : 0);
@@ -320,6 +322,23 @@ void sendUnfinished(int fd, const std::string& tokens) {
   packet += std::string{"\x00\x34\x01\x00", 4};
   packet += tokens.substr(0, length - tds::headerSize);
   writeAll(fd, packet);
+}
+
+// The tokens, then the row again and again until the client sends a cancel, which is then
+// acknowledged as a server does; false when the client went away instead.
+bool sendEndless(int fd, const std::string& tokens, const std::string& row) {
+  if (!sendReply(fd, tokens, false)) return false;
+  std::string rows;
+  while (rows.size() + row.size() <= maxPacket - tds::headerSize) rows += row;
+  for (;;) {
+    pollfd ready{fd, POLLIN, 0};
+    if (::poll(&ready, 1, 0) > 0) {
+      const auto message = readMessage(fd);
+      if (!message || message->type != tds::attention) return false;
+      return sendReply(fd, tds::doneToken(tds::doneAttention, 0));
+    }
+    if (!sendReply(fd, rows, false)) return false;
+  }
 }
 
 // The word after a keyword ("CREATE TABLE dbo.T (" gives "dbo.T"); nothing without the keyword.
@@ -365,6 +384,7 @@ std::optional<std::int32_t> number(std::optional<int> value) {
 struct CatalogAnswer {
   std::string tokens;
   bool hangUp = false;
+  std::string endlessRow;  // sent again and again after the tokens, when not empty
 };
 
 // The answer to a schema query, or nothing when the batch names neither view.
@@ -372,8 +392,8 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
   const bool integer = !catalog.integersAsText;
   std::vector<tds::ResultColumn> columns;
   std::vector<std::vector<tds::Value>> rows;
-  const bool keysQuery = mentions(sql, "INFORMATION_SCHEMA.TABLE_CONSTRAINTS") ||
-                         mentions(sql, "INFORMATION_SCHEMA.KEY_COLUMN_USAGE");
+  const bool keysQuery = mentions(sql, "SYS.INDEXES");
+  const bool columnsQuery = mentions(sql, "INFORMATION_SCHEMA.COLUMNS");
   // The attribute queries, their result columns named as the queries name them.
   const std::pair<const char*, const std::vector<TdsTestServer::CatalogRow>*> attributes[] = {
       {"SYS.DEFAULT_CONSTRAINTS", &catalog.defaults},
@@ -390,9 +410,13 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
       for (const auto& value : row) rows.back().push_back({value, {}});
     }
   } else if (keysQuery) {
-    columns = {{"TABLE_NAME"}, {"COLUMN_NAME"}, {"ORDINAL_POSITION", integer}};
-    for (const auto& key : catalog.keys) rows.push_back({{key.table, {}}, {key.column, {}}, {{}, key.ordinal}});
-  } else if (mentions(sql, "INFORMATION_SCHEMA.COLUMNS")) {
+    columns = {{"TABLE_NAME"}, {"INDEX_NAME"}, {"IS_PRIMARY_KEY", integer}, {"IS_UNIQUE_CONSTRAINT", integer},
+               {"IS_UNIQUE", integer}, {"KEY_ORDINAL", integer}, {"COLUMN_NAME"}};
+    for (const auto& key : catalog.keys) {
+      rows.push_back({{key.table, {}}, {key.index.empty() ? "PK_" + key.table : key.index, {}}, {{}, key.primary},
+                      {{}, key.uniqueConstraint}, {{}, key.unique}, {{}, key.ordinal}, {key.column, {}}});
+    }
+  } else if (columnsQuery) {
     columns = {{"TABLE_NAME"},
                {"COLUMN_NAME"},
                {"ORDINAL_POSITION", integer},
@@ -421,15 +445,22 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
     return std::nullopt;
   }
   CatalogAnswer answer;
+  if (columnsQuery && catalog.noResultSet) {
+    answer.tokens = tds::doneToken(tds::doneFinal, 0);
+    return answer;
+  }
   answer.tokens = tds::columnMetadata(columns);
+  if (columnsQuery && catalog.endlessColumns && !rows.empty()) answer.endlessRow = tds::row(columns, rows.back());
   for (const auto& values : rows) {
     answer.tokens += tds::row(columns, values);
-    if (!keysQuery && catalog.hangUpInColumns) {
+    if (columnsQuery && catalog.hangUpInColumns) {
       answer.hangUp = true;
       return answer;
     }
   }
-  answer.tokens += tds::doneToken(tds::doneCount, 0xC1, static_cast<std::uint32_t>(rows.size()));
+  if (answer.endlessRow.empty()) {
+    answer.tokens += tds::doneToken(tds::doneCount, 0xC1, static_cast<std::uint32_t>(rows.size()));
+  }
   return answer;
 }
 
@@ -487,6 +518,11 @@ std::size_t TdsTestServer::connectionCount() const {
   return connections_;
 }
 
+bool TdsTestServer::waitForConnections(std::size_t count, std::chrono::seconds limit) const {
+  std::unique_lock lock(mutex_);
+  return connected_.wait_for(lock, limit, [&] { return connections_ >= count; });
+}
+
 std::set<std::string> TdsTestServer::tables() const {
   std::lock_guard lock(mutex_);
   return tables_;
@@ -502,6 +538,7 @@ void TdsTestServer::acceptLoop() {
     }
     if (fd < 0) continue;
     ++connections_;
+    connected_.notify_all();
     sessionFds_.push_back(fd);
     sessions_.emplace_back([this, fd] { serve(fd); });
   }
@@ -588,6 +625,10 @@ void TdsTestServer::serve(int fd) {
           if (catalog->hangUp) {
             sendUnfinished(fd, catalog->tokens);
             break;
+          }
+          if (!catalog->endlessRow.empty()) {
+            if (!sendEndless(fd, catalog->tokens, catalog->endlessRow)) break;
+            continue;
           }
           reply = catalog->tokens;
         } else {

@@ -4,7 +4,8 @@
 // "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
 // or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
 // TABLE of a table it does not hold error 4902. Given a catalog, it
-// answers the schema queries (recognised by the views they name) with result sets.
+// answers the schema queries (recognised by the views they name) with result sets, and
+// acknowledges a cancel of an answer under way.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -34,10 +35,12 @@ class TdsTestServer {
     int identity = 0;              // IS_IDENTITY
     std::optional<int> seed, increment;
   };
-  // One row of the primary-key query.
+  // One key column of the keys-and-indexes query; by default of the primary key PK_<table>.
   struct CatalogKey {
     std::string table, column;
     int ordinal = 0;
+    std::string index{};  // empty: PK_<table>
+    bool primary = true, uniqueConstraint = false, unique = true;
   };
   // One row of the defaults, foreign-keys or descriptions query, values as text in the query's
   // column order; nothing is NULL.
@@ -51,6 +54,10 @@ class TdsTestServer {
     bool integersAsText = false;
     // Sends the columns query's metadata and first row, then closes the connection mid-message.
     bool hangUpInColumns = false;
+    // The columns query: its last row sent again and again until the client cancels.
+    bool endlessColumns = false;
+    // The columns query answered with a count and no result set.
+    bool noResultSet = false;
   };
 
   struct Config {
@@ -86,6 +93,8 @@ class TdsTestServer {
   std::vector<std::string> batches() const;
   std::vector<Login> logins() const;
   std::size_t connectionCount() const;
+  // Waits until that many connections came, at most the time given; false when they did not.
+  bool waitForConnections(std::size_t count, std::chrono::seconds limit) const;
   // Names given to CREATE TABLE by batches that succeeded, schema prefix removed, and the
   // catalog's tables.
   std::set<std::string> tables() const;
@@ -102,6 +111,7 @@ class TdsTestServer {
 
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
+  mutable std::condition_variable connected_;
   bool stopping_ = false;
   std::list<std::thread> sessions_;
   std::vector<int> sessionFds_;

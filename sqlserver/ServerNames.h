@@ -1,0 +1,18 @@
+#pragma once
+// Names as SQL Server's usual collation sees them, and names from a server written into a script.
+#include <string>
+#include <string_view>
+
+namespace morvane {
+
+// The name folded as a case-, width- and kana-insensitive collation compares it: Unicode simple
+// case folding, full- and half-width forms to their usual width, hiragana to katakana. Two names
+// with the same fold are one object on such a server.
+std::string foldName(std::string_view name);
+bool sameName(std::string_view a, std::string_view b);
+
+// A name the server gave, as a script writes it: as it is when it is one plain token, else in
+// brackets with "]" doubled, so that it can neither end the statement nor name another schema.
+std::string serverScriptName(const std::string& name);
+
+}  // namespace morvane
