@@ -179,11 +179,12 @@ std::vector<std::string> describeDiff(const TableAttributes& database, const Tab
                                   [&](const NamedDefault& d) { return sameName(d.column, old.column); });
     if (!said) parts.push_back(side("データベース", "列「" + old.column + "」の既定値 " + old.text));
   }
-  auto keyText = [](const NamedKey& key) {
-    return std::string(key.unique ? "一意キー" : "インデックス") + " (" + joined(key.columns, ", ") + ")";
+  // The database's side names its object: that is the name it is dropped by.
+  auto keyText = [](const NamedKey& key, const std::string& name) {
+    return std::string(key.unique ? "一意キー" : "インデックス") + name + " (" + joined(key.columns, ", ") + ")";
   };
-  for (const auto& key : diff.addedKeys) parts.push_back(side("ドキュメント", keyText(key)));
-  for (const auto& key : diff.droppedKeys) parts.push_back(side("データベース", keyText(key) + " " + key.name));
+  for (const auto& key : diff.addedKeys) parts.push_back(side("ドキュメント", keyText(key, "")));
+  for (const auto& key : diff.droppedKeys) parts.push_back(side("データベース", keyText(key, " " + key.name)));
   auto described = [](const Description& d) {
     return (d.column.empty() ? std::string("テーブルの説明") : "列「" + d.column + "」の説明");
   };
@@ -194,19 +195,19 @@ std::vector<std::string> describeDiff(const TableAttributes& database, const Tab
                                   [&](const Description& o) { return sameName(o.column, d.column); });
     parts.push_back(described(d) + "はドキュメントでは「" + d.text + "」、データベースでは「" + old->text + "」");
   }
-  auto foreignText = [](const NamedForeignKey& key) {
-    return "外部キー (" + joined(key.columns, ", ") + ") → " + key.referencedTable + " (" +
+  auto foreignText = [](const NamedForeignKey& key, const std::string& name) {
+    return "外部キー" + name + " (" + joined(key.columns, ", ") + ") → " + key.referencedTable + " (" +
            joined(key.referencedColumns, ", ") + ")";
   };
   for (const auto& key : document.foreignKeys) {
     const bool there = std::any_of(database.foreignKeys.begin(), database.foreignKeys.end(),
                                    [&](const NamedForeignKey& k) { return sameForeignKey(k, key); });
-    if (!there) parts.push_back(side("ドキュメント", foreignText(key)));
+    if (!there) parts.push_back(side("ドキュメント", foreignText(key, "")));
   }
   for (const auto& key : database.foreignKeys) {
     const bool there = std::any_of(document.foreignKeys.begin(), document.foreignKeys.end(),
                                    [&](const NamedForeignKey& k) { return sameForeignKey(k, key); });
-    if (!there) parts.push_back(side("データベース", foreignText(key) + " " + key.name));
+    if (!there) parts.push_back(side("データベース", foreignText(key, " " + key.name)));
   }
   return parts;
 }
