@@ -8,6 +8,7 @@
 #include "model/FileNameClaims.h"
 #include "sqlserver/ChangeStatements.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/DefaultValue.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/ServerNames.h"
@@ -418,6 +419,12 @@ void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldFor
   last.kind = TableChange::Kind::foreignKeys;
   std::string drops, adds;
   std::vector<bool> made(newKeys.size());  // there already, or added
+  auto noteNames = [&](const NamedForeignKey& key) {
+    auto& names = last.documentNames;
+    names.insert(names.end(), {key.table, key.referencedTable});
+    names.insert(names.end(), key.columns.begin(), key.columns.end());
+    names.insert(names.end(), key.referencedColumns.begin(), key.referencedColumns.end());
+  };
   for (const auto& [key, fromServer] : oldKeys) {
     const std::string name = fromServer ? serverScriptName(key.name) : key.name;
     const TableChange* own = changeOf(key.table);
@@ -427,6 +434,7 @@ void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldFor
     for (auto& change : changes) {
       if (goneWithTable || !blocks(change, key)) continue;
       insertAtStart(change.script, dropConstraintSQL(key.table, name));
+      if (!fromServer) change.documentNames.insert(change.documentNames.end(), {key.table, name});
       droppedOnTheWay = true;
       break;
     }
@@ -437,15 +445,18 @@ void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldFor
       made[now - newKeys.begin()] = !droppedOnTheWay;
     } else if (!spoken && droppedOnTheWay && !goneWithTable) {
       adds += addForeignKeySQL({key.table, name, key.columns, key.referencedTable, key.referencedColumns});
+      if (!fromServer) noteNames(key);
       ++last.addedForeignKeys;
     } else if (spoken && !droppedOnTheWay) {
       drops += dropConstraintSQL(key.table, name);
+      if (!fromServer) noteNames(key);
       ++last.droppedForeignKeys;
     }
   }
   for (std::size_t i = 0; i < newKeys.size(); ++i) {
     if (made[i]) continue;
     adds += addForeignKeySQL(newKeys[i]);
+    noteNames(newKeys[i]);
     ++last.addedForeignKeys;
   }
   if (drops.empty() && adds.empty()) return;
@@ -554,6 +565,15 @@ std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
 
 // The names a change script puts on the server on their own: columns and tables it drops.
 std::optional<std::string> unsafeChangeToken(const TableChange& change, const clsSQLServerFieldAttr& types) {
+  for (const auto& name : change.documentNames) {
+    if (auto unsafe = unsafeScriptName("参照先", name)) return unsafe;
+  }
+  // A default goes into the script as the cell says it: only the forms the server takes may run.
+  for (const auto& field : change.table ? change.table->getFields() : std::vector<clsFieldInfo>{}) {
+    if (classifyDefault(field.getDefault()).form == DefaultForm::Invalid) {
+      return "列「" + field.getName() + "」の既定値は数値、文字列、NULL、日付と ID の関数のどれでもないため、サーバでは実行しません";
+    }
+  }
   if (change.table) {
     if (auto unsafe = unsafeScriptToken(*change.table, types)) return unsafe;
   } else if (change.oldNamesFromServer) {

@@ -40,6 +40,9 @@ struct TableChange {
   // script, foreign keys dropped and added.
   std::size_t attributeStatements = 0;
   std::size_t droppedForeignKeys = 0, addedForeignKeys = 0;
+  // Names from the document that go into the script beside the table's own (foreign keys):
+  // checked before it runs.
+  std::vector<std::string> documentNames;
   // Renames made with sp_rename first: the table's old name (empty when kept) and its columns'.
   std::string renamedFrom;
   std::vector<std::pair<std::string, std::string>> columnRenames;
