@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <set>
 #include <unordered_map>
 
 #include "model/Text.h"
@@ -100,6 +101,8 @@ void setOnce(std::optional<std::string>& slot, std::string value, const std::str
   slot = std::move(value);
 }
 
+
+
 }  // namespace
 
 void addCatalogAttributes(std::vector<ServerTable>& tables, const std::vector<Row>& defaults,
@@ -110,7 +113,7 @@ void addCatalogAttributes(std::vector<ServerTable>& tables, const std::vector<Ro
     ServerTable* table = index.find(text(row, 0, "TABLE_NAME"));
     ServerColumn* column = table ? findColumn(*table, text(row, 1, "COLUMN_NAME")) : nullptr;
     if (!column) continue;
-    setOnce(column->defaultDefinition, text(row, 3, "DEFINITION"),
+    setOnce(column->defaultValue, text(row, 3, "DEFINITION"),
             "テーブル「" + table->name + "」の列「" + column->name + "」の既定値");
     column->defaultName = text(row, 2, "CONSTRAINT_NAME");
   }
@@ -137,18 +140,28 @@ void addCatalogAttributes(std::vector<ServerTable>& tables, const std::vector<Ro
       key.columns.push_back(text(value.second, 2, "COLUMN_NAME"));
       key.referencedColumns.push_back(text(value.second, 4, "REFERENCED_COLUMN_NAME"));
     }
+    // A one-column key is the reference a design document can say.
+    if (key.columns.size() == 1) {
+      if (ServerColumn* column = findColumn(*at.first, key.columns[0]); column && column->referenceTable.empty()) {
+        column->referenceTable = key.referencedTable;
+        column->referenceColumn = key.referencedColumns[0];
+      }
+    }
     at.first->foreignKeys.push_back(std::move(key));
   }
+  std::set<std::pair<const ServerTable*, const ServerColumn*>> described;
   for (const auto& row : descriptions) {
     expectWidth(row, 3, "説明一覧");
     ServerTable* table = index.find(text(row, 0, "TABLE_NAME"));
     if (!table) continue;
     std::string value = text(row, 2, "VALUE");
-    if (!row[1]) {
-      setOnce(table->description, std::move(value), "テーブル「" + table->name + "」の説明");
-    } else if (ServerColumn* column = findColumn(*table, text(row, 1, "COLUMN_NAME"))) {
-      setOnce(column->description, std::move(value), "テーブル「" + table->name + "」の列「" + column->name + "」の説明");
+    ServerColumn* column = row[1] ? findColumn(*table, text(row, 1, "COLUMN_NAME")) : nullptr;
+    if (row[1] && !column) continue;
+    if (!described.emplace(table, column).second) {
+      throw CatalogError("サーバの答えにテーブル「" + table->name + "」の" + (column ? "列「" + column->name + "」の" : "") +
+                         "説明が二つあります");
     }
+    (column ? column->description : table->description) = std::move(value);
   }
 }
 

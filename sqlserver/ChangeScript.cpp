@@ -8,6 +8,7 @@
 #include "model/FileNameClaims.h"
 #include "sqlserver/ChangeStatements.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/ColumnLoss.h"
 #include "sqlserver/DefaultValue.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/ServerDrift.h"
@@ -275,7 +276,7 @@ class TableComparison {
   std::optional<StoredColumn> storedBefore(const clsFieldInfo& old) const {
     if (auto stored = storedColumn(old, types_)) return stored;
     if (!options_.oldIsLive) return std::nullopt;
-    return storedServerWord(old);
+    return serverStoredColumn(old);
   }
 
   void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {

@@ -45,4 +45,11 @@ std::vector<ColumnLoss> columnLoss(const StoredColumn& before, const StoredColum
   return losses;
 }
 
+bool losesValues(const StoredColumn& before, const StoredColumn& after) {
+  for (const ColumnLoss loss : columnLoss(before, after)) {
+    if (loss != ColumnLoss::notNull) return true;
+  }
+  return false;
+}
+
 }  // namespace morvane

@@ -18,5 +18,7 @@ enum class ColumnLoss {
 // Every way the change can lose data, in the order above; empty for a widening or no change.
 // Identity, seed and increment are not looked at.
 std::vector<ColumnLoss> columnLoss(const StoredColumn& before, const StoredColumn& after);
+// Whether the change can lose or refuse values (a NOT NULL mark aside).
+bool losesValues(const StoredColumn& before, const StoredColumn& after);
 
 }  // namespace morvane

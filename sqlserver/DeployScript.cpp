@@ -41,6 +41,9 @@ DeployScript::DeployScript(const DeployHeading& heading, const platform::OutputE
   text += "-- ブック: " + commentValue(heading.workbookName, charset) + "\r\n";
   text += "-- ブックの更新日時: " + commentValue(heading.workbookModified, charset) + "\r\n";
   text += "-- 作成: morvane-batch " + commentValue(heading.toolVersion, charset) + "\r\n";
+  // Each table all or nothing: with it off a failed statement is rolled back alone and COMMIT
+  // keeps the rest. sqlcmd keeps the setting for the batches after it.
+  text += "SET XACT_ABORT ON\r\nGO\r\n";
   text += "\r\n";
   bytes_ = platform::encodeFile(text, encoding_);
 }

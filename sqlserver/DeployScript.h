@@ -14,7 +14,8 @@ struct DeployHeading {
 };
 
 // One file that creates the tables in the order they are added, each table's script followed
-// by a line GO, so that sqlcmd -i runs every script as a batch of its own.
+// by a line GO, so that sqlcmd -i runs every script as a batch of its own. SET XACT_ABORT ON
+// comes first, after the comment; the foreign keys are added last, as batches of their own.
 class DeployScript {
  public:
   DeployScript(const DeployHeading& heading, const platform::OutputEncoding& encoding);

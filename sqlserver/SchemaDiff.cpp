@@ -95,7 +95,7 @@ TableAttributes serverAttributes(const ServerTable& table) {
   TableAttributes out;
   out.fromServer = true;
   for (const auto& column : table.columns) {
-    if (column.defaultDefinition) out.defaults.push_back({column.name, column.defaultName, *column.defaultDefinition});
+    if (column.defaultValue) out.defaults.push_back({column.name, column.defaultName, *column.defaultValue});
   }
   for (const auto& index : table.indexes) {
     // A unique index that is no constraint is an index all the same: dropped with DROP INDEX.
@@ -104,9 +104,9 @@ TableAttributes serverAttributes(const ServerTable& table) {
   for (const auto& key : table.foreignKeys) {
     out.foreignKeys.push_back({table.name, key.name, key.columns, key.referencedTable, key.referencedColumns});
   }
-  if (table.description) out.descriptions.push_back({{}, *table.description});
+  if (!table.description.empty()) out.descriptions.push_back({{}, table.description});
   for (const auto& column : table.columns) {
-    if (column.description) out.descriptions.push_back({column.name, *column.description});
+    if (!column.description.empty()) out.descriptions.push_back({column.name, column.description});
   }
   return out;
 }

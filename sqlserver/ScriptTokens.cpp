@@ -2,9 +2,11 @@
 
 #include <string_view>
 
+#include "model/FieldReference.h"
 #include "model/Text.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/DefaultValue.h"
 
 namespace morvane {
 namespace {
@@ -49,6 +51,16 @@ std::optional<std::string> unsafeScriptToken(const clsTableInfo& table, const cl
     if (takesSize(*kind) && !safeSize(field.getSize())) {
       return "フィールド「" + platform::visibleText(field.getName()) + "」のサイズ「" +
              platform::visibleText(field.getSize()) + "」は数字、カンマ、空白か max でないため、サーバでは実行しません";
+    }
+    // A default goes into the script as written: only the forms a default may take.
+    if (classifyDefault(field.getDefault()).form == DefaultForm::Invalid) {
+      return "フィールド「" + platform::visibleText(field.getName()) + "」の既定値「" +
+             platform::visibleText(field.getDefault()) +
+             "」は数値、文字列、NULL、決まった関数のどれでもないため、サーバでは実行しません";
+    }
+    if (const auto target = parseReference(field.getReference())) {
+      if (auto problem = nameProblem(target->table)) return refusal("参照先のテーブル名", target->table, *problem);
+      if (auto problem = nameProblem(target->column)) return refusal("参照先のフィールド名", target->column, *problem);
     }
   }
   for (const auto& key : table.getPrimaryKeys()) {

@@ -24,10 +24,11 @@ struct ServerColumn {
   bool nullable = false;
   bool identity = false;
   std::optional<long long> seed, increment;
-  // Its default as the server stores it ("((0))") and the constraint's name; its description.
-  std::optional<std::string> defaultDefinition{};
-  std::string defaultName{};
-  std::optional<std::string> description{};
+  // Filled where the catalog is asked for them; empty otherwise.
+  std::string description{};                  // MS_Description
+  std::optional<std::string> defaultValue{};  // the default's definition as stored, "((0))"
+  std::string defaultName{};                  // the default constraint's name
+  std::string referenceTable{}, referenceColumn{};  // its first one-column foreign key
 };
 
 // A foreign key of the table, its columns and the referenced ones in key order.
@@ -51,7 +52,7 @@ struct ServerTable {
   std::vector<std::string> keys;      // the primary key's columns, in key order
   std::string keyName{};              // the primary key's name; empty without one
   std::vector<ServerIndex> indexes{};  // by name
-  std::optional<std::string> description{};
+  std::string description{};          // MS_Description of the table
   std::vector<ServerForeignKey> foreignKeys{};  // by name
 };
 

@@ -17,6 +17,7 @@ bool clsSQLServerDB::fnOpenDB(const std::string& strServer, const std::string& s
                               const std::string& strPassword) {
   connection_.reset();
   failReason_.clear();
+  abortsWholeTransactions_ = false;
   try {
     connection_ = std::make_unique<platform::OdbcConnection>(
         platform::SqlServerLogin{strServer, strDBName, strUser, strPassword}, kLoginTimeoutSeconds, queryTimeout_);
@@ -38,6 +39,7 @@ bool clsSQLServerDB::fnMakeTable(const clsTableInfo& objTable) {
       failReason_ = *unsafe;
       return false;
     }
+    sbAbortWholeTransactions();
     connection_->execute(*script);
     return true;
   } catch (const std::exception& error) {
@@ -67,6 +69,12 @@ bool clsSQLServerDB::fnRunScript(const std::string& script) {
     failReason_ = error.what();
     return false;
   }
+}
+
+void clsSQLServerDB::sbAbortWholeTransactions() {
+  if (abortsWholeTransactions_) return;
+  connection_->execute("SET XACT_ABORT ON");
+  abortsWholeTransactions_ = true;
 }
 
 bool clsSQLServerDB::fnCloseDB() {

@@ -37,16 +37,6 @@ std::string sized(const std::string& type, const std::optional<long long>& lengt
   return type + "(" + (*length == -1 ? std::string("max") : std::to_string(*length)) + ")";
 }
 
-// A length that holds less than before (max is -1).
-bool shorter(const StoredColumn& from, const StoredColumn& to) {
-  return from.length && to.length && *to.length != -1 && (*from.length == -1 || *to.length < *from.length);
-}
-
-bool isText(const std::string& type) {
-  return type == "char" || type == "varchar" || type == "text" || type == "nchar" || type == "nvarchar" ||
-         type == "ntext";
-}
-
 }  // namespace
 
 std::optional<StoredColumn> storedColumn(const clsFieldInfo& field, const clsSQLServerFieldAttr& types) {
@@ -188,44 +178,6 @@ clsFieldInfo fieldFromServer(const ServerColumn& column, const clsSQLServerField
   return field;
 }
 
-bool losesValues(const StoredColumn& from, const StoredColumn& to) {
-  if (from.type == to.type && from.type != "decimal") return shorter(from, to);
-  if (isText(from.type)) {
-    const bool unicodeLost = from.type.starts_with('n') && !to.type.starts_with('n');
-    return !isText(to.type) || unicodeLost || shorter(from, to);
-  }
-  // Digits before and after the point that each exact type keeps.
-  auto digits = [](const StoredColumn& column) -> std::optional<std::pair<long long, long long>> {
-    if (column.type == "int") return std::pair(10LL, 0LL);
-    if (column.type == "smallint") return std::pair(5LL, 0LL);
-    if (column.type == "tinyint") return std::pair(3LL, 0LL);
-    if (column.type == "bigint") return std::pair(19LL, 0LL);
-    if (column.type == "money") return std::pair(15LL, 4LL);
-    if (column.type == "smallmoney") return std::pair(6LL, 4LL);
-    if (column.type == "decimal" && column.precision && column.scale) {
-      return std::pair(*column.precision - *column.scale, *column.scale);
-    }
-    return std::nullopt;
-  };
-  const auto before = digits(from), after = digits(to);
-  if (before && after) return after->first < before->first || after->second < before->second;
-  if (to.type == "float") return !(from.type == "real" || (before && before->first + before->second <= 15));
-  if (to.type == "real") return !(before && before->first + before->second <= 6);
-  if (to.type == "datetime") return from.type != "date" && from.type != "smalldatetime";
-  return !isText(to.type);
-}
 
-StoredColumn storedServerWord(const clsFieldInfo& field) {
-  StoredColumn stored;
-  stored.type = lower(field.getAttr());
-  stored.nullable = field.getNull();
-  const std::string size = lower(trimSpaces(field.getSize()));
-  if (size == "max") {
-    stored.length = -1;
-  } else {
-    stored.length = number(size, 1, INT32_MAX);
-  }
-  return stored;
-}
 
 }  // namespace morvane

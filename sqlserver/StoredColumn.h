@@ -36,12 +36,4 @@ std::string describeColumn(const StoredColumn& column);
 // a type the document cannot express keeps the server's word.
 clsFieldInfo fieldFromServer(const ServerColumn& column, const clsSQLServerFieldAttr& types);
 
-// A field that fieldFromServer gave a server type the notations cannot say, as that type stored.
-StoredColumn storedServerWord(const clsFieldInfo& field);
-
-// Whether altering a column stored as from to to can lose values or fail on them: a shorter text,
-// fewer digits before or after the point, an approximate number for an exact one, a narrower
-// float, text to a number or date, Unicode text to code-page text.
-bool losesValues(const StoredColumn& from, const StoredColumn& to);
-
 }  // namespace morvane

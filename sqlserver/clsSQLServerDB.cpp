@@ -9,6 +9,7 @@
 #include "platform/files/Files.h"
 #include "platform/odbc/Odbc.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/SchemaStatements.h"
 
 namespace morvane {
 namespace {
@@ -98,9 +99,12 @@ std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& t
   undefinedNotations_.clear();
   const std::string& name = table.getName();
   std::string columns;
+  std::vector<bool> made;  // which fields became columns
+  made.reserve(table.getFields().size());
   for (const auto& field : table.getFields()) {
     const auto column = fnMakeFieldSQL(field);
     if (!column) return std::nullopt;
+    made.push_back(!column->empty());
     if (column->empty()) continue;
     if (!columns.empty()) columns.append(",").append(kCrLf);
     columns.append("\t").append(*column);
@@ -118,6 +122,7 @@ std::optional<std::string> clsSQLServerDB::fnMakeCreateSQL(const clsTableInfo& t
   script.append("\t) ON [PRIMARY] ").append(kCrLf);
   // Without keys the constraint statement is left out whole: an empty key list is not SQL.
   if (!table.getPrimaryKeys().empty()) script.append(makeKeyConstraintSQL(table));
+  script.append(tableCompletionSQL(table, made));
   script.append("COMMIT ");
   return script;
 }

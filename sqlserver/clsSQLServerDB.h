@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -100,16 +101,28 @@ class clsSQLServerDB {
   ProgressTally fnSaveCreateSQLs(const clsDBInfo& tables, const std::string& strFolder, ProgressSink& progress,
                                  const TableReport& report, const platform::OutputEncoding& encoding = {});
   ProgressTally fnMakeTables(const clsDBInfo& tables, ProgressSink& progress, const TableReport& report);
+  // After the tables, each run adds the selected tables' foreign keys: fnSaveCreateSQLs into
+  // <strFolder>/_foreign_keys.sql (one transaction; a table of that file's name is refused),
+  // fnMakeTables one batch per referencing table. A foreign key whose table or referenced table
+  // failed, or whose referenced table is neither selected nor (on a server) there, is left out.
+  // One line per foreign key left out and per file or batch that failed; empty when all went.
+  const std::vector<std::string>& getForeignKeyFailures() const { return foreignKeyFailures_; }
 
  private:
   std::optional<std::string> fnMakeFieldSQL(const clsFieldInfo& field);
   std::optional<std::string> fnMakeCreateSQL(const clsTableInfo& table);
   const clsSQLServerFieldAttr& fieldAttr();
+  // SET XACT_ABORT ON once per connection, before its first script: a failed statement then
+  // rolls back the whole table instead of only itself.
+  void sbAbortWholeTransactions();
+  void sbMakeForeignKeys(const clsDBInfo& tables, const std::set<std::string>& made);
 
   std::shared_ptr<const clsSQLServerFieldAttr> fieldAttr_;
   std::string errMsg_;
   std::string failReason_;
   std::vector<std::string> undefinedNotations_;
+  std::vector<std::string> foreignKeyFailures_;
+  bool abortsWholeTransactions_ = false;
   std::int32_t errNo_ = 0;
   int queryTimeout_ = kDefaultQueryTimeoutSeconds;
   std::unique_ptr<platform::OdbcConnection> connection_;

@@ -4,6 +4,7 @@
 
 #include "model/Progress.h"
 
+class QSettings;
 class QWidget;
 
 namespace morvane::ui {
@@ -24,8 +25,9 @@ class PlatformServices {
 
   // A modal box with the prompt and an OK button, captioned with the application title.
   virtual void showMessage(QWidget* owner, const QString& prompt, MessageIcon icon) = 0;
-  // filter is "description|pattern" ("Excelﾌｧｲﾙ|*.xls"); the result is empty on cancel.
-  virtual QString openFileName(QWidget* owner, const QString& filter) = 0;
+  // filter is "description|pattern" ("Excelﾌｧｲﾙ|*.xls"); the result is empty on cancel. title,
+  // when given, names what is asked for instead of the dialog's own 開く.
+  virtual QString openFileName(QWidget* owner, const QString& filter, const QString& title = {}) = 0;
   virtual QString saveFileName(QWidget* owner, const QString& filter) = 0;
   // A folder's path, empty on cancel.
   virtual QString chooseFolder(QWidget* owner) = 0;
@@ -35,6 +37,8 @@ class PlatformServices {
   // The progress of a run over tables started from owner; title names the work. Made and destroyed
   // on the UI thread, called by the run from a thread of its own.
   virtual std::unique_ptr<ProgressSink> startProgress(QWidget* owner, const QString& title) = 0;
+  // What the windows remember for this user between runs (see UserSettings.h).
+  virtual QSettings& settings() = 0;
 };
 
 // Keeps the busy pointer up for a scope, so an exception cannot leave it spinning.

@@ -4,10 +4,16 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
+#include <QHeaderView>
+#include <QTreeView>
+#include <algorithm>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QStyle>
 
+#include "ui/FileColumns.h"
 #include "ui/NameOnlyIconProvider.h"
 #include "ui/QtProgress.h"
 
@@ -28,6 +34,13 @@ class FileDialog {
   FileDialog(QWidget* owner, const QString& filter) : dialog_(owner, QString(), QString(), toQtFilter(filter)) {
     dialog_.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
     dialog_.setIconProvider(&icons_);
+    dialog_.setProxyModel(new FileColumns(&dialog_));
+    // Room for a long name and a whole date.
+    dialog_.resize(std::max(dialog_.width(), 760), std::max(dialog_.height(), 460));
+    if (auto* list = dialog_.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+      const int widths[] = {300, 90, 130, 130};
+      for (int column = 0; column < 4; ++column) list->header()->resizeSection(column, widths[column]);
+    }
   }
   QFileDialog& operator*() { return dialog_; }
   QFileDialog* operator->() { return &dialog_; }
@@ -42,14 +55,24 @@ class FileDialog {
   QFileDialog dialog_;
 };
 
-// A narrow box would cut its title short: the box is made as wide as the title needs, with
-// room for the title bar's buttons.
+// A narrow box would cut its title short and break a long line in the middle of a word (a path,
+// a driver's reason): the box is made as wide as the title needs, with room for the title bar's
+// buttons, and as its longest line needs, up to three quarters of the screen.
 void fitTitle(QMessageBox& box) {
   auto* grid = qobject_cast<QGridLayout*>(box.layout());
   if (grid == nullptr) return;
   QFont titleFont = box.font();
   titleFont.setBold(true);
   const int buttons = 4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+  int longest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n'))) {
+    longest = std::max(longest, box.fontMetrics().horizontalAdvance(line));
+  }
+  const int screen = box.screen() != nullptr ? box.screen()->availableGeometry().width() * 3 / 4 : 600;
+  // The box breaks the text at its own narrow width, whatever the words: its label gets the room.
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    label->setMinimumWidth(std::min(longest + 2, screen));
+  }
   const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) * 5 / 4 + buttons;
   grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
                 grid->columnCount());
@@ -68,8 +91,9 @@ void QtPlatformServices::showMessage(QWidget* owner, const QString& prompt, Mess
   if (busy) QApplication::restoreOverrideCursor();
 }
 
-QString QtPlatformServices::openFileName(QWidget* owner, const QString& filter) {
+QString QtPlatformServices::openFileName(QWidget* owner, const QString& filter, const QString& title) {
   FileDialog dialog(owner, filter);
+  if (!title.isEmpty()) dialog->setWindowTitle(title);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);
   return dialog.exec();

@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QProgressDialog>
 #include <QWidget>
+#include <algorithm>
 #include <exception>
+#include <string_view>
 #include <thread>
 
 #include "ui/PlatformServices.h"
@@ -13,7 +16,8 @@
 namespace morvane::ui {
 namespace {
 
-// Swallows the user's input to every window but a progress dialog.
+// Swallows the user's input to every window but a progress dialog; Esc, wherever it is pressed,
+// cancels the run as the dialog's キャンセル does, also before the dialog shows.
 class HoldInput final : public QObject {
  public:
   HoldInput() { qApp->installEventFilter(this); }
@@ -36,6 +40,13 @@ class HoldInput final : public QObject {
     }
     auto* widget = qobject_cast<QWidget*>(target);
     if (widget == nullptr) return false;
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      for (QWidget* window : QApplication::topLevelWidgets()) {
+        auto* progress = qobject_cast<QProgressDialog*>(window);
+        if (progress != nullptr && !progress->wasCanceled()) emit progress->canceled();
+      }
+      return true;
+    }
     if (qobject_cast<QProgressDialog*>(widget->window()) != nullptr) return false;
     if (event->type() == QEvent::Close) event->ignore();
     return true;
@@ -70,8 +81,18 @@ ProgressTally runTables(PlatformServices& services, QWidget* owner, const QStrin
   return tally;
 }
 
-QString cancelledSummary(const ProgressTally& tally) {
-  return QStringLiteral("作成処理を中止しました。\n完了 %1 件、失敗 %2 件、未処理 %3 件")
+bool isConnectionLost(const std::string& reason) {
+  // The drivers' texts of SQLSTATE 08S01; the reason carries no state of its own.
+  static constexpr std::string_view kLost[] = {"Communication link failure", "Unexpected EOF from the server",
+                                                "Read from the server failed", "Write to the server failed",
+                                                "TCP Provider:"};
+  return std::any_of(std::begin(kLost), std::end(kLost),
+                     [&](std::string_view text) { return reason.find(text) != std::string::npos; });
+}
+
+QString runSummary(const ProgressTally& tally) {
+  return (tally.cancelled ? QStringLiteral("作成処理を中止しました。") : QStringLiteral("作成処理を終了しました。")) +
+         QStringLiteral("\n完了 %1 件、失敗 %2 件、未処理 %3 件")
       .arg(tally.done)
       .arg(tally.failed)
       .arg(tally.notStarted());

@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
+#include <atomic>
 #include <functional>
+#include <string>
 
 #include "model/Progress.h"
 
@@ -20,7 +22,30 @@ void runOffUiThread(const std::function<void()>& work);
 ProgressTally runTables(PlatformServices& services, QWidget* owner, const QString& title,
                         const std::function<ProgressTally(ProgressSink&)>& run);
 
-// The closing message of a stopped run: "作成処理を中止しました。" and the three counts.
-QString cancelledSummary(const ProgressTally& tally);
+// The closing message of a run: "作成処理を終了しました。" or, for a stopped one,
+// "作成処理を中止しました。", and the three counts.
+QString runSummary(const ProgressTally& tally);
+
+// Whether a failed table's reason says the connection to the server is gone (the driver's texts
+// of SQLSTATE 08S01, "Communication link failure" and the like): every later table would fail
+// the same way.
+bool isConnectionLost(const std::string& reason);
+
+// Passes a run's progress on, and stops the run as a cancel does once stop() was called (a lost
+// server, after which every other table would fail the same way).
+class StoppableProgress final : public ProgressSink {
+ public:
+  explicit StoppableProgress(ProgressSink& to) : to_(to) {}
+  void stop() { stopped_ = true; }
+  bool stopped() const { return stopped_.load(); }
+  void begin(std::size_t total) override { to_.begin(total); }
+  void step(std::size_t index, const std::string& tableName) override { to_.step(index, tableName); }
+  bool cancelled() override { return stopped_.load() || to_.cancelled(); }
+  void end(const ProgressTally& tally) override { to_.end(tally); }
+
+ private:
+  ProgressSink& to_;
+  std::atomic<bool> stopped_{false};
+};
 
 }  // namespace morvane::ui

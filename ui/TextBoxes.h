@@ -21,6 +21,18 @@ class SelectAllOnFocus final : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
+// A file dropped from a file manager comes as a file:// URL: the box takes its local path. Anything
+// else dropped (several files, a remote URL) is refused; plain text drops as usual.
+class LocalFileDrop final : public QObject {
+  Q_OBJECT
+ public:
+  using QObject::QObject;
+  void watch(QLineEdit* box);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
 // Limits what is typed or pasted to a number of characters. Unlike QLineEdit::maxLength it
 // leaves a longer text set by the program intact (a layout file may hold 100).
 class TypedLengthLimit final : public QValidator {

@@ -20,4 +20,11 @@ inline QStringList undefinedNotationLines(const QString& table, const clsSQLServ
   return undefinedNotationLines(table, generator.getUndefinedNotations());
 }
 
+// The foreign keys the last run left out or could not add, one a line; empty when all went.
+inline QString foreignKeyLines(const clsSQLServerDB& generator) {
+  QStringList lines;
+  for (const std::string& line : generator.getForeignKeyFailures()) lines << QString::fromStdString(line);
+  return lines.join(QLatin1Char('\n'));
+}
+
 }  // namespace morvane::ui

@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QScreen>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 
 namespace morvane::ui {
@@ -44,6 +45,29 @@ void centreOn(QWidget& window, const QWidget& opener) {
   const QSize frame = expectedFrame(window, opener).size();
   const QPoint centre = opener.frameGeometry().center();
   moveFrame(window, opener, QPoint(centre.x() - frame.width() / 2, centre.y() - frame.height() / 2), frame);
+}
+
+void placeBeside(QWidget& window, const QWidget& opener) {
+  const QSize frame = expectedFrame(window, opener).size();
+  const QRect beside = opener.frameGeometry();
+  QPoint topLeft(beside.right() + 1, beside.top());
+  if (const QScreen* screen = opener.screen()) {
+    const QRect room = screen->availableGeometry();
+    // Where it does not fit at the right, the side with more room.
+    const int right = room.right() + 1 - topLeft.x(), left = beside.left() - room.left();
+    if (right < frame.width() && left > right) topLeft.setX(beside.left() - frame.width());
+  }
+  moveFrame(window, opener, topLeft, frame);
+}
+
+void keepAbove(QWidget& window, QWidget& opener) {
+  QWindow* above = opener.window()->windowHandle();
+  if (above == nullptr) {
+    opener.window()->winId();
+    above = opener.window()->windowHandle();
+  }
+  window.winId();
+  if (window.windowHandle() != nullptr) window.windowHandle()->setTransientParent(above);
 }
 
 }  // namespace morvane::ui

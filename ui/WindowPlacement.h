@@ -12,5 +12,11 @@ namespace morvane::ui {
 void placeOver(QWidget& window, const QWidget& opener);
 // Centred on the opener (a window opened beside or over it).
 void centreOn(QWidget& window, const QWidget& opener);
+// Beside the opener, top edges level: at its right, or at its left when the screen has more room
+// there, so neither hides the other's boxes.
+void placeBeside(QWidget& window, const QWidget& opener);
+// The opener becomes the window's parent for the window manager: the window stays above it and
+// raising the opener does not hide it.
+void keepAbove(QWidget& window, QWidget& opener);
 
 }  // namespace morvane::ui

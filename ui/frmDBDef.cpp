@@ -3,15 +3,22 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QSettings>
+#include <algorithm>
 #include <exception>
 
 #include "document/LayoutFile.h"
 #include "model/Number.h"
 #include "model/Text.h"
+#include "model/clsXML.h"
+#include "sqlserver/TypeNotationFile.h"
+#include "ui/MessageText.h"
 #include "ui/TextBoxes.h"
+#include "ui/UserSettings.h"
 #include "ui/WindowHub.h"
 #include "ui/WindowPlacement.h"
 #include "ui/frmDatTypeSQLServer.h"
+#include "ui/frmServerBook.h"
 #include "ui/frmTableList.h"
 #include "ui/ui_frmDBDef.h"
 
@@ -45,6 +52,10 @@ frmDBDef::frmDBDef(WindowHub& hub)
     if (box->inputMethodHints().testFlag(Qt::ImhDigitsOnly)) box->setAttribute(Qt::WA_InputMethodEnabled, false);
   }
   for (QLineEdit* box : findChildren<QLineEdit*>()) selectAll_->watch(box);
+  (new LocalFileDrop(this))->watch(form_->txtFile);
+  fileBoxWidth_ = form_->txtFile->width();
+  refFileLeft_ = form_->cmdRefFile->x();
+  connect(form_->mnuFile, &QMenu::aboutToShow, this, &frmDBDef::sbListRecent);
 
   connect(form_->cmdRefFile, &QPushButton::clicked, this, &frmDBDef::cmdRefFile_Click);
   connect(form_->cmdOK, &QPushButton::clicked, this, &frmDBDef::cmdOK_Click);
@@ -52,6 +63,9 @@ frmDBDef::frmDBDef(WindowHub& hub)
   connect(form_->mnuSaveDBDef, &QAction::triggered, this, &frmDBDef::mnuSaveDBDef_Click);
   connect(form_->mnuFieldAttr, &QAction::triggered, this, &frmDBDef::mnuFieldAttr_Click);
   connect(form_->mnuQuit, &QAction::triggered, this, &frmDBDef::mnuQuit_Click);
+  QAction* mnuServerBook = form_->mnuDBDef->addAction(QStringLiteral("データベースから設計書を作成…"));
+  mnuServerBook->setObjectName(QStringLiteral("mnuServerBook"));
+  connect(mnuServerBook, &QAction::triggered, this, &frmDBDef::mnuServerBook_Click);
 }
 
 frmDBDef::~frmDBDef() = default;
@@ -90,10 +104,55 @@ void frmDBDef::closeEvent(QCloseEvent* event) {
 void frmDBDef::Form_Load() {
   sbSetTextBoxList();
   sbClearTextBox();
-  // The path handed back by the table list window; empty at start.
+  if (!restored_ && sbRestore()) sbSetTextBox();
+  // The path handed back by the table list window; at start the last workbook.
   form_->txtFile->setText(mostrFilePath);
   form_->txtFile->setFocus(Qt::OtherFocusReason);
   loaded_ = true;
+}
+
+bool frmDBDef::sbRestore() {
+  // Once a run: the last workbook, and the setting files last opened or saved; a file that went
+  // away since is passed over without a word.
+  restored_ = true;
+  QSettings& settings = hub_.services().settings();
+  if (mostrFilePath.isEmpty()) mostrFilePath = rememberedText(settings, setting::kWorkbook);
+  const QString layoutFile = rememberedText(settings, setting::kLayoutFile);
+  bool layoutRead = false;
+  try {
+    layoutRead = !layoutFile.isEmpty() && docInfo()->fnReadFile(toUtf8(layoutFile));
+  } catch (const std::exception&) {
+    // The file changed since: the defaults stay.
+  }
+  const QString typeFile = rememberedText(settings, setting::kTypeFile);
+  clsXML reader;
+  if (!typeFile.isEmpty() && reader.fnReadFile(toUtf8(typeFile))) sbReadDataType(reader, *fieldAttr());
+  return layoutRead;
+}
+
+void frmDBDef::sbListRecent() {
+  // Rebuilt each time the menu opens, so it lists what the last Next remembered.
+  for (QAction* action : form_->mnuFile->actions()) {
+    if (action->property("recent").toBool()) delete action;
+  }
+  const QStringList recent = recentWorkbooks(hub_.services().settings());
+  QAction* quit = form_->mnuQuit;
+  for (int i = 0; i < recent.size(); ++i) {
+    auto* action = new QAction(QStringLiteral("&%1 %2").arg(i + 1).arg(visibleLabel(recent[i])), form_->mnuFile);
+    action->setProperty("recent", true);
+    const QString path = recent[i];
+    connect(action, &QAction::triggered, this, [this, path] { form_->txtFile->setText(path); });
+    form_->mnuFile->insertAction(quit, action);
+  }
+  if (!recent.isEmpty()) form_->mnuFile->insertSeparator(quit)->setProperty("recent", true);
+}
+
+void frmDBDef::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  // The path box takes what the window grows by; 参照 stays at its right.
+  const int grow = std::max(0, form_->centralwidget->width() - form_->centralwidget->minimumWidth());
+  form_->txtFile->resize(fileBoxWidth_ + grow, form_->txtFile->height());
+  form_->cmdRefFile->move(refFileLeft_ + grow, form_->cmdRefFile->y());
 }
 
 void frmDBDef::sbSetTextBoxList() {
@@ -188,9 +247,12 @@ void frmDBDef::sbGetTextBox() {
   layout.setNullMarkMeansNotNull(form_->optNullMarkNotNull->isChecked() ? 1 : 0);
 }
 
-bool frmDBDef::fnSaveDocInfo(const QString& strPath) {
+bool frmDBDef::fnSaveDocInfo(const QString& strPath, QString& strReason) {
   sbGetTextBox();
-  return saveLayoutFile(*docInfo(), toUtf8(strPath));
+  clsHash file = layoutToHash(*docInfo());
+  if (file.fnSaveFileAsXml(toUtf8(strPath))) return true;
+  strReason = QString::fromStdString(file.getErrMsg());
+  return false;
 }
 
 void frmDBDef::cmdRefFile_Click() {
@@ -209,6 +271,7 @@ void frmDBDef::cmdOK_Click() {
     tableList.moobjExcelDocInfo = docInfo();
     tableList.moobjFAttr = fieldAttr();
     tableList.mostrFilePath = form_->txtFile->text();
+    rememberWorkbook(hub_.services().settings(), tableList.mostrFilePath);
     placeOver(tableList, *this);
     tableList.sbShow();
   }
@@ -220,16 +283,25 @@ void frmDBDef::mnuOpenDBDef_Click() {
   const QString path = hub_.services().openFileName(this, kLayoutFilter);
   if (isBlank(toUtf8(path))) return;
   bool read = false;
+  QString reason;
   try {
     read = docInfo()->fnReadFile(toUtf8(path));
-  } catch (const std::exception&) {
+    if (!read) {
+      // Read again only to learn why: the layout keeps no reason of its own.
+      clsXML reader;
+      reader.fnReadFile(toUtf8(path));
+      reason = QString::fromStdString(reader.getErrMsg());
+    }
+  } catch (const std::exception& error) {
     // A missing or unusable value: the boxes keep what they show, as for an unreadable file.
-    read = false;
+    reason = QString::fromStdString(error.what());
   }
   if (read) {
     sbSetTextBox();
+    remember(hub_.services().settings(), setting::kLayoutFile, path);
   } else {
-    hub_.services().showMessage(this, QStringLiteral("読み込み失敗しました"), MessageIcon::Exclamation);
+    hub_.services().showMessage(this, withReason(QStringLiteral("読み込み失敗しました"), reason),
+                                MessageIcon::Exclamation);
   }
 }
 
@@ -237,10 +309,13 @@ void frmDBDef::mnuSaveDBDef_Click() {
   if (!fnCheckInput(1)) return;
   const QString path = hub_.services().saveFileName(this, kLayoutFilter);
   if (isBlank(toUtf8(path))) return;
-  if (fnSaveDocInfo(path)) {
+  QString reason;
+  if (fnSaveDocInfo(path, reason)) {
+    remember(hub_.services().settings(), setting::kLayoutFile, path);
     hub_.services().showMessage(this, QStringLiteral("保存しました"), MessageIcon::None);
   } else {
-    hub_.services().showMessage(this, QStringLiteral("保存失敗しました"), MessageIcon::Exclamation);
+    hub_.services().showMessage(this, withReason(QStringLiteral("保存失敗しました"), reason),
+                                MessageIcon::Exclamation);
   }
 }
 
@@ -248,8 +323,14 @@ void frmDBDef::mnuFieldAttr_Click() {
   frmDatTypeSQLServer& window = hub_.datTypeSQLServer();
   window.moDataType = fieldAttr();
   // Already open, it stays where the user put it.
-  if (!window.isVisible()) centreOn(window, *this);
+  if (!window.isVisible()) placeBeside(window, *this);
   window.sbShow();
+}
+
+void frmDBDef::mnuServerBook_Click() {
+  if (!fnCheckInput(1)) return;
+  sbGetTextBox();
+  frmServerBook(hub_, this).sbRun(*docInfo(), *fieldAttr());
 }
 
 void frmDBDef::mnuQuit_Click() { hub_.endProgram(); }

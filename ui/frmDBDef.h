@@ -53,6 +53,7 @@ class frmDBDef final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Form_Load();
@@ -60,7 +61,12 @@ class frmDBDef final : public QMainWindow {
   void sbClearTextBox();
   bool fnCheckInput(std::int32_t lngMode);
   void sbGetTextBox();
-  bool fnSaveDocInfo(const QString& strPath);
+  // False with the reason when the file cannot be written.
+  bool fnSaveDocInfo(const QString& strPath, QString& strReason);
+  // At the first load: the remembered workbook and setting files; true when a layout was read.
+  bool sbRestore();
+  // The recent workbooks, above 終了 in ﾌｧｲﾙ.
+  void sbListRecent();
   void sbReportBox(QLineEdit* box, const QString& prompt);
 
   void cmdRefFile_Click();
@@ -68,6 +74,7 @@ class frmDBDef final : public QMainWindow {
   void mnuOpenDBDef_Click();
   void mnuSaveDBDef_Click();
   void mnuFieldAttr_Click();
+  void mnuServerBook_Click();
   void mnuQuit_Click();
 
   WindowHub& hub_;
@@ -77,6 +84,9 @@ class frmDBDef final : public QMainWindow {
   // The optional position boxes in window order; blank means not used.
   QList<QLineEdit*> mocolOptTextBox;
   bool loaded_ = false;
+  bool restored_ = false;
+  int fileBoxWidth_ = 0;
+  int refFileLeft_ = 0;
 };
 
 }  // namespace morvane::ui

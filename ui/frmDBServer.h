@@ -1,6 +1,7 @@
 #pragma once
 #include <QList>
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 #include "model/clsDBInfo.h"
@@ -36,9 +37,17 @@ class frmDBServer final : public QMainWindow {
   // How long each table's script may wait for the server (default 60 s, 0: no limit).
   void setQueryTimeout(int seconds) { queryTimeoutSeconds_ = seconds; }
 
-  // Loads (boxes emptied) and shows the window; sbShowModal returns when it is closed.
+  // Loads (boxes filled with the last names) and shows the window; sbShowModal returns when it is
+  // closed.
   void sbShow();
   void sbShowModal();
+  // Shown for a comparison: the button reads 比較, and pressing it connects, hands the open
+  // connection to compare and closes the window.
+  using Comparison = std::function<void(clsSQLServerDB& db)>;
+  void sbShowModalFor(Comparison compare);
+  // Opens db with the boxes' values under a progress dialog; false, after telling the user why
+  // (owner's message boxes), when it fails or the user cancels.
+  bool fnConnect(clsSQLServerDB& db, QWidget* owner);
   void sbDiscard();
   bool isLoaded() const { return loaded_; }
 
@@ -48,6 +57,8 @@ class frmDBServer final : public QMainWindow {
  private:
   void Form_Load();
   bool fnCheckInput();
+  // Keeps the server, database and user names for the next start.
+  void sbRemember();
   void cmdCreateTable_Click();
 
   WindowHub& hub_;
@@ -56,6 +67,7 @@ class frmDBServer final : public QMainWindow {
   std::shared_ptr<const clsSQLServerFieldAttr> moobjFieldAttr;
   QList<QLineEdit*> mocolTextBox;
   QEventLoop* modalLoop_ = nullptr;
+  Comparison compare_;
   bool loaded_ = false;
   int queryTimeoutSeconds_ = clsSQLServerDB::kDefaultQueryTimeoutSeconds;
 };

@@ -6,8 +6,10 @@
 #include "model/Text.h"
 #include "model/clsXML.h"
 #include "sqlserver/TypeNotationFile.h"
+#include "ui/MessageText.h"
 #include "ui/PlatformServices.h"
 #include "ui/TextBoxes.h"
+#include "ui/UserSettings.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/ui_frmDatTypeSQLServer.h"
@@ -119,16 +121,20 @@ void frmDatTypeSQLServer::mnuOpen_Click() {
   if (isBlank(path.toStdString())) return;
   clsXML reader;
   bool read = reader.fnReadFile(path.toStdString());
+  QString reason = QString::fromStdString(reader.getErrMsg());
   try {
     if (read) sbReadDataType(reader, *dataType());
-  } catch (const TypeNotationError&) {
+  } catch (const TypeNotationError& error) {
     read = false;  // a value too long for a type word: the boxes keep what they show
+    reason = QString::fromStdString(error.what());
   }
   if (!read) {
-    hub_.services().showMessage(this, QStringLiteral("読み込みに失敗しました"), MessageIcon::Exclamation);
+    hub_.services().showMessage(this, withReason(QStringLiteral("読み込みに失敗しました"), reason),
+                                MessageIcon::Exclamation);
     return;
   }
   sbShowDataType();
+  remember(hub_.services().settings(), setting::kTypeFile, path);
 }
 
 void frmDatTypeSQLServer::mnuSave_Click() {
@@ -139,10 +145,14 @@ void frmDatTypeSQLServer::mnuSave_Click() {
   if (isBlank(path.toStdString())) return;
   sbGetDataType();
   // Confirmed like a saved layout file.
-  if (fnSaveDataType(*dataType(), path.toStdString())) {
+  clsHash file = dataTypeToHash(*dataType());
+  if (file.fnSaveFileAsXml(path.toStdString())) {
+    remember(hub_.services().settings(), setting::kTypeFile, path);
     hub_.services().showMessage(this, QStringLiteral("保存しました"), MessageIcon::None);
   } else {
-    hub_.services().showMessage(this, QStringLiteral("保存に失敗しました"), MessageIcon::Exclamation);
+    hub_.services().showMessage(this, withReason(QStringLiteral("保存に失敗しました"),
+                                                 QString::fromStdString(file.getErrMsg())),
+                                MessageIcon::Exclamation);
   }
 }
 

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "document/clsExcelDBDocInfo.h"
+#include "model/Progress.h"
 #include "model/clsDBInfo.h"
+#include "sqlserver/ServerCatalog.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace Ui {
@@ -17,6 +19,7 @@ namespace morvane::ui {
 
 class WindowHub;
 class frmCheckResult;
+class frmDrift;
 
 // The table list window: reads the workbook when it loads, lists its tables and runs the
 // Create commands on the selected ones.
@@ -40,6 +43,8 @@ class frmTableList final : public QMainWindow {
   bool isLoaded() const { return loaded_; }
   // The findings window of the last チェック; null before the first.
   frmCheckResult* checkResult() const { return checkResult_.get(); }
+  // The differences window of the last comparison; null before the first.
+  frmDrift* drift() const { return drift_.get(); }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -62,6 +67,12 @@ class frmTableList final : public QMainWindow {
   // Hides the lines whose names do not match the filter box; hidden lines lose their selection.
   void sbApplyFilter(const QString& strFilter);
   void sbUnselectHidden();
+  // The title names the workbook; the status line counts shown and selected tables.
+  void sbShowCounts();
+  // The lines a check or comparison takes: the selected ones, or every shown one when none is.
+  std::vector<int> fnCheckedRows() const;
+  // Selects the line of the table and shows it, clearing a filter that hides it.
+  void sbSelectRow(int row);
 
   void cmdBack_Click();
   void mnuMakeTable_Click();
@@ -69,6 +80,13 @@ class frmTableList final : public QMainWindow {
   void mnuMakeChangeSQL_Click();
   void mnuMakeTableDoc_Click();
   void mnuCheck_Click();
+  void mnuDrift_Click();
+  // The change scripts that bring the compared database to the workbook: saved or run.
+  void sbSaveDriftChanges();
+  void sbRunDriftChanges();
+  // Tells how a change run went: failures one by one, then each table's line and the counts.
+  void sbReportChanges(QWidget* owner, const QStringList& failures, const QStringList& lines,
+                       const ProgressTally& tally);
   // Selects the list line of the table at that place in the last checked set.
   void sbSelectCheckedTable(std::size_t tableIndex);
   void mnuQuit_Click();
@@ -80,6 +98,12 @@ class frmTableList final : public QMainWindow {
   clsExcelDBDocInfo readLayout_;
   std::unique_ptr<frmCheckResult> checkResult_;
   std::vector<int> checkedRows_;  // the list line of each table of the last check
+  std::unique_ptr<frmDrift> drift_;
+  // What the last comparison compared: the workbook's tables and the database's.
+  clsDBInfo driftTables_;
+  std::vector<ServerTable> driftServer_;
+  bool driftWhole_ = false;
+  QString driftServerName_;
   bool loaded_ = false;
 };
 

@@ -42,6 +42,7 @@ struct BatchOptions {
   std::string sinceWorkbook;        // --since: the old revision
   int queryTimeoutSeconds = 60;     // --query-timeout; 0: no limit
   std::string deployFile;           // --deploy
+  std::string writeWorkbook;        // --write-workbook: the design document to write from the server
   platform::OutputEncoding encoding; // --encoding and --eol of the written files
   std::string workbook;
 };
@@ -64,6 +65,8 @@ int writeHtml(const BatchOptions& options, const clsDBInfo& selected);
 int writeDeployScript(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int createOnServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
 int againstServer(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& selected);
+// --write-workbook: the server's dbo tables as a design document in the layout in effect.
+int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& settings);
 // --since: the change scripts from the old revision to the selected tables, by --sql and --server.
 int changeSince(const BatchOptions& options, const BatchSettings& settings, const clsDBInfo& oldRevision,
                 const clsDBInfo& selected);

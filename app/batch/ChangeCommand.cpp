@@ -6,7 +6,7 @@
 #include "app/batch/OutputFolder.h"
 #include "app/batch/TerminalProgress.h"
 #include "platform/text/VisibleText.h"
-#include "sqlserver/SchemaDiff.h"
+#include "sqlserver/ServerChanges.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -121,14 +121,8 @@ int changeServer(const BatchOptions& options, const BatchSettings& settings, cls
                  const std::vector<ServerTable>& server, const clsDBInfo& selected) {
   ChangeOptions changeOptions = changeOptionsOf(options);
   changeOptions.oldIsLive = true;
-  const clsDBInfo live = serverModel(server, selected, *settings.types);
-  std::vector<std::string> liveNames;
-  for (const auto& table : live.getTables()) liveNames.push_back(table->getName());
-  changeOptions.liveAttributes = serverAttributesByTable(server, liveNames);
-  if (!renamesFit(live, selected, options)) return 2;
-  // The model holds the server's tables in its order, spelled as the workbook spells them.
-  for (std::size_t i = 0; i < server.size(); ++i) changeOptions.keyNames[live.getTables()[i]->getName()] = server[i].keyName;
-  const auto changes = compareRevisions(live, selected, settings.types, changeOptions);
+  if (!renamesFit(serverModel(server, selected, *settings.types), selected, options)) return 2;
+  const auto changes = changesFromServer(server, selected, settings.types, changeOptions);
   if (options.apply) return runChanges(changes, changeOptions, options, db, true);
   if (!ensureOutputFolder("--sql", options.sqlDir)) return 1;
   clsSQLServerDB generator;

@@ -1,11 +1,14 @@
 #include <filesystem>
 #include <iostream>
+#include <set>
 
 #include "app/batch/BatchOptions.h"
 #include "platform/files/FileTime.h"
 #include "platform/files/Files.h"
+#include "platform/text/OutputEncoding.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/DeployScript.h"
+#include "sqlserver/ForeignKeys.h"
 #include "sqlserver/clsSQLServerDB.h"
 
 namespace morvane::batch {
@@ -27,6 +30,7 @@ int writeDeployScript(const BatchOptions& options, const BatchSettings& settings
   // With --sql as well, the same tables have already been reported once.
   const bool reportNotations = options.sqlDir.empty();
   int status = 0;
+  std::set<std::string> added;
   for (const auto& table : selected.getTables()) {
     const auto script = generator.fnEncodeCreateSQL(*table, options.encoding);
     if (reportNotations) {
@@ -42,6 +46,25 @@ int writeDeployScript(const BatchOptions& options, const BatchSettings& settings
       continue;
     }
     deploy.add(*script);
+    added.insert(table->getName());
+  }
+  // After every table, so that a reference finds its table whatever the order; a table that is
+  // not selected is taken to be in the database already.
+  const ForeignKeyPlan plan = planForeignKeys(
+      selected, generator.fieldTypes(), [&](const std::string& name) { return added.contains(name); },
+      [](const std::string&) { return true; });
+  for (const auto& skipped : plan.skipped) {
+    if (reportNotations) std::cerr << "morvane-batch: " << platform::visibleText(skipped) << "\n";
+    status = 1;
+  }
+  for (const auto& batch : plan.batches) {
+    try {
+      deploy.add(platform::encodeText(foreignKeyScript(batch.statements) + "\r\n", options.encoding));
+    } catch (const std::exception& error) {  // a referenced name the code cannot hold
+      std::cerr << "morvane-batch: テーブル「" << platform::visibleText(batch.table) << "」の外部キーを書けません: "
+                << platform::visibleText(oneLine(error.what())) << "\n";
+      status = 1;
+    }
   }
   try {
     platform::replaceFile(options.deployFile, deploy.bytes());

@@ -1,9 +1,9 @@
 // --against-server: the live database as the old revision of the design document.
-#include <algorithm>
 #include <iostream>
 
 #include "app/batch/BatchOptions.h"
 #include "platform/text/VisibleText.h"
+#include "sqlserver/ServerChanges.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -12,12 +12,7 @@ namespace {
 
 // With --table, the database's other tables are not asked about either.
 std::vector<ServerTable> selectedOnServer(std::vector<ServerTable> server, const BatchOptions& options) {
-  if (options.tables.empty()) return server;
-  std::erase_if(server, [&](const ServerTable& table) {
-    return std::none_of(options.tables.begin(), options.tables.end(),
-                        [&](const std::string& name) { return sameName(name, table.name); });
-  });
-  return server;
+  return options.tables.empty() ? server : tablesNamed(std::move(server), options.tables);
 }
 
 int printDrift(const Drift& drift) {

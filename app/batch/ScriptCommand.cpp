@@ -26,7 +26,8 @@ int writeScripts(const BatchOptions& options, const BatchSettings& settings, con
                              << platform::visibleText(generator.getFailReason()) << "\n";
         }
       }, options.encoding);
-  const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
+  for (const auto& line : generator.getForeignKeyFailures()) std::cerr << "morvane-batch: " << platform::visibleText(line) << "\n";
+  const int status = tally.failed > 0 || tally.cancelled || !generator.getForeignKeyFailures().empty() ? 1 : 0;
   return status;
 }
 

@@ -110,7 +110,8 @@ int createOnServer(const BatchOptions& options, const BatchSettings& settings, c
     const std::string reason = platform::visibleText(oneLine(db.getFailReason()));
     progress.message() << "morvane-batch: テーブル「" << platform::visibleText(table.getName()) << "」を作成できません: " << reason << "\n";
   });
-  const int status = tally.failed > 0 || tally.cancelled ? 1 : 0;
+  for (const auto& line : db.getForeignKeyFailures()) std::cerr << "morvane-batch: " << platform::visibleText(oneLine(line)) << "\n";
+  const int status = tally.failed > 0 || tally.cancelled || !db.getForeignKeyFailures().empty() ? 1 : 0;
   db.fnCloseDB();
   return status;
 }

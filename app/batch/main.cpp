@@ -33,6 +33,7 @@ constexpr const char* kUsage =
     "       morvane-batch --against-server --server S --database D --user U [--allow-drop] [--allow-data-loss]\n"
     "                     [--allow-rebuild] [--rename TABLE.OLD=NEW | --rename OLD=NEW]... [--sql DIR | --apply]\n"
     "                     [--table NAME]... WORKBOOK\n"
+    "       morvane-batch --write-workbook FILE.xlsx --server S --database D --user U [--table NAME]...\n"
     "  --query-timeout は --server でサーバの応答を待つ秒数です (既定 60、0 で無制限)。\n"
     "  --layout-values には開始シート、終了シート、項目開始行、テーブル名の行と列、\n"
     "  項目名・型・サイズ・キー・NULL の列をこの順に指定します。--layout-extra は任意の位置を\n"
@@ -47,6 +48,8 @@ constexpr const char* kUsage =
     "  データが失われる変更の前には行を調べ、失われる行があればそのテーブルの変更を取り消します\n"
     "  (--allow-data-loss で調べません)。IDENTITY の変更は --allow-rebuild のときテーブルを作り直します。\n"
     "  --rename は列 (TABLE.OLD=NEW) かテーブル (OLD=NEW) の名前を sp_rename で変え、データを残します。\n"
+    "  --write-workbook はデータベースの dbo のテーブルを、レイアウトと型の表記のとおりの設計書\n"
+    "  (.xlsx) に書きます。--save-layout と一緒なら、全テーブルを読める終了シートで保存します。\n"
     "  --deploy は選んだテーブルのスクリプトを一覧の順に GO で区切って 1 つのファイルに書きます。\n"
     "  --encoding (既定 cp932) と --eol (既定 crlf) はスクリプトの、--encoding は HTML の文字コードです。\n"
     "  --check は選んだテーブルの設計書をセルごとに調べ、見つかったことを 1 行ずつ表示します\n"
@@ -175,6 +178,8 @@ BatchOptions parseArguments(int argc, char** argv) {
       const auto seconds = digits ? toInt32(text) : std::nullopt;
       if (!seconds || *seconds < 0) usageError("--query-timeout: 「" + text + "」は 0 以上の秒数ではありません");
       options.queryTimeoutSeconds = *seconds;
+    } else if (arg == "--write-workbook") {
+      options.writeWorkbook = value(i);
     } else if (arg == "--deploy") {
       options.deployFile = value(i);
     } else if (arg == "--encoding") {
@@ -218,6 +223,14 @@ BatchOptions parseArguments(int argc, char** argv) {
   const bool writesFiles = !options.sqlDir.empty() || !options.htmlDir.empty() || !options.deployFile.empty();
   if (options.encoding != platform::OutputEncoding{} && !writesFiles) {
     usageError("--encoding と --eol は --sql、--html、--deploy と使います");
+  }
+  if (!options.writeWorkbook.empty()) {
+    if (!serverAsked) usageError("--write-workbook には --server、--database、--user が必要です");
+    const bool other = options.list || options.dump || options.check || !options.sqlDir.empty() ||
+                       !options.htmlDir.empty() || !options.deployFile.empty() || options.againstServer || since ||
+                       !options.workbook.empty();
+    if (other) usageError("--write-workbook はブックを読む処理と同時に指定できません");
+    return options;
   }
   const bool workbookJob = options.list || options.dump || options.check || !options.sqlDir.empty() ||
                            !options.htmlDir.empty() || serverAsked || !options.deployFile.empty();
@@ -284,6 +297,7 @@ int run(int argc, char** argv) {
   }
   for (const auto& [extra, number] : options.layoutExtra) (settings.layout.*extra->set)(number);
   if (int status = saveSettings(options, settings); status != 0) return status;
+  if (!options.writeWorkbook.empty()) return writeWorkbookFromServer(options, settings);
   if (options.workbook.empty()) return 0;
 
   clsExcelDBDoc reader;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Batch.h"
+#include "document/clsExcel.h"
 #include "tests/support/DesignBook.h"
 #include "tests/support/TdsTestServer.h"
 
@@ -101,6 +102,52 @@ TEST(DriftCommand, EmptyDatabaseHasEverythingOnlyInTheDocument) {
   const BatchRun run = against(server, workbook);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "テーブル「Orders」: ドキュメントにだけあります\nテーブル「Lines」: ドキュメントにだけあります\n");
+  // No dbo table: said, and nothing written.
+  const BatchRun written = batch({"--write-workbook", dir.file("empty.xlsx"), "--server", server.address(), "--database",
+                                  "販売", "--user", "sa"}, {"MORVANE_PASSWORD=pw"});
+  EXPECT_EQ(written.status, 1);
+  EXPECT_EQ(written.err, "morvane-batch: データベース「販売」に dbo のテーブルがないため、何も書きません\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("empty.xlsx")));
+}
+
+// The catalog written as a design document reads back as the same database: every kind, a
+// composite key, an identity, Japanese and odd names, a type with no notation, too few sheets.
+TEST(DriftCommand, WorkbookWrittenFromTheServerReadsBackWithoutDrift) {
+  TempDir dir;
+  auto catalog = deployed();
+  const std::string odd = "Very[Long]:Name*With?Odd/Chars\\And'More";
+  for (const auto& [table, column, ordinal, type, length] :
+       {std::tuple<std::string, std::string, int, std::string, std::optional<int>>{"受注", "受注番号", 1, "int", {}},
+        {"受注", "備考", 2, "nvarchar", 200}, {odd, "x", 1, "char", 3}, {"very[long]:name*with?odd/chars__x", "y", 1, "int", {}}}) {
+    catalog.columns.push_back({table, column, ordinal, type, length, {}, {}, ordinal == 1 ? "NO" : "YES", 0, {}, {}});
+  }
+  catalog.keys.push_back({"受注", "受注番号", 1});
+  TdsTestServer server(serverWith(catalog));
+  const std::vector<std::string> login = {"--server", server.address(), "--database", "販売", "--user", "sa"};
+  // Tables from sheet 3 to 6 with the mark meaning NOT NULL: five tables need sheet 7.
+  std::vector<std::string> args = {"--write-workbook", dir.file("db.xlsx"), "--layout-values", "3,6,6,3,3,4,5,6,7,9",
+                                   "--layout-extra", "NullMarkMeansNotNull=1", "--save-layout", dir.file("db.edf")};
+  args.insert(args.end(), login.begin(), login.end());
+  const BatchRun written = batch(args, {"MORVANE_PASSWORD=pw"});
+  EXPECT_EQ(written.status, 0) << written.err;
+  EXPECT_NE(written.out.find("終了シートを 7 にするとすべて読めます"), std::string::npos) << written.out;
+  EXPECT_EQ(written.err,
+            "morvane-batch: 警告: テーブル「受注」の列「備考」: 型「nvarchar」は型の表記にないため、サーバの型名のまま書きます\n");
+  const BatchRun back = against(server, dir.file("db.xlsx"), {"--layout", dir.file("db.edf")});
+  EXPECT_EQ(back.status, 0) << back.out << back.err;
+  EXPECT_EQ(back.out, "ブックとデータベースに違いはありません\n");
+  EXPECT_EQ(back.err, "morvane-batch: テーブル「受注」: nvarcharは未定義です\n");
+
+  clsExcel book;
+  ASSERT_TRUE(book.fnOpenBook(dir.file("db.xlsx")));
+  std::vector<std::string> names;
+  for (int n = 1; book.fnOpenSheet(n); ++n) names.push_back(book.SheetName());
+  EXPECT_EQ(names, (std::vector<std::string>{"表紙", "テーブル一覧", "Lines", "Orders", "Very_Long__Name_With_Odd_Chars_",
+                                             "very_long__name_with_odd_cha(2)", "受注"}));
+  ASSERT_TRUE(book.fnOpenSheet(1));
+  EXPECT_EQ(book.Cells(4, 3) + "|" + book.Cells(5, 3), "販売|" + server.address());
+  ASSERT_TRUE(book.fnOpenSheet(5));
+  EXPECT_EQ(book.Cells(3, 3) + "|" + book.Cells(5, 4) + book.Cells(5, 9) + "|" + book.Cells(6, 9), odd + "|項目名NOT NULL|○");
 }
 
 TEST(DriftCommand, ServerThatCannotBeReadExitsTwoWithTheReason) {

@@ -1,9 +1,6 @@
 // The example's documentation set opened in a real browser (Debian's chromium, headless).
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
@@ -12,6 +9,7 @@
 
 #include "htmldoc/clsHTMLDoc.h"
 #include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/Command.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
 
@@ -24,29 +22,9 @@ const std::string kChromiumFlags =
     "--headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking "
     "--disable-component-update --disable-sync";
 
-std::string quote(const std::string& text) {
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-struct Result {
-  int status = -1;
-  std::string out;
-};
-
-Result run(const std::string& command) {
-  Result result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
-  const int status = ::pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-bool haveCommand(const std::string& name) { return run("command -v " + name + " >/dev/null 2>&1").status == 0; }
+using test::haveCommand;
+using test::quote;
+using test::run;
 
 class HtmlBrowser : public ::testing::Test {
  protected:

@@ -71,8 +71,9 @@ TEST(DeployScript, HeadingNamesTheWorkbookItsTimeAndTheVersionInComments) {
   EXPECT_NE(text.find(heading.workbookName), std::string::npos) << text;
   EXPECT_NE(text.find(heading.workbookModified), std::string::npos) << text;
   EXPECT_NE(text.find("morvane-batch 1.2"), std::string::npos) << text;
-  // Every line before the empty one is a comment.
-  const std::string head = text.substr(0, text.find("\n\n") + 1);
+  // Every line before SET XACT_ABORT ON, GO and the empty line is a comment.
+  ASSERT_TRUE(text.ends_with("\nSET XACT_ABORT ON\nGO\n\n")) << text;
+  const std::string head = text.substr(0, text.rfind("SET"));
   for (std::size_t at = 0; at < head.size(); at = head.find('\n', at) + 1) {
     EXPECT_EQ(head.compare(at, 3, "-- "), 0) << head.substr(at);
   }

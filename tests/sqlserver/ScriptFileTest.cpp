@@ -134,6 +134,18 @@ TEST(ScriptFile, ARunNeverReplacesAnEarlierTablesScript) {
   // Another run starts with no name taken.
   test::TempDir again;
   EXPECT_EQ(generator.fnSaveCreateSQLs(db, again.path().string(), progress, [](const clsTableInfo&, bool) {}).done, 2u);
+
+  // With a reference selected, a table would be the foreign keys' file: refused, its key left out.
+  test::TempDir keys;
+  reports.clear();
+  generator.fnSaveCreateSQLs(test::dbOf({makeTable("_Foreign_Keys", {{"a", "int", "", false, "", "T1.first"}}, {"a"})}),
+                             keys.path().string(), progress, [&](const clsTableInfo&, bool saved) {
+                               reports.push_back(saved ? "ok" : generator.getFailReason());
+                             });
+  EXPECT_EQ(reports, (std::vector<std::string>{"テーブル名「_Foreign_Keys」は外部キーのスクリプト _foreign_keys.sql と同じファイル名になるため、書きません"}));
+  EXPECT_EQ(generator.getForeignKeyFailures(),
+            (std::vector<std::string>{"外部キー「FK__Foreign_Keys_a」を作りません: テーブル「_Foreign_Keys」を作成できませんでした"}));
+  EXPECT_TRUE(test::filesIn(keys.path()).empty());
 }
 
 }  // namespace

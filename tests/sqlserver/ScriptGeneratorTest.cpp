@@ -131,5 +131,21 @@ TEST(ScriptGenerator, FrameWithSeveralKeys) {
             "\t( \r\n\ta,\r\n\tb,\r\n\tzz\r\n\t) ON [PRIMARY] \r\nCOMMIT ");
 }
 
+// A field left out for its type word takes its default, description, unique key and index along:
+// on a server they would fail the whole table.
+TEST(ScriptGenerator, AFieldLeftOutTakesItsStatementsAlong) {
+  clsSQLServerDB generator;
+  const auto script = generator.makeCreateSQL(makeTable(
+      "T", {{"a", "int", "", false, "1", "", "U", "I", "説明"}, {"b", "blob", "", true, "2", "", "U", "J", "説明"}}, {"a"}));
+  ASSERT_TRUE(script);
+  EXPECT_EQ(script->substr(script->find("\t) ON [PRIMARY] \r\nALTER")),
+            "\t) ON [PRIMARY] \r\nALTER TABLE dbo.T ADD CONSTRAINT \r\n\tPK_T PRIMARY KEY CLUSTERED \r\n\t( \r\n\ta\r\n"
+            "\t) ON [PRIMARY] \r\nALTER TABLE dbo.T ADD CONSTRAINT \r\n\tDF_T_a DEFAULT (1) FOR a\r\n"
+            "CREATE NONCLUSTERED INDEX IX_T_a ON dbo.T \r\n\t( \r\n\ta\r\n\t) ON [PRIMARY] \r\n"
+            "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'説明', @level0type = N'SCHEMA', "
+            "@level0name = N'dbo', @level1type = N'TABLE', @level1name = N'T', @level2type = N'COLUMN', @level2name = N'a'\r\n"
+            "COMMIT ");
+}
+
 }  // namespace
 }  // namespace morvane

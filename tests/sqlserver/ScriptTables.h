@@ -10,6 +10,7 @@ namespace morvane::test {
 struct FieldRow {
   std::string name, type, size = {};
   bool nullable = false;
+  std::string defaultValue = {}, reference = {}, unique = {}, index = {}, remarks = {};
 };
 
 inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRow>& rows,
@@ -22,6 +23,11 @@ inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRo
     field.setAttr(row.type);
     field.setSize(row.size);
     field.setNull(row.nullable);
+    field.setDefault(row.defaultValue);
+    field.setReference(row.reference);
+    field.setUnique(row.unique);
+    field.setIndex(row.index);
+    field.setRemarks(row.remarks);
     table.setField(field);
   }
   for (const auto& key : keys) table.sbAddPKey(key);

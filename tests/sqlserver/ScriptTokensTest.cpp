@@ -17,7 +17,10 @@ TEST(ScriptTokens, OrdinaryTablesPass) {
   for (const auto& t : example.getTables()) EXPECT_EQ(unsafeScriptToken(*t, kTypes), std::nullopt) << t->getName();
   const clsTableInfo sizes = makeTable("Sizes", {{"A", "varchar", "max"}, {"B", "char", " MAX "},
                                                  {"C", "decimal", "10, 2"}, {"D", "identity", "1,1"},
-                                                 {"E", "float", ""}, {"社員_番号#", "varchar", "50"}});
+                                                 {"E", "float", ""}, {"社員_番号#", "varchar", "50"},
+                                                 {"F", "int", "", false, " ((-1.5e3)) ", "R.k"},
+                                                 {"G", "char", "2", false, "N'x'';--'", " R ( k ) "},
+                                                 {"H", "date", "", false, "getdate ( )", "x"}});
   EXPECT_EQ(unsafeScriptToken(sizes, kTypes), std::nullopt);
 }
 
@@ -42,6 +45,10 @@ TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefuse
       {makeTable("T", {{"A", "identity", "1,1\n"}}), "サイズ「1,1\\n」"},
       {makeTable("T", {{"A", "float", "maxi"}}), "サイズ「maxi」"},
       {makeTable("T", {{"A", "int"}}, {"A;B"}), "主キー「A;B」に「;」"},
+      {makeTable("T", {{"A", "int", "", false, "0); DROP TABLE x; --"}}),
+       "フィールド「A」の既定値「0); DROP TABLE x; --」は数値、文字列、NULL、決まった関数のどれでもない"},
+      {makeTable("T", {{"A", "int", "", false, "", "R.k;--"}}), "参照先のフィールド名「k;--」に「--」"},
+      {makeTable("T", {{"A", "int", "", false, "", "R x(k)"}}), "参照先のテーブル名「R x」に空白"},
   };
   for (const auto& c : cases) {
     const auto reason = unsafeScriptToken(c.table, kTypes);
@@ -53,7 +60,7 @@ TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefuse
 
 TEST(ScriptTokens, TextsTheScriptLeavesOutAreNotChecked) {
   // An int takes no size and an undefined notation drops the whole field.
-  const clsTableInfo t = makeTable("T", {{"A", "int", "なし; --"}, {"b;--", "未定義", "x')"}});
+  const clsTableInfo t = makeTable("T", {{"A", "int", "なし; --"}, {"b;--", "未定義", "x')", false, "1;--", "a b.c"}});
   EXPECT_EQ(unsafeScriptToken(t, kTypes), std::nullopt);
 }
 

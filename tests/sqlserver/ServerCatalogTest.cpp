@@ -72,13 +72,14 @@ TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
     EXPECT_FALSE(tables[1].indexes[1].primaryKey);
     EXPECT_EQ(tables[1].indexes[1].columns, std::vector<std::string>{"行"});
     EXPECT_EQ(tables[1].columns[1].length, 2);
-    EXPECT_EQ(order.columns[2].defaultDefinition, "((0))");
+    EXPECT_EQ(order.columns[2].defaultValue, "((0))");
     EXPECT_EQ(order.columns[2].defaultName, "DF__受注__金額__5EBF139D");
     EXPECT_EQ(order.description, "受注");
     EXPECT_EQ(order.columns[1].description, "メモ");
     ASSERT_EQ(tables[1].foreignKeys.size(), 1u);
     EXPECT_EQ(tables[1].foreignKeys[0].columns, (std::vector<std::string>{"受注ID", "行"}));
     EXPECT_EQ(tables[1].foreignKeys[0].referencedColumns, (std::vector<std::string>{"受注ID", "備考"}));
+    EXPECT_EQ(tables[1].columns[0].referenceTable, "");  // two columns: no reference cell can say it
   }
 }
 

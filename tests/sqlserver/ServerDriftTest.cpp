@@ -5,8 +5,11 @@
 #include <functional>
 #include <tuple>
 
+#include "document/clsExcelDBDoc.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/StoredColumn.h"
+#include "sqlserver/reverse/DesignBookPlan.h"
+#include "tests/support/TempDir.h"
 #include "tests/sqlserver/ScriptTables.h"
 
 namespace morvane {
@@ -192,6 +195,53 @@ TEST(ServerDrift, ServerModelSpeaksTheNotationsInEffectAndTheDocumentsSpelling) 
       EXPECT_EQ(*stored, storedColumn(server[1].columns[i])) << fields[i].getName();
     }
   }
+}
+
+// The attributes beyond the five cells, where the catalog gives them, read back from the written
+// workbook as the document's own; defaults lose only their outer parentheses.
+TEST(ServerDrift, WrittenWorkbookCarriesTheOptionalAttributes) {
+  ServerTable table{"受注", {}, {"ID"}};
+  table.description = "受注の見出し";
+  for (const auto& [name, description, stored] :
+       {std::tuple<std::string, std::string, std::string>{"ID", "番号", "((0))"}, {"Day", "", "(getdate())"},
+        {"Code", "", "('a(b''c)')"}, {"Sum", "", "((1)+(2))"}}) {
+    ServerColumn column;
+    column.name = name;
+    column.dataType = "int";
+    column.description = description;
+    column.defaultValue = stored;
+    table.columns.push_back(column);
+  }
+  table.columns[1].referenceTable = "Days";
+  table.columns[1].referenceColumn = "Day";
+  table.indexes = {{"PK", true, false, true, {"ID"}},  {"UQ1", false, true, true, {"Day", "Code"}},
+                   {"UQ2", false, false, true, {"Sum"}}, {"IX", false, false, false, {"Code"}}};
+  clsExcelDBDocInfo layout;
+  int column = 10;
+  for (auto set : {&clsExcelDBDocInfo::setColLogicalName, &clsExcelDBDocInfo::setColDefault,
+                   &clsExcelDBDocInfo::setColUnique, &clsExcelDBDocInfo::setColIndex,
+                   &clsExcelDBDocInfo::setColReference}) {
+    (layout.*set)(column++);
+  }
+  layout.setRowTableLogicalName(2);
+  layout.setColTableLogicalName(3);
+  ASSERT_EQ(designLayoutProblem(layout), "");
+  test::TempDir dir;
+  const DesignBookPlan plan = writeDesignBook(dir.file("db.xlsx"), {table}, layout, {}, {"s", "d", "today"});
+  EXPECT_TRUE(plan.warnings.empty());
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(layout);
+  ASSERT_TRUE(reader.fnReadDBDoc(dir.file("db.xlsx")));
+  const auto& read = *reader.getDBInfo().getTables().at(0);
+  EXPECT_EQ(read.getLogicalName(), "受注の見出し");
+  std::string cells;
+  for (const auto& field : read.getFields()) {
+    cells += field.getLogicalName() + "|" + field.getDefault() + "|" + field.getUnique() + "|" + field.getIndex() +
+             "|" + field.getReference() + "\n";
+  }
+  EXPECT_EQ(cells, "番号|0|||\n|getdate()|1||Days.Day\n|'a(b''c)'|1|○|\n|(1)+(2)|2||\n");
+  layout.setColDefault(layout.getColUnique());
+  EXPECT_EQ(designLayoutProblem(layout), "レイアウトの列 12 に項目の 2 つのセルが重なっています");
 }
 
 }  // namespace

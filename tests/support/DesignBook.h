@@ -67,6 +67,31 @@ inline std::vector<DesignSheet> fullDesignSheets() {
        "注文"}};
 }
 
+// fullLayout() as morvane-batch --layout-extra takes it.
+inline const std::string kFullLayoutExtra =
+    "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+    "RowTableLogicalName=2,ColTableLogicalName=3";
+
+// Tables that give every statement of a script, for fullLayout(): defaults of each kind, a
+// composite unique key, two indexes, descriptions holding ' and ] (from logical names in 顧客,
+// from remarks in Orders, which has none), references in both forms to a selected table, to a
+// table that is not selected and to Bad, whose default is injected text.
+inline std::vector<DesignSheet> schemaSheets() {
+  return {{"顧客",
+           {{"ID", "int", "", "○", "", "顧客ID"},
+            {"コード", "char", "10", "", "", "コード", "'000'", "", "U1", "IX1"},
+            {"支店", "char", "3", "", "", "", " ( N'な''し' ) ", "", "U1"},
+            {"名前", "varchar", "40", "", "○", "O'Neil ]の名前", "NULL", "", "", "IX1"},
+            {"登録日", "date", "", "", "", "登録日", "(getdate())", "", "", "IX2"}},
+           "顧客's ]マスタ"},
+          {"Orders",
+           {{"OrderID", "int", "", "○", "", "", "0", "注文の番号"},
+            {"CustomerID", "int", "", "", "", "", "", "", "", "", "顧客.ID"},
+            {"BadID", "int", "", "", "", "", "", "", "", "", " Bad ( ID ) "},
+            {"ItemID", "int", "", "", "", "", "", "", "", "", "Items.ID"}}},
+          {"Bad", {{"ID", "int", "", "○", "", "", "0); DROP TABLE x; --"}}}};
+}
+
 // The non-empty cells of a sheet as ("C3", text).
 inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignSheet& sheet) {
   std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};

@@ -464,6 +464,16 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
   return answer;
 }
 
+// The answer to a query of INFORMATION_SCHEMA.TABLES alone: the names of the tables it holds.
+std::optional<CatalogAnswer> tableNamesAnswer(const std::string& sql, const std::set<std::string>& tables) {
+  if (!mentions(sql, "INFORMATION_SCHEMA.TABLES") || mentions(sql, "INFORMATION_SCHEMA.COLUMNS")) return std::nullopt;
+  const std::vector<tds::ResultColumn> columns = {{"TABLE_NAME"}};
+  CatalogAnswer answer{tds::columnMetadata(columns)};
+  for (const auto& table : tables) answer.tokens += tds::row(columns, {{table, {}}});
+  answer.tokens += tds::doneToken(tds::doneCount, 0xC1, static_cast<std::uint32_t>(tables.size()));
+  return answer;
+}
+
 }  // namespace
 
 TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
@@ -614,9 +624,13 @@ void TdsTestServer::serve(int fd) {
         batches_.push_back(tds::batchText(message->payload));
       } else if (message->type == tds::attention && config_.mode == Mode::mute) {
         // A server that has stopped answering does not acknowledge the cancel either.
+      } else if (message->type == tds::sqlBatch && loggedIn && config_.hangUpAfterBatches &&
+                 batches().size() >= *config_.hangUpAfterBatches) {
+        break;
       } else if (message->type == tds::sqlBatch && loggedIn) {
         const std::string sql = tds::batchText(message->payload);
-        const auto catalog = config_.catalog ? catalogAnswer(*config_.catalog, sql) : std::nullopt;
+        auto catalog = config_.catalog ? catalogAnswer(*config_.catalog, sql) : std::nullopt;
+        if (!catalog) catalog = tableNamesAnswer(sql, tables());
         if (catalog) {
           {
             std::lock_guard lock(mutex_);

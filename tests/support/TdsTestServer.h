@@ -5,7 +5,8 @@
 // or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
 // TABLE of a table it does not hold error 4902. Given a catalog, it
 // answers the schema queries (recognised by the views they name) with result sets, and
-// acknowledges a cancel of an answer under way.
+// acknowledges a cancel of an answer under way; a query of INFORMATION_SCHEMA.TABLES alone gets
+// the names of the tables it holds.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -70,6 +71,8 @@ class TdsTestServer {
     std::chrono::milliseconds batchDelay{0};
     // When set, the schema queries get result sets and its tables exist for CREATE TABLE.
     std::optional<Catalog> catalog{};
+    // When set, the connection is closed, unanswered, at the batch after this many (a lost server).
+    std::optional<std::size_t> hangUpAfterBatches{};
   };
 
   // What one LOGIN7 carried, password de-obfuscated.

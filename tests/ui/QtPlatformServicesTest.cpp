@@ -4,6 +4,8 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -22,6 +24,7 @@
 #include <mutex>
 #include <thread>
 
+#include "ui/FileColumns.h"
 #include "ui/QtJapanese.h"
 #include "ui/QtPlatformServices.h"
 #include "ui/TableRun.h"
@@ -175,12 +178,18 @@ class QtPlatformServicesTest : public QObject {
     QCOMPARE(icon, QMessageBox::Warning);
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
 
+    // A long line with a path keeps its words whole.
+    const QString path = QStringLiteral("/home/someone/design-documents/layout-file.edf: ");
+    bool lineFits = false;
     whenShown<QMessageBox>([&](QMessageBox* box) {
       icon = box->icon();
+      auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      lineFits = label != nullptr && label->width() >= label->fontMetrics().horizontalAdvance(path + "ファイルまたはフォルダがありません");
       box->button(QMessageBox::Ok)->click();
     });
-    services_.showMessage(nullptr, QStringLiteral("保存しました"), MessageIcon::None);
+    services_.showMessage(nullptr, "保存失敗しました\n" + path + "ファイルまたはフォルダがありません", MessageIcon::None);
     QCOMPARE(icon, QMessageBox::NoIcon);
+    QVERIFY(lineFits);
   }
 
   void busyPointerGivesWayToAMessage() {
@@ -199,6 +208,7 @@ class QtPlatformServicesTest : public QObject {
   }
 
   void fileDialogsOfferTheFilterAndCancelGivesNothing() {
+    Watchdog watchdog("a file dialog answered by the test");
     QTemporaryDir dir;
     const QString path = dir.filePath("book.xls");
     QFile file(path);
@@ -216,15 +226,39 @@ class QtPlatformServicesTest : public QObject {
     whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     QVERIFY(services_.openFileName(nullptr, QStringLiteral("Excelﾌｧｲﾙ|*.xls")).isEmpty());
 
-    // Saving adds the filter's extension to a bare name.
+    // Saving adds the filter's extension to a bare name. The name goes into the box itself:
+    // selectFile leaves a box that has the focus alone, and a dialog that became active first
+    // would then take its folder for the choice and stay open.
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
-      dialog->selectFile(dir.filePath("layout"));
+      dialog->setDirectory(dir.path());
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("layout"));
       QMetaObject::invokeMethod(dialog, "accept");
     });
     QCOMPARE(services_.saveFileName(nullptr, QStringLiteral("Excel設計書定義ファイル|*.edf")),
              dir.filePath("layout.edf"));
     whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
     QVERIFY(services_.saveFileName(nullptr, QStringLiteral("Excel設計書定義ファイル|*.edf")).isEmpty());
+
+    // The list's columns in Japanese: a folder, a size in KB, a date with the year first.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    QFile sized(dir.filePath("book.xls"));
+    QVERIFY(sized.open(QIODevice::WriteOnly));
+    sized.write(QByteArray(2048, 'x'));
+    sized.close();
+    QFileSystemModel files;
+    FileColumns columns;
+    columns.setSourceModel(&files);
+    const QModelIndex root = columns.mapFromSource(files.setRootPath(dir.path()));
+    QTRY_COMPARE(columns.rowCount(root), 2);
+    QStringList shown;
+    for (int row = 0; row < 2; ++row) {
+      shown << columns.index(row, 1, root).data().toString() + "|" + columns.index(row, 2, root).data().toString();
+    }
+    shown.sort();
+    QCOMPARE(shown.last(), QStringLiteral("|フォルダ"));
+    QVERIFY2(shown.first().startsWith(QStringLiteral("2.0 KB|")), qPrintable(shown.first()));
+    QVERIFY(columns.index(0, 3, root).data().toString().startsWith(QDate::currentDate().toString("yyyy/MM/dd")));
+    QCOMPARE(columns.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("更新日時"));
   }
   void progressShowsAfterHalfASecondAndItsCancelReachesTheRun() {
     QWidget owner;
@@ -244,7 +278,8 @@ class QtPlatformServicesTest : public QObject {
       label = dialog->labelText();
       if (auto* cancel = dialog->findChild<QPushButton*>()) button = cancel->text();
       QTest::mouseClick(other, Qt::LeftButton);  // held back while the run goes on
-      QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
+      // Esc cancels wherever it is pressed, also over the window behind the dialog.
+      QTest::keyClick(other, Qt::Key_Escape);
     });
     bool sawCancel = false;
     runOffUiThread([&] {

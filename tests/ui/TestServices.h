@@ -1,5 +1,7 @@
 #pragma once
+#include <QSettings>
 #include <QString>
+#include <QTemporaryDir>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -21,6 +23,7 @@ struct AskedDialog {
   DialogKind kind;
   QString filter;
   QWidget* owner;
+  QString title;
 };
 
 // Records every message and dialog; dialogs take their answers from a queue (an exhausted
@@ -35,9 +38,14 @@ class TestServices final : public PlatformServices {
   // Every run's progress, in order, with its title; a run cancels once cancelAfter tables started.
   std::vector<std::pair<QString, std::shared_ptr<morvane::test::RecordingProgress>>> runs;
   std::optional<std::size_t> cancelAfter;
+  // Settings in a folder of the test's own, never the user's.
+  QTemporaryDir settingsFolder;
+  QSettings userSettings{settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
 
   void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override { messages.push_back({prompt, icon}); }
-  QString openFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Open, filter, owner); }
+  QString openFileName(QWidget* owner, const QString& filter, const QString& title = {}) override {
+    return answer(DialogKind::Open, filter, owner, title);
+  }
   QString saveFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Save, filter, owner); }
   QString chooseFolder(QWidget* owner) override { return answer(DialogKind::Folder, QString(), owner); }
   void beginBusy() override {
@@ -50,6 +58,7 @@ class TestServices final : public PlatformServices {
     runs.emplace_back(title, recording);
     return std::make_unique<Forward>(recording);
   }
+  QSettings& settings() override { return userSettings; }
 
  private:
   // The window owns the sink it is given; the recording outlives it for the test to read.
@@ -65,8 +74,8 @@ class TestServices final : public PlatformServices {
     std::shared_ptr<ProgressSink> to_;
   };
 
-  QString answer(DialogKind kind, const QString& filter, QWidget* owner) {
-    dialogs.push_back({kind, filter, owner});
+  QString answer(DialogKind kind, const QString& filter, QWidget* owner, const QString& title = {}) {
+    dialogs.push_back({kind, filter, owner, title});
     if (answers.empty()) return {};
     QString next = answers.front();
     answers.pop_front();

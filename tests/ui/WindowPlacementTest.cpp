@@ -92,13 +92,16 @@ class WindowPlacementTest : public QObject {
     QCOMPARE(tables().frameGeometry().topLeft(), layout().frameGeometry().topLeft());
   }
 
-  void typeWindowOpensCentredOnTheLayoutWindowAndStaysWhereTheUserPutsIt() {
-    userPlaces(layout(), {60, 40}, layout().size());
+  void typeWindowOpensBesideTheLayoutWindowAndStaysWhereTheUserPutsIt() {
+    // At the screen's right edge: the type window goes to the layout window's left, where there is more room.
+    const QRect screen = room(layout());
+    userPlaces(layout(), {screen.right() + 1 - layout().frameGeometry().width(), 40}, layout().size());
     QAction* open = layout().findChild<QAction*>("mnuFieldAttr");
     open->trigger();
     frmDatTypeSQLServer& types = hub_->datTypeSQLServer();
     QVERIFY(QTest::qWaitForWindowExposed(&types));
-    QVERIFY((types.frameGeometry().center() - layout().frameGeometry().center()).manhattanLength() <= 1);
+    QCOMPARE(types.frameGeometry().left(), std::max(screen.left(), layout().frameGeometry().left() - types.frameGeometry().width()));
+    QCOMPARE(types.frameGeometry().top(), layout().frameGeometry().top());
 
     // Asked for again while open, it stays; closed and opened again, it keeps the user's size.
     const QSize size = types.size() + QSize(50, 30);
@@ -109,20 +112,24 @@ class WindowPlacementTest : public QObject {
     open->trigger();
     QVERIFY(QTest::qWaitForWindowExposed(&types));
     QCOMPARE(types.size(), size);
-    QVERIFY((types.frameGeometry().center() - layout().frameGeometry().center()).manhattanLength() <= 1);
+    QCOMPARE(types.frameGeometry().top(), layout().frameGeometry().top());
   }
 
-  void serverWindowOpensCentredOnTheTableList() {
+  void serverWindowOpensCentredOnTheTableListAndStaysAboveIt() {
     next();
     userPlaces(tables(), {70, 20}, tables().size());
     tables().findChild<QListWidget*>("List1")->selectAll();
     QRect serverFrame;
+    QWindow* above = nullptr;
     QTimer::singleShot(0, this, [&] {
       frmDBServer& server = hub_->dbServer();
       serverFrame = server.frameGeometry();
+      above = server.windowHandle()->transientParent();
       server.close();
     });
     tables().findChild<QAction*>("mnuMakeTable")->trigger();
+    // The table list is its parent for the window manager: raising the list does not hide it.
+    QCOMPARE(above, tables().windowHandle());
     QVERIFY(!serverFrame.isEmpty());
     QVERIFY((serverFrame.center() - tables().frameGeometry().center()).manhattanLength() <= 1);
   }

@@ -1,5 +1,6 @@
-// Writes pictures of the windows along the example's run: ui-screenshots <folder>
-// (run with QT_QPA_PLATFORM=offscreen).
+// Writes pictures of the windows along the example's run: ui-screenshots <folder>. Under a virtual
+// display with a window manager (xvfb-run and openbox) the pictures show the windows' frames;
+// with QT_QPA_PLATFORM=offscreen only their insides.
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QTest>
 #include <QTextStream>
 #include <filesystem>
 
@@ -19,6 +22,8 @@
 #include "ui/frmDBDef.h"
 #include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
+#include "ui/frmDrift.h"
+#include "sqlserver/ServerDrift.h"
 #include "ui/frmDatTypeSQLServer.h"
 #include "ui/frmTableList.h"
 
@@ -29,7 +34,17 @@ namespace {
 bool save(QWidget& window, const QDir& folder, const QString& name) {
   QApplication::processEvents();
   const QString path = folder.filePath(name);
-  if (window.grab().save(path)) return true;
+  QPixmap picture = window.grab();
+  if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
+    // The screen where the window stands, its frame and title bar as the window manager drew them.
+    window.show();
+    window.raise();
+    QTest::qWaitForWindowExposed(&window);
+    QTest::qWait(300);
+    const QRect frame = window.frameGeometry();
+    picture = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  }
+  if (picture.save(path)) return true;
   QTextStream(stderr) << "cannot write " << path << '\n';
   return false;
 }
@@ -91,6 +106,24 @@ int main(int argc, char* argv[]) {
   list->item(2)->setSelected(true);
   ok = save(hub.tableList(), folder, QStringLiteral("table-list-window.png")) && ok;
 
+  {
+    // The example's first table on a server that lacks a column and keys it differently, the
+    // second not there, and a table only the database has.
+    const morvane::clsDBInfo example = morvane::test::exampleModel();
+    const auto& tables = example.getTables();
+    morvane::ServerTable first{tables[0]->getName(), {}, {}};
+    const auto& fields = tables[0]->getFields();
+    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
+      first.columns.push_back({fields[i].getName(), static_cast<int>(i + 1), "int", {}, 10, 0, true, false, {}, {}});
+    }
+    const morvane::ServerTable old{"旧顧客", {{"ID", 1, "int", {}, 10, 0, false, false, {}, {}}}, {"ID"}};
+    frmDrift drift(&hub.tableList());
+    drift.sbShowDrift(morvane::compareWithServer(example, {first, old}, morvane::clsSQLServerFieldAttr()),
+                      QStringLiteral("dbserver,1433"));
+    drift.resize(900, 330);
+    ok = save(drift, folder, QStringLiteral("drift-window.png")) && ok;
+  }
+
   // The findings of the example that triggers each rule once.
   hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
   fill(layout, {"txtFile", "txtESheet"}, {QString::fromStdString((book.parent_path() / "check-findings.xlsx").string()), "4"});
@@ -137,7 +170,7 @@ int main(int argc, char* argv[]) {
 
   frmDBServer& server = hub.dbServer();
   server.sbShow();
-  fill(server, {"txtServer", "txtDB", "txtUser", "txtPasswd"}, {"dbserver", "販売", "sa", "secret"});
+  fill(server, {"txtServer", "txtDB", "txtUser", "txtPasswd"}, {"127.0.0.1,40103", "販売", "sa", "secret"});
   ok = save(server, folder, QStringLiteral("server-window.png")) && ok;
   return ok ? 0 : 1;
 }

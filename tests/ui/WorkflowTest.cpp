@@ -198,7 +198,7 @@ class WorkflowTest : public QObject {
     std::filesystem::create_directory(scripts);
     user.paths.push_back(qs(scripts.string()));
     tables.findChild<QAction*>("mnuMakeCTSQL")->trigger();
-    QCOMPARE(user.texts(), QStringList{"作成処理を終了しました。"});
+    QCOMPARE(user.texts(), QStringList{"作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
     std::set<std::string> written;
     for (const auto& entry : std::filesystem::directory_iterator(scripts)) written.insert(entry.path().stem().string());
     QCOMPARE(written, chosen);
@@ -228,12 +228,13 @@ class WorkflowTest : public QObject {
     const auto before = user.messages.size();
     tables.findChild<QAction*>("mnuMakeTable")->trigger();
     QVERIFY(sawServerWindow);
-    QCOMPARE(user.texts().mid(static_cast<int>(before)), QStringList{"作成処理を終了しました。"});
+    QCOMPARE(user.texts().mid(static_cast<int>(before)), QStringList{"作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
     QCOMPARE(server.tables(), chosen);
     const std::vector<std::string> sent = server.batches();
-    QCOMPARE(sent.size(), std::size_t{2});
-    QCOMPARE(sent[0], scriptOf[expected[0].toStdString()]);
-    QCOMPARE(sent[1], scriptOf[expected[2].toStdString()]);
+    QCOMPARE(sent.size(), std::size_t{3});
+    QCOMPARE(sent[0], std::string("SET XACT_ABORT ON"));
+    QCOMPARE(sent[1], scriptOf[expected[0].toStdString()]);
+    QCOMPARE(sent[2], scriptOf[expected[2].toStdString()]);
     QVERIFY(tables.isVisible());
 
     // Back: the layout window again, with the path and the layout as typed.

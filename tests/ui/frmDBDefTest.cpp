@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -9,6 +11,8 @@
 #include <memory>
 
 #include "TestServices.h"
+#include "document/clsExcel.h"
+#include "tests/support/TdsTestServer.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmDatTypeSQLServer.h"
@@ -112,6 +116,38 @@ class frmDBDefTest : public QObject {
     expectReported(message, reported);
   }
 
+  // データベースから設計書を作成: the login, then the file; written in the layout of the boxes.
+  void serverBookWritesTheDatabaseInTheLayoutOfTheBoxes() {
+    morvane::test::TdsTestServer::Catalog catalog;
+    catalog.columns = {{"顧客", "ID", 1, "int", {}, 10, 0, "NO", 0, {}, {}}};
+    catalog.keys = {{"顧客", "ID", 1}};
+    morvane::test::TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("db.xlsx");
+    services_->answers.push_back(path);
+    QStringList numbers = kDefaults;
+    numbers[0] = "2";
+    fill(numbers, QString());
+    QTimer::singleShot(0, this, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      QVERIFY(dialog != nullptr);
+      for (const auto& [name, text] : {std::pair{"txtServer", QString::fromStdString(server.address())},
+                                       std::pair{"txtDB", QStringLiteral("販売")}, std::pair{"txtUser", QStringLiteral("sa")},
+                                       std::pair{"txtPasswd", QStringLiteral("pw")}}) {
+        dialog->findChild<QLineEdit*>(name)->setText(text);
+      }
+      QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
+    });
+    trigger("mnuServerBook");
+    expectOneMessage(QStringLiteral("テーブルを 1 個書きました。"), MessageIcon::None);
+    morvane::clsExcel book;
+    QVERIFY(book.fnOpenBook(path.toStdString()));
+    QVERIFY(book.fnOpenSheet(1));
+    QCOMPARE(book.Cells(4, 3) + "|" + book.Cells(11, 3), std::string("販売|顧客"));
+    QVERIFY(book.fnOpenSheet(2));
+    QCOMPARE(book.Cells(3, 3) + "|" + book.Cells(6, 4) + "|" + book.Cells(6, 7), std::string("顧客|ID|○"));
+  }
+
   void numberBoxesTakeTwoTypedCharactersAndNoInputMethodMostly() {
     QCOMPARE(window().mocolAllTextBox.size(), 11);
     for (QLineEdit* each : window().mocolAllTextBox) QVERIFY(each->text().isEmpty());
@@ -198,6 +234,35 @@ class frmDBDefTest : public QObject {
     QVERIFY(services_->dialogs[0].kind == DialogKind::Open);
     QCOMPARE(services_->dialogs[0].filter, QStringLiteral("Excelﾌｧｲﾙ|*.xls;*.xlsx"));
     QVERIFY(services_->messages.empty());
+
+    // A file dropped from a file manager gives its local path; a remote one is refused.
+    for (const char* url : {"file:///data/dropped%20book.xlsx", "https://example.com/book.xlsx"}) {
+      QMimeData data;
+      data.setUrls({QUrl(QString::fromLatin1(url))});
+      const QPoint at = box("txtFile")->rect().center();
+      QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &enter);
+      QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(box("txtFile"), &drop);
+      QCOMPARE(enter.isAccepted(), QUrl(QString::fromLatin1(url)).isLocalFile());
+      QCOMPARE(box("txtFile")->text(), QStringLiteral("/data/dropped book.xlsx"));
+    }
+  }
+
+  void theLastWorkbookAndLayoutFileComeBackInTheNextRun() {
+    QTemporaryDir dir;
+    fill({"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}, dir.filePath("book.xlsx"));
+    services_->answers = {dir.filePath("layout.edf")};
+    trigger("mnuSaveDBDef");
+    clickNext();
+    // Another run: a new set of windows over the same user's settings.
+    hub_ = std::make_unique<WindowHub>(*services_, [] {});
+    window().sbShow();
+    QCOMPARE(box("txtFile")->text(), dir.filePath("book.xlsx"));
+    QCOMPARE(numbersShown(), (QStringList{"2", "5", "1", "2", "8", "3", "4", "5", "6", "7"}));
+    auto* file = window().findChild<QMenu*>("mnuFile");
+    emit file->aboutToShow();
+    QCOMPARE(file->actions().first()->text(), "&1 " + dir.filePath("book.xlsx"));
   }
 
   void saveChecksInModeOneThenWritesOrReports() {
@@ -226,7 +291,9 @@ class frmDBDefTest : public QObject {
     services_->messages.clear();
     services_->answers = {dir.filePath("missing/layout.edf")};
     trigger("mnuSaveDBDef");
-    expectOneMessage("保存失敗しました", MessageIcon::Exclamation);
+    // The reason on the second line.
+    expectOneMessage("保存失敗しました\n" + dir.filePath("missing/layout.edf") + ": ファイルまたはフォルダがありません",
+                     MessageIcon::Exclamation);
     services_->messages.clear();
     trigger("mnuSaveDBDef");  // the queue is empty: cancelled
     QVERIFY(services_->messages.empty());
@@ -251,11 +318,12 @@ class frmDBDefTest : public QObject {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("<StartSheetNo>2</StartSheetNo>\r\n");
     file.close();
-    for (const QString& bad : {dir.filePath("none.edf"), partial}) {
+    for (const auto& [bad, reason] : {std::pair{dir.filePath("none.edf"), QStringLiteral(": ファイルまたはフォルダがありません")},
+                                      std::pair{partial, QStringLiteral(": EndSheetNo is missing or empty")}}) {
       services_->messages.clear();
       services_->answers = {bad};
       trigger("mnuOpenDBDef");
-      expectOneMessage("読み込み失敗しました", MessageIcon::Exclamation);
+      expectOneMessage("読み込み失敗しました\n" + bad + reason, MessageIcon::Exclamation);
       QCOMPARE(numbersShown(), QStringList(10, "1"));
     }
 

@@ -109,11 +109,11 @@ class frmDBServerTest : public QObject {
     QVERIFY2(shown[1].startsWith("x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に") &&
                  shown[1].endsWith("サーバでは実行しません"),
              qPrintable(shown[1]));
-    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。\n完了 2 件、失敗 2 件、未処理 0 件"));
     QVERIFY(services_->messages[0].icon == MessageIcon::Exclamation);
     QVERIFY(services_->messages[2].icon == MessageIcon::None);
     QCOMPARE(server_->tables(), (std::set<std::string>{"顧客", "Orders"}));
-    QCOMPARE(server_->batches().size(), std::size_t{2});
+    QCOMPARE(server_->batches().size(), std::size_t{3});  // SET XACT_ABORT ON and the two tables
     QVERIFY(window().isLoaded());
     QCOMPARE(box("txtPasswd")->text(), QStringLiteral("pw"));
   }
@@ -122,7 +122,7 @@ class frmDBServerTest : public QObject {
     window().setDBInfo(morvane::test::dbOf({table("顧客"), table("Orders")}));
     enter();
     create();
-    QCOMPARE(prompts(), QStringList{"作成処理を終了しました。"});
+    QCOMPARE(prompts(), QStringList{"作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
     services_->messages.clear();
     create();
     const QStringList shown = prompts();
@@ -130,7 +130,7 @@ class frmDBServerTest : public QObject {
     QVERIFY2(shown[0].startsWith("顧客作成に失敗しました\n") && shown[0].contains("already an object named '顧客'"),
              qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith("Orders作成に失敗しました\n"), qPrintable(shown[1]));
-    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。\n完了 0 件、失敗 2 件、未処理 0 件"));
     QCOMPARE(server_->connectionCount(), std::size_t{2});
   }
 
@@ -145,21 +145,45 @@ class frmDBServerTest : public QObject {
     QCOMPARE(shown.size(), 3);
     QVERIFY2(shown[0].startsWith("顧客作成に失敗しました\nサーバが 1 秒以内に応答しませんでした"), qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith("Orders作成に失敗しました\n"), qPrintable(shown[1]));
-    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。\n完了 0 件、失敗 2 件、未処理 0 件"));
   }
 
-  void cancelAfterTheFirstOfThreeTablesSendsNoOtherAndCountsThem() {
+  // A cancel, and a server lost after the first table: the run stops there either way.
+  void aRunStoppedAfterTheFirstOfThreeTablesSendsNoOtherAndCountsThem_data() {
+    QTest::addColumn<bool>("lost");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("end");
+    QTest::newRow("cancel") << false << QStringList{"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"}
+                            << "end 1/0/2 cancelled";
+    QTest::newRow("lost server") << true
+                                 << QStringList{"注文作成に失敗しました", "作成処理を中止しました。\n完了 1 件、失敗 1 件、未処理 1 件"}
+                                 << "end 1/1/1 cancelled";
+  }
+  void aRunStoppedAfterTheFirstOfThreeTablesSendsNoOtherAndCountsThem() {
+    QFETCH(bool, lost);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, end);
+    if (lost) {
+      server_ = std::make_unique<TdsTestServer>(
+          TdsTestServer::Config{.user = "sa", .password = "pw", .database = "販売", .hangUpAfterBatches = 2});
+    } else {
+      services_->cancelAfter = 1;
+    }
     window().setDBInfo(morvane::test::dbOf({table("顧客"), table("注文"), table("Orders")}));
-    services_->cancelAfter = 1;
     enter();
     create();
-    QCOMPARE(prompts(), QStringList{"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
+    QStringList shown = prompts();
+    if (lost && shown.size() == 2) shown[0] = shown[0].section(QLatin1Char('\n'), 0, 0);
+    QCOMPARE(shown, expected);
     QCOMPARE(server_->tables(), std::set<std::string>{"顧客"});
-    QCOMPARE(server_->batches().size(), std::size_t{1});
-    QCOMPARE(services_->runs.size(), std::size_t{1});
-    QCOMPARE(services_->runs[0].first, QStringLiteral("テーブル作成"));
-    QCOMPARE(services_->runs[0].second->calls(),
-             (std::vector<std::string>{"begin 3", "step 0 顧客", "end 1/0/2 cancelled"}));
+    // SET XACT_ABORT ON, then the first table.
+    QCOMPARE(server_->batches().size(), std::size_t{2});
+    // The login has its progress too.
+    QCOMPARE(services_->runs.size(), std::size_t{2});
+    QCOMPARE(services_->runs[0].first, QStringLiteral("サーバに接続"));
+    QCOMPARE(services_->runs[1].first, QStringLiteral("テーブル作成"));
+    const auto calls = services_->runs[1].second->calls();
+    QCOMPARE(QString::fromStdString(calls.back()), end);
     QCOMPARE(services_->busyDepth, 0);
   }
 
@@ -184,7 +208,7 @@ class frmDBServerTest : public QObject {
     create();
     ticker.stop();
     window().removeEventFilter(&watch);
-    QCOMPARE(prompts(), QStringList{"作成処理を終了しました。"});
+    QCOMPARE(prompts(), QStringList{"作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件"});
     QCOMPARE(server_->tables().size(), std::size_t{3});
     QVERIFY2(paintsDuringRun >= 3, qPrintable(QString::number(paintsDuringRun)));
   }
@@ -202,6 +226,11 @@ class frmDBServerTest : public QObject {
     QVERIFY(server_->batches().empty());
     QVERIFY(window().isLoaded());
     QCOMPARE(box("txtPasswd")->text(), QStringLiteral("wrong"));
+    // The next run offers the names again, never the password.
+    hub_ = std::make_unique<WindowHub>(*services_, [] {});
+    window().sbShow();
+    QCOMPARE((QStringList{box("txtServer")->text(), box("txtDB")->text(), box("txtUser")->text(), box("txtPasswd")->text()}),
+             (QStringList{QString::fromStdString(server_->address()), "販売", "sa", ""}));
   }
 };
 

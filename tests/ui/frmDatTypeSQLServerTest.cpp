@@ -139,7 +139,7 @@ class frmDatTypeSQLServerTest : public QObject {
     services_->messages.clear();
     services_->answers = {dir.filePath("missing/types.sfa")};
     trigger("mnuSave");
-    expectOneMessage("保存に失敗しました");
+    expectOneMessage("保存に失敗しました\n" + dir.filePath("missing/types.sfa") + ": ファイルまたはフォルダがありません");
   }
 
   void openReplacesTableAndBoxesOrKeepsBoth() {
@@ -159,7 +159,7 @@ class frmDatTypeSQLServerTest : public QObject {
     box("txtChar")->setText("nchar");
     services_->answers = {dir.filePath("none.sfa")};
     trigger("mnuOpen");
-    expectOneMessage("読み込みに失敗しました");
+    expectOneMessage("読み込みに失敗しました\n" + dir.filePath("none.sfa") + ": ファイルまたはフォルダがありません");
     QCOMPARE(box("txtChar")->text(), QStringLiteral("nchar"));
     QCOMPARE(notations(*table_), kDefaults);
     trigger("mnuOpen");  // cancelled

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -26,6 +27,7 @@
 #include "ui/frmDBDef.h"
 #include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
+#include "ui/frmDrift.h"
 #include "ui/frmTableList.h"
 
 using namespace morvane::ui;
@@ -172,8 +174,12 @@ class frmTableListTest : public QObject {
   }
 
   void listsTheTablesInSheetOrderWithNothingSelected() {
-    open({simpleTable("zeta"), simpleTable("alpha"), simpleTable("mid")});
-    QCOMPARE(lines(), (QStringList{"zeta", "alpha", "mid"}));
+    open({simpleTable("zeta"), simpleTable("al\tpha"), simpleTable("mid")});
+    // A tab shows as the terminal shows it; the title names the workbook, the status line counts.
+    QCOMPARE(lines(), (QStringList{"zeta", "al\\tpha", "mid"}));
+    QCOMPARE(window().windowTitle(), QStringLiteral("design.xlsx - Morvane For SQLServer"));
+    QCOMPARE(window().statusBar()->currentMessage(), QStringLiteral("表示 3 / 3 テーブル、選択 0"));
+    QCOMPARE(window().focusWidget(), list());
     QVERIFY(list()->selectedItems().isEmpty());
     QCOMPARE(list()->selectionMode(), QAbstractItemView::ExtendedSelection);
     QVERIFY(services_->messages.empty());
@@ -293,7 +299,7 @@ class frmTableListTest : public QObject {
     QCOMPARE(shown.size(), 3);
     QVERIFY(shown[0].startsWith("broken作成に失敗しました"));
     QCOMPARE(shown[1], QStringLiteral("orders: blobは未定義です"));
-    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。"));
+    QCOMPARE(shown[2], QStringLiteral("作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"));
     QVERIFY(services_->messages[2].icon == MessageIcon::None);
     QCOMPARE(services_->busyDepth, 0);
 
@@ -402,7 +408,14 @@ class frmTableListTest : public QObject {
 
     filter->setText(QStringLiteral("abc"));
     QCOMPARE(lines(true), (QStringList{QStringLiteral("ＡＢＣ"), QStringLiteral("abc_log")}));
-    list()->selectAll();
+    // Ctrl+A: the filter's text in the filter box, every shown table in the list.
+    filter->setFocus();
+    filter->deselect();
+    QTest::keyClick(filter, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(filter->selectedText(), QStringLiteral("abc"));
+    QTest::keyClick(list(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(selectedLines(), (QList<int>{2, 4}));
+    QCOMPARE(window().statusBar()->currentMessage(), QStringLiteral("表示 2 / 4 テーブル、選択 2"));
     chooseOutputFolder();
     trigger("mnuMakeCTSQL");
     QCOMPARE(morvane::test::filesIn(dir_->file("out")), (std::vector<std::string>{"abc_log.sql", "ＡＢＣ.sql"}));
@@ -459,13 +472,13 @@ class frmTableListTest : public QObject {
     });
     trigger("mnuMakeTable");
     QVERIFY(modal);
-    QCOMPARE(prompts(), (QStringList{"odd: blobは未定義です", "作成処理を終了しました。"}));
+    QCOMPARE(prompts(), (QStringList{"odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"}));
     const std::vector<std::string> batches = server.batches();
-    QCOMPARE(batches.size(), std::size_t{2});
-    QVERIFY2(batches[0].find("CREATE TABLE dbo.priced") != std::string::npos, batches[0].c_str());
-    QVERIFY2(batches[0].find("amount money") != std::string::npos, batches[0].c_str());
-    QVERIFY(batches[1].find("CREATE TABLE dbo.odd") != std::string::npos);
-    QCOMPARE(batches[1].find("amount"), std::string::npos);
+    QCOMPARE(batches.size(), std::size_t{3});  // SET XACT_ABORT ON first
+    QVERIFY2(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos, batches[1].c_str());
+    QVERIFY2(batches[1].find("amount money") != std::string::npos, batches[1].c_str());
+    QVERIFY(batches[2].find("CREATE TABLE dbo.odd") != std::string::npos);
+    QCOMPARE(batches[2].find("amount"), std::string::npos);
     QVERIFY(window().isVisible());
   }
 
@@ -521,6 +534,8 @@ class frmTableListTest : public QObject {
     QCOMPARE(shown.size(), 2);
     QVERIFY2(shown[0].contains(QStringLiteral("memo")) && shown[0].contains(QStringLiteral("NOT NULL")), qPrintable(shown[0]));
     QVERIFY2(shown[1].startsWith(QStringLiteral("作成処理を終了しました。\n")), qPrintable(shown[1]));
+    // Each table's line as the command line prints it.
+    QVERIFY2(shown[1].contains(QStringLiteral("\nテーブル「alpha」: 変更 (列の追加 1")), qPrintable(shown[1]));
     QVERIFY2(shown[1].endsWith(QStringLiteral(": gone")), qPrintable(shown[1]));
     // No row checks, as chosen; the rename kept beta's data.
     QCOMPARE(readBytes(outFile("alpha.sql")),
@@ -588,6 +603,51 @@ class frmTableListTest : public QObject {
     doubleClickFinding(1);
     QVERIFY(window().findChild<QLineEdit*>("txtFilter")->text().isEmpty());
     QCOMPARE(selectedLines(), QList<int>{3});
+  }
+
+  void comparingWithADatabaseListsTheDriftAndRunsTheChangesOnceConfirmed() {
+    morvane::test::TdsTestServer::Catalog catalog;
+    catalog.columns = {{"customer", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}},
+                       {"stale", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}}};
+    catalog.keys = {{"customer", "id", 1}, {"stale", "id", 1}};
+    morvane::test::TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    open({{"customer", {{"id", "int", "", "*"}, {"name", "varchar", "20", "*"}}}, simpleTable("orders")});
+    QString button;
+    QTimer::singleShot(0, this, [&] {
+      frmDBServer& dbServer = hub_->dbServer();
+      const QStringList values = {QString::fromStdString(server.address()), "販売", "sa", "pw"};
+      const char* boxes[] = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
+      for (int i = 0; i < 4; ++i) dbServer.findChild<QLineEdit*>(boxes[i])->setText(values[i]);
+      auto* compare = dbServer.findChild<QPushButton*>("cmdCreateTable");
+      button = compare->text();
+      QTest::mouseClick(compare, Qt::LeftButton);
+    });
+    trigger("mnuDrift");
+    QCOMPARE(button, QStringLiteral("比較(&C)"));
+    QVERIFY(window().drift() != nullptr && window().drift()->isVisible());
+    auto* tree = window().drift()->findChild<QTreeWidget*>("lstDrift");
+    QStringList shown;
+    for (int row = 0; row < tree->topLevelItemCount(); ++row) shown << tree->topLevelItem(row)->text(0) + " " + tree->topLevelItem(row)->text(1);
+    QCOMPARE(shown, (QStringList{"customer 定義が違う", "orders ブックにだけある", "stale データベースにだけある"}));
+    QVERIFY(QTest::qWaitForWindowExposed(window().drift()));
+    const QRect rect = tree->visualItemRect(tree->topLevelItem(1));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    QCOMPARE(selectedLines(), QList<int>{2});
+
+    // Running waits for the confirmation; without 削除 the stale table stays.
+    auto* run = window().drift()->findChild<QPushButton*>("cmdRun");
+    QVERIFY(!run->isEnabled());
+    window().drift()->findChild<QCheckBox*>("chkConfirm")->setChecked(true);
+    services_->messages.clear();
+    QTest::mouseClick(run, Qt::LeftButton);
+    const std::vector<std::string> batches = server.batches();
+    QCOMPARE(batches.size(), std::size_t{6});  // two catalog reads of two queries, then two changes
+    QVERIFY2(batches[4].find("ALTER TABLE dbo.customer ADD name varchar(20)") != std::string::npos, batches[4].c_str());
+    QVERIFY2(batches[5].find("CREATE TABLE dbo.orders") != std::string::npos, batches[5].c_str());
+    QCOMPARE(prompts().size(), 1);
+    QVERIFY2(prompts()[0].startsWith(QStringLiteral("作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\n")),
+             qPrintable(prompts()[0]));
   }
 
   void aPageNameEqualButForCaseFailsTheLaterTable() {
