@@ -35,6 +35,9 @@ def main():
         sheet.write(2, 1, 'テーブル名')
         if sheet_doc['table']:
             sheet.write(2, 2, sheet_doc['table'])
+        if sheet_doc.get('tableLogicalName'):
+            sheet.write(2, 3, '論理名')
+            sheet.write(2, 4, sheet_doc['tableLogicalName'])
         for letters, text in doc['headings']['cells'].items():
             sheet.write(heading_row, column(letters), text)
         for offset, field in enumerate(sheet_doc.get('fields', [])):

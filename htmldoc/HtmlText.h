@@ -15,4 +15,8 @@ std::string escapeHtml(std::string_view text);
 // itself). The name must already be a safe file stem: '/' and '\' would still be separators.
 std::string encodeLinkPath(std::string_view fileName);
 
+// encodeLinkPath for a link that Graphviz writes into an SVG: also &, <, >, ", ' and '\\',
+// because Graphviz neither escapes every one of them in a link nor leaves a backslash alone.
+std::string encodeDiagramLink(std::string_view fileName);
+
 }  // namespace morvane::htmldoc

@@ -3,6 +3,7 @@
 // written so that the set never stops half way.
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/clsDBInfo.h"
@@ -20,13 +21,17 @@ struct PageSelection {
   std::vector<RefusedPage> refused;  // in selection order
 };
 
+// The stem of the diagram page that a set with references holds.
+inline constexpr std::string_view kDiagramPage = "diagram";
+
 // The longest file name the set writes, in bytes (the usual file system limit).
 inline constexpr std::size_t kPageNameMax = 255;
 
 // Splits the selected tables: a page is refused when its name would leave the folder or is no
 // file name (empty, ".", "..", '/', '\\', NUL), when it would be one of the set's own pages
 // (index, leftframe, rightframe, in any letter case: a case-blind file system makes them one),
-// or when "name.htm" is longer than kPageNameMax bytes.
-PageSelection selectWritablePages(const std::vector<TablePtr>& tables);
+// or when "name.htm" is longer than kPageNameMax bytes. With a diagram, its page is one of the
+// set's own pages too.
+PageSelection selectWritablePages(const std::vector<TablePtr>& tables, bool withDiagram = false);
 
 }  // namespace morvane::htmldoc

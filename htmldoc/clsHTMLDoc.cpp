@@ -4,54 +4,19 @@
 #include <unordered_set>
 
 #include "htmldoc/HtmlText.h"
+#include "htmldoc/PagePieces.h"
 #include "htmldoc/SiteAddress.h"
 #include "model/FileNameClaims.h"
 #include "model/Text.h"
-#include "platform/text/Cp932.h"
 #include "platform/files/Files.h"
 
 namespace morvane {
 namespace {
 
 using htmldoc::escapeHtml;
-
-std::string contentTypeMeta(platform::Charset charset) {
-  return R"(<meta http-equiv="Content-Type" content="text/html; charset=)" + std::string(platform::charsetLabel(charset)) +
-         R"(">)";
-}
-
-// Appends one piece with the blanks that stand before and after it; the pages are one long
-// line, so these blanks are the only layout they have.
-void put(std::string& out, int lead, std::string_view text, int trail) {
-  out.append(static_cast<std::size_t>(lead), ' ');
-  out += text;
-  out.append(static_cast<std::size_t>(trail), ' ');
-}
-
-// The opening every titled page shares: html, head with the title and the code page, end of head.
-std::string titledHead(std::string_view escapedTitle, platform::Charset charset) {
-  std::string text;
-  put(text, 0, "<html>", 1);
-  put(text, 0, "<head>", 1);
-  put(text, 0, "<title>", 0);
-  put(text, 0, escapedTitle, 0);
-  put(text, 0, "</title>", 1);
-  put(text, 0, contentTypeMeta(charset), 1);
-  put(text, 0, "</head>", 1);
-  return text;
-}
-
-// One page and one line break, swapped in whole so that a failure never leaves half a page
-// behind. Only code page 932 needs character references; UTF-8 holds every character.
-void writePage(const std::string& path, std::string_view text, const platform::OutputEncoding& encoding) {
-  std::string bytes;
-  try {
-    bytes = platform::encodeFile(std::string(text) + "\r\n", encoding, true);
-  } catch (const platform::Cp932Error& error) {
-    throw platform::FileError(path + ": " + error.what());
-  }
-  platform::replaceFile(path, bytes);
-}
+using htmldoc::put;
+using htmldoc::titledHead;
+using htmldoc::writePage;
 
 }  // namespace
 
@@ -62,8 +27,13 @@ bool clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolde
 }
 
 ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string& strFolder, ProgressSink& progress) {
-  // Every name is judged before the first file is touched.
-  htmldoc::PageSelection selection = htmldoc::selectWritablePages(objDB.getTables());
+  // Every name is judged before the first file is touched. A reference anywhere in the selection
+  // may give the set a diagram, whose page name is then taken.
+  bool mayRefer = false;
+  for (const auto& table : objDB.getTables()) {
+    for (const auto& field : table->getFields()) mayRefer = mayRefer || !isBlank(field.getReference());
+  }
+  htmldoc::PageSelection selection = htmldoc::selectWritablePages(objDB.getTables(), mayRefer);
   std::unordered_set<const clsTableInfo*> refused;
   for (const auto& page : selection.refused) refused.insert(page.table.get());
   // A later table whose page would replace an earlier one's is left out too, in selection order.
@@ -78,15 +48,21 @@ ProgressTally clsHTMLDoc::fnWriteFile(const clsDBInfo& objDB, const std::string&
       refused.insert(table.get());
     }
   }
+  sbMakeView(objDB, refused_);
   fnWriteFrameFile(strFolder);
   fnWriteTitleFile(strFolder);
   std::string index = fnMakeIndexHeader();
+  const std::size_t tableRows = index.size();
+  std::vector<bool> written(view_.tables.size(), false);
   const ProgressTally tally = forEachTable(objDB.getTables(), progress, [&](const clsTableInfo& table) {
     if (refused.count(&table) != 0) return false;
     fnWriteTableDoc(table, strFolder);
-    index += fnMakeIndexRow(table.getName());
+    written[view_.positions.at(&table)] = true;
+    index += fnMakeIndexRow(table.getName(), table.getLogicalName());
     return true;
   });
+  // Drawn from the pages written, so that every box leads somewhere, and listed first.
+  if (view_.withDiagram && fnWriteDiagramFile(strFolder, written)) index.insert(tableRows, fnMakeDiagramRow());
   index += fnMakeIndexFooter();
   writePage(platform::joinPath(strFolder, "leftframe.htm"), index, encoding_);
   return tally;
@@ -134,7 +110,7 @@ std::string clsHTMLDoc::fnMakeIndexHeader() const {
   return text;
 }
 
-std::string clsHTMLDoc::fnMakeIndexRow(const std::string& strTableName) const {
+std::string clsHTMLDoc::fnMakeIndexRow(const std::string& strTableName, const std::string& strLogicalName) const {
   // Percent-encode first so that the escaping of the attribute cannot be undone by it.
   const std::string link = escapeHtml(htmldoc::encodeLinkPath(strTableName));
   std::string text;
@@ -144,7 +120,9 @@ std::string clsHTMLDoc::fnMakeIndexRow(const std::string& strTableName) const {
   put(text, 0, link, 0);
   put(text, 0, R"(.htm" target="mainFrame">)", 0);
   put(text, 0, escapeHtml(strTableName), 0);
-  put(text, 0, "</a></font></div>", 1);
+  put(text, 0, "</a>", 0);
+  if (!isBlank(strLogicalName)) put(text, 1, R"(<font color="#666666">)" + escapeHtml(strLogicalName) + "</font>", 0);
+  put(text, 0, "</font></div>", 1);
   put(text, 4, "</td>", 1);
   put(text, 2, "</tr>", 1);
   return text;
@@ -167,31 +145,43 @@ bool clsHTMLDoc::fnWriteTableDoc(const clsTableInfo& objTable, const std::string
   if (!platform::isSafeFileStem(name)) {
     throw platform::FileError(path + ": テーブル名がフォルダ内のファイル名になりません");
   }
-  std::string text = fnMakeTableHeader(name);
-  for (const auto& field : objTable.getFields()) text += fnMakeFieldRow(field, objTable.getPrimaryKeys());
-  text += fnMakeTableFooter();
+  std::string text = fnMakeTableHeader(name, objTable.getLogicalName());
+  const auto& fields = objTable.getFields();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    text += view_.any() ? fnMakeFieldCells(objTable, i) : fnMakeFieldRow(fields[i], objTable.getPrimaryKeys());
+  }
+  if (!view_.any()) {
+    text += fnMakeTableFooter();
+  } else {
+    text += "</table>" + fnMakeKeySections(objTable) + fnMakeTableDiagram(objTable) + "</body></html>";
+  }
   writePage(path, text, encoding_);
   return true;
 }
 
-std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName) const {
+std::string clsHTMLDoc::fnMakeTableHeader(const std::string& strTableName, const std::string& strLogicalName) const {
   const std::string name = escapeHtml(strTableName);
-  std::string text = titledHead(name, encoding_.charset);
+  const std::string logical = isBlank(strLogicalName) ? std::string() : " (" + escapeHtml(strLogicalName) + ")";
+  // The field a reference leads to stands out; names and logical names stay on one line.
+  std::string text = titledHead(
+      name + logical, encoding_.charset,
+      view_.any() ? "<style>tr:target td { background: #FFFF66; } td:nth-child(-n+2) { white-space: nowrap; }</style>"
+                  : "");
   put(text, 0, R"(<body bgcolor="#FFFFFF" text="#000000">)", 1);
   put(text, 0, R"(<table width="400" border="2" cellspacing="0" cellpadding="2">)", 1);
   put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);
-  put(text, 4, R"(<td align="center" colspan="5">)", 2);
+  const std::vector<std::string> headings = fnHeadings();
+  put(text, 4, R"(<td align="center" colspan=")" + std::to_string(headings.size()) + R"(">)", 2);
   put(text, 6, R"(<div align="left"><font size="3" color="#FFFFFF"><b>)", 0);
   put(text, 0, name, 0);
-  put(text, 0, "</b></font></div>", 1);
+  put(text, 0, "</b>" + logical + "</font></div>", 1);
   put(text, 4, "</td>", 1);
   put(text, 2, "</tr>", 1);
   put(text, 2, R"(<tr bgcolor="#6633CC" align="center">)", 2);
-  put(text, 4, R"(<td align="center"><b><font color="white" size="2">Field</font></b></td>)", 1);
-  put(text, 4, R"(<td><b><font color="white" size="2">Attribute</font></b></td>)", 1);
-  put(text, 4, R"(<td><b><font color="white" size="2">Size</font></b></td>)", 1);
-  put(text, 4, R"(<td><b><font color="white" size="2">Null</font></b></td>)", 1);
-  put(text, 4, R"(<td><b><font color="white" size="2">PrimaryKey</font></b></td>)", 1);
+  for (std::size_t i = 0; i < headings.size(); ++i) {
+    put(text, 4, std::string(i == 0 ? R"(<td align="center">)" : "<td>") + R"(<b><font color="white" size="2">)" +
+                     headings[i] + "</font></b></td>", 1);
+  }
   put(text, 2, "</tr>", 1);
   return text;
 }
@@ -206,22 +196,7 @@ std::string clsHTMLDoc::fnMakeFieldRow(const clsFieldInfo& objField,
       objField.getNull() ? "y" : std::string(kIdeographicSpace),
       fnIsPrimaryKey(objField.getName(), colPKeys) ? "y" : std::string(kIdeographicSpace),
   };
-  std::string text;
-  put(text, 2, R"(<tr bgcolor="#CCFF99">)", 2);
-  put(text, 4, R"(<td align="center">)", 2);
-  put(text, 6, R"(<div align="center"><font size="2">)", 0);
-  put(text, 0, cells[0], 0);
-  put(text, 0, "</font></div>", 1);
-  put(text, 4, "</td>", 1);
-  for (std::size_t i = 1; i < std::size(cells); ++i) {
-    put(text, 4, "<td>", 2);
-    put(text, 6, R"(<div align="center"><font size="2">)", 0);
-    put(text, 0, cells[i], 0);
-    put(text, 0, "</font></div>", 1);
-    put(text, 4, "</td>", 1);
-  }
-  put(text, 2, "</tr>", 1);
-  return text;
+  return htmldoc::fieldRow({std::begin(cells), std::end(cells)}, {});
 }
 
 bool clsHTMLDoc::fnIsPrimaryKey(const std::string& strFieldName, const std::vector<std::string>& colPKeys) const {

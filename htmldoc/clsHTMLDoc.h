@@ -1,8 +1,13 @@
 #pragma once
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "htmldoc/PageNames.h"
+#include "htmldoc/SchemaDiagram.h"
+#include "htmldoc/SetReferences.h"
 #include "model/Progress.h"
 #include "model/clsDBInfo.h"
 #include "platform/text/OutputEncoding.h"
@@ -10,7 +15,10 @@
 namespace morvane {
 
 // Writes the HTML documentation set of a set of tables into one folder: index.htm,
-// rightframe.htm, one page per table and leftframe.htm last, by default in code page 932.
+// rightframe.htm, one page per table, diagram.htm when the tables refer to each other, and
+// leftframe.htm last, by default in code page 932. The optional cells of a table definition
+// (logical names, defaults, remarks, keys, references) are shown only when some table of the set
+// holds them, so a set without them is what it always was.
 class clsHTMLDoc {
  public:
   void setTitle(std::string strTitle) { title_ = std::move(strTitle); }
@@ -32,13 +40,39 @@ class clsHTMLDoc {
   bool fnWriteFrameFile(const std::string& strFolder) const;
   bool fnWriteTitleFile(const std::string& strFolder) const;
   std::string fnMakeIndexHeader() const;
-  std::string fnMakeIndexRow(const std::string& strTableName) const;
+  std::string fnMakeIndexRow(const std::string& strTableName, const std::string& strLogicalName = {}) const;
   std::string fnMakeIndexFooter() const;
   bool fnWriteTableDoc(const clsTableInfo& objTable, const std::string& strFolder) const;
-  std::string fnMakeTableHeader(const std::string& strTableName) const;
+  std::string fnMakeTableHeader(const std::string& strTableName, const std::string& strLogicalName = {}) const;
   std::string fnMakeFieldRow(const clsFieldInfo& objField, const std::vector<std::string>& colPKeys) const;
   bool fnIsPrimaryKey(const std::string& strFieldName, const std::vector<std::string>& colPKeys) const;
   std::string fnMakeTableFooter() const;
+
+  // Beyond the five cells, all empty for a set without the optional cells.
+  std::string fnMakeFieldCells(const clsTableInfo& objTable, std::size_t lngField) const;
+  std::vector<std::string> fnHeadings() const;
+  std::string fnMakeKeySections(const clsTableInfo& objTable) const;
+  std::string fnMakeTableDiagram(const clsTableInfo& objTable) const;
+  std::string fnMakeReferenceLink(const htmldoc::ColumnAt& target, const std::string& strText) const;
+  bool fnWriteDiagramFile(const std::string& strFolder, const std::vector<bool>& colWritten) const;
+  std::string fnMakeDiagramRow() const;
+  htmldoc::DiagramBox fnMakeBox(std::size_t lngTable) const;
+  void sbMakeView(const clsDBInfo& objDB, const std::vector<htmldoc::RefusedPage>& colRefused);
+
+  // What the set being written shows, worked out from its tables before the first page.
+  struct SetView {
+    bool logicalName = false, defaultValue = false, remarks = false, unique = false, index = false,
+         reference = false;
+    std::vector<const clsTableInfo*> tables;  // the tables whose pages are written, in order
+    std::unordered_map<const clsTableInfo*, std::size_t> positions;
+    std::vector<htmldoc::SetReference> references;
+    // Per table of the set, the positions in references of those from it and of those to it.
+    std::vector<std::vector<std::size_t>> outgoing, incoming;
+    bool withDiagram = false;
+    bool any() const { return logicalName || defaultValue || remarks || unique || index || reference; }
+  };
+  SetView view_;
+  std::unique_ptr<htmldoc::clsSchemaDiagram> diagram_;
 
   std::string title_;
   platform::OutputEncoding encoding_;

@@ -280,6 +280,8 @@ class TableComparison {
   }
 
   void warnIfLossy(const std::string& table, const clsFieldInfo& old, const clsFieldInfo& field) {
+    // Without --allow-data-loss the rows are checked first (the summary names the check).
+    if (!options_.allowDataLoss) return;
     const auto from = storedBefore(old);
     const auto to = storedColumn(field, types_);
     if (!from || !to || !losesValues(*from, *to)) return;

@@ -14,7 +14,7 @@ bool shorter(const std::optional<long long>& before, const std::optional<long lo
 // Types whose every value the other type holds exactly.
 bool widens(const StoredColumn& before, const StoredColumn& after) {
   if (before.type == "real" && after.type == "float") return true;
-  if (before.type == "int" && after.type == "float") return true;
+  if (before.type == "int" && (after.type == "float" || after.type == "money" || after.type == "bigint")) return true;
   // int needs ten digits before the point, money fifteen and four after it.
   if (after.type == "decimal" && after.precision && after.scale) {
     const long long digits = *after.precision - *after.scale;

@@ -119,7 +119,7 @@ void frmServerBook::sbWrite(const QString& path) {
     return;
   }
   if (tally.cancelled) {
-    services.showMessage(this, cancelledSummary(tally), MessageIcon::None);
+    services.showMessage(this, runSummary(tally), MessageIcon::None);
     return;
   }
   if (!warnings.isEmpty()) services.showMessage(this, warnings.join(QLatin1Char('\n')), MessageIcon::Exclamation);

@@ -67,11 +67,17 @@ int main(int argc, char** argv) {
     worksheet_set_column(sheet, 2, 3, 18, nullptr);
     worksheet_set_column(sheet, 4, 8, 10, nullptr);
     worksheet_set_column(sheet, column("H"), column("H"), 20, nullptr);
+    worksheet_set_column(sheet, column("J"), column("J"), 18, nullptr);
+    worksheet_set_column(sheet, column("K"), column("N"), 14, nullptr);
     if (description.contains("extra")) {
       for (const auto& [ref, value] : description["extra"].items()) putAt(sheet, ref, value);
     }
     worksheet_write_string(sheet, 2, 1, "テーブル名", label);
     put(sheet, 2, 2, description["table"], nullptr);
+    if (description.contains("tableLogicalName")) {
+      worksheet_write_string(sheet, 2, 3, "論理名", label);
+      put(sheet, 2, 4, description["tableLogicalName"], nullptr);
+    }
     if (!description.contains("fields")) continue;
     for (const auto& [letters, text] : headings["cells"].items()) put(sheet, headingRow, column(letters), text, heading);
     lxw_row_t row = headingRow + 1;

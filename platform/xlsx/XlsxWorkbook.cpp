@@ -825,6 +825,7 @@ class XlsxWorkbook final : public Workbook {
   void refuseSharedParts() const {
     std::map<std::string, const Sheet*> seen;
     for (const Sheet& sheet : sheets_) {
+      if (sheet.part.empty()) continue;  // a sheet without a part counts as one that does not exist
       std::string folded = sheet.part;
       std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
       const auto [at, added] = seen.emplace(std::move(folded), &sheet);

@@ -33,6 +33,10 @@ inline const std::string kExamples = std::string(MORVANE_SOURCE_DIR) + "/example
 inline const std::string kExampleBook = kExamples + "design-document.xlsx";
 // The example's layout: five sheets, fields from row 6.
 inline const std::string kExampleLayout = "1,5,6,3,3,4,5,6,7,9";
+// The optional positions examples/design-document.edf adds to it.
+inline const std::string kExampleLayoutExtra =
+    "ColLogicalName=10,ColDefault=11,ColRemarks=8,ColUnique=12,ColIndex=13,ColReference=14,RowTableLogicalName=3,"
+    "ColTableLogicalName=5";
 
 inline std::vector<char*> pointers(std::vector<std::string>& texts) {
   std::vector<char*> out;

@@ -73,7 +73,7 @@ TEST(BatchProgress, CtrlCStopsAfterTheCurrentTableWithTheSummary) {
   EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客"}));
   EXPECT_EQ(readBytes(errPath), "morvane-batch: テーブル作成を中止しました (完了 1、失敗 0、未処理 3)\n");
   // The documentation came before the server and is whole: no file half written or left aside.
-  EXPECT_EQ(filesIn(dir.file("html")).size(), 7u);
+  EXPECT_EQ(filesIn(dir.file("html")).size(), 8u);  // with the diagram of the references
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ TEST(SettingsCommands, SavedSettingsLoadBackUnchanged) {
   EXPECT_EQ(readBytes(y), readBytes(x));
   EXPECT_NE(readBytes(x).find("<EndSheetNo>7</EndSheetNo>"), std::string::npos);
   // The example's layout file is the tool's own output.
-  ASSERT_EQ(batch({"--layout-values", kExampleLayout, "--save-layout", x}).status, 0);
+  ASSERT_EQ(batch({"--layout-values", kExampleLayout, "--layout-extra", kExampleLayoutExtra, "--save-layout", x}).status,
+            0);
   EXPECT_EQ(readBytes(x), readBytes(kExamples + "design-document.edf"));
   // Values given on the command line win over the file's.
   ASSERT_EQ(batch({"--layout", x, "--layout-values", "1,4,6,3,3,4,5,6,7,9", "--save-layout", y}).status, 0);

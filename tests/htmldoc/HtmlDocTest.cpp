@@ -182,6 +182,18 @@ TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   EXPECT_EQ(readBytes((dir / "index.htm").string()), indexPage("T"));
   EXPECT_TRUE(writer.fnWriteFile(dbOf({makeTable("Before", {})}), dir.string()));
   EXPECT_TRUE(writer.getRefused().empty());
+
+  // "diagram" names the diagram's page only in a set with a reference.
+  EXPECT_TRUE(writer.fnWriteFile(dbOf({makeTable("Diagram", {})}), dir.string()));
+  clsTableInfo referring = makeTable("Before", {{"X", "int"}});
+  clsFieldInfo reference;
+  reference.setName("R");
+  reference.setReference("Before.X");
+  referring.setField(reference);
+  EXPECT_FALSE(writer.fnWriteFile(dbOf({makeTable("Diagram", {}), referring}), dir.string()));
+  ASSERT_EQ(writer.getRefused().size(), 1u);
+  EXPECT_NE(writer.getRefused()[0].reason.find("diagram"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "diagram.htm"));
 }
 
 TEST(HtmlDocSet, FailedWriteStopsTheSetAndKeepsEarlierFilesWhole) {

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 
 #include "model/Text.h"
@@ -25,7 +27,7 @@ std::string cellText(const nlohmann::json& value) {
 
 std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
 
-clsDBInfo exampleModel() {
+clsDBInfo exampleModel(bool optional) {
   const nlohmann::json doc = description();
   const auto& columns = doc["fieldColumns"];
   auto position = [&](const char* letter) {
@@ -41,6 +43,7 @@ clsDBInfo exampleModel() {
     if (isBlank(sheet["table"].get<std::string>())) continue;
     auto table = std::make_shared<clsTableInfo>();
     table->setName(sheet["table"].get<std::string>());
+    if (optional) table->setLogicalName(sheet.value("tableLogicalName", ""));
     for (const auto& row : sheet.value("fields", nlohmann::json::array())) {
       clsFieldInfo field;
       field.setName(cellText(row[name]));
@@ -48,6 +51,14 @@ clsDBInfo exampleModel() {
       field.setSize(cellText(row[size]));
       field.setNull(!isBlank(cellText(row[null])));
       if (!isBlank(cellText(row[key]))) table->sbAddPKey(field.getName());
+      if (optional) {
+        field.setRemarks(cellText(row[position("H")]));
+        field.setLogicalName(cellText(row[position("J")]));
+        field.setDefault(cellText(row[position("K")]));
+        field.setUnique(cellText(row[position("L")]));
+        field.setIndex(cellText(row[position("M")]));
+        field.setReference(cellText(row[position("N")]));
+      }
       table->setField(std::move(field));
     }
     db.setTable(std::move(table));
@@ -55,8 +66,9 @@ clsDBInfo exampleModel() {
   return db;
 }
 
-clsExcelDBDocInfo exampleLayout() {
-  const std::string values = description()["layoutValues"].get<std::string>();
+clsExcelDBDocInfo exampleLayout(bool optional) {
+  const nlohmann::json doc = description();
+  const std::string values = doc["layoutValues"].get<std::string>();
   int v[10];
   if (std::sscanf(values.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
                   &v[7], &v[8], &v[9]) != 10) {
@@ -67,6 +79,21 @@ clsExcelDBDocInfo exampleLayout() {
   layout.sbSetFieldPos(v[2]);
   layout.sbSetTableNmPos(v[3], v[4]);
   layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  if (!optional) return layout;
+  const std::map<std::string, void (clsExcelDBDocInfo::*)(std::int32_t)> setters = {
+      {"ColLogicalName", &clsExcelDBDocInfo::setColLogicalName},
+      {"ColDefault", &clsExcelDBDocInfo::setColDefault},
+      {"ColRemarks", &clsExcelDBDocInfo::setColRemarks},
+      {"ColUnique", &clsExcelDBDocInfo::setColUnique},
+      {"ColIndex", &clsExcelDBDocInfo::setColIndex},
+      {"ColReference", &clsExcelDBDocInfo::setColReference},
+      {"RowTableLogicalName", &clsExcelDBDocInfo::setRowTableLogicalName},
+      {"ColTableLogicalName", &clsExcelDBDocInfo::setColTableLogicalName}};
+  std::istringstream extra(doc["layoutExtra"].get<std::string>());
+  for (std::string item; std::getline(extra, item, ',');) {
+    const auto equals = item.find('=');
+    (layout.*setters.at(item.substr(0, equals)))(std::stoi(item.substr(equals + 1)));
+  }
   return layout;
 }
 

@@ -11,9 +11,10 @@
 namespace morvane::test {
 
 std::string exampleDescriptionPath();
-clsDBInfo exampleModel();
-// The layout the example is read with (its layoutValues).
-clsExcelDBDocInfo exampleLayout();
+// With optional, the cells that only the optional positions read (its layoutExtra) too.
+clsDBInfo exampleModel(bool optional = false);
+// The layout the example is read with (its layoutValues, and with optional its layoutExtra).
+clsExcelDBDocInfo exampleLayout(bool optional = false);
 
 // The model as JSON, the shape morvane-batch --dump prints, for comparisons that show the
 // difference when they fail.
