@@ -3,6 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh scripts/test-packages.txt
+# Node drives the browser and the T-SQL grammar in the tests (their npm packages are pinned there);
+# Debian's own node only where the machine has none, so that another install is never replaced.
+command -v npm >/dev/null 2>&1 || scripts/install-deps.sh scripts/node-packages.txt
 build=build-test
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DMORVANE_SANITIZE=ON -DMORVANE_BUILD_TESTS=ON
 cmake --build "$build" -j"$(nproc)"

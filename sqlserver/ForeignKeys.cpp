@@ -4,6 +4,7 @@
 #include "model/Text.h"
 #include "platform/text/VisibleText.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/ConstraintNames.h"
 #include "sqlserver/SchemaStatements.h"
 
 namespace morvane {
@@ -50,7 +51,7 @@ ForeignKeyPlan planForeignKeys(const clsDBInfo& selected, const clsSQLServerFiel
     for (const auto& field : table->getFields()) {
       const std::string& reference = field.getReference();
       if (isBlank(reference) || !resolveColumnKind(types, field.getAttr())) continue;
-      const std::string key = "FK_" + name + "_" + field.getName();
+      const std::string key = foreignKeyName(name, field.getName());
       auto skip = [&](const std::string& why) {
         plan.skipped.push_back("外部キー「" + platform::visibleText(key) + "」を作りません: " + why);
       };

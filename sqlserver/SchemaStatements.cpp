@@ -2,6 +2,7 @@
 
 #include "model/KeyLabels.h"
 #include "model/Text.h"
+#include "sqlserver/ConstraintNames.h"
 #include "sqlserver/DefaultValue.h"
 
 namespace morvane {
@@ -53,7 +54,7 @@ std::string defaultConstraintSQL(const std::string& table, const clsFieldInfo& f
   const std::string& column = field.getName();
   std::string script;
   script.append("ALTER TABLE dbo.").append(table).append(" ADD CONSTRAINT ").append(kCrLf);
-  script.append("\tDF_").append(table).append("_").append(column);
+  script.append("\t").append(defaultName(table, column));
   script.append(" DEFAULT (").append(value.text).append(") FOR ").append(column).append(kCrLf);
   return script;
 }
@@ -61,13 +62,13 @@ std::string defaultConstraintSQL(const std::string& table, const clsFieldInfo& f
 std::string uniqueKeySQL(const std::string& table, const std::vector<std::string>& columns) {
   std::string script;
   script.append("ALTER TABLE dbo.").append(table).append(" ADD CONSTRAINT ").append(kCrLf);
-  script.append("\tUQ_").append(table).append("_").append(joined(columns, "_")).append(" UNIQUE NONCLUSTERED ").append(kCrLf);
+  script.append("\t").append(uniqueKeyName(table, columns)).append(" UNIQUE NONCLUSTERED ").append(kCrLf);
   return script + columnListSQL(columns);
 }
 
 std::string indexSQL(const std::string& table, const std::vector<std::string>& columns) {
   std::string script;
-  script.append("CREATE NONCLUSTERED INDEX IX_").append(table).append("_").append(joined(columns, "_"));
+  script.append("CREATE NONCLUSTERED INDEX ").append(indexName(table, columns));
   script.append(" ON dbo.").append(table).append(" ").append(kCrLf);
   return script + columnListSQL(columns);
 }
@@ -83,7 +84,7 @@ std::string descriptionSQL(const std::string& table, const std::string& column, 
 std::string foreignKeySQL(const std::string& table, const std::string& column, const FieldReference& target) {
   std::string script;
   script.append("ALTER TABLE dbo.").append(table).append(" ADD CONSTRAINT ").append(kCrLf);
-  script.append("\tFK_").append(table).append("_").append(column).append(" FOREIGN KEY (").append(column);
+  script.append("\t").append(foreignKeyName(table, column)).append(" FOREIGN KEY (").append(column);
   script.append(") REFERENCES dbo.").append(target.table).append(" (").append(target.column).append(") ").append(kCrLf);
   return script;
 }
