@@ -10,6 +10,7 @@
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/ColumnLoss.h"
 #include "sqlserver/DefaultValue.h"
+#include "sqlserver/ForeignKeys.h"
 #include "sqlserver/ScriptTokens.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/ServerNames.h"
@@ -463,7 +464,7 @@ void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldFor
     ++last.addedForeignKeys;
   }
   if (drops.empty() && adds.empty()) return;
-  last.name = "_foreign_keys";
+  last.name = std::string(kForeignKeyFileStem);
   auto table = std::make_shared<clsTableInfo>();
   table->setName(last.name);
   last.table = table;

@@ -1,6 +1,8 @@
 #include "sqlserver/ChangeStatements.h"
 
+#include "sqlserver/ConstraintNames.h"
 #include "sqlserver/DefaultValue.h"
+#include "sqlserver/SchemaStatements.h"
 
 namespace morvane {
 namespace {
@@ -13,32 +15,13 @@ std::string joined(const std::vector<std::string>& names, const std::string& sep
   return out;
 }
 
-// N'text' with every quote doubled: any text is safe inside it.
-std::string unicodeLiteral(const std::string& text) {
-  std::string out = "N'";
-  for (const char c : text) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
-
-// The column list as the primary key writes it.
-std::string columnListSQL(const std::vector<std::string>& columns) {
-  std::string script;
-  script.append("\t( ").append(kCrLf);
-  script.append("\t").append(joined(columns, ",\r\n\t")).append(kCrLf);
-  script.append("\t) ON [PRIMARY] ").append(kCrLf);
-  return script;
-}
-
 }  // namespace
 
 std::string addDefaultSQL(const std::string& table, const NamedDefault& value) {
-  std::string script;
-  script.append("ALTER TABLE dbo.").append(table).append(" ADD CONSTRAINT ").append(kCrLf);
-  script.append("\t").append(value.name).append(" DEFAULT (").append(classifyDefault(value.text).text);
-  return script.append(") FOR ").append(value.column).append(kCrLf);
+  clsFieldInfo field;
+  field.setName(value.column);
+  field.setDefault(value.text);
+  return defaultConstraintSQL(table, field);
 }
 
 std::string inlineDefaultSQL(const NamedDefault& value) {
@@ -46,18 +29,14 @@ std::string inlineDefaultSQL(const NamedDefault& value) {
 }
 
 std::string addKeySQL(const std::string& table, const NamedKey& key) {
-  std::string script;
-  if (key.unique) {
-    script.append("ALTER TABLE dbo.").append(table).append(" ADD CONSTRAINT ").append(kCrLf);
-    script.append("\t").append(key.name).append(" UNIQUE NONCLUSTERED ").append(kCrLf);
-  } else {
-    script.append("CREATE NONCLUSTERED INDEX ").append(key.name).append(" ON dbo.").append(table).append(" ");
-    script.append(kCrLf);
-  }
-  return script + columnListSQL(key.columns);
+  return key.unique ? uniqueKeySQL(table, key.columns) : indexSQL(table, key.columns);
 }
 
 std::string addForeignKeySQL(const NamedForeignKey& key) {
+  if (key.columns.size() == 1 && key.referencedColumns.size() == 1 && key.name == foreignKeyName(key.table, key.columns[0])) {
+    return foreignKeySQL(key.table, key.columns[0], {key.referencedTable, key.referencedColumns[0]});
+  }
+  // A key of several columns, or under another name, made again as the server had it.
   std::string script;
   script.append("ALTER TABLE dbo.").append(key.table).append(" ADD CONSTRAINT ").append(kCrLf);
   script.append("\t").append(key.name).append(" FOREIGN KEY (").append(joined(key.columns, ", "));
@@ -74,6 +53,7 @@ std::string dropIndexSQL(const std::string& table, const std::string& name) {
 }
 
 std::string descriptionSQL(DescriptionChange change, const std::string& table, const Description& description) {
+  if (change == DescriptionChange::add) return descriptionSQL(table, description.column, description.text);
   static constexpr const char* kProcedures[] = {"sp_addextendedproperty", "sp_updateextendedproperty",
                                                 "sp_dropextendedproperty"};
   std::string script = "EXEC sys." + std::string(kProcedures[static_cast<int>(change)]) + " @name = N'MS_Description', ";

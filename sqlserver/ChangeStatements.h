@@ -1,6 +1,6 @@
 #pragma once
 // The statements a change script adds and drops a table's attributes with, lines ending in CR LF.
-// What is added is written as the CREATE script writes it; what is dropped goes by the name it
+// What is added comes from the CREATE script's builders; what is dropped goes by the name it
 // has. Names go in as given: a caller brackets the ones a server reported.
 #include <string>
 

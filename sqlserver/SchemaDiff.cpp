@@ -6,7 +6,9 @@
 #include "model/KeyLabels.h"
 #include "model/Text.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/ConstraintNames.h"
 #include "sqlserver/DefaultValue.h"
+#include "sqlserver/SchemaStatements.h"
 #include "sqlserver/ServerNames.h"
 
 namespace morvane {
@@ -30,14 +32,6 @@ bool touches(const std::vector<std::string>& columns, const std::vector<std::str
 
 bool sameKey(const NamedKey& a, const NamedKey& b) { return a.unique == b.unique && sameNames(a.columns, b.columns); }
 
-// Whether the fields' descriptions are their logical names: when none has one (the layout has no
-// logical-name column), the remarks take their place.
-bool describedByLogicalNames(const clsTableInfo& table) {
-  if (!isBlank(table.getLogicalName())) return true;
-  return std::any_of(table.getFields().begin(), table.getFields().end(),
-                     [](const clsFieldInfo& field) { return !isBlank(field.getLogicalName()); });
-}
-
 }  // namespace
 
 bool sameForeignKey(const NamedForeignKey& a, const NamedForeignKey& b) {
@@ -60,7 +54,7 @@ TableAttributes documentAttributes(const clsTableInfo& table, const clsSQLServer
     const DefaultValue value = classifyDefault(fields[i].getDefault());
     // The CREATE script gives a NULL default no constraint: the column takes NULL already.
     if (!made[i] || value.form == DefaultForm::None || value.form == DefaultForm::Null) continue;
-    out.defaults.push_back({fields[i].getName(), "DF_" + name + "_" + fields[i].getName(), value.text});
+    out.defaults.push_back({fields[i].getName(), defaultName(name, fields[i].getName()), value.text});
   }
   auto keysOf = [&](const std::vector<KeyGroup>& groups, bool unique) {
     for (const auto& group : groups) {
@@ -70,7 +64,7 @@ TableAttributes documentAttributes(const clsTableInfo& table, const clsSQLServer
       }
       // A key with a column left out is left out whole.
       if (key.columns.size() != group.fields.size()) continue;
-      key.name = (unique ? "UQ_" : "IX_") + name + "_" + joined(key.columns, "_");
+      key.name = unique ? uniqueKeyName(name, key.columns) : indexName(name, key.columns);
       out.keys.push_back(std::move(key));
     }
   };
@@ -79,7 +73,7 @@ TableAttributes documentAttributes(const clsTableInfo& table, const clsSQLServer
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const auto target = isBlank(fields[i].getReference()) ? std::nullopt : parseReference(fields[i].getReference());
     if (!made[i] || !target) continue;
-    out.foreignKeys.push_back({name, "FK_" + name + "_" + fields[i].getName(), {fields[i].getName()}, target->table,
+    out.foreignKeys.push_back({name, foreignKeyName(name, fields[i].getName()), {fields[i].getName()}, target->table,
                                {target->column}});
   }
   if (!isBlank(table.getLogicalName())) out.descriptions.push_back({{}, table.getLogicalName()});
