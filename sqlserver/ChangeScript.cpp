@@ -6,9 +6,13 @@
 #include <unordered_set>
 
 #include "model/FileNameClaims.h"
+#include "sqlserver/ChangeStatements.h"
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/ColumnLoss.h"
+#include "sqlserver/DefaultValue.h"
+#include "sqlserver/ForeignKeys.h"
 #include "sqlserver/ScriptTokens.h"
+#include "sqlserver/ServerDrift.h"
 #include "sqlserver/ServerNames.h"
 #include "sqlserver/StoredColumn.h"
 #include "sqlserver/clsSQLServerDB.h"
@@ -37,13 +41,30 @@ std::string statement(const std::string& table, const std::string& rest) {
   return "ALTER TABLE dbo." + table + " " + rest;
 }
 
+bool hasName(const std::vector<std::string>& names, const std::string& name) {
+  return std::any_of(names.begin(), names.end(), [&](const std::string& other) { return sameName(other, name); });
+}
+
+bool touchesAny(const std::vector<std::string>& columns, const std::vector<std::string>& names) {
+  return std::any_of(columns.begin(), columns.end(), [&](const std::string& column) { return hasName(names, column); });
+}
+
+// The attributes the old revision's table has on the database.
+TableAttributes attributesBefore(const clsTableInfo& before, const std::string& oldName, const clsSQLServerFieldAttr& types,
+                                 const ChangeOptions& options) {
+  const auto live = options.liveAttributes.find(oldName);
+  return live != options.liveAttributes.end() ? live->second : documentAttributes(before, types);
+}
+
 // Compares one table that both revisions hold and builds its change script.
 class TableComparison {
  public:
   TableComparison(clsSQLServerDB& db, const clsSQLServerFieldAttr& types, const ChangeOptions& options)
       : db_(db), types_(types), options_(options) {}
 
-  TableChange compare(const TablePtr& oldTable, const TablePtr& newTable, const TableRenames& renames) {
+  TableChange compare(const TablePtr& oldTable, const TablePtr& newTable, const TableRenames& renames,
+                      std::vector<ReferringKey> referring) {
+    referring_ = std::move(referring);
     change_ = {};
     change_.kind = TableChange::Kind::changed;
     change_.name = newTable->getName();
@@ -60,6 +81,18 @@ class TableComparison {
       for (const auto& field : after.getFields()) columnText(field);
       return refuse("作成できる列がありません");
     }
+    const TableAttributes newAttributes = documentAttributes(after, types_);
+    // A column added with its default: NOT NULL then fits a table with rows.
+    auto withDefault = [&](const clsFieldInfo& field, const std::string& text) {
+      for (const auto& value : newAttributes.defaults) {
+        if (value.column == field.getName()) return text + inlineDefaultSQL(value);
+      }
+      return text;
+    };
+    auto hasDefault = [&](const clsFieldInfo& field) {
+      return std::any_of(newAttributes.defaults.begin(), newAttributes.defaults.end(),
+                         [&](const NamedDefault& value) { return value.column == field.getName(); });
+    };
     std::vector<std::string> alterLines, addLines;
     for (const auto& field : after.getFields()) {
       const clsFieldInfo* old = findField(before, field.getName());
@@ -72,8 +105,8 @@ class TableComparison {
       }
       if (!old) {
         change_.added.push_back(field.getName());
-        addLines.push_back(statement(after.getName(), "ADD " + *text));
-        if (!field.getNull()) {
+        addLines.push_back(statement(after.getName(), withDefault(field, "ADD " + *text)));
+        if (!field.getNull() && !hasDefault(field)) {
           change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + field.getName() +
                                      "」は NOT NULL で追加します。行のあるテーブルでは失敗します");
         }
@@ -85,7 +118,7 @@ class TableComparison {
       if (oldText->empty() && !options_.oldIsLive) {
         // The old notation was undefined, so its script never made the column.
         change_.added.push_back(field.getName());
-        addLines.push_back(statement(after.getName(), "ADD " + *text));
+        addLines.push_back(statement(after.getName(), withDefault(field, "ADD " + *text)));
         continue;
       }
       if (sameColumn(*old, field, *oldText, *text)) continue;
@@ -137,8 +170,21 @@ class TableComparison {
     const bool addKey = !newKeys.empty() && (dropKey || oldKeys.empty());
     change_.keyChanged = dropKey || addKey;
 
+    const TableAttributes oldAttributes = attributesBefore(before, renames.oldName, types_, options_);
+    std::vector<std::string> touched = change_.altered;
+    touched.insert(touched.end(), change_.dropped.begin(), change_.dropped.end());
+    AttributeDiff diff = diffAttributes(oldAttributes, newAttributes, touched, change_.dropped);
+    // A kept column keeps what it has; an added column's default came with it.
+    std::erase_if(diff.droppedDefaults, [&](const NamedDefault& d) { return hasName(change_.kept, d.column); });
+    std::erase_if(diff.droppedKeys, [&](const NamedKey& k) { return touchesAny(k.columns, change_.kept); });
+    std::erase_if(diff.droppedDescriptions, [&](const Description& d) { return hasName(change_.kept, d.column); });
+    std::erase_if(diff.addedDefaults, [&](const NamedDefault& d) { return hasName(change_.added, d.column); });
+    change_.attributeStatements = diff.droppedDefaults.size() + diff.addedDefaults.size() + diff.droppedKeys.size() +
+                                  diff.addedKeys.size() + diff.addedDescriptions.size() +
+                                  diff.updatedDescriptions.size() + diff.droppedDescriptions.size();
+
     if (!change_.keyChanged && alterLines.empty() && addLines.empty() && dropLines.empty() &&
-        renames.empty(after.getName())) {
+        change_.attributeStatements == 0 && renames.empty(after.getName())) {
       change_.kind = TableChange::Kind::unchanged;
       return std::move(change_);
     }
@@ -151,11 +197,23 @@ class TableComparison {
     for (const auto& guard : change_.guards) line(guard.statement);
     if (change_.rebuilt) return rebuild(before, after, renames);
     script.append(renameStatements(renames, after.getName(), !oldKeys.empty()));
+    // What a column dropped or altered has goes first: the server refuses the statement otherwise.
+    const std::string& table = after.getName();
+    auto dropName = [&](const std::string& name) { return oldAttributes.fromServer ? serverScriptName(name) : name; };
+    for (const auto& d : diff.droppedDescriptions) script += descriptionSQL(DescriptionChange::drop, table, d);
+    for (const auto& d : diff.droppedDefaults) script += dropConstraintSQL(table, dropName(d.name));
+    for (const auto& k : diff.droppedKeys) {
+      script += k.unique ? dropConstraintSQL(table, dropName(k.name)) : dropIndexSQL(table, dropName(k.name));
+    }
     if (dropKey) line(statement(after.getName(), "DROP CONSTRAINT " + keyName(after, renames.oldName) + " "));
     for (const auto& text : dropLines) line(text);
     for (const auto& text : alterLines) line(text);
     for (const auto& text : addLines) line(text);
     if (addKey) script.append(clsSQLServerDB::makeKeyConstraintSQL(after));
+    for (const auto& d : diff.addedDefaults) script += addDefaultSQL(table, d);
+    for (const auto& k : diff.addedKeys) script += addKeySQL(table, k);
+    for (const auto& d : diff.addedDescriptions) script += descriptionSQL(DescriptionChange::add, table, d);
+    for (const auto& d : diff.updatedDescriptions) script += descriptionSQL(DescriptionChange::update, table, d);
     script.append("COMMIT ");
     return std::move(change_);
   }
@@ -196,11 +254,7 @@ class TableComparison {
     if (!change_.kept.empty()) {
       return refuse("列「" + change_.kept.front() + "」を残したままではテーブルを作り直せません (--allow-drop が必要です)");
     }
-    std::vector<ReferringKey> referring;
-    for (const auto& key : options_.referringKeys) {
-      if (key.table != after.getName() && !key.name.empty()) referring.push_back(key);
-    }
-    const auto statements = rebuildStatements(db_, before, after, renames, referring);
+    const auto statements = rebuildStatements(db_, before, after, renames, referring_);
     if (!statements) return refuse(db_.getFailReason());
     change_.script.append(*statements).append("COMMIT ");
     return std::move(change_);
@@ -256,6 +310,7 @@ class TableComparison {
   const clsSQLServerFieldAttr& types_;
   const ChangeOptions& options_;
   TableChange change_;
+  std::vector<ReferringKey> referring_;  // other tables' foreign keys to this one
 };
 
 TableChange addedTable(clsSQLServerDB& db, const TablePtr& table) {
@@ -294,6 +349,129 @@ TableChange goneTable(const TablePtr& table, const ChangeOptions& options) {
   return change;
 }
 
+// A foreign key of the old revision as the database holds it.
+struct OldForeignKey {
+  NamedForeignKey key;
+  bool fromServer = false;
+};
+
+std::vector<OldForeignKey> oldForeignKeys(const clsDBInfo& renamed, const clsSQLServerFieldAttr& types,
+                                          const ChangeOptions& options) {
+  std::vector<OldForeignKey> keys;
+  for (const auto& old : renamed.getTables()) {
+    const auto attributes = attributesBefore(*old, renamesOf(old->getName(), options.renames).oldName, types, options);
+    for (auto key : attributes.foreignKeys) {
+      key.table = old->getName();
+      keys.push_back({std::move(key), attributes.fromServer});
+    }
+  }
+  return keys;
+}
+
+// Other tables' foreign keys to the table: a rebuild drops them and makes them again.
+std::vector<ReferringKey> referringKeys(const std::vector<OldForeignKey>& keys, const std::string& table) {
+  std::vector<ReferringKey> referring;
+  for (const auto& [key, fromServer] : keys) {
+    if (!sameName(key.referencedTable, table) || sameName(key.table, table)) continue;
+    referring.push_back({fromServer ? serverScriptName(key.name) : key.name, key.table, key.columns, key.referencedColumns});
+  }
+  return referring;
+}
+
+bool writesScript(const TableChange& change) {
+  return !change.script.empty() && change.kind != TableChange::Kind::refused;
+}
+
+std::vector<std::string> touchedColumns(const TableChange& change) {
+  std::vector<std::string> touched = change.altered;
+  touched.insert(touched.end(), change.dropped.begin(), change.dropped.end());
+  return touched;
+}
+
+// Whether the change's script fails while the key stands: it drops or alters a column of the
+// key, on either side, or drops the table the key refers to.
+bool blocks(const TableChange& change, const NamedForeignKey& key) {
+  if (!writesScript(change)) return false;
+  if (sameName(change.name, key.table) && touchesAny(key.columns, touchedColumns(change))) return true;
+  if (!sameName(change.name, key.referencedTable) || change.rebuilt) return false;
+  return change.kind == TableChange::Kind::gone || touchesAny(key.referencedColumns, touchedColumns(change));
+}
+
+void insertAtStart(std::string& script, const std::string& statement) {
+  constexpr std::string_view kBegin = "BEGIN TRANSACTION \r\n";
+  const auto at = script.find(kBegin);
+  script.insert(at == std::string::npos ? 0 : at + kBegin.size(), statement);
+}
+
+// Drops the keys in the way of the table scripts at the start of the first they block, and adds
+// the run's last script: the keys that changed or went dropped, the new ones and those dropped on
+// the way that the new revision still has added.
+void planForeignKeys(std::vector<TableChange>& changes, const std::vector<OldForeignKey>& oldKeys,
+                     const clsSQLServerFieldAttr& types) {
+  auto changeOf = [&](const std::string& table) -> const TableChange* {
+    for (const auto& change : changes) {
+      if (sameName(change.name, table)) return &change;
+    }
+    return nullptr;
+  };
+  std::vector<NamedForeignKey> newKeys;
+  for (const auto& change : changes) {
+    if (!change.table || change.kind == TableChange::Kind::refused) continue;
+    for (auto& key : documentAttributes(*change.table, types).foreignKeys) newKeys.push_back(std::move(key));
+  }
+  TableChange last;
+  last.kind = TableChange::Kind::foreignKeys;
+  std::string drops, adds;
+  std::vector<bool> made(newKeys.size());  // there already, or added
+  auto noteNames = [&](const NamedForeignKey& key) {
+    auto& names = last.documentNames;
+    names.insert(names.end(), {key.table, key.referencedTable});
+    names.insert(names.end(), key.columns.begin(), key.columns.end());
+    names.insert(names.end(), key.referencedColumns.begin(), key.referencedColumns.end());
+  };
+  for (const auto& [key, fromServer] : oldKeys) {
+    const std::string name = fromServer ? serverScriptName(key.name) : key.name;
+    const TableChange* own = changeOf(key.table);
+    // A table dropped or made anew takes its own keys with it.
+    const bool goneWithTable = own && writesScript(*own) && (own->kind == TableChange::Kind::gone || own->rebuilt);
+    bool droppedOnTheWay = goneWithTable;
+    for (auto& change : changes) {
+      if (goneWithTable || !blocks(change, key)) continue;
+      insertAtStart(change.script, dropConstraintSQL(key.table, name));
+      if (!fromServer) change.documentNames.insert(change.documentNames.end(), {key.table, name});
+      droppedOnTheWay = true;
+      break;
+    }
+    const auto now = std::find_if(newKeys.begin(), newKeys.end(), [&](const NamedForeignKey& k) { return sameForeignKey(k, key); });
+    // The new revision speaks of the key's table only when its change was made.
+    const bool spoken = own && own->table && own->kind != TableChange::Kind::refused;
+    if (now != newKeys.end()) {
+      made[now - newKeys.begin()] = !droppedOnTheWay;
+    } else if (!spoken && droppedOnTheWay && !goneWithTable) {
+      adds += addForeignKeySQL({key.table, name, key.columns, key.referencedTable, key.referencedColumns});
+      if (!fromServer) noteNames(key);
+      ++last.addedForeignKeys;
+    } else if (spoken && !droppedOnTheWay) {
+      drops += dropConstraintSQL(key.table, name);
+      if (!fromServer) noteNames(key);
+      ++last.droppedForeignKeys;
+    }
+  }
+  for (std::size_t i = 0; i < newKeys.size(); ++i) {
+    if (made[i]) continue;
+    adds += addForeignKeySQL(newKeys[i]);
+    noteNames(newKeys[i]);
+    ++last.addedForeignKeys;
+  }
+  if (drops.empty() && adds.empty()) return;
+  last.name = std::string(kForeignKeyFileStem);
+  auto table = std::make_shared<clsTableInfo>();
+  table->setName(last.name);
+  last.table = table;
+  last.script = "SET XACT_ABORT ON " + std::string(kCrLf) + "BEGIN TRANSACTION " + std::string(kCrLf) + drops + adds + "COMMIT ";
+  changes.push_back(std::move(last));
+}
+
 std::string counted(const char* what, std::size_t count) { return what + std::to_string(count); }
 
 }  // namespace
@@ -306,6 +484,7 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
   db.sbSetFieldAttr(notations);
   TableComparison comparison(db, *notations, options);
   const clsDBInfo renamed = renamedRevision(oldRevision, options.renames);
+  const auto oldKeys = oldForeignKeys(renamed, *notations, options);
   std::unordered_map<std::string, TablePtr> oldTables;
   std::unordered_map<std::string, const std::string*> oldFolded;
   for (const auto& old : renamed.getTables()) {
@@ -317,7 +496,8 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
   for (const auto& table : newRevision.getTables()) {
     const auto old = oldTables.find(table->getName());
     if (old != oldTables.end()) {
-      changes.push_back(comparison.compare(old->second, table, renamesOf(table->getName(), options.renames)));
+      changes.push_back(comparison.compare(old->second, table, renamesOf(table->getName(), options.renames),
+                                           referringKeys(oldKeys, table->getName())));
     } else if (const auto same = oldFolded.find(foldName(table->getName())); same != oldFolded.end()) {
       // On the server the new table is the old one: CREATE fails, and the old one would be dropped.
       TableChange refused;
@@ -346,6 +526,7 @@ std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const cl
       changes.push_back(std::move(gone));
     }
   }
+  planForeignKeys(changes, oldKeys, *notations);
   return changes;
 }
 
@@ -354,6 +535,8 @@ std::string changeSummary(const TableChange& change, const ChangeOptions& option
   switch (change.kind) {
     case TableChange::Kind::added:
       return line + "新規 (CREATE TABLE)";
+    case TableChange::Kind::foreignKeys:
+      return "外部キー: " + counted("削除 ", change.droppedForeignKeys) + "、" + counted("追加 ", change.addedForeignKeys);
     case TableChange::Kind::unchanged:
       line += "変更なし";
       break;
@@ -364,7 +547,8 @@ std::string changeSummary(const TableChange& change, const ChangeOptions& option
       return line + "変更できません: " + change.reason;
     case TableChange::Kind::changed:
       line += std::string("変更 (") + (change.rebuilt ? "テーブルの作り直し、" : "") + counted("列の追加 ", change.added.size()) + "、" + counted("変更 ", change.altered.size()) +
-              "、" + counted("削除 ", change.dropped.size()) + (change.keyChanged ? "、主キー変更あり" : "") + ")";
+              "、" + counted("削除 ", change.dropped.size()) + (change.keyChanged ? "、主キー変更あり" : "") +
+              (change.attributeStatements ? "、" + counted("既定値・一意キー・インデックス・説明の変更 ", change.attributeStatements) : "") + ")";
       break;
   }
   if (!change.renamedFrom.empty()) line += "; テーブル名の変更 " + change.renamedFrom + " → " + change.name;
@@ -385,6 +569,15 @@ std::vector<TablePtr> progressTables(const std::vector<TableChange>& changes) {
 
 // The names a change script puts on the server on their own: columns and tables it drops.
 std::optional<std::string> unsafeChangeToken(const TableChange& change, const clsSQLServerFieldAttr& types) {
+  for (const auto& name : change.documentNames) {
+    if (auto unsafe = unsafeScriptName("参照先", name)) return unsafe;
+  }
+  // A default goes into the script as the cell says it: only the forms the server takes may run.
+  for (const auto& field : change.table ? change.table->getFields() : std::vector<clsFieldInfo>{}) {
+    if (classifyDefault(field.getDefault()).form == DefaultForm::Invalid) {
+      return "列「" + field.getName() + "」の既定値は数値、文字列、NULL、日付と ID の関数のどれでもないため、サーバでは実行しません";
+    }
+  }
   if (change.table) {
     if (auto unsafe = unsafeScriptToken(*change.table, types)) return unsafe;
   } else if (change.oldNamesFromServer) {

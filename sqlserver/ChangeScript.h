@@ -14,6 +14,7 @@
 #include "sqlserver/ChangeGuards.h"
 #include "sqlserver/ChangeRebuild.h"
 #include "sqlserver/ChangeRenames.h"
+#include "sqlserver/SchemaDiff.h"
 #include "sqlserver/clsSQLServerFieldAttr.h"
 
 namespace morvane {
@@ -22,7 +23,8 @@ class clsSQLServerDB;
 
 struct TableChange {
   // refused: a change that cannot be made in place, or a column that cannot be written.
-  enum class Kind { added, changed, unchanged, gone, refused };
+  // foreignKeys: the run's last script, which drops and adds the foreign keys of every table.
+  enum class Kind { added, changed, unchanged, gone, refused, foreignKeys };
   Kind kind = Kind::unchanged;
   std::string name;
   TablePtr table;     // the new revision's table; null for a gone table
@@ -34,6 +36,13 @@ struct TableChange {
   // A gone field and an added one in the same row: most likely a rename, made as a drop and an add.
   std::vector<std::pair<std::string, std::string>> renamed;
   bool keyChanged = false;
+  // Defaults, unique keys, indexes and descriptions dropped, added or changed; for the last
+  // script, foreign keys dropped and added.
+  std::size_t attributeStatements = 0;
+  std::size_t droppedForeignKeys = 0, addedForeignKeys = 0;
+  // Names from the document that go into the script beside the table's own (foreign keys):
+  // checked before it runs.
+  std::vector<std::string> documentNames;
   // Renames made with sp_rename first: the table's old name (empty when kept) and its columns'.
   std::string renamedFrom;
   std::vector<std::pair<std::string, std::string>> columnRenames;
@@ -61,17 +70,21 @@ struct ChangeOptions {
   std::vector<Rename> renames;   // made with sp_rename, then compared under the new names
   bool allowDataLoss = false;    // no checks of the rows before what can lose data
   bool allowRebuild = false;     // rebuild tables for identity changes instead of refusing them
-  // Other tables' foreign keys to each table, made again after a rebuild (none read yet).
-  std::vector<ReferringKey> referringKeys;
   // The old revision's primary key names by table, as the server reports them; a table not here
   // has the name its CREATE script gives (PK_<table>).
   std::map<std::string, std::string> keyNames;
+  // The old revision's defaults, keys, indexes, foreign keys and descriptions as the server holds
+  // them, by table; a table not here has what its CREATE scripts made, under their names.
+  std::map<std::string, TableAttributes> liveAttributes;
 };
 
 // The new revision's tables in list order, then the old revision's tables it no longer has, in
-// their order. Tables and fields are matched by exact name; a table or field that only the other
-// revision's spelling of the same server name matches (case, width) is refused, not dropped and
-// made again. Each ALTER COLUMN that can lose values is warned about.
+// their order, then the foreign keys' script when a foreign key is to be dropped or added. Tables
+// and fields are matched by exact name; a table or field that only the other revision's spelling
+// of the same server name matches (case, width) is refused, not dropped and made again. Each ALTER
+// COLUMN that can lose values is warned about. A foreign key in the way of a table's script (on or
+// to a column it drops or alters, or to a table it drops) is dropped at the start of the first
+// such script and made again by the last one.
 std::vector<TableChange> compareRevisions(const clsDBInfo& oldRevision, const clsDBInfo& newRevision,
                                           const std::shared_ptr<const clsSQLServerFieldAttr>& types,
                                           const ChangeOptions& options);

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cctype>
+#include <charconv>
+#include <cstdio>
 
 #include "model/Text.h"
 
@@ -108,6 +110,37 @@ DefaultValue classifyDefault(std::string_view text) {
     form = DefaultForm::Function;
   }
   return {form, std::move(inner)};
+}
+
+std::string defaultKey(std::string_view text) {
+  DefaultValue value = classifyDefault(text);
+  switch (value.form) {
+    case DefaultForm::Number: {
+      double number = 0;
+      std::string_view digits = value.text;
+      if (digits.starts_with('+')) digits.remove_prefix(1);
+      const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+      if (error != std::errc() || end != digits.data() + digits.size()) return value.text;
+      char out[32];
+      std::snprintf(out, sizeof out, "%.17g", number == 0 ? 0.0 : number);
+      return out;
+    }
+    case DefaultForm::String:
+      if (value.text.front() == 'n') value.text.front() = 'N';
+      return value.text;
+    case DefaultForm::Null:
+    case DefaultForm::Function: {
+      std::string out;
+      for (const char c : upperAscii(value.text)) {
+        if (c != ' ' && c != '\t') out += c;
+      }
+      return out;
+    }
+    case DefaultForm::None:
+    case DefaultForm::Invalid:
+      break;
+  }
+  return value.text;
 }
 
 }  // namespace morvane

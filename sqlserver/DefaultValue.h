@@ -16,4 +16,10 @@ struct DefaultValue {
 
 DefaultValue classifyDefault(std::string_view text);
 
+// The default in one spelling, so that the same default said two ways compares equal: SQL Server's
+// stored "((0))" and the cell's "0.0", "(getdate())" and "GETDATE()", "(N'x')" and "n'x'". Parentheses
+// around the whole go, function names and keywords take upper case, numbers are compared by value.
+// Empty for a blank cell; any other text is kept as written.
+std::string defaultKey(std::string_view text);
+
 }  // namespace morvane

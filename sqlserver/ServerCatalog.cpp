@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "model/Text.h"
+#include "sqlserver/CatalogAttributes.h"
 #include "sqlserver/ServerNames.h"
 
 namespace morvane {
@@ -171,7 +172,9 @@ std::vector<ServerTable> catalogFromRows(const std::vector<Row>& columns, const 
 std::vector<ServerTable> readServerCatalog(platform::OdbcConnection& connection) {
   const auto columns = connection.query(kCatalogColumnsQuery, kCatalogLimits);
   const auto keys = connection.query(kCatalogKeysQuery, kCatalogLimits);
-  return catalogFromRows(columns, keys);
+  auto tables = catalogFromRows(columns, keys);
+  readCatalogAttributes(connection, tables);
+  return tables;
 }
 
 }  // namespace morvane

@@ -27,7 +27,16 @@ struct ServerColumn {
   // Filled where the catalog is asked for them; empty otherwise.
   std::string description{};                  // MS_Description
   std::optional<std::string> defaultValue{};  // the default's definition as stored, "((0))"
-  std::string referenceTable{}, referenceColumn{};  // a one-column foreign key
+  std::string defaultName{};                  // the default constraint's name
+  std::string referenceTable{}, referenceColumn{};  // its first one-column foreign key
+};
+
+// A foreign key of the table, its columns and the referenced ones in key order.
+struct ServerForeignKey {
+  std::string name;
+  std::vector<std::string> columns;
+  std::string referencedTable;
+  std::vector<std::string> referencedColumns;
 };
 
 // A primary key, unique constraint or index, with its key columns in key order.
@@ -37,7 +46,6 @@ struct ServerIndex {
   std::vector<std::string> columns;
 };
 
-
 struct ServerTable {
   std::string name;
   std::vector<ServerColumn> columns;  // by ordinal position
@@ -45,6 +53,7 @@ struct ServerTable {
   std::string keyName{};              // the primary key's name; empty without one
   std::vector<ServerIndex> indexes{};  // by name
   std::string description{};          // MS_Description of the table
+  std::vector<ServerForeignKey> foreignKeys{};  // by name
 };
 
 // Each its own batch, so a server can tell them apart by the views they name.
@@ -59,7 +68,7 @@ inline constexpr platform::OdbcConnection::Limits kCatalogLimits{1'000'000, 64u 
 std::vector<ServerTable> catalogFromRows(const std::vector<platform::OdbcConnection::Row>& columns,
                                          const std::vector<platform::OdbcConnection::Row>& keys);
 
-// Runs both queries on the connection. Throws OdbcError or CatalogError.
+// Runs every catalog query on the connection. Throws OdbcError or CatalogError.
 std::vector<ServerTable> readServerCatalog(platform::OdbcConnection& connection);
 
 }  // namespace morvane

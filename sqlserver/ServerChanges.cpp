@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "sqlserver/SchemaDiff.h"
 #include "sqlserver/ServerDrift.h"
 
 namespace morvane {
@@ -26,9 +27,12 @@ std::vector<TableChange> changesFromServer(const std::vector<ServerTable>& serve
   options.oldIsLive = true;
   const clsDBInfo live = serverModel(server, document, *types);
   // The model holds the server's tables in its order, spelled as the workbook spells them.
+  std::vector<std::string> liveNames;
   for (std::size_t i = 0; i < server.size() && i < live.getTables().size(); ++i) {
     options.keyNames[live.getTables()[i]->getName()] = server[i].keyName;
+    liveNames.push_back(live.getTables()[i]->getName());
   }
+  options.liveAttributes = serverAttributesByTable(server, liveNames);
   return compareRevisions(live, document, types, options);
 }
 

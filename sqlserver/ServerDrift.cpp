@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/SchemaDiff.h"
 #include "sqlserver/StoredColumn.h"
 
 namespace morvane {
@@ -91,6 +92,7 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
   drift.databaseKeys = live.keys;
   drift.keysDiffer = !std::equal(drift.documentKeys.begin(), drift.documentKeys.end(), drift.databaseKeys.begin(),
                                  drift.databaseKeys.end(), sameName);
+  drift.attributes = describeDiff(serverAttributes(live), documentAttributes(table, types));
   return drift;
 }
 
@@ -109,7 +111,7 @@ Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable
       continue;
     }
     TableDrift compared = compareTable(*table, *live, types, drift.warnings);
-    if (!compared.columns.empty() || compared.keysDiffer) drift.tables.push_back(std::move(compared));
+    if (!compared.columns.empty() || compared.keysDiffer || !compared.attributes.empty()) drift.tables.push_back(std::move(compared));
   }
   for (const auto& live : server) {
     if (!documentTables.find(live.name)) {
@@ -138,6 +140,7 @@ std::string driftLine(const TableDrift& table) {
     parts.push_back("主キーはドキュメントでは " + keyList(table.documentKeys) + "、データベースでは " +
                     keyList(table.databaseKeys));
   }
+  parts.insert(parts.end(), table.attributes.begin(), table.attributes.end());
   std::string line = head;
   for (std::size_t i = 0; i < parts.size(); ++i) line += (i ? "; " : "") + parts[i];
   return line;

@@ -25,6 +25,8 @@ struct TableDrift {
   std::vector<ColumnDrift> columns;
   bool keysDiffer = false;
   std::vector<std::string> documentKeys, databaseKeys;
+  // Defaults, unique keys, indexes, foreign keys and descriptions that differ, one text each.
+  std::vector<std::string> attributes{};
 };
 
 struct Drift {

@@ -1,5 +1,6 @@
 // morvane-batch --against-server against the TDS test server's catalog.
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 #include "Batch.h"
@@ -69,8 +70,8 @@ TEST(DriftCommand, NoDriftExitsZeroWhetherIntegersComeAsIntOrText) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(run.out, "ブックとデータベースに違いはありません\n");
     EXPECT_EQ(run.err, "");
-    // Two queries, each its own batch, and nothing else sent.
-    EXPECT_EQ(server.batches().size(), 2u);
+    // The catalog queries, each its own batch, and nothing else sent.
+    EXPECT_EQ(server.batches().size(), 5u);
   }
 }
 
@@ -220,7 +221,7 @@ TEST(DriftCommand, ChangeScriptsFromTheServerAreThoseFromTheDeployedRevision) {
   EXPECT_NE(scripts.find("ALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines \r\n"), std::string::npos) << scripts;
   EXPECT_NE(scripts.find("CREATE TABLE dbo.Items"), std::string::npos) << scripts;
   // Reading the schema is all it sends.
-  EXPECT_EQ(server.batches().size(), 2u);
+  EXPECT_EQ(server.batches().size(), 5u);
 
   // Nothing drifted, nothing to write.
   const BatchRun same = against(server, deployedBook, {"--sql", dir.file("same")});
@@ -237,9 +238,9 @@ TEST(DriftCommand, ApplySendsEachTableAsABatchAndReportsARefusedOne) {
   EXPECT_EQ(run.status, 1) << run.err;
   EXPECT_NE(run.out.find("テーブル「Orders」: 変更できません: "), std::string::npos) << run.out;
   const auto batches = server.batches();
-  ASSERT_EQ(batches.size(), 4u);  // two catalog queries, Lines, Items
-  EXPECT_TRUE(batches[2].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[2];
-  EXPECT_NE(batches[3].find("CREATE TABLE dbo.Items"), std::string::npos);
+  ASSERT_EQ(batches.size(), 7u);  // five catalog queries, Lines, Items
+  EXPECT_TRUE(batches[5].starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.Lines DROP CONSTRAINT PK_Lines")) << batches[5];
+  EXPECT_NE(batches[6].find("CREATE TABLE dbo.Items"), std::string::npos);
   EXPECT_TRUE(server.tables().contains("Items"));
 }
 
@@ -286,6 +287,90 @@ TEST(DriftCommand, ServerNamesThatAreNotPlainTokensAreBracketedAndShownEscaped) 
   EXPECT_EQ(report.out.find('\x1B'), std::string::npos) << report.out;
   EXPECT_EQ(report.out.find("\nテーブル「Forged」"), std::string::npos) << report.out;
   EXPECT_NE(report.out.find("\\x1B[31mFake\\nテーブル「Forged」"), std::string::npos) << report.out;
+}
+
+// A design with every attribute, and what the server reports once the design's own scripts ran:
+// defaults in their stored form, one under a system name, Japanese descriptions.
+const std::vector<std::string> kEveryCell = {
+    "--layout-extra", "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+                      "RowTableLogicalName=2,ColTableLogicalName=3"};
+
+// code: 顧客.Code's default; idSize: when given, 顧客.ID and 売上.CustomerID that refers to it are decimal.
+std::string writeAttributes(const TempDir& dir, const std::string& code = "'000'", const std::string& idSize = "") {
+  const std::string id = idSize.empty() ? "int" : "decimal";
+  return writeDesignBook(
+      dir.file("attributes.xlsx"),
+      {{"顧客",
+        {{"ID", id, idSize, "○", "", "顧客ID"}, {"Code", "char", "5", "", "", "コード", code, "", "U1"},
+         {"Branch", "char", "3", "", "", "支店", "", "", "U1", "IX1"}, {"Name", "varchar", "40", "", "", "名前", "", "", "", "IX2"}},
+        "顧客マスタ"},
+       {"売上", {{"No", "int", "", "○", "", "番号", "0"}, {"CustomerID", id, idSize, "", "", "顧客", "", "", "", "", "顧客.ID"}}}});
+}
+
+TdsTestServer::Catalog deployedAttributes() {
+  TdsTestServer::Catalog catalog;
+  catalog.columns = {{"売上", "No", 1, "int", {}, 10, 0, "NO"},           {"売上", "CustomerID", 2, "int", {}, 10, 0, "NO"},
+                     {"顧客", "ID", 1, "int", {}, 10, 0, "NO"},           {"顧客", "Code", 2, "char", 5, {}, {}, "NO"},
+                     {"顧客", "Branch", 3, "char", 3, {}, {}, "NO"},      {"顧客", "Name", 4, "varchar", 40, {}, {}, "NO"}};
+  catalog.keys = {{"売上", "No", 1}, {"顧客", "ID", 1, "PK__顧客__3214EC27"},
+                  {"顧客", "Code", 1, "UQ_顧客_Code_Branch", false, true}, {"顧客", "Branch", 2, "UQ_顧客_Code_Branch", false, true},
+                  {"顧客", "Branch", 1, "IX_顧客_Branch", false, false, false}, {"顧客", "Name", 1, "IX_顧客_Name", false, false, false}};
+  catalog.defaults = {{"売上", "No", "DF_売上_No", "((0))"}, {"顧客", "Code", "DF__顧客__Code__5EBF139D", "('000')"}};
+  catalog.foreignKeys = {{"売上", "FK_売上_CustomerID", "CustomerID", "顧客", "ID", "1"}};
+  catalog.descriptions = {{"売上", "No", "番号"},  {"売上", "CustomerID", "顧客"}, {"顧客", std::nullopt, "顧客マスタ"},
+                          {"顧客", "ID", "顧客ID"}, {"顧客", "Code", "コード"},   {"顧客", "Branch", "支店"},
+                          {"顧客", "Name", "名前"}};
+  return catalog;
+}
+
+TEST(DriftCommand, EachAttributeChangedOnTheServerIsDriftAndTheStoredFormIsNot) {
+  TempDir dir;
+  const std::string workbook = writeAttributes(dir);
+  using Catalog = TdsTestServer::Catalog;
+  const std::string defaultLine = "テーブル「売上」: 列「No」の既定値はドキュメントでは (0)、データベースでは ((1))\n";
+  const std::pair<std::function<void(Catalog&)>, std::string> cases[] = {
+      {[](Catalog&) {}, "ブックとデータベースに違いはありません\n"},
+      {[](Catalog& c) { c.defaults[0][3] = "((1))"; }, defaultLine},
+      {[](Catalog& c) { c.defaults.pop_back(); }, "テーブル「顧客」: 列「Code」の既定値 ('000')はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.foreignKeys.clear(); }, "テーブル「売上」: 外部キー (CustomerID) → 顧客 (ID)はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.descriptions.back()[2] = "氏名"; },
+       "テーブル「顧客」: 列「Name」の説明はドキュメントでは「名前」、データベースでは「氏名」\n"},
+      {[](Catalog& c) { c.descriptions.erase(c.descriptions.begin() + 2); },
+       "テーブル「顧客」: テーブルの説明「顧客マスタ」はドキュメントにだけあります\n"},
+      {[](Catalog& c) { c.keys[3].index = c.keys[2].index = "UQ__顧客__A25C5AA7"; c.keys[4].index = "別名"; }, "ブックとデータベースに違いはありません\n"},
+      {[](Catalog& c) { c.keys.erase(c.keys.begin() + 3); },
+       "テーブル「顧客」: 一意キー (Code, Branch)はドキュメントにだけあります; 一意キー UQ_顧客_Code_Branch (Code)はデータベースにだけあります\n"},
+      {[](Catalog& c) { c.keys.back().column = "Code"; },
+       "テーブル「顧客」: インデックス (Name)はドキュメントにだけあります; インデックス IX_顧客_Name (Code)はデータベースにだけあります\n"},
+      {[](Catalog& c) { c.defaults[0][3] = "((1))"; c.foreignKeys[0][4] = "Code"; },
+       "テーブル「売上」: 列「No」の既定値はドキュメントでは (0)、データベースでは ((1)); 外部キー (CustomerID) → 顧客 (ID)は"
+       "ドキュメントにだけあります; 外部キー FK_売上_CustomerID (CustomerID) → 顧客 (Code)はデータベースにだけあります\n"}};
+  for (const auto& [change, expected] : cases) {
+    Catalog catalog = deployedAttributes();
+    change(catalog);
+    TdsTestServer server(serverWith(catalog));
+    std::vector<std::string> extra = kEveryCell;
+    const BatchRun run = against(server, workbook, extra);
+    EXPECT_EQ(run.out, expected) << run.err;
+  }
+
+  // A default and a key under system names are dropped by them; the new ones come as the CREATE
+  // script writes them, and the foreign key to the altered key column is dropped first and made again last.
+  TdsTestServer server(serverWith(deployedAttributes()));
+  std::vector<std::string> extra = kEveryCell;
+  extra.insert(extra.end(), {"--sql", dir.file("out"), "--encoding", "utf-8"});
+  const BatchRun run = against(server, writeAttributes(dir, "'001'", "12,0"), extra);
+  EXPECT_EQ(run.status, 0) << run.err << run.out;
+  EXPECT_EQ(folderBytes(dir.file("out")),
+            "_foreign_keys.sql\nSET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.売上 ADD CONSTRAINT \r\n"
+            "\tFK_売上_CustomerID FOREIGN KEY (CustomerID) REFERENCES dbo.顧客 (ID) \r\nCOMMIT \r\n"
+            "売上.sql\nSET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.売上 ALTER COLUMN CustomerID decimal(12,0)  NOT NULL \r\n"
+            "COMMIT \r\n"
+            "顧客.sql\nSET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.売上 DROP CONSTRAINT FK_売上_CustomerID \r\n"
+            "ALTER TABLE dbo.顧客 DROP CONSTRAINT DF__顧客__Code__5EBF139D \r\nALTER TABLE dbo.顧客 DROP CONSTRAINT "
+            "PK__顧客__3214EC27 \r\nALTER TABLE dbo.顧客 ALTER COLUMN ID decimal(12,0)  NOT NULL \r\nALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n"
+            "\tPK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\n"
+            "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\tDF_顧客_Code DEFAULT ('001') FOR Code\r\nCOMMIT \r\n");
 }
 
 }  // namespace

@@ -117,6 +117,12 @@ TEST(DefaultValue, TheFormsSqlServerTakesWithoutTheirParentheses) {
     EXPECT_EQ(value.form, form) << text;
     EXPECT_EQ(value.text, inner) << text;
   }
+  // Said two ways, one default: as SQL Server stores it and as a cell says it.
+  const std::tuple<const char*, const char*, bool> pairs[] = {
+      {"((0))", "0.0", true}, {"(getdate())", "GETDATE ( )", true}, {"('1')", "'1'", true}, {"(N'なし')", "n'なし'", true},
+      {"((1e2))", "100", true}, {"(NULL)", "null", true}, {"('1')", "N'1'", false}, {"('a')", "'A'", false},
+      {"((1))", "2", false}, {"(-0)", "0", true}};
+  for (const auto& [stored, cell, same] : pairs) EXPECT_EQ(defaultKey(stored) == defaultKey(cell), same) << stored << cell;
 }
 
 TEST(DesignCheck, UndefinedTypesFollowTheGeneratorsComparison) {

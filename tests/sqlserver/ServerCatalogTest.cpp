@@ -3,6 +3,7 @@
 
 
 #include "platform/odbc/Odbc.h"
+#include "sqlserver/CatalogAttributes.h"
 #include "sqlserver/ServerCatalog.h"
 #include "tests/support/TdsTestServer.h"
 
@@ -24,6 +25,11 @@ TdsTestServer::Catalog sampleCatalog() {
       {"明細", "行", 2, "char", 2, {}, {}, "NO", 0, {}, {}},
   };
   catalog.keys = {{"受注", "受注ID", 1}, {"明細", "行", 2}, {"明細", "受注ID", 1}, {"明細", "行", 1, "UQ_行", false, true}};
+  // A system-named default, a two-column foreign key out of order, descriptions; rows of a table
+  // the columns answer does not hold are passed over.
+  catalog.defaults = {{"受注", "金額", "DF__受注__金額__5EBF139D", "((0))"}, {"他", "x", "DF_x", "(1)"}};
+  catalog.foreignKeys = {{"明細", "FK_明細", "行", "受注", "備考", "2"}, {"明細", "FK_明細", "受注ID", "受注", "受注ID", "1"}};
+  catalog.descriptions = {{"受注", std::nullopt, "受注"}, {"受注", "備考", "メモ"}};
   return catalog;
 }
 
@@ -38,7 +44,8 @@ TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
     catalog.integersAsText = asText;
     TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
     const auto tables = readFrom(server);
-    EXPECT_EQ(server.batches(), (std::vector<std::string>{kCatalogColumnsQuery, kCatalogKeysQuery}));
+    EXPECT_EQ(server.batches(), (std::vector<std::string>{kCatalogColumnsQuery, kCatalogKeysQuery, kCatalogDefaultsQuery,
+                                                          kCatalogForeignKeysQuery, kCatalogDescriptionsQuery}));
     ASSERT_EQ(tables.size(), 2u) << asText;
     const ServerTable& order = tables[0];
     EXPECT_EQ(order.name, "受注");
@@ -65,6 +72,14 @@ TEST(ServerCatalog, ReadsTablesColumnsAndKeysWhetherIntegersComeAsIntOrText) {
     EXPECT_FALSE(tables[1].indexes[1].primaryKey);
     EXPECT_EQ(tables[1].indexes[1].columns, std::vector<std::string>{"行"});
     EXPECT_EQ(tables[1].columns[1].length, 2);
+    EXPECT_EQ(order.columns[2].defaultValue, "((0))");
+    EXPECT_EQ(order.columns[2].defaultName, "DF__受注__金額__5EBF139D");
+    EXPECT_EQ(order.description, "受注");
+    EXPECT_EQ(order.columns[1].description, "メモ");
+    ASSERT_EQ(tables[1].foreignKeys.size(), 1u);
+    EXPECT_EQ(tables[1].foreignKeys[0].columns, (std::vector<std::string>{"受注ID", "行"}));
+    EXPECT_EQ(tables[1].foreignKeys[0].referencedColumns, (std::vector<std::string>{"受注ID", "備考"}));
+    EXPECT_EQ(tables[1].columns[0].referenceTable, "");  // two columns: no reference cell can say it
   }
 }
 
@@ -121,6 +136,18 @@ TEST(ServerCatalog, AnswersThatAreNotNumbersOrHaveTheWrongWidthAreRefused) {
   for (const auto& rows : doubled) EXPECT_THROW(catalogFromRows(rows, {}), CatalogError) << *rows[1][0];
   const Row key{"T", "PK_T", "1", "0", "1", "1", "a"};
   EXPECT_THROW(catalogFromRows({columnRow("1", "1")}, {key, key}), CatalogError);
+  // The attribute answers: a wrong width, a NULL, a default or description twice, a text over
+  // the bound, a key column's place that is no number or comes twice.
+  const Row twice[] = {{"T", "a", "DF", "(1)"}, {"T", "A", "DF2", "(2)"}};
+  const Row foreign = {"T", "FK", "a", "T", "a", "1"};
+  const std::vector<std::vector<Row>> refused[] = {
+      {{Row{"T", "a", "DF"}}, {}, {}}, {{Row{"T", std::nullopt, "DF", "(1)"}}, {}, {}}, {{twice[0], twice[1]}, {}, {}},
+      {{}, {}, {Row{"T", std::nullopt, "x"}, Row{"t", std::nullopt, "y"}}}, {{}, {}, {Row{"T", "a", std::string(20000, 'x')}}},
+      {{}, {Row{"T", "FK", "a", "T", "a", "one"}}, {}}, {{}, {foreign, foreign}, {}}};
+  for (const auto& answers : refused) {
+    auto copy = tables;
+    EXPECT_THROW(addCatalogAttributes(copy, answers[0], answers[1], answers[2]), CatalogError);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -392,14 +393,30 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
   std::vector<tds::ResultColumn> columns;
   std::vector<std::vector<tds::Value>> rows;
   const bool keysQuery = mentions(sql, "SYS.INDEXES");
-  if (keysQuery) {
+  const bool columnsQuery = mentions(sql, "INFORMATION_SCHEMA.COLUMNS");
+  // The attribute queries, their result columns named as the queries name them.
+  const std::pair<const char*, const std::vector<TdsTestServer::CatalogRow>*> attributes[] = {
+      {"SYS.DEFAULT_CONSTRAINTS", &catalog.defaults},
+      {"SYS.FOREIGN_KEYS", &catalog.foreignKeys},
+      {"SYS.EXTENDED_PROPERTIES", &catalog.descriptions}};
+  const auto attribute = std::find_if(std::begin(attributes), std::end(attributes),
+                                      [&](const auto& query) { return mentions(sql, query.first); });
+  if (attribute != std::end(attributes)) {
+    for (std::size_t at = sql.find(" AS "); at != std::string::npos && at < sql.find(" FROM "); at = sql.find(" AS ", at + 4)) {
+      columns.push_back({sql.substr(at + 4, sql.find_first_of(", ", at + 4) - at - 4)});
+    }
+    for (const auto& row : *attribute->second) {
+      rows.emplace_back();
+      for (const auto& value : row) rows.back().push_back({value, {}});
+    }
+  } else if (keysQuery) {
     columns = {{"TABLE_NAME"}, {"INDEX_NAME"}, {"IS_PRIMARY_KEY", integer}, {"IS_UNIQUE_CONSTRAINT", integer},
                {"IS_UNIQUE", integer}, {"KEY_ORDINAL", integer}, {"COLUMN_NAME"}};
     for (const auto& key : catalog.keys) {
       rows.push_back({{key.table, {}}, {key.index.empty() ? "PK_" + key.table : key.index, {}}, {{}, key.primary},
                       {{}, key.uniqueConstraint}, {{}, key.unique}, {{}, key.ordinal}, {key.column, {}}});
     }
-  } else if (mentions(sql, "INFORMATION_SCHEMA.COLUMNS")) {
+  } else if (columnsQuery) {
     columns = {{"TABLE_NAME"},
                {"COLUMN_NAME"},
                {"ORDINAL_POSITION", integer},
@@ -428,15 +445,15 @@ std::optional<CatalogAnswer> catalogAnswer(const TdsTestServer::Catalog& catalog
     return std::nullopt;
   }
   CatalogAnswer answer;
-  if (!keysQuery && catalog.noResultSet) {
+  if (columnsQuery && catalog.noResultSet) {
     answer.tokens = tds::doneToken(tds::doneFinal, 0);
     return answer;
   }
   answer.tokens = tds::columnMetadata(columns);
-  if (!keysQuery && catalog.endlessColumns && !rows.empty()) answer.endlessRow = tds::row(columns, rows.back());
+  if (columnsQuery && catalog.endlessColumns && !rows.empty()) answer.endlessRow = tds::row(columns, rows.back());
   for (const auto& values : rows) {
     answer.tokens += tds::row(columns, values);
-    if (!keysQuery && catalog.hangUpInColumns) {
+    if (columnsQuery && catalog.hangUpInColumns) {
       answer.hangUp = true;
       return answer;
     }

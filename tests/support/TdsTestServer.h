@@ -4,9 +4,9 @@
 // "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
 // or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
 // TABLE of a table it does not hold error 4902. Given a catalog, it
-// answers the columns and the keys-and-indexes queries (recognised by the views they name) with
-// result sets, and acknowledges a cancel of an answer under way; a query of
-// INFORMATION_SCHEMA.TABLES alone gets the names of the tables it holds.
+// answers the schema queries (recognised by the views they name) with result sets, and
+// acknowledges a cancel of an answer under way; a query of INFORMATION_SCHEMA.TABLES alone gets
+// the names of the tables it holds.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -43,10 +43,14 @@ class TdsTestServer {
     std::string index{};  // empty: PK_<table>
     bool primary = true, uniqueConstraint = false, unique = true;
   };
+  // One row of the defaults, foreign-keys or descriptions query, values as text in the query's
+  // column order; nothing is NULL.
+  using CatalogRow = std::vector<std::optional<std::string>>;
   // The live schema, sent row for row in the order given.
   struct Catalog {
     std::vector<CatalogColumn> columns;
     std::vector<CatalogKey> keys;
+    std::vector<CatalogRow> defaults{}, foreignKeys{}, descriptions{};
     // Integer columns as nvarchar text instead of int, as some servers and proxies send them.
     bool integersAsText = false;
     // Sends the columns query's metadata and first row, then closes the connection mid-message.
