@@ -36,10 +36,12 @@ frmDrift::frmDrift(QWidget* parent) : QDialog(parent), form_(std::make_unique<Ui
 frmDrift::~frmDrift() = default;
 
 bool frmDrift::getAllowDrop() const { return form_->chkAllowDrop->isChecked(); }
+bool frmDrift::getAllowDataLoss() const { return form_->chkAllowDataLoss->isChecked(); }
 
 void frmDrift::sbShowDrift(const Drift& drift, const QString& server) {
   drift_ = drift;
   form_->chkAllowDrop->setChecked(false);
+  form_->chkAllowDataLoss->setChecked(false);
   form_->chkConfirm->setChecked(false);
   const QString count = QStringLiteral("%1 テーブル").arg(drift.tables.size());
   setWindowTitle(QStringLiteral("データベースとの違い - ") + count);

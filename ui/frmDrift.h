@@ -27,6 +27,8 @@ class frmDrift final : public QDialog {
   const Drift& getDrift() const { return drift_; }
   // Dropping columns and tables the workbook lacks: off unless the user ticks it.
   bool getAllowDrop() const;
+  // Leaving out the checks of the rows before what can lose data (--allow-data-loss): off too.
+  bool getAllowDataLoss() const;
 
  signals:
   // A line was double-clicked (or chosen with Enter): the table of that name.

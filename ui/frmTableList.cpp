@@ -458,8 +458,9 @@ void frmTableList::sbSaveDriftChanges() {
   chooser.setHWND(drift_.get());
   const QString folder = chooser.fnShow();
   if (folder.isEmpty()) return;
-  const bool allowDrop = drift_->getAllowDrop();
-  const auto changes = changesFromServer(driftServer_, driftTables_, fieldAttr(), serverChangeOptions(allowDrop));
+  ChangeOptions options = serverChangeOptions(drift_->getAllowDrop());
+  options.allowDataLoss = drift_->getAllowDataLoss();
+  const auto changes = changesFromServer(driftServer_, driftTables_, fieldAttr(), options);
   clsSQLServerDB generator;
   generator.sbSetFieldAttr(fieldAttr());
   const std::string path = toPath(folder);
@@ -470,7 +471,7 @@ void frmTableList::sbSaveDriftChanges() {
         return fnSaveChangeSQLs(generator, changes, path, progress,
                                 [&](const TableChange& change, bool saved, const std::string& reason) {
                                   if (!saved) failures << failureLine(fromUtf8(change.name), fromUtf8(reason));
-                                  lines << summaryLine(change, serverChangeOptions(allowDrop), saved);
+                                  lines << summaryLine(change, options, saved);
                                 });
       });
   sbReportChanges(drift_.get(), failures, lines, tally);
@@ -492,8 +493,9 @@ void frmTableList::sbRunDriftChanges() {
   std::vector<std::string> names;
   for (const TablePtr& table : driftTables_.getTables()) names.push_back(table->getName());
   const auto server = driftWhole_ ? std::move(*catalog) : tablesNamed(std::move(*catalog), names);
-  const bool allowDrop = drift_->getAllowDrop();
-  const auto changes = changesFromServer(server, driftTables_, fieldAttr(), serverChangeOptions(allowDrop));
+  ChangeOptions options = serverChangeOptions(drift_->getAllowDrop());
+  options.allowDataLoss = drift_->getAllowDataLoss();
+  const auto changes = changesFromServer(server, driftTables_, fieldAttr(), options);
   QStringList failures;
   QStringList lines;
   const ProgressTally tally =
@@ -502,7 +504,7 @@ void frmTableList::sbRunDriftChanges() {
         return fnRunChanges(db, changes, run, [&](const TableChange& change, bool ran, const std::string& reason) {
           if (!ran && isConnectionLost(reason)) run.stop();
           if (!ran) failures << failureLine(fromUtf8(change.name), fromUtf8(reason));
-          lines << summaryLine(change, serverChangeOptions(allowDrop), ran);
+          lines << summaryLine(change, options, ran);
         });
       });
   db.fnCloseDB();
