@@ -2,6 +2,7 @@
 
 #include "sqlserver/ChangeGuards.h"
 #include "sqlserver/ColumnKind.h"
+#include "sqlserver/SchemaStatements.h"
 #include "sqlserver/StoredColumn.h"
 #include "sqlserver/clsSQLServerDB.h"
 
@@ -33,7 +34,17 @@ std::optional<std::string> rebuildStatements(clsSQLServerDB& db, const clsTableI
   const std::string temporary = rebuildName(name);
   clsTableInfo fresh;
   fresh.setName(temporary);
-  for (const auto& field : after.getFields()) fresh.setField(field);
+  // Bare columns: the defaults, keys, indexes and descriptions are made after the rename, under
+  // the names the table's own CREATE script gives them.
+  for (const auto& field : after.getFields()) {
+    clsFieldInfo bare;
+    bare.setName(field.getName());
+    bare.setAttr(field.getAttr());
+    bare.setSize(field.getSize());
+    bare.setNull(field.getNull());
+    bare.setRow(field.getRow());
+    fresh.setField(std::move(bare));
+  }
   for (const auto& key : after.getPrimaryKeys()) fresh.sbAddPKey(key);
   auto create = db.makeCreateSQL(fresh);
   if (!create) return std::nullopt;
@@ -45,9 +56,11 @@ std::optional<std::string> rebuildStatements(clsSQLServerDB& db, const clsTableI
   std::vector<std::string> into, from;
   std::optional<std::string> identity;
   long long increment = 1;
+  std::vector<bool> made;
   for (const auto& field : after.getFields()) {
     const auto column = db.makeColumnSQL(field);
-    if (!column || column->empty()) continue;
+    made.push_back(column && !column->empty());
+    if (!made.back()) continue;
     if (resolveColumnKind(types, field.getAttr()) == ColumnKind::Identity) {
       identity = field.getName();
       if (const auto stored = storedColumn(field, types); stored && stored->increment) increment = *stored->increment;
@@ -78,6 +91,7 @@ std::optional<std::string> rebuildStatements(clsSQLServerDB& db, const clsTableI
     line("EXEC sp_rename " + unicodeLiteral("dbo.PK_" + temporary) + ", " + unicodeLiteral("PK_" + name) +
          ", N'OBJECT';");
   }
+  script.append(tableCompletionSQL(after, made));
   // New rows continue after the highest copied value, whatever the seed says.
   if (identity) line("IF @last IS NOT NULL DBCC CHECKIDENT (" + unicodeLiteral("dbo." + name) + ", RESEED, @last);");
   for (const auto& key : referring) {

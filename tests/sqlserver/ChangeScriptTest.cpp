@@ -518,8 +518,9 @@ TEST(ChangeScript, AnIdentityChangeRebuildsTheTableInOneTransactionWhenAllowed) 
       // lost, and a column renamed on the way
       {{{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}}, {{"ID", "int", "", false}, {"Title", "varchar", "10", true}},
        {{"T1", "Name", "Title"}}},
-      // reseeded
-      {{{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true}}, {{"ID", "identity", "100,5", false}, {"Name", "varchar", "10", true}}, {}},
+      // reseeded, with a default made again under the table's own name
+      {{{"ID", "identity", "1,1", false}, {"Name", "varchar", "10", true, "'x'"}},
+       {{"ID", "identity", "100,5", false}, {"Name", "varchar", "10", true, "'x'"}}, {}},
   };
   ChangeOptions options;
   options.allowRebuild = true;
@@ -553,6 +554,10 @@ TEST(ChangeScript, AnIdentityChangeRebuildsTheTableInOneTransactionWhenAllowed) 
   EXPECT_EQ(changes[1].script.find("RESEED"), std::string::npos);
   EXPECT_NE(changes[2].script.find("\tID int  NOT NULL  IDENTITY (100,5) ,"), std::string::npos);
   EXPECT_NE(changes[2].script.find("DBCC CHECKIDENT (N'dbo.T2', RESEED, @last);"), std::string::npos);
+  const auto madeAgain = changes[2].script.find("\tDF_T2_Name DEFAULT ('x') FOR Name");
+  ASSERT_NE(madeAgain, std::string::npos) << changes[2].script;
+  EXPECT_GT(madeAgain, changes[2].script.find("EXEC sp_rename N'dbo.tmp_morvane_T2'"));
+  EXPECT_EQ(changes[2].script.find("DF_tmp_morvane"), std::string::npos);
 
   // Each script goes to the server as one batch.
   test::TdsTestServer server;
