@@ -82,8 +82,28 @@ TEST_F(ScriptGrammar, AcceptsEveryScriptTheProgramWrites) {
                                       test::customerTable()});
   ChangeOptions options;
   options.allowDrop = true;
-  const auto changes = compareRevisions(before, after, nullptr, options);
+  auto changes = compareRevisions(before, after, nullptr, options);
   ASSERT_EQ(changes.size(), 3u);
+  // A rebuild for an identity with a column renamed, and attributes added, changed and gone.
+  test::FieldRow code{"Code", "char", "5", false, "'A'", "", "1"};
+  code.logicalName = "コード";
+  test::FieldRow moved = code;
+  moved.defaultValue = "'B'";
+  moved.unique = "";
+  moved.index = "1";
+  moved.logicalName = "区分";
+  options.allowRebuild = true;
+  options.renames = {{"Ledger", "Name", "Title"}};
+  const auto rebuilt = compareRevisions(
+      test::dbOf({test::makeTable("Ledger", {{"ID", "int", "", false}, {"Name", "varchar", "10", true}, code}, {"ID"})}),
+      test::dbOf({test::makeTable("Ledger", {{"ID", "identity", "1,1", false}, {"Title", "varchar", "10", true}, code}, {"ID"})}),
+      nullptr, options);
+  const auto attributes = compareRevisions(test::dbOf({test::makeTable("Kinds", {code}, {})}),
+                                           test::dbOf({test::makeTable("Kinds", {moved}, {})}), nullptr, ChangeOptions{});
+  ASSERT_EQ(rebuilt.size() + attributes.size(), 2u);
+  ASSERT_TRUE(rebuilt[0].rebuilt);
+  changes.push_back(rebuilt[0]);
+  changes.push_back(attributes[0]);
   fs::create_directory(dir.path() / "change");
   for (const auto& change : changes) {
     ASSERT_TRUE(generator.fnSaveScript(change.name, change.script, dir.file("change"))) << generator.getFailReason();
@@ -98,7 +118,7 @@ TEST_F(ScriptGrammar, AcceptsEveryScriptTheProgramWrites) {
   for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
     if (entry.path().extension() == ".sql") files.push_back(entry.path().string());
   }
-  EXPECT_EQ(files.size(), 15u);
+  EXPECT_EQ(files.size(), 17u);
   // Errors in broken.sql only.
   const std::string errors = syntaxErrors(files);
   ASSERT_FALSE(errors.empty());
