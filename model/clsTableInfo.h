@@ -29,6 +29,13 @@ class clsTableInfo {
   // Room for this many fields, so that adding them does not reallocate.
   void reserveFields(std::size_t count) { fields_.reserve(count); }
   const std::vector<clsFieldInfo>& getFields() const { return fields_; }
+  // The first field whose name equals the argument exactly; null when there is none.
+  const clsFieldInfo* getField(const std::string& name) const {
+    for (const auto& field : fields_) {
+      if (field.getName() == name) return &field;
+    }
+    return nullptr;
+  }
 
   void sbAddPKey(std::string fieldName) { primaryKeys_.push_back(std::move(fieldName)); }
   const std::vector<std::string>& getPrimaryKeys() const { return primaryKeys_; }

@@ -11,13 +11,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-bool holds(const clsTableInfo& table, const std::string& name) {
-  for (const auto& field : table.getFields()) {
-    if (field.getName() == name) return true;
-  }
-  return false;
-}
-
 std::string joined(const std::vector<std::string>& names) {
   std::string text;
   for (const auto& name : names) text += (text.empty() ? "" : ", ") + name;
@@ -65,7 +58,7 @@ std::optional<std::string> rebuildStatements(clsSQLServerDB& db, const clsTableI
       identity = field.getName();
       if (const auto stored = storedColumn(field, types); stored && stored->increment) increment = *stored->increment;
     }
-    if (!holds(before, field.getName())) continue;
+    if (!before.getField(field.getName())) continue;
     into.push_back(field.getName());
     from.push_back(renames.originalColumn(field.getName()));
   }

@@ -11,13 +11,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-const clsFieldInfo* findField(const clsTableInfo& table, const std::string& name) {
-  for (const auto& field : table.getFields()) {
-    if (field.getName() == name) return &field;
-  }
-  return nullptr;
-}
-
 // The table's name after the renames.
 std::string renamedTable(const std::string& name, const std::vector<Rename>& renames) {
   for (const auto& rename : renames) {
@@ -75,11 +68,11 @@ std::vector<std::string> renameProblems(const clsDBInfo& oldRevision, const clsD
     } else if (rename.column.empty()) {
       if (oldRevision.getTable(rename.to)) problems.push_back(head + "古い版にテーブル「" + rename.to + "」がもうあります");
       else if (!now) problems.push_back(head + "新しい版にテーブル「" + rename.to + "」がありません");
-    } else if (!findField(*old, rename.column)) {
+    } else if (!old->getField(rename.column)) {
       problems.push_back(head + "古い版のテーブル「" + rename.table + "」に列「" + rename.column + "」がありません");
-    } else if (findField(*old, rename.to)) {
+    } else if (old->getField(rename.to)) {
       problems.push_back(head + "古い版のテーブル「" + rename.table + "」に列「" + rename.to + "」がもうあります");
-    } else if (!now || !findField(*now, rename.to)) {
+    } else if (!now || !now->getField(rename.to)) {
       problems.push_back(head + "新しい版のテーブル「" + newName + "」に列「" + rename.to + "」がありません");
     }
   }
@@ -162,7 +155,7 @@ std::vector<std::pair<std::string, std::string>> suggestedRenames(const clsTable
   // same kind and size.
   auto pairUp = [&](const std::string& name, const auto& matches) {
     for (auto it = free.begin(); it != free.end(); ++it) {
-      const clsFieldInfo* field = findField(after, *it);
+      const clsFieldInfo* field = after.getField(*it);
       if (field && matches(*field)) {
         pairs.emplace_back(name, *it);
         free.erase(it);
@@ -173,7 +166,7 @@ std::vector<std::pair<std::string, std::string>> suggestedRenames(const clsTable
   };
   std::vector<std::string> unpaired;
   for (const auto& name : gone) {
-    const clsFieldInfo* old = findField(before, name);
+    const clsFieldInfo* old = before.getField(name);
     const std::string logical = old ? trimSpaces(old->getLogicalName()) : std::string();
     const bool paired = !logical.empty() && pairUp(name, [&](const clsFieldInfo& field) {
       return trimSpaces(field.getLogicalName()) == logical;
@@ -181,7 +174,7 @@ std::vector<std::pair<std::string, std::string>> suggestedRenames(const clsTable
     if (!paired) unpaired.push_back(name);
   }
   for (const auto& name : unpaired) {
-    const clsFieldInfo* old = findField(before, name);
+    const clsFieldInfo* old = before.getField(name);
     const auto oldShape = old ? shape(*old, types) : std::nullopt;
     if (oldShape) pairUp(name, [&](const clsFieldInfo& field) { return shape(field, types) == oldShape; });
   }

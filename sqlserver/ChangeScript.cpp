@@ -22,13 +22,6 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 
-const clsFieldInfo* findField(const clsTableInfo& table, const std::string& name) {
-  for (const auto& field : table.getFields()) {
-    if (field.getName() == name) return &field;
-  }
-  return nullptr;
-}
-
 bool contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
 }
@@ -95,7 +88,7 @@ class TableComparison {
     };
     std::vector<std::string> alterLines, addLines;
     for (const auto& field : after.getFields()) {
-      const clsFieldInfo* old = findField(before, field.getName());
+      const clsFieldInfo* old = before.getField(field.getName());
       const auto text = columnText(field);
       if (!text) return refuse(db_.getFailReason());
       if (text->empty()) {
@@ -137,7 +130,7 @@ class TableComparison {
     std::vector<std::string> dropLines;
     std::vector<std::string> gone;
     for (const auto& old : before.getFields()) {
-      if (findField(after, old.getName())) continue;
+      if (after.getField(old.getName())) continue;
       gone.push_back(old.getName());
       if (options_.allowDrop) {
         if (!options_.allowDataLoss) {
