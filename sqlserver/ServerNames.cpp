@@ -1,7 +1,6 @@
 #include "sqlserver/ServerNames.h"
 
-#include <unicode/uchar.h>
-
+#include "platform/loader/ModuleLoader.h"
 #include "platform/text/Utf8.h"
 
 namespace morvane {
@@ -66,6 +65,7 @@ void append(std::string& out, char32_t code) {
 }  // namespace
 
 std::string foldName(std::string_view name) {
+  static const auto foldCase = platform::loadModule<FoldModule>("fold").foldCase;
   std::string out;
   out.reserve(name.size());
   char32_t pending = 0;  // a half-width letter that a mark may still join
@@ -86,7 +86,7 @@ std::string foldName(std::string_view name) {
     if (pending && (code == 0xFF9E || code == 0xFF9F)) {
       if (const char32_t joined = voiced(pending, code)) {
         pending = 0;
-        append(out, static_cast<char32_t>(u_foldCase(static_cast<UChar32>(joined), U_FOLD_CASE_DEFAULT)));
+        append(out, foldCase(joined));
         continue;
       }
     }
@@ -94,7 +94,7 @@ std::string foldName(std::string_view name) {
     const bool half = code >= 0xFF66 && code <= 0xFF9D;
     code = widened(code);
     if (code >= 0x3041 && code <= 0x3096) code += 0x60;  // hiragana as katakana
-    code = static_cast<char32_t>(u_foldCase(static_cast<UChar32>(code), U_FOLD_CASE_DEFAULT));
+    code = foldCase(code);
     if (half) {
       pending = code;
     } else {

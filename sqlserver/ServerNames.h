@@ -11,6 +11,11 @@ namespace morvane {
 std::string foldName(std::string_view name);
 bool sameName(std::string_view a, std::string_view b);
 
+// What the fold module (ICU) gives: Unicode simple case folding of one code point.
+struct FoldModule {
+  char32_t (*foldCase)(char32_t code);
+};
+
 // A name the server gave, as a script writes it: as it is when it is one plain token, else in
 // brackets with "]" doubled, so that it can neither end the statement nor name another schema.
 std::string serverScriptName(const std::string& name);

@@ -33,4 +33,10 @@ struct BookSheet {
 // then renamed; a read-only file is refused. Throws FileError naming the file and the reason.
 void writeBook(const std::string& path, const std::vector<BookSheet>& sheets);
 
+// What the book module (libxlsxwriter) gives: the workbook written at path, and the reason when
+// it could not be (empty when it was).
+struct BookModule {
+  std::string (*write)(const std::string& path, const std::vector<BookSheet>& sheets);
+};
+
 }  // namespace morvane::platform
