@@ -6,11 +6,15 @@
 #include "document/LayoutFile.h"
 #include "model/clsHash.h"
 #include "platform/files/Files.h"
+#include "platform/text/VisibleText.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "sqlserver/reverse/DesignBookPlan.h"
 
 namespace morvane::batch {
+
+// Names and texts from the server or the command line, shown on one line without control codes.
+using platform::visibleText;
 
 int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& settings) {
   if (const std::string problem = designLayoutProblem(settings.layout); !problem.empty()) {
@@ -22,13 +26,13 @@ int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& se
   clsSQLServerDB db;
   db.setQueryTimeout(options.queryTimeoutSeconds);
   if (!db.fnOpenDB(options.server, options.database, options.user, *password)) {
-    std::cerr << "morvane-batch: サーバ「" << options.server << "」に接続できません: " << oneLine(db.getFailReason())
+    std::cerr << "morvane-batch: サーバ「" << visibleText(options.server) << "」に接続できません: " << oneLine(db.getFailReason())
               << "\n";
     return 2;
   }
   auto catalog = db.fnReadServerCatalog();
   if (!catalog) {
-    std::cerr << "morvane-batch: サーバ「" << options.server << "」のデータベース「" << options.database
+    std::cerr << "morvane-batch: サーバ「" << visibleText(options.server) << "」のデータベース「" << visibleText(options.database)
               << "」のテーブル定義を読めません: " << oneLine(db.getFailReason()) << "\n";
     db.fnCloseDB();
     return 2;
@@ -39,7 +43,7 @@ int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& se
     const auto found = std::find_if(catalog->begin(), catalog->end(),
                                     [&](const ServerTable& table) { return sameName(table.name, name); });
     if (found == catalog->end()) {
-      std::cerr << "morvane-batch: データベースにテーブル「" << name << "」はありません\n";
+      std::cerr << "morvane-batch: データベースにテーブル「" << visibleText(name) << "」はありません\n";
       return 2;
     }
     if (std::none_of(server.begin(), server.end(), [&](const ServerTable& t) { return t.name == found->name; })) {
@@ -48,7 +52,7 @@ int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& se
   }
   if (options.tables.empty()) server = std::move(*catalog);
   if (server.empty()) {
-    std::cerr << "morvane-batch: データベース「" << options.database << "」に dbo のテーブルがないため、何も書きません\n";
+    std::cerr << "morvane-batch: データベース「" << visibleText(options.database) << "」に dbo のテーブルがないため、何も書きません\n";
     return 1;
   }
   DesignBookPlan plan;
@@ -56,11 +60,11 @@ int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& se
     plan = writeDesignBook(options.writeWorkbook, server, settings.layout, *settings.types,
                            {options.server, options.database, todayText()});
   } catch (const platform::FileError& error) {
-    std::cerr << "morvane-batch: 設計書を書けません: " << error.what() << "\n";
+    std::cerr << "morvane-batch: 設計書を書けません: " << visibleText(error.what()) << "\n";
     return 2;
   }
-  for (const auto& warning : plan.warnings) std::cerr << "morvane-batch: 警告: " << warning << "\n";
-  std::cout << "設計書「" << options.writeWorkbook << "」にテーブルを " << server.size() << " 個書きました\n";
+  for (const auto& warning : plan.warnings) std::cerr << "morvane-batch: 警告: " << visibleText(warning) << "\n";
+  std::cout << "設計書「" << visibleText(options.writeWorkbook) << "」にテーブルを " << server.size() << " 個書きました\n";
   if (plan.endSheet > settings.layout.getEndPage()) {
     std::cout << "テーブルがレイアウトのシートの範囲より多いため、終了シートを " << plan.endSheet
               << " にするとすべて読めます\n";
@@ -69,10 +73,10 @@ int writeWorkbookFromServer(const BatchOptions& options, const BatchSettings& se
       widened.setEndPage(plan.endSheet);
       clsHash pairs = layoutToHash(widened);
       if (!pairs.fnSaveFileAsXml(options.saveLayoutFile)) {
-        std::cerr << "morvane-batch: レイアウトファイルを保存できません: " << pairs.getErrMsg() << "\n";
+        std::cerr << "morvane-batch: レイアウトファイルを保存できません: " << visibleText(pairs.getErrMsg()) << "\n";
         return 2;
       }
-      std::cout << "終了シートを " << plan.endSheet << " にしたレイアウトを「" << options.saveLayoutFile
+      std::cout << "終了シートを " << plan.endSheet << " にしたレイアウトを「" << visibleText(options.saveLayoutFile)
                 << "」に保存しました\n";
     }
   }

@@ -276,11 +276,13 @@ int run(int argc, char** argv) {
   reader.sbSetDocInfo(settings.layout);
   try {
     if (!reader.fnReadDBDoc(options.workbook)) {
-      std::cerr << "morvane-batch: ブック「" << options.workbook << "」を開けません: " << reader.getOpenError() << "\n";
+      std::cerr << "morvane-batch: ブック「" << platform::visibleText(options.workbook)
+                << "」を開けません: " << reader.getOpenError() << "\n";
       return 2;
     }
   } catch (const std::exception& error) {
-    std::cerr << "morvane-batch: ブック「" << options.workbook << "」を読めません: " << platform::visibleText(error.what()) << "\n";
+    std::cerr << "morvane-batch: ブック「" << platform::visibleText(options.workbook)
+              << "」を読めません: " << platform::visibleText(error.what()) << "\n";
     return 2;
   }
   const clsDBInfo& model = reader.getDBInfo();
@@ -291,8 +293,8 @@ int run(int argc, char** argv) {
     oldReader.sbSetDocInfo(settings.layout);
     try {
       if (!oldReader.fnReadDBDoc(options.sinceWorkbook)) {
-        std::cerr << "morvane-batch: ブック「" << options.sinceWorkbook << "」を開けません: " << oldReader.getOpenError()
-                  << "\n";
+        std::cerr << "morvane-batch: ブック「" << platform::visibleText(options.sinceWorkbook)
+                  << "」を開けません: " << oldReader.getOpenError() << "\n";
         return 2;
       }
     } catch (const std::exception& error) {
