@@ -1,0 +1,525 @@
+// The table list window and the server window: what the list shows, which tables each command
+// gets, what it writes or sends, and how it reports.
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <filesystem>
+
+#include "TestServices.h"
+#include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/TdsTestServer.h"
+#include "tests/support/XlsxDamage.h"
+#include "ui/frmChangeOptions.h"
+#include "ui/frmCheckResult.h"
+#include "ui/frmDBServer.h"
+#include "ui/frmDrift.h"
+
+using namespace morvane::ui;
+using namespace morvane::ui::test;
+using morvane::test::readBytes;
+using morvane::test::TdsTestServer;
+
+namespace {
+
+// Each expected message: whole, or only a part of it when it ends in "…".
+void compareMessages(const QStringList& shown, const QStringList& expected) {
+  QCOMPARE(shown.size(), expected.size());
+  for (int i = 0; i < shown.size(); ++i) {
+    if (expected[i].endsWith(u'…')) QVERIFY2(shown[i].contains(expected[i].chopped(1)), qPrintable(shown[i]));
+    else QCOMPARE(shown[i], expected[i]);
+  }
+}
+
+QStringList treeLines(const QTreeWidget* tree, int columns) {
+  QStringList lines;
+  for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+    QStringList cells;
+    for (int column = 0; column < columns; ++column) cells << tree->topLevelItem(row)->text(column);
+    lines << cells.join(' ');
+  }
+  return lines;
+}
+
+// A double-click as a user's hand makes it: a click, then the double press.
+void doubleClick(QTreeWidget* tree, int row) {
+  const QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+  QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+TdsTestServer::Config login() { return {.user = "sa", .password = "pw", .database = "販売"}; }
+
+}  // namespace
+
+class TableListTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<Windows> w_;
+
+  frmTableList& tables() { return w_->tables(); }
+  bool written(const std::string& name) { return std::filesystem::exists(w_->dir.file("out/" + name)); }
+  std::string out(const std::string& name) { return readBytes(w_->dir.file("out/" + name)); }
+  QString serverButton_;
+  // The user fills in the modal server window once it is up and presses its button.
+  void answerServerWindow(const TdsTestServer& server, bool close = true) {
+    QTimer::singleShot(0, this, [this, &server, close] {
+      frmDBServer& window = w_->hub.dbServer();
+      QVERIFY(window.isVisible() && window.isModal());
+      setBoxes(window, kServerBoxes, {QString::fromStdString(server.address()), "販売", "sa", "pw"});
+      serverButton_ = child<QPushButton>(window, "cmdCreateTable")->text();
+      QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
+      if (close) window.close();
+    });
+  }
+
+ private slots:
+  void init() { w_ = std::make_unique<Windows>(); }
+  void cleanup() { w_.reset(); }
+
+  void listsTheTablesInSheetOrderAndBackRereadsTheWorkbook() {
+    w_->open({simpleTable("zeta"), simpleTable("al\tpha"), simpleTable("mid")});
+    // A tab shows as the terminal shows it; the title names the workbook, the status line counts.
+    QStringList lines;
+    for (int row = 0; row < w_->list()->count(); ++row) lines << w_->list()->item(row)->text();
+    QCOMPARE(lines, (QStringList{"zeta", "al\\tpha", "mid"}));
+    QCOMPARE(tables().windowTitle(), QStringLiteral("design.xlsx - Morvane For SQLServer"));
+    QCOMPARE(tables().statusBar()->currentMessage(), QStringLiteral("表示 3 / 3 テーブル、選択 0"));
+    QCOMPARE(tables().focusWidget(), w_->list());
+    QCOMPARE(w_->list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QVERIFY(w_->list()->selectedItems().isEmpty() && w_->services.messages.empty());
+    QCOMPARE(w_->services.busyDepth, 0);
+
+    w_->click(2);
+    QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
+    QVERIFY(w_->layout().isLoaded() && !tables().isLoaded());
+    QCOMPARE(child(w_->layout(), "txtFile")->text(), w_->bookPath());
+    morvane::test::writeDesignBook(w_->bookPath().toStdString(), {simpleTable("delta")});
+    QTest::mouseClick(child<QPushButton>(w_->layout(), "cmdOK"), Qt::LeftButton);
+    QCOMPARE(w_->list()->count(), 1);
+    QCOMPARE(w_->list()->item(0)->text(), QStringLiteral("delta"));
+    QVERIFY(w_->list()->selectedItems().isEmpty());
+
+    // The list takes the room the window grows by, 戻る below it; never below the design size.
+    const QSize design = tables().size();
+    const QRect before = w_->list()->geometry();
+    tables().resize(design + QSize(300, 200));
+    QCoreApplication::processEvents();
+    QCOMPARE(w_->list()->geometry().size(), before.size() + QSize(300, 200));
+    QVERIFY(child<QPushButton>(tables(), "cmdBack")->geometry().top() >= w_->list()->geometry().bottom());
+    tables().resize(design / 2);
+    QCoreApplication::processEvents();
+    QVERIFY(tables().width() >= design.width() && tables().height() >= design.height());
+  }
+
+  // Nothing of a workbook that cannot be read is listed: one message with the book and its reason.
+  void aWorkbookThatCannotBeReadGivesAnEmptyListAndItsReason_data() {
+    QTest::addColumn<QString>("sheetData");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing") << "" << "";
+    QTest::newRow("error cell") << "<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>" << "#DIV/0!";
+    QTest::newRow("damaged sheet") << "<row r=\"3\"><c r=\"C3\"><v>1</v></c>" << "sheet2.xml";
+  }
+  void aWorkbookThatCannotBeReadGivesAnEmptyListAndItsReason() {
+    QFETCH(QString, sheetData);
+    QFETCH(QString, reason);
+    if (!sheetData.isEmpty()) {
+      // A good table on the first sheet: nothing of the workbook is listed all the same.
+      morvane::test::HandPackage package;
+      package.sheets = {morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
+                        morvane::test::worksheetXml(sheetData.toStdString())};
+      morvane::test::writeZip(w_->bookPath().toStdString(), package.parts());
+    }
+    w_->next(w_->bookPath());
+    QVERIFY(tables().isVisible());
+    QCOMPARE(w_->list()->count(), 0);
+    if (reason.isEmpty()) {
+      compareMessages(w_->prompts(), {"読み込み失敗しました\nブック「" + w_->bookPath() + "」を開けません\nファイルが見つかりません"});
+    } else {
+      compareMessages(w_->prompts(), {reason + "…"});
+      QVERIFY(w_->prompts()[0].startsWith("読み込み失敗しました\n"));
+    }
+    QVERIFY(w_->services.messages[0].icon == MessageIcon::Exclamation);
+    QCOMPARE(w_->services.busyDepth, 0);
+  }
+
+  // Refusals and cancels: no command goes on without tables, a folder or an old workbook.
+  void aCommandWithoutWhatItNeedsDoesNothing_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("select");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("dialogs");
+    const QStringList none{"テーブルが１つも選択されていません"};
+    QTest::newRow("tables, none selected") << "mnuMakeTable" << false << QStringList() << none << "";
+    QTest::newRow("scripts, none selected") << "mnuMakeCTSQL" << false << QStringList() << none << "";
+    QTest::newRow("changes, none selected") << "mnuMakeChangeSQL" << false << QStringList() << none << "";
+    QTest::newRow("documents, none selected") << "mnuMakeTableDoc" << false << QStringList() << none << "";
+    QTest::newRow("drift, every line hidden") << "mnuDrift" << false << QStringList() << none << "";
+    QTest::newRow("scripts, no folder") << "mnuMakeCTSQL" << true << QStringList() << QStringList() << "F";
+    QTest::newRow("documents, no folder") << "mnuMakeTableDoc" << true << QStringList() << QStringList() << "F";
+    QTest::newRow("changes, no old book") << "mnuMakeChangeSQL" << true << QStringList() << QStringList() << "O";
+    QTest::newRow("changes, unreadable old book") << "mnuMakeChangeSQL" << true << QStringList{"junk.xlsx"}
+                                                  << QStringList{"読み込み失敗しました\nブック「…"} << "O";
+  }
+  void aCommandWithoutWhatItNeedsDoesNothing() {
+    QFETCH(QString, action);
+    QFETCH(bool, select);
+    QFETCH(QStringList, answers);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, dialogs);
+    w_->open({simpleTable("alpha")});
+    if (select) w_->click(1);
+    if (action == "mnuDrift") child(tables(), "txtFilter")->setText("zzz");
+    morvane::test::writeBytes(w_->dir.file("junk.xlsx"), "not a workbook at all");
+    for (const QString& answer : answers) w_->services.answers.push_back(QString::fromStdString(w_->dir.file(answer.toStdString())));
+    const auto files = std::distance(std::filesystem::directory_iterator(w_->dir.path()), {});
+    trigger(tables(), action);
+    compareMessages(w_->prompts(), expected);
+    for (const ShownMessage& message : w_->services.messages) QVERIFY(message.icon == MessageIcon::Exclamation);
+    QString asked;
+    for (const AskedDialog& dialog : w_->services.dialogs) {
+      asked += dialog.kind == DialogKind::Folder ? "F" : dialog.kind == DialogKind::Open ? "O" : "S";
+      // Modal to the table list, not to some other window.
+      QCOMPARE(dialog.owner, static_cast<QWidget*>(&tables()));
+    }
+    QCOMPARE(asked, dialogs);
+    QVERIFY(!w_->hub.dbServer().isVisible());
+    QCOMPARE(std::distance(std::filesystem::directory_iterator(w_->dir.path()), {}), files);
+  }
+
+  void scriptsGoForTheSelectedLinesWithTheProgramsTypeNotations() {
+    w_->layout().fieldAttr()->setInt("整数");
+    w_->open({{"orders", {{"order_id", "整数", "", "*"}, {"note", "blob", "", ""}}},
+              {"broken", {{"id", "identity", "5", "*"}}},
+              {"dup", {{"first_col", "整数", "", "*"}}},
+              {"dup", {{"second_col", "整数", "", "*"}}}});
+    w_->list()->selectAll();
+    w_->list()->item(2)->setSelected(false);
+    w_->outFolder();
+    trigger(tables(), "mnuMakeCTSQL");
+    compareMessages(w_->prompts(), {"broken作成に失敗しました\n…", "orders: blobは未定義です",
+                                    "作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"});
+    QVERIFY(w_->services.messages[2].icon == MessageIcon::None);
+    QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"dup.sql", "orders.sql"}));
+    QVERIFY(out("orders.sql").find("order_id int") != std::string::npos);
+    QCOMPARE(out("orders.sql").find("note"), std::string::npos);
+    // A line stands for its own table when names repeat.
+    QVERIFY(out("dup.sql").find("second_col") != std::string::npos);
+    QCOMPARE(out("dup.sql").find("first_col"), std::string::npos);
+  }
+
+  void documentsGoForTheSelectedLinesInListOrder() {
+    w_->open({simpleTable("alpha_tbl"), simpleTable("LeftFrame"), simpleTable("beta_tbl"), simpleTable("gamma_tbl")});
+    w_->click(4);
+    w_->click(1, Qt::ControlModifier);
+    w_->click(2, Qt::ControlModifier);
+    w_->outFolder();
+    trigger(tables(), "mnuMakeTableDoc");
+    // A table that cannot have a page of its own is left out of the set, and said so.
+    compareMessages(w_->prompts(), {"LeftFrame作成に失敗しました\n…", "作成しました"});
+    QVERIFY(w_->services.messages[0].icon == MessageIcon::Exclamation);
+    QVERIFY(w_->services.messages[1].icon == MessageIcon::None);
+    const std::string index = out("leftframe.htm");
+    QVERIFY(index.find("alpha_tbl") < index.find("gamma_tbl") && index.find("gamma_tbl") != std::string::npos);
+    QCOMPARE(index.find("beta_tbl"), std::string::npos);
+    QVERIFY(!written("beta_tbl.htm") && written("gamma_tbl.htm"));
+    QVERIFY(out("index.htm").find("design.xlsx") != std::string::npos);
+
+    // A plain file where the folder should be: the reason is reported and the program goes on.
+    w_->services.messages.clear();
+    w_->click(1);
+    morvane::test::writeBytes(w_->dir.file("file"), "x");
+    w_->services.answers.push_back(QString::fromStdString(w_->dir.file("file")));
+    trigger(tables(), "mnuMakeTableDoc");
+    compareMessages(w_->prompts(), {"作成に失敗しました\n…"});
+    QVERIFY(w_->prompts()[0].startsWith("作成に失敗しました\n") && !w_->prompts()[0].endsWith('\n'));
+    QVERIFY(tables().isLoaded() && w_->endRequests == 0);
+  }
+
+  void aCancelAfterTheFirstTableLeavesTheOthersUnwritten_data() {
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("scripts") << "mnuMakeCTSQL" << "スクリプト作成" << ".sql";
+    QTest::newRow("documents") << "mnuMakeTableDoc" << "ドキュメント作成" << ".htm";
+  }
+  void aCancelAfterTheFirstTableLeavesTheOthersUnwritten() {
+    QFETCH(QString, action);
+    QFETCH(QString, title);
+    QFETCH(QString, suffix);
+    w_->open({simpleTable("alpha"), simpleTable("beta"), simpleTable("gamma")});
+    w_->list()->selectAll();
+    w_->outFolder();
+    w_->services.cancelAfter = 1;
+    trigger(tables(), action);
+    QCOMPARE(w_->services.runs.size(), std::size_t{1});
+    QCOMPARE(w_->services.runs[0].first, title);
+    QCOMPARE(w_->services.runs[0].second->calls(),
+             (std::vector<std::string>{"begin 3", "step 0 alpha", "end 1/0/2 cancelled"}));
+    compareMessages(w_->prompts(), {"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
+    QVERIFY(written("alpha" + suffix.toStdString()) && !written("beta" + suffix.toStdString()));
+    QCOMPARE(w_->services.busyDepth, 0);
+  }
+
+  void theFilterIgnoresCaseAndWidthAndCommandsSeeOnlyShownLines() {
+    w_->open({simpleTable("カナ表"), simpleTable("ＡＢＣ"), simpleTable("other"), simpleTable("abc_log")});
+    w_->list()->selectAll();
+    auto* filter = child(tables(), "txtFilter");
+    filter->setText("ｶﾅ");
+    // Hidden lines lose their selection, so a command acts on what the user sees.
+    QCOMPARE(w_->selectedLines(), QList<int>{1});
+    QVERIFY(w_->list()->item(1)->isHidden() && !w_->list()->item(0)->isHidden());
+    filter->setText("abc");
+    // Ctrl+A: the filter's text in the filter box, every shown table in the list.
+    filter->setFocus();
+    filter->deselect();
+    QTest::keyClick(filter, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(filter->selectedText(), QStringLiteral("abc"));
+    QTest::keyClick(w_->list(), Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w_->selectedLines(), (QList<int>{2, 4}));
+    QCOMPARE(tables().statusBar()->currentMessage(), QStringLiteral("表示 2 / 4 テーブル、選択 2"));
+    w_->outFolder();
+    trigger(tables(), "mnuMakeCTSQL");
+    QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"abc_log.sql", "ＡＢＣ.sql"}));
+    filter->setFocus();
+    QTest::keyClick(filter, Qt::Key_Escape);
+    QVERIFY(filter->text().isEmpty() && !w_->list()->item(0)->isHidden());
+  }
+
+  void createTablesSendsTheSelectionWithTheProgramsTypeNotations() {
+    TdsTestServer server(login());
+    w_->layout().fieldAttr()->setMoney("金額");
+    w_->open({{"priced", {{"id", "int", "", "*"}, {"amount", "金額", "", ""}}},
+              simpleTable("skipped"),
+              {"odd", {{"id", "int", "", "*"}, {"amount", "blob", "", ""}}}});
+    w_->click(3);
+    w_->click(1, Qt::ControlModifier);
+    answerServerWindow(server);
+    trigger(tables(), "mnuMakeTable");
+    compareMessages(w_->prompts(), {"odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
+    const std::vector<std::string> batches = server.batches();
+    QCOMPARE(batches.size(), std::size_t{3});  // SET XACT_ABORT ON first
+    QVERIFY2(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos, batches[1].c_str());
+    QVERIFY2(batches[1].find("amount money") != std::string::npos, batches[1].c_str());
+    QVERIFY(batches[2].find("CREATE TABLE dbo.odd") != std::string::npos);
+    QVERIFY(tables().isVisible());
+  }
+
+  void changeScriptsGoForTheSelectedTablesAsChosenInTheOptions() {
+    const std::string oldBook = w_->dir.file("old.xlsx");
+    morvane::test::writeDesignBook(oldBook, {{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "50", ""}}},
+                                             simpleTable("beta"), simpleTable("gone"), simpleTable("picked")});
+    // alpha narrows note; beta's id becomes ident, which only looks like a rename.
+    w_->open({{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "10", ""}, {"memo", "varchar", "20", ""}}},
+              simpleTable("beta", "ident"), simpleTable("delta"), simpleTable("picked", "x")});
+    // picked changed too, but is not selected: no script, and not taken for gone either.
+    w_->list()->selectAll();
+    w_->list()->item(3)->setSelected(false);
+    w_->services.answers.push_back(QString::fromStdString(oldBook));
+    w_->outFolder();
+    QTimer::singleShot(0, this, [] {
+      auto* ask = qobject_cast<frmChangeOptions*>(QApplication::activeModalWidget());
+      QVERIFY(ask != nullptr);
+      auto* renames = child<QListWidget>(*ask, "lstRenames");
+      QCOMPARE(renames->count(), 1);
+      QCOMPARE(renames->item(0)->text(), QStringLiteral("テーブル「beta」: 列「id」→「ident」"));
+      QCOMPARE(renames->item(0)->checkState(), Qt::Unchecked);
+      renames->item(0)->setCheckState(Qt::Checked);
+      QVERIFY(!child<QCheckBox>(*ask, "chkAllowRebuild")->isChecked());
+      QVERIFY(!child<QCheckBox>(*ask, "chkAllowDataLoss")->isChecked());
+      QTest::mouseClick(child<QCheckBox>(*ask, "chkAllowDataLoss"), Qt::LeftButton);
+      QTest::mouseClick(child<QDialogButtonBox>(*ask, "cmdButtons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    });
+    trigger(tables(), "mnuMakeChangeSQL");
+    compareMessages(w_->prompts(),
+                    {"テーブル「alpha」: 列「note」を varchar(50) NOT NULL から varchar(10) NOT NULL に変えると、値が失われるか"
+                     "変更が失敗することがあります\nテーブル「alpha」: 列「memo」は NOT NULL で追加します。行のあるテーブルでは失敗します",
+                     "作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\nテーブル「alpha」: 変更 (列の追加 1、変更 1、削除 0)\n"
+                     "テーブル「beta」: 変更 (列の追加 0、変更 0、削除 0); 列名の変更 id → ident\nテーブル「delta」: 新規 (CREATE TABLE)\n"
+                     "古いブックにだけあるテーブル (削除のスクリプトは作りません): gone"});
+    // No row checks, as chosen; the rename keeps beta's data.
+    QCOMPARE(out("alpha.sql"), std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ALTER COLUMN note "
+                                           "varchar(10)  NOT NULL \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\n"
+                                           "COMMIT \r\n"));
+    QCOMPARE(out("beta.sql"), std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nEXEC sp_rename N'dbo.beta.id', "
+                                          "N'ident', N'COLUMN';\r\nCOMMIT \r\n"));
+    QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"alpha.sql", "beta.sql", "delta.sql"}));
+  }
+
+  void checkShowsTheFindingsOfTheSelectionOrOfEveryShownTable() {
+    w_->layout().fieldAttr()->setDate("日付");
+    w_->open({simpleTable("alpha"), {"beta", {{"at", "date", "", ""}, {"memo", "varchar", "9000", ""}}},
+              {"gamma", {{"id", "int", "", "*"}, {"ID", "日付", "", ""}}}, simpleTable("gamma", "x")});
+    // Nothing selected: every table, in sheet and row order, with the counts in the title.
+    trigger(tables(), "mnuCheck");
+    frmCheckResult* result = tables().checkResult();
+    QVERIFY(result != nullptr && QTest::qWaitForWindowExposed(result));
+    auto* findings = child<QTreeWidget>(*result, "lstFindings");
+    QCOMPARE(treeLines(findings, 3), (QStringList{"Sheet2 C3 警告", "Sheet2 E6 エラー", "Sheet2 F7 エラー",
+                                                  "Sheet3 D7 エラー", "Sheet4 C3 エラー"}));
+    QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 4 件、警告 1 件"));
+    QVERIFY(findings->topLevelItem(1)->text(3).contains(QStringLiteral("「date」")));
+    // The line of the second gamma, not the first line of that name; a hidden line is shown again.
+    child(tables(), "txtFilter")->setText("alpha");
+    doubleClick(findings, 4);
+    QVERIFY(child(tables(), "txtFilter")->text().isEmpty());
+    QCOMPARE(w_->selectedLines(), QList<int>{4});
+
+    w_->click(1);
+    trigger(tables(), "mnuCheck");
+    QCOMPARE(tables().checkResult(), result);
+    QCOMPARE(treeLines(findings, 3), QStringList{});
+    QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 0 件、警告 0 件"));
+    // With a filter and no selection, only the shown tables.
+    w_->list()->clearSelection();
+    child(tables(), "txtFilter")->setText("beta");
+    trigger(tables(), "mnuCheck");
+    QCOMPARE(treeLines(findings, 3).size(), 3);
+  }
+
+  void comparingWithADatabaseListsTheDriftAndRunsTheChangesOnceConfirmed() {
+    TdsTestServer::Catalog catalog;
+    catalog.columns = {{"customer", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}}, {"stale", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}}};
+    catalog.keys = {{"customer", "id", 1}, {"stale", "id", 1}};
+    TdsTestServer::Config config = login();
+    config.catalog = catalog;
+    TdsTestServer server(config);
+    w_->open({{"customer", {{"id", "int", "", "*"}, {"name", "varchar", "20", "*"}}}, simpleTable("orders")});
+    answerServerWindow(server, false);
+    trigger(tables(), "mnuDrift");
+    QCOMPARE(serverButton_, QStringLiteral("比較(&C)"));
+    QCOMPARE(child<QPushButton>(w_->hub.dbServer(), "cmdCreateTable")->text(), QStringLiteral("作成(&C)"));
+    frmDrift* drift = tables().drift();
+    QVERIFY(drift != nullptr && QTest::qWaitForWindowExposed(drift));
+    auto* tree = child<QTreeWidget>(*drift, "lstDrift");
+    QCOMPARE(treeLines(tree, 2), (QStringList{"customer 定義が違う", "orders ブックにだけある", "stale データベースにだけある"}));
+    doubleClick(tree, 1);
+    QCOMPARE(w_->selectedLines(), QList<int>{2});
+
+    // Running waits for the confirmation; without 削除 the stale table stays.
+    auto* run = child<QPushButton>(*drift, "cmdRun");
+    QVERIFY(!run->isEnabled());
+    child<QCheckBox>(*drift, "chkConfirm")->setChecked(true);
+    QTest::mouseClick(run, Qt::LeftButton);
+    const std::vector<std::string> batches = server.batches();
+    QCOMPARE(batches.size(), std::size_t{12});  // two catalog reads of five queries, then two changes
+    QVERIFY2(batches[10].find("ALTER TABLE dbo.customer ADD name varchar(20)") != std::string::npos, batches[10].c_str());
+    QVERIFY2(batches[11].find("CREATE TABLE dbo.orders") != std::string::npos, batches[11].c_str());
+    compareMessages(w_->prompts(), {"作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\n…"});
+  }
+
+  void theServerWindowReportsTheFirstBlankBoxAndSendsNothing() {
+    TdsTestServer server(login());
+    frmDBServer& window = w_->hub.dbServer();
+    window.sbShow();
+    QCOMPARE(child(window, "txtPasswd")->echoMode(), QLineEdit::Password);
+    for (const auto& [values, blank] : {std::pair{QStringList{"", "", "", ""}, "txtServer"},
+                                        std::pair{QStringList{"srv", "", "　", "pw"}, "txtDB"},
+                                        std::pair{QStringList{"srv", "db", "sa", "   "}, "txtPasswd"}}) {
+      w_->services.messages.clear();
+      setBoxes(window, kServerBoxes, values);
+      child(window, blank)->deselect();
+      QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
+      compareMessages(w_->prompts(), {"未入力です"});
+      QVERIFY(w_->services.messages[0].icon == MessageIcon::Exclamation);
+      QCOMPARE(child(window, blank)->selectedText(), child(window, blank)->text());
+    }
+    QCOMPARE(server.connectionCount(), std::size_t{0});
+  }
+
+  // Each way a run on the server ends: the messages in order ('!' a warning), what was made.
+  void aServerRunReportsEachTableAndTheCounts_data() {
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("icons");
+    QTest::addColumn<QStringList>("made");
+    QTest::addColumn<int>("batches");
+    const QString summary = QStringLiteral("作成処理を終了しました。\n完了 %1 件、失敗 %2 件、未処理 %3 件");
+    const QString stopped = QStringLiteral("作成処理を中止しました。\n完了 %1 件、失敗 %2 件、未処理 %3 件");
+    // No script for an identity size without increment; an injected name is refused.
+    QTest::newRow("failing tables") << "answer"
+                                    << QStringList{"注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません",
+                                                   "x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に…",
+                                                   summary.arg(2).arg(2).arg(0)}
+                                    << "!!-" << QStringList{"Orders", "顧客"} << 3;
+    QTest::newRow("mute server") << "mute"
+                                 << QStringList{"顧客作成に失敗しました\nサーバが 1 秒以内に応答しませんでした…",
+                                                "Orders作成に失敗しました\n…", summary.arg(0).arg(2).arg(0)}
+                                 << "!!-" << QStringList() << -1;
+    QTest::newRow("wrong password") << "wrong" << QStringList{"Login failed for user 'sa'…", "接続に失敗しました"} << "-!"
+                                    << QStringList() << 0;
+    QTest::newRow("cancel") << "cancel" << QStringList{stopped.arg(1).arg(0).arg(3)} << "-" << QStringList{"顧客"} << 2;
+    QTest::newRow("lost server") << "lost" << QStringList{"注文作成に失敗しました\n…", stopped.arg(1).arg(1).arg(2)} << "!-"
+                                 << QStringList{"顧客"} << 2;
+  }
+  void aServerRunReportsEachTableAndTheCounts() {
+    QFETCH(QString, server);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, icons);
+    QFETCH(QStringList, made);
+    QFETCH(int, batches);
+    TdsTestServer::Config config = login();
+    if (server == "mute") config.mode = TdsTestServer::Mode::mute;
+    if (server == "lost") config.hangUpAfterBatches = 2;
+    if (server == "cancel") w_->services.cancelAfter = 1;
+    TdsTestServer tds(config);
+    auto table = [](const std::string& name, const std::string& idSize = "1,1") {
+      return morvane::test::makeTable(name, {{name + "ID", "identity", idSize}, {"名前", "varchar", "50", true}}, {name + "ID"});
+    };
+    frmDBServer& window = w_->hub.dbServer();
+    // A mute server is given two tables only, as each waits for the query timeout.
+    window.setDBInfo(morvane::test::dbOf(server == "mute" ? std::vector{table("顧客"), table("Orders")}
+                                                          : std::vector{table("顧客"), table("注文", server == "answer" ? "1" : "1,1"),
+                                                                        table("x;DROP TABLE y--"), table("Orders")}));
+    window.setQueryTimeout(1);
+    window.sbShow();
+    setBoxes(window, kServerBoxes, {QString::fromStdString(tds.address()), "販売", "sa", server == "wrong" ? "wrong" : "pw"});
+    QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
+    compareMessages(w_->prompts(), expected);
+    QString shownIcons;
+    for (const ShownMessage& message : w_->services.messages) shownIcons += message.icon == MessageIcon::Exclamation ? "!" : "-";
+    QCOMPARE(shownIcons, icons);
+    QStringList created;
+    for (const std::string& name : tds.tables()) created << QString::fromStdString(name);
+    QCOMPARE(created, made);
+    // The login has its progress too; nothing is sent once a run stopped.
+    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("サーバに接続"));
+    if (batches >= 0) QCOMPARE(tds.batches().size(), std::size_t(batches));
+    QVERIFY(window.isLoaded() && w_->services.busyDepth == 0);
+    // The next run offers the names again, never the password.
+    WindowHub again(w_->services, [] {});
+    again.dbServer().sbShow();
+    QStringList shown;
+    for (const QString& name : kServerBoxes) shown << child(again.dbServer(), name)->text();
+    QCOMPARE(shown, (QStringList{QString::fromStdString(tds.address()), "販売", "sa", ""}));
+  }
+
+  void theWindowRepaintsWhileASlowServerTakesEachTable() {
+    using namespace std::chrono_literals;
+    TdsTestServer::Config config = login();
+    config.batchDelay = 400ms;
+    TdsTestServer server(config);
+    frmDBServer& window = w_->hub.dbServer();
+    window.setDBInfo(morvane::test::dbOf({morvane::test::makeTable("顧客", {{"ID", "int", ""}}, {"ID"}),
+                                          morvane::test::makeTable("注文", {{"ID", "int", ""}}, {"ID"})}));
+    window.sbShow();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    setBoxes(window, kServerBoxes, {QString::fromStdString(server.address()), "販売", "sa", "pw"});
+    // Ticks of a timer on the UI thread that land while a table is under way.
+    int ticksDuringRun = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+      if (w_->services.runs.size() < 2) return;
+      const auto calls = w_->services.runs.back().second->calls();
+      if (calls.size() > 1 && !calls.back().starts_with("end")) ++ticksDuringRun;
+    });
+    ticker.start(50);
+    QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
+    compareMessages(w_->prompts(), {"作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
+    QVERIFY2(ticksDuringRun >= 3, qPrintable(QString::number(ticksDuringRun)));
+  }
+};
+
+QTEST_MAIN(TableListTest)
+#include "TableListTest.moc"
