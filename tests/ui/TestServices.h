@@ -120,11 +120,16 @@ struct Windows {
   frmDBDef& layout() { return hub.dbDef(); }
   frmTableList& tables() { return hub.tableList(); }
   QListWidget* list() { return child<QListWidget>(tables(), "List1"); }
-  QString bookPath() { return QString::fromStdString(dir.file("design.xlsx")); }
+  QString path(const std::string& name) { return QString::fromStdString(dir.file(name)); }
+  QString bookPath() { return path("design.xlsx"); }
 
-  QStringList prompts() const {
+  // The messages shown so far, a warning's marked with "!", and forgets them.
+  QStringList take() {
     QStringList all;
-    for (const ShownMessage& message : services.messages) all << message.prompt;
+    for (const ShownMessage& message : services.messages) {
+      all << (message.icon == MessageIcon::Exclamation ? "!" : "") + message.prompt;
+    }
+    services.messages.clear();
     return all;
   }
   // The layout window filled with a path and a layout, then Next.
