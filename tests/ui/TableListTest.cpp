@@ -1,11 +1,9 @@
 // The table list window and the server window: what the list shows, which tables each command
 // gets, what it writes or sends, and how it reports.
-#include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QStatusBar>
 #include <QTreeWidget>
-#include <filesystem>
 
 #include "TestServices.h"
 #include "tests/sqlserver/ScriptTables.h"
@@ -18,7 +16,6 @@
 
 using namespace morvane::ui;
 using namespace morvane::ui::test;
-using morvane::test::readBytes;
 using morvane::test::TdsTestServer;
 
 namespace {
@@ -51,18 +48,16 @@ void doubleClick(QTreeWidget* tree, int row) {
   QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
-TdsTestServer::Config login() { return {.user = "sa", .password = "pw", .database = "販売"}; }
-
 }  // namespace
 
 class TableListTest : public QObject {
   Q_OBJECT
   std::unique_ptr<Windows> w_;
+  QString serverButton_;
 
   frmTableList& tables() { return w_->tables(); }
-  bool written(const std::string& name) { return std::filesystem::exists(w_->dir.file("out/" + name)); }
-  std::string out(const std::string& name) { return readBytes(w_->dir.file("out/" + name)); }
-  QString serverButton_;
+  std::string out(const std::string& name) { return morvane::test::readBytes(w_->dir.file("out/" + name)); }
+  bool written(const std::string& name) { return !out(name).empty(); }
   // The user fills in the modal server window once it is up and presses its button.
   void answerServerWindow(const TdsTestServer& server, bool close = true) {
     QTimer::singleShot(0, this, [this, &server, close] {
@@ -82,15 +77,13 @@ class TableListTest : public QObject {
   void listsTheTablesInSheetOrderAndBackRereadsTheWorkbook() {
     w_->open({simpleTable("zeta"), simpleTable("al\tpha"), simpleTable("mid")});
     // A tab shows as the terminal shows it; the title names the workbook, the status line counts.
-    QStringList lines;
-    for (int row = 0; row < w_->list()->count(); ++row) lines << w_->list()->item(row)->text();
-    QCOMPARE(lines, (QStringList{"zeta", "al\\tpha", "mid"}));
+    QCOMPARE(w_->list()->item(1)->text(), QStringLiteral("al\\tpha"));
+    QCOMPARE(w_->list()->item(2)->text(), QStringLiteral("mid"));
     QCOMPARE(tables().windowTitle(), QStringLiteral("design.xlsx - Morvane For SQLServer"));
     QCOMPARE(tables().statusBar()->currentMessage(), QStringLiteral("表示 3 / 3 テーブル、選択 0"));
     QCOMPARE(tables().focusWidget(), w_->list());
     QCOMPARE(w_->list()->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QVERIFY(w_->list()->selectedItems().isEmpty() && w_->take().isEmpty());
-    QCOMPARE(w_->services.busyDepth, 0);
+    QVERIFY(w_->list()->selectedItems().isEmpty() && w_->take().isEmpty() && w_->services.busyDepth == 0);
 
     w_->click(2);
     QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
@@ -101,11 +94,11 @@ class TableListTest : public QObject {
     QCOMPARE(w_->list()->count(), 1);
     QCOMPARE(w_->list()->item(0)->text(), QStringLiteral("delta"));
     QVERIFY(w_->list()->selectedItems().isEmpty());
-  }
 
-  // Nothing of a workbook that cannot be read is listed: one message with the book and its reason.
-  void aWorkbookThatCannotBeReadGivesAnEmptyListAndItsReason() {
-    w_->next(w_->bookPath());
+    // Nothing of a workbook that cannot be read is listed: one message with the book and its reason.
+    std::filesystem::remove(w_->bookPath().toStdString());
+    QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(w_->layout(), "cmdOK"), Qt::LeftButton);
     compareMessages(w_->take(), {"!読み込み失敗しました\nブック「" + w_->bookPath() + "」を開けません\nファイルが見つかりません"});
     // An error cell on the second sheet: the good table on the first is not listed either.
     morvane::test::HandPackage package;
@@ -115,46 +108,43 @@ class TableListTest : public QObject {
     QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(w_->layout(), "cmdOK"), Qt::LeftButton);
     compareMessages(w_->take(), {"!読み込み失敗しました\n…#DIV/0!…"});
-    QVERIFY(tables().isVisible() && w_->list()->count() == 0);
-    QCOMPARE(w_->services.busyDepth, 0);
+    QVERIFY(tables().isVisible() && w_->list()->count() == 0 && w_->services.busyDepth == 0);
   }
 
-  // Refusals and cancels: no command goes on without tables, a folder or an old workbook.
+  // No command goes on without tables, a folder or an old workbook: dialogs asked (Open, Folder).
   void aCommandWithoutWhatItNeedsDoesNothing_data() {
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("select");
-    QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("dialogs");
     const QStringList none{"!テーブルが１つも選択されていません"};
-    QTest::newRow("tables, none selected") << "mnuMakeTable" << false << QStringList() << none << "";
-    QTest::newRow("scripts, none selected") << "mnuMakeCTSQL" << false << QStringList() << none << "";
-    QTest::newRow("changes, none selected") << "mnuMakeChangeSQL" << false << QStringList() << none << "";
-    QTest::newRow("documents, none selected") << "mnuMakeTableDoc" << false << QStringList() << none << "";
-    QTest::newRow("drift, every line hidden") << "mnuDrift" << false << QStringList() << none << "";
-    QTest::newRow("scripts, no folder") << "mnuMakeCTSQL" << true << QStringList() << QStringList() << "F";
-    QTest::newRow("documents, no folder") << "mnuMakeTableDoc" << true << QStringList() << QStringList() << "F";
-    QTest::newRow("changes, no old book") << "mnuMakeChangeSQL" << true << QStringList() << QStringList() << "O";
-    QTest::newRow("changes, unreadable old book") << "mnuMakeChangeSQL" << true << QStringList{"junk.xlsx"}
-                                                  << QStringList{"!読み込み失敗しました\nブック「…"} << "O";
+    QTest::newRow("tables, none selected") << "mnuMakeTable" << false << none << "";
+    QTest::newRow("scripts, none selected") << "mnuMakeCTSQL" << false << none << "";
+    QTest::newRow("changes, none selected") << "mnuMakeChangeSQL" << false << none << "";
+    QTest::newRow("documents, none selected") << "mnuMakeTableDoc" << false << none << "";
+    QTest::newRow("drift, every line hidden") << "mnuDrift" << false << none << "";
+    QTest::newRow("scripts, no folder") << "mnuMakeCTSQL" << true << QStringList() << "F";
+    QTest::newRow("documents, no folder") << "mnuMakeTableDoc" << true << QStringList() << "F";
+    QTest::newRow("changes, no old book") << "mnuMakeChangeSQL" << true << QStringList() << "O";
+    QTest::newRow("changes, unreadable old book") << "mnuMakeChangeSQL" << true << QStringList{"!読み込み失敗しました\nブック「…"}
+                                                  << "O";
   }
   void aCommandWithoutWhatItNeedsDoesNothing() {
     QFETCH(QString, action);
     QFETCH(bool, select);
-    QFETCH(QStringList, answers);
     QFETCH(QStringList, expected);
     QFETCH(QString, dialogs);
     w_->open({simpleTable("alpha")});
     if (select) w_->click(1);
     if (action == "mnuDrift") child(tables(), "txtFilter")->setText("zzz");
     morvane::test::writeBytes(w_->dir.file("junk.xlsx"), "not a workbook at all");
-    for (const QString& answer : answers) w_->services.answers.push_back(w_->path(answer.toStdString()));
+    if (!expected.isEmpty() && select) w_->services.answers.push_back(w_->path("junk.xlsx"));
     const auto files = std::distance(std::filesystem::directory_iterator(w_->dir.path()), {});
     trigger(tables(), action);
     compareMessages(w_->take(), expected);
     QString asked;
     for (const AskedDialog& dialog : w_->services.dialogs) {
-      asked += dialog.kind == DialogKind::Folder ? "F" : dialog.kind == DialogKind::Open ? "O" : "S";
+      asked += dialog.kind;
       // Modal to the table list, not to some other window.
       QCOMPARE(dialog.owner, static_cast<QWidget*>(&tables()));
     }
@@ -173,14 +163,13 @@ class TableListTest : public QObject {
     w_->list()->item(2)->setSelected(false);
     w_->outFolder();
     trigger(tables(), "mnuMakeCTSQL");
+    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("スクリプト作成"));
     compareMessages(w_->take(), {"!broken作成に失敗しました\n…", "!orders: blobは未定義です",
-                                    "作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"});
+                                 "作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"});
     QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"dup.sql", "orders.sql"}));
-    QVERIFY(out("orders.sql").find("order_id int") != std::string::npos);
-    QCOMPARE(out("orders.sql").find("note"), std::string::npos);
+    QVERIFY(out("orders.sql").find("order_id int") != std::string::npos && out("orders.sql").find("note") == std::string::npos);
     // A line stands for its own table when names repeat.
-    QVERIFY(out("dup.sql").find("second_col") != std::string::npos);
-    QCOMPARE(out("dup.sql").find("first_col"), std::string::npos);
+    QVERIFY(out("dup.sql").find("second_col") != std::string::npos && out("dup.sql").find("first_col") == std::string::npos);
   }
 
   void documentsGoForTheSelectedLinesInListOrder() {
@@ -194,7 +183,7 @@ class TableListTest : public QObject {
     compareMessages(w_->take(), {"!LeftFrame作成に失敗しました\n…", "作成しました"});
     const std::string index = out("leftframe.htm");
     QVERIFY(index.find("alpha_tbl") < index.find("gamma_tbl") && index.find("gamma_tbl") != std::string::npos);
-    QCOMPARE(index.find("beta_tbl"), std::string::npos);
+    QVERIFY(index.find("beta_tbl") == std::string::npos && index.find("LeftFrame") == std::string::npos);
     QVERIFY(!written("beta_tbl.htm") && written("gamma_tbl.htm"));
     QVERIFY(out("index.htm").find("design.xlsx") != std::string::npos);
 
@@ -207,29 +196,16 @@ class TableListTest : public QObject {
     QVERIFY(tables().isLoaded() && w_->endRequests == 0);
   }
 
-  void aCancelAfterTheFirstTableLeavesTheOthersUnwritten_data() {
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("suffix");
-    QTest::newRow("scripts") << "mnuMakeCTSQL" << "スクリプト作成" << ".sql";
-    QTest::newRow("documents") << "mnuMakeTableDoc" << "ドキュメント作成" << ".htm";
-  }
   void aCancelAfterTheFirstTableLeavesTheOthersUnwritten() {
-    QFETCH(QString, action);
-    QFETCH(QString, title);
-    QFETCH(QString, suffix);
     w_->open({simpleTable("alpha"), simpleTable("beta"), simpleTable("gamma")});
     w_->list()->selectAll();
     w_->outFolder();
     w_->services.cancelAfter = 1;
-    trigger(tables(), action);
-    QCOMPARE(w_->services.runs.size(), std::size_t{1});
-    QCOMPARE(w_->services.runs[0].first, title);
-    QCOMPARE(w_->services.runs[0].second->calls(),
-             (std::vector<std::string>{"begin 3", "step 0 alpha", "end 1/0/2 cancelled"}));
+    trigger(tables(), "mnuMakeTableDoc");
+    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("ドキュメント作成"));
+    QCOMPARE(w_->services.runs[0].second->calls(), (std::vector<std::string>{"begin 3", "step 0 alpha", "end 1/0/2 cancelled"}));
     compareMessages(w_->take(), {"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
-    QVERIFY(written("alpha" + suffix.toStdString()) && !written("beta" + suffix.toStdString()));
-    QCOMPARE(w_->services.busyDepth, 0);
+    QVERIFY(written("alpha.htm") && !written("beta.htm") && w_->services.busyDepth == 0);
   }
 
   void theFilterIgnoresCaseAndWidthAndCommandsSeeOnlyShownLines() {
@@ -258,7 +234,7 @@ class TableListTest : public QObject {
   }
 
   void createTablesSendsTheSelectionWithTheProgramsTypeNotations() {
-    TdsTestServer server(login());
+    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
     w_->layout().fieldAttr()->setMoney("金額");
     w_->open({{"priced", {{"id", "int", "", "*"}, {"amount", "金額", "", ""}}},
               simpleTable("skipped"),
@@ -270,10 +246,8 @@ class TableListTest : public QObject {
     compareMessages(w_->take(), {"!odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
     const std::vector<std::string> batches = server.batches();
     QCOMPARE(batches.size(), std::size_t{3});  // SET XACT_ABORT ON first
-    QVERIFY2(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos, batches[1].c_str());
-    QVERIFY2(batches[1].find("amount money") != std::string::npos, batches[1].c_str());
-    QVERIFY(batches[2].find("CREATE TABLE dbo.odd") != std::string::npos);
-    QVERIFY(tables().isVisible());
+    QVERIFY(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos && batches[1].find("amount money") != std::string::npos);
+    QVERIFY(batches[2].find("CREATE TABLE dbo.odd") != std::string::npos && tables().isVisible());
   }
 
   void changeScriptsGoForTheSelectedTablesAsChosenInTheOptions() {
@@ -296,8 +270,7 @@ class TableListTest : public QObject {
       QCOMPARE(renames->item(0)->text(), QStringLiteral("テーブル「beta」: 列「id」→「ident」"));
       QCOMPARE(renames->item(0)->checkState(), Qt::Unchecked);
       renames->item(0)->setCheckState(Qt::Checked);
-      QVERIFY(!child<QCheckBox>(*ask, "chkAllowRebuild")->isChecked());
-      QVERIFY(!child<QCheckBox>(*ask, "chkAllowDataLoss")->isChecked());
+      QVERIFY(!child<QCheckBox>(*ask, "chkAllowRebuild")->isChecked() && !child<QCheckBox>(*ask, "chkAllowDataLoss")->isChecked());
       QTest::mouseClick(child<QCheckBox>(*ask, "chkAllowDataLoss"), Qt::LeftButton);
       QTest::mouseClick(child<QDialogButtonBox>(*ask, "cmdButtons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
@@ -326,8 +299,8 @@ class TableListTest : public QObject {
     frmCheckResult* result = tables().checkResult();
     QVERIFY(result != nullptr && QTest::qWaitForWindowExposed(result));
     auto* findings = child<QTreeWidget>(*result, "lstFindings");
-    QCOMPARE(treeLines(findings, 3), (QStringList{"Sheet2 C3 警告", "Sheet2 E6 エラー", "Sheet2 F7 エラー",
-                                                  "Sheet3 D7 エラー", "Sheet4 C3 エラー"}));
+    QCOMPARE(treeLines(findings, 3), (QStringList{"Sheet2 C3 警告", "Sheet2 E6 エラー", "Sheet2 F7 エラー", "Sheet3 D7 エラー",
+                                                  "Sheet4 C3 エラー"}));
     QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 4 件、警告 1 件"));
     QVERIFY(findings->topLevelItem(1)->text(3).contains(QStringLiteral("「date」")));
     // The line of the second gamma, not the first line of that name; a hidden line is shown again.
@@ -338,23 +311,22 @@ class TableListTest : public QObject {
 
     w_->click(1);
     trigger(tables(), "mnuCheck");
-    QCOMPARE(tables().checkResult(), result);
-    QCOMPARE(treeLines(findings, 3), QStringList{});
+    QVERIFY(tables().checkResult() == result && findings->topLevelItemCount() == 0);
     QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 0 件、警告 0 件"));
     // With a filter and no selection, only the shown tables.
     w_->list()->clearSelection();
     child(tables(), "txtFilter")->setText("beta");
     trigger(tables(), "mnuCheck");
-    QCOMPARE(treeLines(findings, 3).size(), 3);
+    QCOMPARE(findings->topLevelItemCount(), 3);
   }
 
   void comparingWithADatabaseListsTheDriftAndRunsTheChangesOnceConfirmed() {
     TdsTestServer::Catalog catalog;
-    catalog.columns = {{"customer", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}}, {"stale", "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}}};
-    catalog.keys = {{"customer", "id", 1}, {"stale", "id", 1}};
-    TdsTestServer::Config config = login();
-    config.catalog = catalog;
-    TdsTestServer server(config);
+    for (const char* table : {"customer", "stale"}) {
+      catalog.columns.push_back({table, "id", 1, "int", {}, 10, 0, "NO", 0, {}, {}});
+      catalog.keys.push_back({table, "id", 1});
+    }
+    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
     w_->open({{"customer", {{"id", "int", "", "*"}, {"name", "varchar", "20", "*"}}}, simpleTable("orders")});
     answerServerWindow(server, false);
     trigger(tables(), "mnuDrift");
@@ -366,7 +338,6 @@ class TableListTest : public QObject {
     QCOMPARE(treeLines(tree, 2), (QStringList{"customer 定義が違う", "orders ブックにだけある", "stale データベースにだけある"}));
     doubleClick(tree, 1);
     QCOMPARE(w_->selectedLines(), QList<int>{2});
-
     // Running waits for the confirmation; without 削除 the stale table stays.
     auto* run = child<QPushButton>(*drift, "cmdRun");
     QVERIFY(!run->isEnabled());
@@ -374,25 +345,9 @@ class TableListTest : public QObject {
     QTest::mouseClick(run, Qt::LeftButton);
     const std::vector<std::string> batches = server.batches();
     QCOMPARE(batches.size(), std::size_t{12});  // two catalog reads of five queries, then two changes
-    QVERIFY2(batches[10].find("ALTER TABLE dbo.customer ADD name varchar(20)") != std::string::npos, batches[10].c_str());
-    QVERIFY2(batches[11].find("CREATE TABLE dbo.orders") != std::string::npos, batches[11].c_str());
+    QVERIFY(batches[10].find("ALTER TABLE dbo.customer ADD name varchar(20)") != std::string::npos);
+    QVERIFY(batches[11].find("CREATE TABLE dbo.orders") != std::string::npos);
     compareMessages(w_->take(), {"作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\n…"});
-  }
-
-  void theServerWindowReportsTheFirstBlankBoxAndSendsNothing() {
-    TdsTestServer server(login());
-    frmDBServer& window = w_->hub.dbServer();
-    window.sbShow();
-    QCOMPARE(child(window, "txtPasswd")->echoMode(), QLineEdit::Password);
-    for (const auto& [values, blank] : {std::pair{QStringList{"srv", "", "　", "pw"}, "txtDB"},
-                                        std::pair{QStringList{"srv", "db", "sa", "   "}, "txtPasswd"}}) {
-      setBoxes(window, kServerBoxes, values);
-      child(window, blank)->deselect();
-      QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
-      QCOMPARE(w_->take(), QStringList{"!未入力です"});
-      QCOMPARE(child(window, blank)->selectedText(), child(window, blank)->text());
-    }
-    QCOMPARE(server.connectionCount(), std::size_t{0});
   }
 
   // Each way a run on the server ends: the messages in order, the tables made, the batches sent.
@@ -418,13 +373,14 @@ class TableListTest : public QObject {
     QTest::newRow("cancel") << "cancel" << QStringList{stopped.arg(1).arg(0).arg(3)} << QStringList{"顧客"} << 2;
     QTest::newRow("lost server") << "lost" << QStringList{"!注文作成に失敗しました\n…", stopped.arg(1).arg(1).arg(2)}
                                  << QStringList{"顧客"} << 2;
+    QTest::newRow("blank user") << "blank" << QStringList{"!未入力です"} << QStringList() << 0;
   }
   void aServerRunReportsEachTableAndTheCounts() {
     QFETCH(QString, server);
     QFETCH(QStringList, expected);
     QFETCH(QStringList, made);
     QFETCH(int, batches);
-    TdsTestServer::Config config = login();
+    TdsTestServer::Config config{.user = "sa", .password = "pw", .database = "販売"};
     if (server == "mute") config.mode = TdsTestServer::Mode::mute;
     if (server == "lost") config.hangUpAfterBatches = 2;
     if (server == "cancel") w_->services.cancelAfter = 1;
@@ -439,23 +395,31 @@ class TableListTest : public QObject {
                                                                         table("x;DROP TABLE y--"), table("Orders")}));
     window.setQueryTimeout(1);
     window.sbShow();
-    setBoxes(window, kServerBoxes, {QString::fromStdString(tds.address()), "販売", "sa", server == "wrong" ? "wrong" : "pw"});
+    QCOMPARE(child(window, "txtPasswd")->echoMode(), QLineEdit::Password);
+    const QStringList values = {QString::fromStdString(tds.address()), "販売", server == "blank" ? "　" : "sa",
+                                server == "wrong" ? "wrong" : "pw"};
+    setBoxes(window, kServerBoxes, values);
     QTest::mouseClick(child<QPushButton>(window, "cmdCreateTable"), Qt::LeftButton);
     compareMessages(w_->take(), expected);
     QStringList created;
     for (const std::string& name : tds.tables()) created << QString::fromStdString(name);
     QCOMPARE(created, made);
-    // The login has its progress too; nothing is sent once a run stopped.
-    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("サーバに接続"));
-    if (server != "wrong") QCOMPARE(w_->services.runs.at(1).first, QStringLiteral("テーブル作成"));
     if (batches >= 0) QCOMPARE(tds.batches().size(), std::size_t(batches));
     QVERIFY(window.isLoaded() && w_->services.busyDepth == 0);
+    if (server == "blank") {
+      QCOMPARE(child(window, "txtUser")->selectedText(), values[2]);
+      QCOMPARE(tds.connectionCount(), std::size_t{0});
+      return;
+    }
+    // The login has its progress too.
+    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("サーバに接続"));
+    if (server != "wrong") QCOMPARE(w_->services.runs.at(1).first, QStringLiteral("テーブル作成"));
     // The next run offers the names again, never the password.
     WindowHub again(w_->services, [] {});
     again.dbServer().sbShow();
     QStringList shown;
     for (const QString& name : kServerBoxes) shown << child(again.dbServer(), name)->text();
-    QCOMPARE(shown, (QStringList{QString::fromStdString(tds.address()), "販売", "sa", ""}));
+    QCOMPARE(shown, (QStringList{values[0], "販売", "sa", ""}));
   }
 };
 

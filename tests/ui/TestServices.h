@@ -1,16 +1,13 @@
 #pragma once
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSettings>
-#include <QString>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <deque>
-#include <memory>
-#include <optional>
-#include <vector>
 
 #include "tests/support/DesignBook.h"
 #include "tests/support/RecordingProgress.h"
@@ -28,10 +25,8 @@ struct ShownMessage {
   int busyDepth;  // the busy pointers up when it was shown
 };
 
-enum class DialogKind { Open, Save, Folder };
-
 struct AskedDialog {
-  DialogKind kind;
+  char kind;  // 'O'pen, 'S'ave or 'F'older
   QString filter;
   QWidget* owner;
 };
@@ -53,10 +48,10 @@ class TestServices final : public PlatformServices {
 
   void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override { messages.push_back({prompt, icon, busyDepth}); }
   QString openFileName(QWidget* owner, const QString& filter, const QString& = {}) override {
-    return answer(DialogKind::Open, filter, owner);
+    return answer('O', filter, owner);
   }
-  QString saveFileName(QWidget* owner, const QString& filter) override { return answer(DialogKind::Save, filter, owner); }
-  QString chooseFolder(QWidget* owner) override { return answer(DialogKind::Folder, QString(), owner); }
+  QString saveFileName(QWidget* owner, const QString& filter) override { return answer('S', filter, owner); }
+  QString chooseFolder(QWidget* owner) override { return answer('F', QString(), owner); }
   void beginBusy() override { ++busyDepth; }
   void endBusy() override { --busyDepth; }
   std::unique_ptr<ProgressSink> startProgress(QWidget*, const QString& title) override {
@@ -80,7 +75,7 @@ class TestServices final : public PlatformServices {
     std::shared_ptr<ProgressSink> to_;
   };
 
-  QString answer(DialogKind kind, const QString& filter, QWidget* owner) {
+  QString answer(char kind, const QString& filter, QWidget* owner) {
     dialogs.push_back({kind, filter, owner});
     if (answers.empty()) return {};
     QString next = answers.front();
