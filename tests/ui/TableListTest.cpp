@@ -417,9 +417,7 @@ class TableListTest : public QObject {
     // The next run offers the names again, never the password.
     WindowHub again(w_->services, [] {});
     again.dbServer().sbShow();
-    QStringList shown;
-    for (const QString& name : kServerBoxes) shown << child(again.dbServer(), name)->text();
-    QCOMPARE(shown, (QStringList{values[0], "販売", "sa", ""}));
+    QCOMPARE(texts(again.dbServer(), kServerBoxes), (QStringList{values[0], "販売", "sa", ""}));
   }
 };
 

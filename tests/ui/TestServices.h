@@ -104,6 +104,14 @@ inline const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTabl
                                          "txtPKey",       "txtNull"};
 inline const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
 inline const QStringList kServerBoxes = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
+inline const QStringList kOptionalBoxes = {"txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
+                                           "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
+
+inline QStringList texts(const QObject& window, const QStringList& boxes) {
+  QStringList shown;
+  for (const QString& name : boxes) shown << child(window, name)->text();
+  return shown;
+}
 
 // A fresh set of windows over test services and a folder of the test's own.
 struct Windows {

@@ -63,8 +63,7 @@ bool run(Windows& w, const QDir& folder) {
   QDir::setCurrent(QFileInfo(QString::fromStdString(morvane::test::exampleDescriptionPath())).dir().filePath(".."));
   layout.sbShow();
   setBoxes(layout, QStringList{"txtFile"} + kNumberBoxes, {"examples/design-document.xlsx", "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
-  setBoxes(layout, {"txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex", "txtReference", "txtTableLogicalNmRow",
-                    "txtTableLogicalNmCol"}, {"10", "11", "8", "12", "13", "14", "3", "5"});
+  setBoxes(layout, kOptionalBoxes, {"10", "11", "8", "12", "13", "14", "3", "5"});
   bool ok = save(layout, folder, "layout-window.png");
   trigger(layout, "mnuFieldAttr");
   ok = save(w.hub.datTypeSQLServer(), folder, "type-window.png") && ok;
@@ -91,8 +90,7 @@ bool run(Windows& w, const QDir& folder) {
 
   // The findings of the example that triggers each rule once.
   child<QPushButton>(tables, "cmdBack")->click();
-  setBoxes(layout, {"txtFile", "txtESheet", "txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex", "txtReference",
-                    "txtTableLogicalNmRow", "txtTableLogicalNmCol"}, {"examples/check-findings.xlsx", "4"});
+  setBoxes(layout, QStringList{"txtFile", "txtESheet"} + kOptionalBoxes, {"examples/check-findings.xlsx", "4"});
   child<QPushButton>(layout, "cmdOK")->click();
   trigger(tables, "mnuCheck");
   frmCheckResult* findings = tables.checkResult();
