@@ -303,8 +303,7 @@ class LayoutWindowsTest : public QObject {
     place(list, {90, 60}, grown);
     QTest::mouseClick(child<QPushButton>(list, "cmdBack"), Qt::LeftButton);
     QVERIFY(QTest::qWaitForWindowExposed(&layout()));
-    QCOMPARE(layout().frameGeometry().topLeft(), list.frameGeometry().topLeft());
-    QCOMPARE(layout().size(), layoutSize);
+    QVERIFY(layout().frameGeometry().topLeft() == list.frameGeometry().topLeft() && layout().size() == layoutSize);
     // Pushed past the bottom-right corner: the larger list is kept on the screen.
     place(layout(), screen.bottomRight() - QPoint(layoutSize.width() / 2, layoutSize.height() / 2), layoutSize);
     w_->next(w_->bookPath());
@@ -320,8 +319,7 @@ class LayoutWindowsTest : public QObject {
       w_->hub.dbServer().close();
     });
     trigger(list, "mnuMakeTable");
-    QCOMPARE(above, list.windowHandle());
-    QVERIFY((serverFrame.center() - list.frameGeometry().center()).manhattanLength() <= 1);
+    QVERIFY(above == list.windowHandle() && (serverFrame.center() - list.frameGeometry().center()).manhattanLength() <= 1);
 
     // At the screen's right edge the type window goes to the left, where there is more room.
     QTest::mouseClick(child<QPushButton>(list, "cmdBack"), Qt::LeftButton);

@@ -194,18 +194,19 @@ class TableListTest : public QObject {
     trigger(tables(), "mnuMakeTableDoc");
     compareMessages(w_->take(), {"!作成に失敗しました\n…"});
     QVERIFY(tables().isLoaded() && w_->endRequests == 0);
-  }
 
-  void aCancelAfterTheFirstTableLeavesTheOthersUnwritten() {
-    w_->open({simpleTable("alpha"), simpleTable("beta"), simpleTable("gamma")});
+    // A cancel after the first table leaves the others unwritten and says so.
     w_->list()->selectAll();
-    w_->outFolder();
+    w_->list()->item(1)->setSelected(false);
+    std::filesystem::create_directory(w_->dir.file("docs"));
+    w_->services.answers.push_back(w_->path("docs"));
     w_->services.cancelAfter = 1;
     trigger(tables(), "mnuMakeTableDoc");
-    QCOMPARE(w_->services.runs.at(0).first, QStringLiteral("ドキュメント作成"));
-    QCOMPARE(w_->services.runs[0].second->calls(), (std::vector<std::string>{"begin 3", "step 0 alpha", "end 1/0/2 cancelled"}));
+    QCOMPARE(w_->services.runs.back().first, QStringLiteral("ドキュメント作成"));
+    QCOMPARE(w_->services.runs.back().second->calls(), (std::vector<std::string>{"begin 3", "step 0 alpha_tbl", "end 1/0/2 cancelled"}));
     compareMessages(w_->take(), {"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
-    QVERIFY(written("alpha.htm") && !written("beta.htm") && w_->services.busyDepth == 0);
+    QVERIFY(std::filesystem::exists(w_->dir.file("docs/alpha_tbl.htm")) && !std::filesystem::exists(w_->dir.file("docs/beta_tbl.htm")));
+    QCOMPARE(w_->services.busyDepth, 0);
   }
 
   void theFilterIgnoresCaseAndWidthAndCommandsSeeOnlyShownLines() {
@@ -217,18 +218,14 @@ class TableListTest : public QObject {
     QCOMPARE(w_->selectedLines(), QList<int>{1});
     QVERIFY(w_->list()->item(1)->isHidden() && !w_->list()->item(0)->isHidden());
     filter->setText("abc");
-    // Ctrl+A: the filter's text in the filter box, every shown table in the list.
-    filter->setFocus();
-    filter->deselect();
-    QTest::keyClick(filter, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(filter->selectedText(), QStringLiteral("abc"));
     QTest::keyClick(w_->list(), Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(w_->selectedLines(), (QList<int>{2, 4}));
     QCOMPARE(tables().statusBar()->currentMessage(), QStringLiteral("表示 2 / 4 テーブル、選択 2"));
     w_->outFolder();
     trigger(tables(), "mnuMakeCTSQL");
     QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"abc_log.sql", "ＡＢＣ.sql"}));
-    filter->setFocus();
+    // Ctrl+F goes to the filter, Esc there clears it.
+    QTest::keyClick(&tables(), Qt::Key_F, Qt::ControlModifier);
     QTest::keyClick(filter, Qt::Key_Escape);
     QVERIFY(filter->text().isEmpty() && !w_->list()->item(0)->isHidden());
   }
