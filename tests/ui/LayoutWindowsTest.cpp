@@ -55,16 +55,25 @@ class LayoutWindowsTest : public QObject {
       numbers[at] = text;
       return numbers;
     };
-    QTest::newRow("all empty") << QStringList(10) << "" << "" << empty << "txtFile";
-    QTest::newRow("empty path first") << with(0, "a") << "" << "" << empty << "txtFile";
-    QTest::newRow("blank first") << with(7, "  ", 8, "x") << "" << "b.xls" << empty << "txtFieldSize";
-    QTest::newRow("ideographic space") << with(7, "　") << "" << "b.xls" << empty << "txtFieldSize";
-    QTest::newRow("first non-number") << with(1, "x", 9, "y") << "" << "b.xls" << notNumber << "txtESheet";
-    QTest::newRow("beyond 32 bits") << with(9, "3000000000") << "" << "b.xls" << notNumber << "txtNull";
-    QTest::newRow("the ten before optional") << with(9, "z") << "-1" << "b.xls" << notNumber << "txtNull";
-    QTest::newRow("negative optional") << kDefaults << "-1" << "b.xls" << notNumber << "txtDefault";
+    QTest::newRow("all empty") << QStringList(10) << ""
+                               << "" << empty << "txtFile";
+    QTest::newRow("empty path first") << with(0, "a") << ""
+                                      << "" << empty << "txtFile";
+    QTest::newRow("blank first") << with(7, "  ", 8, "x") << ""
+                                 << "b.xls" << empty << "txtFieldSize";
+    QTest::newRow("ideographic space") << with(7, "　") << ""
+                                       << "b.xls" << empty << "txtFieldSize";
+    QTest::newRow("first non-number") << with(1, "x", 9, "y") << ""
+                                      << "b.xls" << notNumber << "txtESheet";
+    QTest::newRow("beyond 32 bits") << with(9, "3000000000") << ""
+                                    << "b.xls" << notNumber << "txtNull";
+    QTest::newRow("the ten before optional") << with(9, "z") << "-1"
+                                             << "b.xls" << notNumber << "txtNull";
+    QTest::newRow("negative optional") << kDefaults << "-1"
+                                       << "b.xls" << notNumber << "txtDefault";
     // Saving a layout needs no workbook.
-    QTest::newRow("save") << with(9, "") << "" << "" << empty << "txtNull";
+    QTest::newRow("save") << with(9, "") << ""
+                          << "" << empty << "txtNull";
   }
   void theFirstBadBoxIsReported() {
     QFETCH(QStringList, numbers);
@@ -75,8 +84,10 @@ class LayoutWindowsTest : public QObject {
     setBoxes(layout(), kNumberBoxes + QStringList{"txtDefault", "txtReference", "txtFile"},
              numbers + QStringList{optional, optional.isEmpty() ? "" : "x", path});
     box(reported)->deselect();
-    if (QTest::currentDataTag() == QStringLiteral("save")) trigger(layout(), "mnuSaveDBDef");
-    else QTest::mouseClick(child<QPushButton>(layout(), "cmdOK"), Qt::LeftButton);
+    if (QTest::currentDataTag() == QStringLiteral("save"))
+      trigger(layout(), "mnuSaveDBDef");
+    else
+      QTest::mouseClick(child<QPushButton>(layout(), "cmdOK"), Qt::LeftButton);
     QCOMPARE(w_->take(), QStringList{message});
     QCOMPARE(layout().focusWidget(), box(reported));
     QCOMPARE(box(reported)->selectedText(), box(reported)->text());
@@ -109,7 +120,8 @@ class LayoutWindowsTest : public QObject {
     frmTableList& list = w_->tables();
     // No such workbook: the list says so once it is on screen, still under the busy pointer.
     QCOMPARE(w_->services.messages.at(0).busyDepth, 1);
-    QCOMPARE(w_->take(), QStringList{"!読み込み失敗しました\nブック「 /data/book.xls 」を開けません\nファイルが見つかりません"});
+    QCOMPARE(w_->take(),
+             QStringList{"!読み込み失敗しました\nブック「 /data/book.xls 」を開けません\nファイルが見つかりません"});
     QVERIFY(list.isVisible() && !layout().isLoaded() && !layout().isVisible() && w_->services.busyDepth == 0);
     QVERIFY(list.moobjExcelDocInfo == layout().moobjDocInfo && list.moobjFAttr == layout().fieldAttr());
     QCOMPARE(list.mostrFilePath, QStringLiteral(" /data/book.xls "));
@@ -158,7 +170,8 @@ class LayoutWindowsTest : public QObject {
     trigger(layout(), "mnuSaveDBDef");  // cancelled
     trigger(layout(), "mnuSaveDBDef");
     trigger(layout(), "mnuSaveDBDef");
-    QCOMPARE(w_->take(), (QStringList{"!保存失敗しました\n" + missing + ": ファイルまたはフォルダがありません", "保存しました"}));
+    QCOMPARE(w_->take(),
+             (QStringList{"!保存失敗しました\n" + missing + ": ファイルまたはフォルダがありません", "保存しました"}));
     QCOMPARE(w_->services.dialogs.at(2).filter, QStringLiteral("Excel設計書定義ファイル|*.edf"));
     QVERIFY(fileHas(path, "<StartSheetNo>2</StartSheetNo>") && fileHas(path, "<ColPrimarykey>6</ColPrimarykey>"));
 
@@ -222,8 +235,8 @@ class LayoutWindowsTest : public QObject {
     const auto table = layout().fieldAttr();
     trigger(layout(), "mnuFieldAttr");
     QVERIFY(types().isVisible() && types().moDataType == table);
-    QCOMPARE(texts(types(), kTypeBoxes), QStringList({"char", "varchar", "identity", "int", "date", "float", "real",
-                                                      "decimal", "money"}));
+    QCOMPARE(texts(types(), kTypeBoxes),
+             QStringList({"char", "varchar", "identity", "int", "date", "float", "real", "decimal", "money"}));
     setBoxes(types(), {"txtChar", "txtVarchar"}, {" nchar ", "   "});
     trigger(types(), "mnuQuit");
     QCOMPARE(w_->take(), QStringList{"!未入力です"});
@@ -267,7 +280,8 @@ class LayoutWindowsTest : public QObject {
     trigger(types(), "mnuSave");
     w_->services.answers = {path};
     trigger(types(), "mnuSave");
-    QCOMPARE(w_->take(), (QStringList{"!保存に失敗しました\n" + missing + ": ファイルまたはフォルダがありません", "保存しました"}));
+    QCOMPARE(w_->take(),
+             (QStringList{"!保存に失敗しました\n" + missing + ": ファイルまたはフォルダがありません", "保存しました"}));
     QCOMPARE(w_->services.dialogs.at(2).filter, QStringLiteral("SQLServerﾌｨｰﾙﾄﾞ属性定義ﾌｧｲﾙ|*.sfa"));
     QVERIFY(table->getReal() == "single" && fileHas(path, "<real>single</real>"));
 
@@ -298,7 +312,8 @@ class LayoutWindowsTest : public QObject {
     morvane::test::writeDesignBook(w_->bookPath().toStdString(), {simpleTable("alpha")});
     place(layout(), {40, 30}, layoutSize);
     w_->next(w_->bookPath());
-    QVERIFY(QTest::qWaitForWindowExposed(&list) && list.frameGeometry().topLeft() == layout().frameGeometry().topLeft());
+    QVERIFY(QTest::qWaitForWindowExposed(&list) &&
+            list.frameGeometry().topLeft() == layout().frameGeometry().topLeft());
     const QSize grown = list.size() + QSize(120, 80);
     place(list, {90, 60}, grown);
     QTest::mouseClick(child<QPushButton>(list, "cmdBack"), Qt::LeftButton);
@@ -319,7 +334,8 @@ class LayoutWindowsTest : public QObject {
       w_->hub.dbServer().close();
     });
     trigger(list, "mnuMakeTable");
-    QVERIFY(above == list.windowHandle() && (serverFrame.center() - list.frameGeometry().center()).manhattanLength() <= 1);
+    QVERIFY(above == list.windowHandle() &&
+            (serverFrame.center() - list.frameGeometry().center()).manhattanLength() <= 1);
 
     // At the screen's right edge the type window goes to the left, where there is more room.
     QTest::mouseClick(child<QPushButton>(list, "cmdBack"), Qt::LeftButton);

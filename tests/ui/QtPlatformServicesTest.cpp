@@ -1,4 +1,7 @@
 // The desktop services with Qt's own dialogs, answered by finding them on screen.
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -9,9 +12,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QtTest>
-#include <sys/inotify.h>
-#include <unistd.h>
-
 #include <thread>
 
 #include "tests/support/TempDir.h"
@@ -110,11 +110,13 @@ class QtPlatformServicesTest : public QObject {
       box->button(QMessageBox::Ok)->click();
     });
     services_.showMessage(nullptr, QStringLiteral("未入力です"), MessageIcon::Exclamation);
-    QCOMPARE(shown, QStringLiteral("Morvane For SQLServer|未入力です|%1|%2").arg(QMessageBox::Warning).arg(QMessageBox::Ok));
+    QCOMPARE(shown,
+             QStringLiteral("Morvane For SQLServer|未入力です|%1|%2").arg(QMessageBox::Warning).arg(QMessageBox::Ok));
     QVERIFY(titleFits);
 
     // A long line with a path keeps its words whole; a busy pointer gives way to the box.
-    const QString line = QStringLiteral("/home/someone/design-documents/layout-file.edf: ファイルまたはフォルダがありません");
+    const QString line =
+        QStringLiteral("/home/someone/design-documents/layout-file.edf: ファイルまたはフォルダがありません");
     bool lineFits = false;
     Qt::CursorShape pointer = Qt::WaitCursor;
     QMessageBox::Icon icon = QMessageBox::Warning;
@@ -179,9 +181,11 @@ class QtPlatformServicesTest : public QObject {
     columns.setSourceModel(&files);
     const QModelIndex root = columns.mapFromSource(files.setRootPath(dir.path()));
     QTRY_COMPARE(columns.rowCount(root), 2);
-    const QModelIndex book = columns.mapFromSource(files.index(path)), sub = columns.mapFromSource(files.index(dir.filePath("sub")));
+    const QModelIndex book = columns.mapFromSource(files.index(path)),
+                      sub = columns.mapFromSource(files.index(dir.filePath("sub")));
     QCOMPARE(book.siblingAtColumn(1).data().toString() + "|" + sub.siblingAtColumn(1).data().toString() + "|" +
-                 sub.siblingAtColumn(2).data().toString(), QStringLiteral("2.0 KB||フォルダ"));
+                 sub.siblingAtColumn(2).data().toString(),
+             QStringLiteral("2.0 KB||フォルダ"));
     QVERIFY(book.siblingAtColumn(3).data().toString().startsWith(QDate::currentDate().toString("yyyy/MM/dd ")));
     QCOMPARE(columns.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("更新日時"));
   }
@@ -195,7 +199,8 @@ class QtPlatformServicesTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&owner));
     QElapsedTimer clock;
     clock.start();
-    const std::unique_ptr<morvane::ProgressSink> progress = services_.startProgress(&owner, QStringLiteral("テーブル作成"));
+    const std::unique_ptr<morvane::ProgressSink> progress =
+        services_.startProgress(&owner, QStringLiteral("テーブル作成"));
     auto* dialog = owner.findChild<QProgressDialog*>();
     QVERIFY(dialog != nullptr);
     // Once the dialog shows: a click on the window behind it is held back while the run goes on,

@@ -100,11 +100,13 @@ class TableListTest : public QObject {
     std::filesystem::remove(w_->bookPath().toStdString());
     QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(w_->layout(), "cmdOK"), Qt::LeftButton);
-    compareMessages(w_->take(), {"!読み込み失敗しました\nブック「" + w_->bookPath() + "」を開けません\nファイルが見つかりません"});
+    compareMessages(w_->take(),
+                    {"!読み込み失敗しました\nブック「" + w_->bookPath() + "」を開けません\nファイルが見つかりません"});
     // An error cell on the second sheet: the good table on the first is not listed either.
     morvane::test::HandPackage package;
-    package.sheets = {morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
-                      morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>")};
+    package.sheets = {
+        morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>good</t></is></c></row>"),
+        morvane::test::worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c></row>")};
     morvane::test::writeZip(w_->bookPath().toStdString(), package.parts());
     QTest::mouseClick(child<QPushButton>(tables(), "cmdBack"), Qt::LeftButton);
     QTest::mouseClick(child<QPushButton>(w_->layout(), "cmdOK"), Qt::LeftButton);
@@ -127,8 +129,8 @@ class TableListTest : public QObject {
     QTest::newRow("scripts, no folder") << "mnuMakeCTSQL" << true << QStringList() << "F";
     QTest::newRow("documents, no folder") << "mnuMakeTableDoc" << true << QStringList() << "F";
     QTest::newRow("changes, no old book") << "mnuMakeChangeSQL" << true << QStringList() << "O";
-    QTest::newRow("changes, unreadable old book") << "mnuMakeChangeSQL" << true << QStringList{"!読み込み失敗しました\nブック「…"}
-                                                  << "O";
+    QTest::newRow("changes, unreadable old book")
+        << "mnuMakeChangeSQL" << true << QStringList{"!読み込み失敗しました\nブック「…"} << "O";
   }
   void aCommandWithoutWhatItNeedsDoesNothing() {
     QFETCH(QString, action);
@@ -168,9 +170,11 @@ class TableListTest : public QObject {
     compareMessages(w_->take(), {"!broken作成に失敗しました\n…", "!orders: blobは未定義です",
                                  "作成処理を終了しました。\n完了 2 件、失敗 1 件、未処理 0 件"});
     QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"dup.sql", "orders.sql"}));
-    QVERIFY(out("orders.sql").find("order_id int") != std::string::npos && out("orders.sql").find("note") == std::string::npos);
+    QVERIFY(out("orders.sql").find("order_id int") != std::string::npos &&
+            out("orders.sql").find("note") == std::string::npos);
     // A line stands for its own table when names repeat.
-    QVERIFY(out("dup.sql").find("second_col") != std::string::npos && out("dup.sql").find("first_col") == std::string::npos);
+    QVERIFY(out("dup.sql").find("second_col") != std::string::npos &&
+            out("dup.sql").find("first_col") == std::string::npos);
   }
 
   void documentsGoForTheSelectedLinesInListOrder() {
@@ -204,9 +208,11 @@ class TableListTest : public QObject {
     w_->services.cancelAfter = 1;
     trigger(tables(), "mnuMakeTableDoc");
     QCOMPARE(w_->services.runs.back().first, QStringLiteral("ドキュメント作成"));
-    QCOMPARE(w_->services.runs.back().second->calls(), (std::vector<std::string>{"begin 3", "step 0 alpha_tbl", "end 1/0/2 cancelled"}));
+    QCOMPARE(w_->services.runs.back().second->calls(),
+             (std::vector<std::string>{"begin 3", "step 0 alpha_tbl", "end 1/0/2 cancelled"}));
     compareMessages(w_->take(), {"作成処理を中止しました。\n完了 1 件、失敗 0 件、未処理 2 件"});
-    QVERIFY(std::filesystem::exists(w_->dir.file("docs/alpha_tbl.htm")) && !std::filesystem::exists(w_->dir.file("docs/beta_tbl.htm")));
+    QVERIFY(std::filesystem::exists(w_->dir.file("docs/alpha_tbl.htm")) &&
+            !std::filesystem::exists(w_->dir.file("docs/beta_tbl.htm")));
     QCOMPARE(w_->services.busyDepth, 0);
   }
 
@@ -242,20 +248,26 @@ class TableListTest : public QObject {
     answerServerWindow(server);
     trigger(tables(), "mnuMakeTable");
     QVERIFY(serverModal_);
-    compareMessages(w_->take(), {"!odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
+    compareMessages(w_->take(),
+                    {"!odd: blobは未定義です", "作成処理を終了しました。\n完了 2 件、失敗 0 件、未処理 0 件"});
     const std::vector<std::string> batches = server.batches();
     QCOMPARE(batches.size(), std::size_t{3});  // SET XACT_ABORT ON first
-    QVERIFY(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos && batches[1].find("amount money") != std::string::npos);
+    QVERIFY(batches[1].find("CREATE TABLE dbo.priced") != std::string::npos &&
+            batches[1].find("amount money") != std::string::npos);
     QVERIFY(batches[2].find("CREATE TABLE dbo.odd") != std::string::npos && tables().isVisible());
   }
 
   void changeScriptsGoForTheSelectedTablesAsChosenInTheOptions() {
     const std::string oldBook = w_->dir.file("old.xlsx");
     morvane::test::writeDesignBook(oldBook, {{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "50", ""}}},
-                                             simpleTable("beta"), simpleTable("gone"), simpleTable("picked")});
+                                             simpleTable("beta"),
+                                             simpleTable("gone"),
+                                             simpleTable("picked")});
     // alpha narrows note; beta's id becomes ident, which only looks like a rename.
     w_->open({{"alpha", {{"id", "int", "", "*"}, {"note", "varchar", "10", ""}, {"memo", "varchar", "20", ""}}},
-              simpleTable("beta", "ident"), simpleTable("delta"), simpleTable("picked", "x")});
+              simpleTable("beta", "ident"),
+              simpleTable("delta"),
+              simpleTable("picked", "x")});
     // picked changed too, but is not selected: no script, and not taken for gone either.
     w_->list()->selectAll();
     w_->list()->item(3)->setSelected(false);
@@ -270,38 +282,47 @@ class TableListTest : public QObject {
         offered << renames->item(row)->text() + (renames->item(row)->checkState() == Qt::Checked ? "+" : "");
         renames->item(row)->setCheckState(Qt::Checked);
       }
-      for (const char* box : {"chkAllowRebuild", "chkAllowDataLoss"}) offered << box + QString(child<QCheckBox>(*ask, box)->isChecked() ? "+" : "");
+      for (const char* box : {"chkAllowRebuild", "chkAllowDataLoss"})
+        offered << box + QString(child<QCheckBox>(*ask, box)->isChecked() ? "+" : "");
       QTest::mouseClick(child<QCheckBox>(*ask, "chkAllowDataLoss"), Qt::LeftButton);
       QTest::mouseClick(child<QDialogButtonBox>(*ask, "cmdButtons")->button(QDialogButtonBox::Ok), Qt::LeftButton);
     });
     trigger(tables(), "mnuMakeChangeSQL");
     QCOMPARE(offered, (QStringList{"テーブル「beta」: 列「id」→「ident」", "chkAllowRebuild", "chkAllowDataLoss"}));
-    compareMessages(w_->take(),
-                    {"!テーブル「alpha」: 列「note」を varchar(50) NOT NULL から varchar(10) NOT NULL に変えると、値が失われるか"
-                     "変更が失敗することがあります\nテーブル「alpha」: 列「memo」は NOT NULL で追加します。行のあるテーブルでは失敗します",
-                     "作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\nテーブル「alpha」: 変更 (列の追加 1、変更 1、削除 0)\n"
-                     "テーブル「beta」: 変更 (列の追加 0、変更 0、削除 0); 列名の変更 id → ident\nテーブル「delta」: 新規 (CREATE TABLE)\n"
-                     "古いブックにだけあるテーブル (削除のスクリプトは作りません): gone"});
+    compareMessages(
+        w_->take(),
+        {"!テーブル「alpha」: 列「note」を varchar(50) NOT NULL から varchar(10) NOT NULL に変えると、値が失われるか"
+         "変更が失敗することがあります\nテーブル「alpha」: 列「memo」は NOT NULL "
+         "で追加します。行のあるテーブルでは失敗します",
+         "作成処理を終了しました。\n完了 3 件、失敗 0 件、未処理 0 件\nテーブル「alpha」: 変更 (列の追加 1、変更 "
+         "1、削除 0)\n"
+         "テーブル「beta」: 変更 (列の追加 0、変更 0、削除 0); 列名の変更 id → ident\nテーブル「delta」: 新規 (CREATE "
+         "TABLE)\n"
+         "古いブックにだけあるテーブル (削除のスクリプトは作りません): gone"});
     // No row checks, as chosen; the rename keeps beta's data.
-    QCOMPARE(out("alpha.sql"), std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ALTER COLUMN note "
-                                           "varchar(10)  NOT NULL \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\n"
-                                           "COMMIT \r\n"));
+    QCOMPARE(out("alpha.sql"),
+             std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE dbo.alpha ALTER COLUMN note "
+                         "varchar(10)  NOT NULL \r\nALTER TABLE dbo.alpha ADD memo varchar(20)  NOT NULL \r\n"
+                         "COMMIT \r\n"));
     QCOMPARE(out("beta.sql"), std::string("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nEXEC sp_rename N'dbo.beta.id', "
                                           "N'ident', N'COLUMN';\r\nCOMMIT \r\n"));
-    QCOMPARE(morvane::test::filesIn(w_->dir.file("out")), (std::vector<std::string>{"alpha.sql", "beta.sql", "delta.sql"}));
+    QCOMPARE(morvane::test::filesIn(w_->dir.file("out")),
+             (std::vector<std::string>{"alpha.sql", "beta.sql", "delta.sql"}));
   }
 
   void checkShowsTheFindingsOfTheSelectionOrOfEveryShownTable() {
     w_->layout().fieldAttr()->setDate("日付");
-    w_->open({simpleTable("alpha"), {"beta", {{"at", "date", "", ""}, {"memo", "varchar", "9000", ""}}},
-              {"gamma", {{"id", "int", "", "*"}, {"ID", "日付", "", ""}}}, simpleTable("gamma", "x")});
+    w_->open({simpleTable("alpha"),
+              {"beta", {{"at", "date", "", ""}, {"memo", "varchar", "9000", ""}}},
+              {"gamma", {{"id", "int", "", "*"}, {"ID", "日付", "", ""}}},
+              simpleTable("gamma", "x")});
     // Nothing selected: every table, in sheet and row order, with the counts in the title.
     trigger(tables(), "mnuCheck");
     frmCheckResult* result = tables().checkResult();
     QVERIFY(result != nullptr && QTest::qWaitForWindowExposed(result));
     auto* findings = child<QTreeWidget>(*result, "lstFindings");
-    QCOMPARE(treeLines(findings, 3), (QStringList{"Sheet2 C3 警告", "Sheet2 E6 エラー", "Sheet2 F7 エラー", "Sheet3 D7 エラー",
-                                                  "Sheet4 C3 エラー"}));
+    QCOMPARE(treeLines(findings, 3), (QStringList{"Sheet2 C3 警告", "Sheet2 E6 エラー", "Sheet2 F7 エラー",
+                                                  "Sheet3 D7 エラー", "Sheet4 C3 エラー"}));
     QCOMPARE(result->windowTitle(), QStringLiteral("チェック結果 - エラー 4 件、警告 1 件"));
     QVERIFY(findings->topLevelItem(1)->text(3).contains(QStringLiteral("「date」")));
     // The line of the second gamma, not the first line of that name; a hidden line is shown again.
@@ -336,7 +357,8 @@ class TableListTest : public QObject {
     frmDrift* drift = tables().drift();
     QVERIFY(drift != nullptr && QTest::qWaitForWindowExposed(drift));
     auto* tree = child<QTreeWidget>(*drift, "lstDrift");
-    QCOMPARE(treeLines(tree, 2), (QStringList{"customer 定義が違う", "orders ブックにだけある", "stale データベースにだけある"}));
+    QCOMPARE(treeLines(tree, 2),
+             (QStringList{"customer 定義が違う", "orders ブックにだけある", "stale データベースにだけある"}));
     doubleClick(tree, 1);
     QCOMPARE(w_->selectedLines(), QList<int>{2});
     // Running waits for the confirmation; without 削除 the stale table stays.
@@ -360,11 +382,12 @@ class TableListTest : public QObject {
     const QString summary = QStringLiteral("作成処理を終了しました。\n完了 %1 件、失敗 %2 件、未処理 %3 件");
     const QString stopped = QStringLiteral("作成処理を中止しました。\n完了 %1 件、失敗 %2 件、未処理 %3 件");
     // No script for an identity size without increment; an injected name is refused.
-    QTest::newRow("failing tables") << "answer"
-                                    << QStringList{"!注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません",
-                                                   "!x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に…",
-                                                   summary.arg(2).arg(2).arg(0)}
-                                    << QStringList{"Orders", "顧客"} << 3;
+    QTest::newRow("failing tables")
+        << "answer"
+        << QStringList{"!注文作成に失敗しました\nフィールド「注文ID」のサイズ「1」にカンマがありません",
+                       "!x;DROP TABLE y--作成に失敗しました\nテーブル名「x;DROP TABLE y--」に…",
+                       summary.arg(2).arg(2).arg(0)}
+        << QStringList{"Orders", "顧客"} << 3;
     QTest::newRow("mute server") << "mute"
                                  << QStringList{"!顧客作成に失敗しました\nサーバが 1 秒以内に応答しませんでした…",
                                                 "!Orders作成に失敗しました\n…", summary.arg(0).arg(2).arg(0)}
@@ -387,12 +410,14 @@ class TableListTest : public QObject {
     if (server == "cancel") w_->services.cancelAfter = 1;
     TdsTestServer tds(config);
     auto table = [](const std::string& name, const std::string& idSize = "1,1") {
-      return morvane::test::makeTable(name, {{name + "ID", "identity", idSize}, {"名前", "varchar", "50", true}}, {name + "ID"});
+      return morvane::test::makeTable(name, {{name + "ID", "identity", idSize}, {"名前", "varchar", "50", true}},
+                                      {name + "ID"});
     };
     frmDBServer& window = w_->hub.dbServer();
     // A mute server is given two tables only, as each waits for the query timeout.
     window.setDBInfo(morvane::test::dbOf(server == "mute" ? std::vector{table("顧客"), table("Orders")}
-                                                          : std::vector{table("顧客"), table("注文", server == "answer" ? "1" : "1,1"),
+                                                          : std::vector{table("顧客"),
+                                                                        table("注文", server == "answer" ? "1" : "1,1"),
                                                                         table("x;DROP TABLE y--"), table("Orders")}));
     window.setQueryTimeout(1);
     window.sbShow();

@@ -46,7 +46,9 @@ class TestServices final : public PlatformServices {
   QTemporaryDir settingsFolder;
   QSettings userSettings{settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
 
-  void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override { messages.push_back({prompt, icon, busyDepth}); }
+  void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override {
+    messages.push_back({prompt, icon, busyDepth});
+  }
   QString openFileName(QWidget* owner, const QString& filter, const QString& = {}) override {
     return answer('O', filter, owner);
   }
@@ -104,8 +106,9 @@ inline const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTabl
                                          "txtPKey",       "txtNull"};
 inline const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
 inline const QStringList kServerBoxes = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
-inline const QStringList kOptionalBoxes = {"txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
-                                           "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
+inline const QStringList kOptionalBoxes = {
+    "txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
+    "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
 
 inline QStringList texts(const QObject& window, const QStringList& boxes) {
   QStringList shown;
@@ -151,7 +154,8 @@ struct Windows {
   }
   // Clicks a line (1-based) as the user does; with Ctrl it is added to the selection.
   void click(int line, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::mouseClick(list()->viewport(), Qt::LeftButton, modifiers, list()->visualItemRect(list()->item(line - 1)).center());
+    QTest::mouseClick(list()->viewport(), Qt::LeftButton, modifiers,
+                      list()->visualItemRect(list()->item(line - 1)).center());
   }
   QList<int> selectedLines() {
     QList<int> rows;

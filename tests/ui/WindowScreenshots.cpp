@@ -46,10 +46,11 @@ bool fail(const char* what) {
 // A design document of 300 tables, named as a sales system's would be.
 std::vector<morvane::test::DesignSheet> salesSystem() {
   std::vector<morvane::test::DesignSheet> sheets;
-  for (const char* subject : {"顧客", "受注", "発注", "商品", "在庫", "出荷", "請求", "入金", "仕入", "倉庫", "取引先", "社員",
-                              "部署", "価格", "返品"}) {
-    for (const char* kind : {"", "明細", "履歴", "マスタ", "区分", "集計", "予定", "実績", "ログ", "一時", "承認", "変更履歴",
-                             "分類", "設定", "ワーク", "キャンセル", "予約", "見積", "契約", "月次"}) {
+  for (const char* subject : {"顧客", "受注", "発注", "商品", "在庫", "出荷", "請求", "入金", "仕入", "倉庫", "取引先",
+                              "社員", "部署", "価格", "返品"}) {
+    for (const char* kind :
+         {"",     "明細",     "履歴", "マスタ", "区分",   "集計",       "予定", "実績", "ログ", "一時",
+          "承認", "変更履歴", "分類", "設定",   "ワーク", "キャンセル", "予約", "見積", "契約", "月次"}) {
       sheets.push_back({std::string(subject) + kind, {{"ID", "int"}}});
     }
   }
@@ -62,7 +63,8 @@ bool run(Windows& w, const QDir& folder) {
   // The pictures show a path relative to the checkout, wherever it lies.
   QDir::setCurrent(QFileInfo(QString::fromStdString(morvane::test::exampleDescriptionPath())).dir().filePath(".."));
   layout.sbShow();
-  setBoxes(layout, QStringList{"txtFile"} + kNumberBoxes, {"examples/design-document.xlsx", "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
+  setBoxes(layout, QStringList{"txtFile"} + kNumberBoxes,
+           {"examples/design-document.xlsx", "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
   setBoxes(layout, kOptionalBoxes, {"10", "11", "8", "12", "13", "14", "3", "5"});
   bool ok = save(layout, folder, "layout-window.png");
   trigger(layout, "mnuFieldAttr");
@@ -80,11 +82,13 @@ bool run(Windows& w, const QDir& folder) {
   const auto& first = *example.getTables()[0];
   morvane::ServerTable lacking{first.getName(), {}, {}};
   for (std::size_t i = 0; i + 1 < first.getFields().size(); ++i) {
-    lacking.columns.push_back({first.getFields()[i].getName(), static_cast<int>(i + 1), "int", {}, 10, 0, true, false, {}, {}});
+    lacking.columns.push_back(
+        {first.getFields()[i].getName(), static_cast<int>(i + 1), "int", {}, 10, 0, true, false, {}, {}});
   }
   const morvane::ServerTable old{"旧顧客", {{"ID", 1, "int", {}, 10, 0, false, false, {}, {}}}, {"ID"}};
   frmDrift drift(&tables);
-  drift.sbShowDrift(morvane::compareWithServer(example, {lacking, old}, morvane::clsSQLServerFieldAttr()), "dbserver,1433");
+  drift.sbShowDrift(morvane::compareWithServer(example, {lacking, old}, morvane::clsSQLServerFieldAttr()),
+                    "dbserver,1433");
   drift.resize(900, 330);
   ok = save(drift, folder, "drift-window.png") && ok;
 
