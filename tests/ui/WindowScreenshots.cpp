@@ -1,39 +1,28 @@
 // Writes pictures of the windows along the example's run: ui-screenshots <folder>. Under a virtual
 // display with a window manager (xvfb-run and openbox) the pictures show the windows' frames;
 // with QT_QPA_PLATFORM=offscreen only their insides.
-#include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QProgressDialog>
-#include <QPushButton>
 #include <QScreen>
-#include <QTest>
 #include <QTextStream>
-#include <filesystem>
 
 #include "TestServices.h"
+#include "sqlserver/ServerDrift.h"
 #include "tests/support/ExampleModel.h"
 #include "ui/QtProgress.h"
-#include "tests/support/TempDir.h"
-#include "tests/support/XlsxPackage.h"
-#include "ui/WindowHub.h"
-#include "ui/frmDBDef.h"
 #include "ui/frmCheckResult.h"
 #include "ui/frmDBServer.h"
-#include "ui/frmDrift.h"
-#include "sqlserver/ServerDrift.h"
 #include "ui/frmDatTypeSQLServer.h"
-#include "ui/frmTableList.h"
+#include "ui/frmDrift.h"
 
 using namespace morvane::ui;
+using namespace morvane::ui::test;
 
 namespace {
 
 bool save(QWidget& window, const QDir& folder, const QString& name) {
   QApplication::processEvents();
-  const QString path = folder.filePath(name);
   QPixmap picture = window.grab();
   if (QGuiApplication::platformName() == QStringLiteral("xcb")) {
     // The screen where the window stands, its frame and title bar as the window manager drew them.
@@ -44,31 +33,102 @@ bool save(QWidget& window, const QDir& folder, const QString& name) {
     const QRect frame = window.frameGeometry();
     picture = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
   }
-  if (picture.save(path)) return true;
-  QTextStream(stderr) << "cannot write " << path << '\n';
+  if (picture.save(folder.filePath(name))) return true;
+  QTextStream(stderr) << "cannot write " << folder.filePath(name) << '\n';
+  return false;
+}
+
+bool fail(const char* what) {
+  QTextStream(stderr) << what << '\n';
   return false;
 }
 
 // A design document of 300 tables, named as a sales system's would be.
-void writeLargeBook(const std::string& path) {
-  const char* subjects[] = {"顧客", "受注", "発注", "商品", "在庫", "出荷", "請求", "入金", "仕入", "倉庫",
-                            "取引先", "社員", "部署", "価格", "返品"};
-  const char* kinds[] = {"", "明細", "履歴", "マスタ", "区分", "集計", "予定", "実績", "ログ", "一時",
-                         "承認", "変更履歴", "分類", "設定", "ワーク", "キャンセル", "予約", "見積", "契約", "月次"};
-  morvane::test::XlsxWriterBook book(path, true);
-  for (const char* subject : subjects) {
-    for (const char* kind : kinds) {
-      lxw_worksheet* sheet = book.addSheet();
-      morvane::test::writeCell(sheet, "C3", std::string(subject) + kind);
-      morvane::test::writeCell(sheet, "D6", "ID");
-      morvane::test::writeCell(sheet, "E6", "int");
+std::vector<morvane::test::DesignSheet> salesSystem() {
+  std::vector<morvane::test::DesignSheet> sheets;
+  for (const char* subject : {"顧客", "受注", "発注", "商品", "在庫", "出荷", "請求", "入金", "仕入", "倉庫", "取引先",
+                              "社員", "部署", "価格", "返品"}) {
+    for (const char* kind :
+         {"",     "明細",     "履歴", "マスタ", "区分",   "集計",       "予定", "実績", "ログ", "一時",
+          "承認", "変更履歴", "分類", "設定",   "ワーク", "キャンセル", "予約", "見積", "契約", "月次"}) {
+      sheets.push_back({std::string(subject) + kind, {{"ID", "int"}}});
     }
   }
-  book.close();
+  return sheets;
 }
 
-void fill(QWidget& window, const QStringList& boxes, const QStringList& values) {
-  for (int i = 0; i < boxes.size(); ++i) window.findChild<QLineEdit*>(boxes[i])->setText(values[i]);
+bool run(Windows& w, const QDir& folder) {
+  frmDBDef& layout = w.layout();
+  frmTableList& tables = w.tables();
+  // The pictures show a path relative to the checkout, wherever it lies.
+  QDir::setCurrent(QFileInfo(QString::fromStdString(morvane::test::exampleDescriptionPath())).dir().filePath(".."));
+  layout.sbShow();
+  setBoxes(layout, QStringList{"txtFile"} + kNumberBoxes,
+           {"examples/design-document.xlsx", "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
+  setBoxes(layout, kOptionalBoxes, {"10", "11", "8", "12", "13", "14", "3", "5"});
+  bool ok = save(layout, folder, "layout-window.png");
+  trigger(layout, "mnuFieldAttr");
+  ok = save(w.hub.datTypeSQLServer(), folder, "type-window.png") && ok;
+
+  child<QPushButton>(layout, "cmdOK")->click();
+  if (w.list()->count() < 3 || !w.take().isEmpty()) return fail("the example workbook was not read");
+  w.list()->item(0)->setSelected(true);
+  w.list()->item(2)->setSelected(true);
+  ok = save(tables, folder, "table-list-window.png") && ok;
+
+  // The example's first table on a server that lacks a column and keys it differently, the
+  // second not there, and a table only the database has.
+  const morvane::clsDBInfo example = morvane::test::exampleModel();
+  const auto& first = *example.getTables()[0];
+  morvane::ServerTable lacking{first.getName(), {}, {}};
+  for (std::size_t i = 0; i + 1 < first.getFields().size(); ++i) {
+    lacking.columns.push_back(
+        {first.getFields()[i].getName(), static_cast<int>(i + 1), "int", {}, 10, 0, true, false, {}, {}});
+  }
+  const morvane::ServerTable old{"旧顧客", {{"ID", 1, "int", {}, 10, 0, false, false, {}, {}}}, {"ID"}};
+  frmDrift drift(&tables);
+  drift.sbShowDrift(morvane::compareWithServer(example, {lacking, old}, morvane::clsSQLServerFieldAttr()),
+                    "dbserver,1433");
+  drift.resize(900, 330);
+  ok = save(drift, folder, "drift-window.png") && ok;
+
+  // The findings of the example that triggers each rule once.
+  child<QPushButton>(tables, "cmdBack")->click();
+  setBoxes(layout, QStringList{"txtFile", "txtESheet"} + kOptionalBoxes, {"examples/check-findings.xlsx", "4"});
+  child<QPushButton>(layout, "cmdOK")->click();
+  trigger(tables, "mnuCheck");
+  frmCheckResult* findings = tables.checkResult();
+  if (!findings || findings->getFindings().size() != 12) return fail("the findings example was not checked");
+  findings->resize(980, 330);
+  ok = save(*findings, folder, "check-window.png") && ok;
+
+  {
+    // The dialog of a long run, as it looks once the half second has passed.
+    QtProgress progress(&tables, "テーブル作成");
+    progress.begin(4);
+    progress.step(1, "受注");
+    QApplication::processEvents();
+    auto* dialog = tables.findChild<QProgressDialog*>();
+    dialog->show();
+    ok = save(*dialog, folder, "progress-dialog.png") && ok;
+  }
+
+  // A large workbook, the list enlarged with its window and filtered.
+  morvane::test::writeDesignBook(w.dir.file("sales-system.xlsx"), salesSystem());
+  child<QPushButton>(tables, "cmdBack")->click();
+  w.next(w.path("sales-system.xlsx"), {"1", "300", "3", "3", "6", "4", "5", "6", "7", "9"});
+  if (w.list()->count() != 300 || !w.take().isEmpty()) return fail("the large workbook was not read");
+  tables.resize(tables.size() + QSize(60, 160));
+  child(tables, "txtFilter")->setText("履歴");
+  for (int row = 0, shown = 0; row < w.list()->count(); ++row) {
+    if (!w.list()->item(row)->isHidden() && (++shown == 2 || shown == 5)) w.list()->item(row)->setSelected(true);
+  }
+  ok = save(tables, folder, "table-list-filter.png") && ok;
+
+  frmDBServer& server = w.hub.dbServer();
+  server.sbShow();
+  setBoxes(server, kServerBoxes, {"127.0.0.1,40103", "販売", "sa", "secret"});
+  return save(server, folder, "server-window.png") && ok;
 }
 
 }  // namespace
@@ -80,103 +140,6 @@ int main(int argc, char* argv[]) {
     return 2;
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
-  test::TestServices services;
-  WindowHub hub(services, [] {});
-
-  frmDBDef& layout = hub.dbDef();
-  layout.sbShow();
-  // The pictures show a path relative to the checkout, wherever it lies.
-  std::filesystem::current_path(std::filesystem::path(morvane::test::exampleDescriptionPath()).parent_path().parent_path());
-  const std::filesystem::path book = std::filesystem::path("examples") / "design-document.xlsx";
-  fill(layout,
-       {"txtFile", "txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart", "txtFieldNm",
-        "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull", "txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique",
-        "txtIndex", "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"},
-       {QString::fromStdString(book.string()), "1", "5", "3", "3", "6", "4", "5", "6", "7", "9", "10", "11", "8", "12",
-        "13", "14", "3", "5"});
-  bool ok = save(layout, folder, QStringLiteral("layout-window.png"));
-
-  layout.findChild<QAction*>(QStringLiteral("mnuFieldAttr"))->trigger();
-  ok = save(hub.datTypeSQLServer(), folder, QStringLiteral("type-window.png")) && ok;
-
-  layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-  auto* list = hub.tableList().findChild<QListWidget*>(QStringLiteral("List1"));
-  if (list->count() < 3 || !services.messages.empty()) {
-    QTextStream(stderr) << "the example workbook was not read\n";
-    return 1;
-  }
-  list->item(0)->setSelected(true);
-  list->item(2)->setSelected(true);
-  ok = save(hub.tableList(), folder, QStringLiteral("table-list-window.png")) && ok;
-
-  {
-    // The example's first table on a server that lacks a column and keys it differently, the
-    // second not there, and a table only the database has.
-    const morvane::clsDBInfo example = morvane::test::exampleModel();
-    const auto& tables = example.getTables();
-    morvane::ServerTable first{tables[0]->getName(), {}, {}};
-    const auto& fields = tables[0]->getFields();
-    for (std::size_t i = 0; i + 1 < fields.size(); ++i) {
-      first.columns.push_back({fields[i].getName(), static_cast<int>(i + 1), "int", {}, 10, 0, true, false, {}, {}});
-    }
-    const morvane::ServerTable old{"旧顧客", {{"ID", 1, "int", {}, 10, 0, false, false, {}, {}}}, {"ID"}};
-    frmDrift drift(&hub.tableList());
-    drift.sbShowDrift(morvane::compareWithServer(example, {first, old}, morvane::clsSQLServerFieldAttr()),
-                      QStringLiteral("dbserver,1433"));
-    drift.resize(900, 330);
-    ok = save(drift, folder, QStringLiteral("drift-window.png")) && ok;
-  }
-
-  // The findings of the example that triggers each rule once.
-  hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
-  fill(layout,
-       {"txtFile", "txtESheet", "txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex", "txtReference",
-        "txtTableLogicalNmRow", "txtTableLogicalNmCol"},
-       {QString::fromStdString((book.parent_path() / "check-findings.xlsx").string()), "4", "", "", "", "", "", "", "", ""});
-  layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-  hub.tableList().findChild<QAction*>(QStringLiteral("mnuCheck"))->trigger();
-  frmCheckResult* findings = hub.tableList().checkResult();
-  if (!findings || findings->getFindings().size() != 12) {
-    QTextStream(stderr) << "the findings example was not checked\n";
-    return 1;
-  }
-  findings->resize(980, 330);
-  ok = save(*findings, folder, QStringLiteral("check-window.png")) && ok;
-
-  {
-    // The dialog of a long run, as it looks once the half second has passed.
-    QtProgress progress(&hub.tableList(), QStringLiteral("テーブル作成"));
-    progress.begin(4);
-    progress.step(1, "受注");
-    QApplication::processEvents();
-    auto* dialog = hub.tableList().findChild<QProgressDialog*>();
-    dialog->show();
-    ok = save(*dialog, folder, QStringLiteral("progress-dialog.png")) && ok;
-  }
-
-  // A large workbook, the list enlarged with its window and filtered.
-  morvane::test::TempDir scratch;
-  const std::string large = scratch.file("sales-system.xlsx");
-  writeLargeBook(large);
-  hub.tableList().findChild<QPushButton*>(QStringLiteral("cmdBack"))->click();
-  fill(layout, {"txtFile", "txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart"},
-       {QString::fromStdString(large), "1", "300", "3", "3", "6"});
-  fill(layout, {"txtFieldNm", "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull"}, {"4", "5", "6", "7", "9"});
-  layout.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-  if (list->count() != 300 || !services.messages.empty()) {
-    QTextStream(stderr) << "the large workbook was not read\n";
-    return 1;
-  }
-  hub.tableList().resize(hub.tableList().size() + QSize(60, 160));
-  hub.tableList().findChild<QLineEdit*>(QStringLiteral("txtFilter"))->setText(QStringLiteral("履歴"));
-  for (int row = 0, shown = 0; row < list->count(); ++row) {
-    if (!list->item(row)->isHidden() && (++shown == 2 || shown == 5)) list->item(row)->setSelected(true);
-  }
-  ok = save(hub.tableList(), folder, QStringLiteral("table-list-filter.png")) && ok;
-
-  frmDBServer& server = hub.dbServer();
-  server.sbShow();
-  fill(server, {"txtServer", "txtDB", "txtUser", "txtPasswd"}, {"127.0.0.1,40103", "販売", "sa", "secret"});
-  ok = save(server, folder, QStringLiteral("server-window.png")) && ok;
-  return ok ? 0 : 1;
+  Windows windows;
+  return run(windows, folder) ? 0 : 1;
 }
