@@ -1,5 +1,6 @@
 #pragma once
-// Helpers shared by the workbook backend tests.
+// Helpers shared by the workbook backend tests: a workbook is given as its bytes, a compound
+// file (.xls) or a zip archive (.xlsx), and opened by content as the program opens it.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,23 +8,19 @@
 #include <vector>
 
 #include "platform/workbook/Workbook.h"
-#include "platform/xls/XlsWorkbook.h"
 #include "tests/support/BiffWriter.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/XlsxDamage.h"
 
 namespace morvane::test {
 
+// A cell and the text it reads as. A text starting with '#' is an error: reading the cell must
+// fail with a message holding the rest of the text. Row 0 stands for the sheet's name.
 struct CellIs {
   int row;
   int col;
   std::string text;
 };
-
-inline void expectCells(const platform::SheetCells& sheet, const std::vector<CellIs>& cells) {
-  for (const auto& [row, col, text] : cells) {
-    EXPECT_EQ(sheet.text(row, col), text) << platform::cellReference(row, col);
-  }
-}
 
 // The message of the error that reading the cell raises; empty when it reads.
 inline std::string cellError(const platform::SheetCells& sheet, int row, int col) {
@@ -33,6 +30,67 @@ inline std::string cellError(const platform::SheetCells& sheet, int row, int col
     return error.what();
   }
   return {};
+}
+
+inline void expectCells(const platform::SheetCells& sheet, const std::vector<CellIs>& cells) {
+  for (const auto& [row, col, text] : cells) {
+    const std::string at = row == 0 ? "name" : platform::cellReference(row, col);
+    if (row == 0) EXPECT_EQ(sheet.name(), text);
+    else if (text.starts_with('#')) EXPECT_NE(cellError(sheet, row, col).find(text.substr(1)), std::string::npos) << at;
+    else EXPECT_EQ(sheet.text(row, col), text) << at;
+  }
+}
+
+// A workbook and what reading its sheets (by number, in this order) must give; with sheetCount
+// set, the number of worksheets it holds.
+struct SheetIs {
+  int n;
+  std::vector<CellIs> cells;
+};
+struct Book {
+  std::string what;
+  std::string bytes;
+  std::vector<SheetIs> reads;
+  int sheetCount = 0;
+};
+
+// Writes the bytes to a file of its own (kept until the tests end) and returns its path.
+inline std::string fileOf(const std::string& bytes) {
+  static TempDir dir;
+  static int count = 0;
+  const std::string path = dir.file("book" + std::to_string(++count));
+  writeBytes(path, bytes);
+  return path;
+}
+
+inline std::unique_ptr<platform::Workbook> openBytes(const std::string& bytes) {
+  return platform::openWorkbook(fileOf(bytes));
+}
+
+inline void expectBooks(const std::vector<Book>& books) {
+  for (const Book& book : books) {
+    SCOPED_TRACE(book.what);
+    try {
+      const auto opened = openBytes(book.bytes);
+      if (book.sheetCount) {
+        EXPECT_EQ(opened->sheetCount(), book.sheetCount);
+        EXPECT_THROW(opened->readSheet(book.sheetCount + 1), platform::WorkbookError);
+      }
+      for (const auto& [n, cells] : book.reads) expectCells(opened->readSheet(n), cells);
+    } catch (const platform::WorkbookError& error) {
+      ADD_FAILURE() << error.what();
+    }
+  }
+}
+
+// Why the workbook at this path is refused; "(opened)" when it opens.
+inline std::string openError(const std::string& path) {
+  try {
+    platform::openWorkbook(path);
+  } catch (const platform::WorkbookOpenError& error) {
+    return error.what();
+  }
+  return "(opened)";
 }
 
 // The message of the error that reading sheet n raises; "(no error)" when it reads.
@@ -45,42 +103,15 @@ inline std::string sheetError(platform::Workbook& book, int n = 1) {
   return "(no error)";
 }
 
-// Why the .xls backend refuses the file; empty when it opens.
-inline std::string xlsOpenError(const std::string& path) {
-  try {
-    platform::openXlsWorkbook(path);
-  } catch (const platform::WorkbookOpenError& error) {
-    return error.what();
-  }
-  return {};
-}
+// A compound file holding just this workbook stream.
+inline std::string xlsOf(const std::string& stream) { return BiffWriter::compoundFile({{"Workbook", stream}}); }
 
-// The workbook, or null when the .xls backend refuses it.
-inline std::unique_ptr<platform::Workbook> openXlsOrNull(const std::string& path) {
-  try {
-    return platform::openXlsWorkbook(path);
-  } catch (const platform::WorkbookOpenError&) {
-    return nullptr;
-  }
-}
-
-inline std::unique_ptr<platform::Workbook> saveAndOpen(const BiffWriter& writer, const TempDir& dir) {
-  const std::string path = dir.file("book.xls");
-  writer.save(path);
-  return openXlsOrNull(path);
-}
-
-// Opens a compound file holding just this workbook stream.
-inline std::unique_ptr<platform::Workbook> openStream(const std::string& stream, const TempDir& dir) {
-  const std::string path = dir.file("raw.xls");
-  BiffWriter::saveCompoundFile(path, {{"Workbook", stream}});
-  return openXlsOrNull(path);
-}
-
-inline std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
-inline std::string le32(unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); }
-inline unsigned u16At(const std::string& bytes, std::size_t at) {
-  return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+// A zip package of one worksheet with this sheet data.
+inline std::string xlsxOf(const std::string& sheetData, const std::string& sharedStrings = {}) {
+  HandPackage package;
+  package.sheets = {worksheetXml(sheetData)};
+  package.sharedStrings = sharedStrings;
+  return zipBytes(package.parts());
 }
 
 // Offsets of the records of a BIFF stream with this type, in order.
@@ -90,6 +121,60 @@ inline std::vector<std::size_t> recordsOfType(const std::string& stream, unsigne
     if (u16At(stream, pos) == type) found.push_back(pos);
   }
   return found;
+}
+
+// Compound files laid out as other writers do (512-byte sectors), from a sound one. The workbook
+// stream's directory entry holds its first sector at 0x74 and its size at 0x78.
+constexpr std::size_t kSector = 512;
+inline std::size_t sectorAt(std::uint32_t sector) { return kSector * (sector + 1); }
+inline std::size_t fatAt(const std::string& bytes, std::uint32_t sector) { return sectorAt(u32At(bytes, 0x4C)) + 4 * sector; }
+inline std::size_t workbookEntry(const std::string& bytes) {
+  const std::size_t directory = sectorAt(u32At(bytes, 0x30));
+  for (std::size_t entry = directory; entry < directory + kSector; entry += 128) {
+    if (bytes.compare(entry, 16, std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16)) == 0) return entry;
+  }
+  throw std::logic_error("no Workbook entry");
+}
+
+// The workbook stream's first two sectors swapped, and its chain with them.
+inline std::string withSectorsSwapped(std::string bytes) {
+  const std::size_t entry = workbookEntry(bytes);
+  const std::uint32_t s0 = u32At(bytes, entry + 0x74), s1 = u32At(bytes, fatAt(bytes, s0));
+  const std::uint32_t s2 = u32At(bytes, fatAt(bytes, s1));
+  const std::string first = bytes.substr(sectorAt(s0), kSector);
+  bytes.replace(sectorAt(s0), kSector, bytes.substr(sectorAt(s1), kSector));
+  bytes.replace(sectorAt(s1), kSector, first);
+  bytes.replace(fatAt(bytes, s1), 4, le32(s0));
+  bytes.replace(fatAt(bytes, s0), 4, le32(s2));
+  return bytes.replace(entry + 0x74, 4, le32(s1));
+}
+
+// The stream's last sector moved to the end of the file, which ends with the stream's last
+// byte, and the stream's size counting its padding; with where that sector starts.
+inline std::pair<std::string, std::size_t> withLastSectorUnpadded(std::string bytes) {
+  const std::size_t entry = workbookEntry(bytes);
+  std::uint32_t before = 0, last = u32At(bytes, entry + 0x74);
+  for (; u32At(bytes, fatAt(bytes, last)) < 0xFFFFFFF0u; last = u32At(bytes, fatAt(bytes, last))) before = last;
+  const std::uint32_t size = u32At(bytes, entry + 0x78), used = size % kSector;
+  const auto added = static_cast<std::uint32_t>(bytes.size() / kSector - 1);
+  bytes.replace(entry + 0x78, 4, le32(size - used + kSector));
+  bytes += bytes.substr(sectorAt(last), used);
+  bytes.replace(fatAt(bytes, before), 4, le32(added));
+  bytes.replace(fatAt(bytes, added), 4, le32(0xFFFFFFFE));
+  return {bytes, sectorAt(added)};
+}
+
+// 110 allocation sectors: the real one first, the rest free sectors padded onto the file, the
+// last of them named in a sector of the header's continuation list; with that sector's number.
+inline std::pair<std::string, std::uint32_t> withAllocationListBeyondTheHeader(std::string bytes) {
+  const auto firstPad = static_cast<std::uint32_t>(bytes.size() / kSector - 1);
+  bytes += std::string(110 * kSector, '\xFF');
+  for (unsigned i = 1; i < 109; ++i) bytes.replace(0x4C + 4 * i, 4, le32(firstPad + i));
+  std::string continuation = le32(firstPad + 109);
+  while (continuation.size() < kSector - 4) continuation += le32(0xFFFFFFFF);
+  bytes += continuation + le32(0xFFFFFFFE);
+  bytes.replace(0x2C, 4, le32(110)).replace(0x44, 4, le32(firstPad + 110)).replace(0x48, 4, le32(1));
+  return {bytes, firstPad + 110};
 }
 
 }  // namespace morvane::test

@@ -11,12 +11,6 @@
 namespace morvane::test {
 namespace {
 
-std::string le(unsigned value, int bytes) {
-  std::string out;
-  for (int i = 0; i < bytes; ++i) out += static_cast<char>(value >> (8 * i) & 0xFF);
-  return out;
-}
-
 std::string hashed(const std::string& data, bool sha) {
   std::string digest(sha ? SHA1_DIGEST_SIZE : MD5_DIGEST_SIZE, '\0');
   auto* out = reinterpret_cast<std::uint8_t*>(digest.data());
@@ -58,35 +52,33 @@ std::string BiffWriter::encrypted(const std::string& stream, const std::string& 
     base = hashed(repeated, false).substr(0, 5);
   }
   auto key = [&](unsigned block) {
-    std::string k = hashed(base + le(block, 4), cryptoApi);
+    std::string k = hashed(base + le32(block), cryptoApi);
     if (!cryptoApi) return k;
     return keyBits == 40 ? k.substr(0, 5) + std::string(11, '\0') : k.substr(0, keyBits / 8);
   };
   const std::string verifier = "verifier 16 byte";
   std::string check = verifier + hashed(verifier, cryptoApi);
   rc4(key(0), check);
-  std::string filePass = le(1, 2);
+  std::string filePass = le16(1);
   if (cryptoApi) {
-    const std::string header = le(0x04, 4) + le(0, 4) + le(0x6801, 4) + le(0x8004, 4) + le(keyBits, 4) + le(1, 4) +
-                               le(0, 4) + le(0, 4) + std::string("P\0\0\0", 4);
-    filePass += le(2, 2) + le(2, 2) + le(0x04, 4) + le(static_cast<unsigned>(header.size()), 4) + header + le(16, 4) +
-                salt + check.substr(0, 16) + le(20, 4) + check.substr(16);
+    const std::string header = le32(0x04) + le32(0) + le32(0x6801) + le32(0x8004) + le32(keyBits) + le32(1) +
+                               le32(0) + le32(0) + std::string("P\0\0\0", 4);
+    filePass += le16(2) + le16(2) + le32(0x04) + le32(static_cast<unsigned>(header.size())) + header + le32(16) +
+                salt + check.substr(0, 16) + le32(20) + check.substr(16);
   } else {
-    filePass += le(1, 2) + le(1, 2) + salt + check;
+    filePass += le16(1) + le16(1) + salt + check;
   }
   // FILEPASS right after the globals' BOF; every sheet then starts that much later.
-  const std::size_t bofEnd = 4 + (static_cast<unsigned char>(stream[2]) | static_cast<unsigned char>(stream[3]) << 8);
-  const std::string record = le(0x002F, 2) + le(static_cast<unsigned>(filePass.size()), 2) + filePass;
+  const std::size_t bofEnd = 4 + u16At(stream, 2);
+  const std::string record = le16(0x002F) + le16(static_cast<unsigned>(filePass.size())) + filePass;
   std::string out = stream.substr(0, bofEnd) + record + stream.substr(bofEnd);
   std::string keyStream;
   for (std::size_t pos = 0; pos + 4 <= out.size();) {
-    const unsigned type = static_cast<unsigned char>(out[pos]) | static_cast<unsigned char>(out[pos + 1]) << 8;
-    const std::size_t end = pos + 4 + (static_cast<unsigned char>(out[pos + 2]) | static_cast<unsigned char>(out[pos + 3]) << 8);
+    const unsigned type = u16At(out, pos);
+    const std::size_t end = pos + 4 + u16At(out, pos + 2);
     std::size_t from = pos + 4;
     if (type == 0x0085) {
-      unsigned offset = 0;
-      for (int i = 3; i >= 0; --i) offset = offset << 8 | static_cast<unsigned char>(out[from + i]);
-      out.replace(from, 4, le(offset + static_cast<unsigned>(record.size()), 4));
+      out.replace(from, 4, le32(u32At(out, from) + static_cast<unsigned>(record.size())));
       from += 4;
     }
     const bool clear = type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 || type == 0x00E1 ||

@@ -2,21 +2,17 @@
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
 #include <bit>
-#include <cstdlib>
-#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
-
 
 namespace morvane::test {
 namespace {
 
-std::string le16(std::uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
-std::string le32(std::uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
 std::string f64(double value) {
   const auto bits = std::bit_cast<std::uint64_t>(value);
   return le32(static_cast<std::uint32_t>(bits)) + le32(static_cast<std::uint32_t>(bits >> 32));
@@ -24,7 +20,7 @@ std::string f64(double value) {
 
 std::string record(std::uint16_t type, const std::string& body) {
   if (body.size() > 0xFFFF) throw std::logic_error("record body too long");
-  return le16(type) + le16(static_cast<std::uint32_t>(body.size())) + body;
+  return le16(type) + le16(static_cast<unsigned>(body.size())) + body;
 }
 
 std::u16string utf16(const std::string& utf8) {
@@ -57,10 +53,6 @@ std::string bof(bool biff5, std::uint16_t kind) {
                             (biff5 ? "" : le32(0) + le32(0x06)));
 }
 
-std::string nonNumericResult(std::uint8_t kind, std::uint8_t value) {
-  return std::string{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
-}
-
 struct Unref {
   void operator()(void* object) const { g_object_unref(object); }
 };
@@ -70,14 +62,11 @@ using GRef = std::unique_ptr<T, Unref>;
 }  // namespace
 
 BiffWriter::BiffWriter(std::size_t maxRecordData, bool biff5, std::uint16_t codePage)
-    : maxRecordData_(maxRecordData), biff5_(biff5), codePage_(biff5 ? codePage : 1200) {
-  xfs_.push_back(0);
-}
+    : maxRecordData_(maxRecordData), biff5_(biff5), codePage_(biff5 ? codePage : 1200) {}
 
 std::uint16_t BiffWriter::addFormat(const std::string& code) {
-  const auto id = static_cast<std::uint16_t>(164 + formats_.size());
-  formats_.emplace_back(id, code);
-  return id;
+  formats_.emplace_back(static_cast<std::uint16_t>(164 + formats_.size()), code);
+  return formats_.back().first;
 }
 
 std::uint16_t BiffWriter::addXf(std::uint16_t formatId) {
@@ -91,23 +80,18 @@ std::size_t BiffWriter::addSheet(const std::string& name, SheetKind kind, bool h
 }
 
 std::string BiffWriter::unicodeString(const std::string& text, bool longCount) const {
-  if (biff5_) return (longCount ? le16(static_cast<std::uint32_t>(text.size())) : std::string(1, static_cast<char>(text.size()))) + text;
-  const std::u16string units = utf16(text);
+  const std::u16string units = biff5_ ? std::u16string(text.size(), u' ') : utf16(text);
+  const auto count = static_cast<unsigned>(units.size());
+  const std::string length = longCount ? le16(count) : std::string(1, static_cast<char>(count));
+  if (biff5_) return length + text;
   const bool high = !fitsByte(units, 0, units.size());
-  const auto count = static_cast<std::uint32_t>(units.size());
-  return (longCount ? le16(count) : std::string(1, static_cast<char>(count))) + std::string(1, high ? 1 : 0) +
-         chars(units, 0, units.size(), high);
-}
-
-void BiffWriter::cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest) {
-  sheetRecord(sheet, type, le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(col)) + le16(xf) + rest);
+  return length + std::string(1, high ? 1 : 0) + chars(units, 0, units.size(), high);
 }
 
 void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf) {
   ++sstReferences_;
   auto index = static_cast<std::uint32_t>(sst_.size());
-  const bool plain = text.richRuns == 0 && text.phonetic.empty();
-  if (uniqueStrings_ && plain) {
+  if (uniqueStrings_ && text.richRuns == 0 && text.phonetic.empty()) {
     const auto [at, added] = sstIndex_.emplace(text.text, index);
     if (added) sst_.push_back(text);
     index = at->second;
@@ -130,10 +114,9 @@ void BiffWriter::rk(std::size_t sheet, int row, int col, std::uint32_t rkValue, 
 }
 
 void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rkValues, std::uint16_t xf) {
-  std::string body = le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(firstCol));
+  std::string body = le16(row) + le16(firstCol);
   for (const auto value : rkValues) body += le16(xf) + le32(value);
-  body += le16(static_cast<std::uint32_t>(firstCol + static_cast<int>(rkValues.size()) - 1));
-  sheetRecord(sheet, 0x00BD, body);
+  sheetRecord(sheet, 0x00BD, body + le16(firstCol + static_cast<int>(rkValues.size()) - 1));
 }
 
 void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf) {
@@ -141,33 +124,21 @@ void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value
 }
 
 void BiffWriter::formulaString(std::size_t sheet, int row, int col, const std::string* text) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(0, 0) + kFormulaTail);
+  formulaResult(sheet, row, col, 0, 0);
   if (text) sheetRecord(sheet, 0x0207, unicodeString(*text, true));
 }
 
-void BiffWriter::formulaBoolean(std::size_t sheet, int row, int col, bool value) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(1, value ? 1 : 0) + kFormulaTail);
-}
-
-void BiffWriter::formulaError(std::size_t sheet, int row, int col, std::uint8_t code) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(2, code) + kFormulaTail);
-}
-
-void BiffWriter::formulaEmpty(std::size_t sheet, int row, int col) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(3, 0) + kFormulaTail);
+void BiffWriter::formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value) {
+  const std::string result{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
+  cell(sheet, 0x0006, row, col, 0, result + kFormulaTail);
 }
 
 void BiffWriter::boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError) {
   cell(sheet, 0x0205, row, col, 0, std::string{static_cast<char>(value), static_cast<char>(isError ? 1 : 0)});
 }
 
-void BiffWriter::blank(std::size_t sheet, int row, int col) { cell(sheet, 0x0201, row, col, 0, {}); }
-
 void BiffWriter::mulBlank(std::size_t sheet, int row, int firstCol, int count) {
-  std::string body = le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(firstCol));
-  for (int i = 0; i < count; ++i) body += le16(0);
-  body += le16(static_cast<std::uint32_t>(firstCol + count - 1));
-  sheetRecord(sheet, 0x00BE, body);
+  sheetRecord(sheet, 0x00BE, le16(row) + le16(firstCol) + std::string(2 * count, '\0') + le16(firstCol + count - 1));
 }
 
 void BiffWriter::sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body) {
@@ -186,46 +157,36 @@ std::uint32_t BiffWriter::rkDouble(double value, bool times100) {
 
 std::string BiffWriter::sharedStringTable() const {
   std::vector<std::string> segments;
-  std::string current = le32(sstReferences_) +
-                        le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
+  std::string current = le32(sstReferences_) + le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
   auto space = [&] { return maxRecordData_ > current.size() ? maxRecordData_ - current.size() : 0; };
-  auto newSegment = [&] {
-    segments.push_back(current);
-    current.clear();
-  };
+  auto newSegment = [&] { segments.push_back(std::exchange(current, {})); };
   // As many characters as fit in `room` bytes: 8-bit when they all allow it, else 16-bit.
   auto chunk = [](const std::u16string& units, std::size_t from, std::size_t room, bool& high) {
     const std::size_t narrow = std::min(units.size() - from, room);
-    if (narrow > 0 && fitsByte(units, from, narrow)) {
-      high = false;
-      return narrow;
-    }
-    high = true;
-    return std::min(units.size() - from, room / 2);
+    high = !(narrow > 0 && fitsByte(units, from, narrow));
+    return high ? std::min(units.size() - from, room / 2) : narrow;
   };
   for (const SharedString& string : sst_) {
     const std::u16string units = utf16(string.text);
-    std::size_t headerSize = 3 + (string.richRuns ? 2 : 0) + (string.phonetic.empty() ? 0 : 4);
+    const std::size_t headerSize = 3 + (string.richRuns ? 2 : 0) + (string.phonetic.empty() ? 0 : 4);
     // The header and a first character stay in one record.
     if (space() < headerSize + 2) newSegment();
     bool high = false;
     std::size_t done = chunk(units, 0, space() - headerSize, high);
-    const char options = static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) | (string.richRuns ? 0x08 : 0));
-    current += le16(static_cast<std::uint32_t>(units.size())) + std::string(1, options);
+    current += le16(static_cast<unsigned>(units.size())) +
+               static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) | (string.richRuns ? 0x08 : 0));
     if (string.richRuns) current += le16(string.richRuns);
-    if (!string.phonetic.empty()) current += le32(static_cast<std::uint32_t>(string.phonetic.size()));
+    if (!string.phonetic.empty()) current += le32(static_cast<unsigned>(string.phonetic.size()));
     current += chars(units, 0, done, high);
     while (done < units.size()) {
       newSegment();
       const std::size_t n = chunk(units, done, space() - 1, high);
-      current += static_cast<char>(high ? 1 : 0);
-      current += chars(units, done, n, high);
+      current += static_cast<char>(high ? 1 : 0) + chars(units, done, n, high);
       done += n;
     }
     std::string extras;
     for (std::uint16_t run = 0; run < string.richRuns; ++run) extras += le16(run) + le16(1);
-    extras += string.phonetic;
-    for (const char byte : extras) {
+    for (const char byte : extras + string.phonetic) {
       if (space() == 0) newSegment();
       current += byte;
     }
@@ -237,24 +198,19 @@ std::string BiffWriter::sharedStringTable() const {
 }
 
 std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const {
-  std::string out = bof(biff5_, 0x0005);
-  out += record(0x0042, le16(codePage_));
+  std::string out = bof(biff5_, 0x0005) + record(0x0042, le16(codePage_));
   if (date1904_) out += record(0x0022, le16(1));
   for (const auto& [id, code] : formats_) {
     out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code : unicodeString(code, true)));
   }
-  for (const std::uint16_t format : xfs_) {
-    out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
-  }
+  for (const std::uint16_t format : xfs_) out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
   out += extraGlobals_;
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
-    const Sheet& sheet = sheets_[i];
-    out += record(0x0085, le32(offsets[i]) + std::string(1, sheet.hidden ? 1 : 0) +
-                              std::string(1, static_cast<char>(sheet.kind)) + unicodeString(sheet.name, false));
+    out += record(0x0085, le32(offsets[i]) + std::string{static_cast<char>(sheets_[i].hidden), static_cast<char>(sheets_[i].kind)} +
+                              unicodeString(sheets_[i].name, false));
   }
   if (!biff5_ && (!sst_.empty() || sstCountOverride_ >= 0)) out += sharedStringTable();
-  out += record(0x000A, {});
-  return out;
+  return out + record(0x000A, {});
 }
 
 std::string BiffWriter::stream() const {
@@ -264,7 +220,7 @@ std::string BiffWriter::stream() const {
     bodies.push_back(bof(biff5_, kind) + sheet.records + record(0x000A, {}));
   }
   std::vector<std::uint32_t> offsets(sheets_.size(), 0);
-  std::uint32_t position = static_cast<std::uint32_t>(globals(offsets).size());
+  auto position = static_cast<std::uint32_t>(globals(offsets).size());
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     offsets[i] = sheets_[i].offsetOverride >= 0 ? static_cast<std::uint32_t>(sheets_[i].offsetOverride) : position;
     position += static_cast<std::uint32_t>(bodies[i].size());
@@ -275,48 +231,35 @@ std::string BiffWriter::stream() const {
 }
 
 void BiffWriter::save(const std::string& path) const {
-  saveCompoundFile(path, {{biff5_ ? "Book" : "Workbook", stream()}});
-  // MORVANE_SEED_DIR collects every workbook the tests write, to seed the fuzz corpus.
-  if (const char* seeds = std::getenv("MORVANE_SEED_DIR")) {
-    static int counter = 0;
-    std::filesystem::copy_file(path, std::string(seeds) + "/biffwriter-" + std::to_string(++counter) + ".xls",
-                               std::filesystem::copy_options::overwrite_existing);
-  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!(file << bytes())) throw std::runtime_error("cannot write " + path);
 }
 
 std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
   if (biff < 2 || biff > 4 || (workbook && biff != 4)) throw std::logic_error("no such old BIFF stream");
   const std::uint16_t bofType = biff == 2 ? 0x0009 : biff == 3 ? 0x0209 : 0x0409;
-  const std::string bofBody = le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB));
-  std::string out = record(bofType, bofBody);
-  if (workbook) {
-    // BUNDLESHEET: the sheet follows in the same file.
-    out += record(0x008E, le32(0) + le16(0) + std::string(1, 6) + "Sheet1");
-  }
+  std::string out = record(bofType, le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB)));
+  // BUNDLESHEET: the sheet follows in the same file.
+  if (workbook) out += record(0x008E, le32(0) + le16(0) + std::string(1, 6) + "Sheet1");
   // LABEL: BIFF2 keeps three cell-attribute bytes and a one-byte length, later ones an XF index
   // and a two-byte length.
-  const std::string text = "Table";
-  out += biff == 2 ? record(0x0004, le16(2) + le16(2) + std::string(3, '\0') + std::string(1, static_cast<char>(text.size())) + text)
-                   : record(0x0204, le16(2) + le16(2) + le16(0) + le16(static_cast<std::uint32_t>(text.size())) + text);
+  out += biff == 2 ? record(0x0004, le16(2) + le16(2) + std::string(3, '\0') + "\x05Table")
+                   : record(0x0204, le16(2) + le16(2) + le16(0) + le16(5) + "Table");
   return out + record(0x000A, {});
 }
 
-void BiffWriter::saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams) {
-  GError* error = nullptr;
-  GsfOutput* sink = gsf_output_stdio_new(path.c_str(), &error);
-  if (!sink) {
-    g_clear_error(&error);
-    throw std::runtime_error("cannot create " + path);
-  }
-  GRef<GsfOutput> sinkRef(sink);
-  GRef<GsfOutfile> ole(gsf_outfile_msole_new(sink));
+std::string BiffWriter::compoundFile(const std::vector<std::pair<std::string, std::string>>& streams) {
+  gsf_init();
+  GRef<GsfOutput> sink(gsf_output_memory_new());
+  GRef<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
   for (const auto& [name, bytes] : streams) {
     GRef<GsfOutput> child(gsf_outfile_new_child(ole.get(), name.c_str(), FALSE));
     gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
     gsf_output_close(child.get());
   }
   gsf_output_close(GSF_OUTPUT(ole.get()));
-  if (!gsf_output_is_closed(sink)) gsf_output_close(sink);
+  return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()))),
+          static_cast<std::size_t>(gsf_output_size(sink.get()))};
 }
 
 }  // namespace morvane::test

@@ -9,17 +9,23 @@
 
 namespace morvane::test {
 
+inline std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+inline std::string le32(unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); }
+inline unsigned u16At(const std::string& bytes, std::size_t at) {
+  return static_cast<unsigned char>(bytes.at(at)) | static_cast<unsigned char>(bytes.at(at + 1)) << 8;
+}
+inline std::uint32_t u32At(const std::string& bytes, std::size_t at) { return u16At(bytes, at) | u16At(bytes, at + 2) << 16; }
+
 class BiffWriter {
  public:
   enum class SheetKind : std::uint8_t { Worksheet = 0, Macro = 1, Chart = 2 };
 
-  // A shared string with the extras the reader must skip.
+  // A shared string with the extras the reader must skip: formatting runs (4 bytes each) and
+  // phonetic data, stored as is.
   struct SharedString {
-    SharedString(std::string text_, std::uint16_t richRuns_ = 0, std::string phonetic_ = {})
-        : text(std::move(text_)), richRuns(richRuns_), phonetic(std::move(phonetic_)) {}
     std::string text;
-    std::uint16_t richRuns = 0;   // formatting runs, 4 bytes each
-    std::string phonetic;         // phonetic (extended) data, stored as is
+    std::uint16_t richRuns = 0;
+    std::string phonetic = {};
   };
 
   // maxRecordData: the body size at which the shared string table goes on in a CONTINUE
@@ -47,11 +53,10 @@ class BiffWriter {
   void formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
   // The result text goes in a STRING record after the FORMULA; null: the STRING is left out.
   void formulaString(std::size_t sheet, int row, int col, const std::string* text);
-  void formulaBoolean(std::size_t sheet, int row, int col, bool value);
-  void formulaError(std::size_t sheet, int row, int col, std::uint8_t code);
-  void formulaEmpty(std::size_t sheet, int row, int col);
+  // A cached result of kind 1 (boolean), 2 (error code) or 3 (empty).
+  void formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value);
   void boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError);
-  void blank(std::size_t sheet, int row, int col);
+  void blank(std::size_t sheet, int row, int col) { sheetRecord(sheet, 0x0201, le16(row) + le16(col) + le16(0)); }
   void mulBlank(std::size_t sheet, int row, int firstCol, int count);
   // Any record, as is, into a sheet or (before the sheet list) into the workbook globals.
   void sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body);
@@ -65,8 +70,9 @@ class BiffWriter {
   // value must survive the loss of the low 34 bits of its mantissa.
   static std::uint32_t rkDouble(double value, bool times100 = false);
 
-  // The workbook stream.
+  // The workbook stream, and the compound file holding it.
   std::string stream() const;
+  std::string bytes() const { return compoundFile({{biff5_ ? "Book" : "Workbook", stream()}}); }
   void save(const std::string& path) const;
   // A bare BIFF2, BIFF3 or BIFF4 stream, the file format of Excel 2.1 to 4.0 (no compound
   // file): a worksheet holding one text cell, or with workbook set an Excel 4.0 workbook
@@ -76,7 +82,7 @@ class BiffWriter {
   // with a key of keyBits, or with keyBits 0 the older RC4 (BiffEncrypt.cpp).
   static std::string encrypted(const std::string& stream, const std::string& password, unsigned keyBits);
   // A compound file holding the given streams (name, bytes) in its root.
-  static void saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams);
+  static std::string compoundFile(const std::vector<std::pair<std::string, std::string>>& streams);
 
  private:
   struct Sheet {
@@ -90,14 +96,16 @@ class BiffWriter {
   std::string globals(const std::vector<std::uint32_t>& offsets) const;
   std::string sharedStringTable() const;
   std::string unicodeString(const std::string& text, bool longCount) const;
-  void cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest);
+  void cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest) {
+    sheetRecord(sheet, type, le16(row) + le16(col) + le16(xf) + rest);
+  }
 
   std::size_t maxRecordData_;
   bool biff5_;
   std::uint16_t codePage_;
   bool date1904_ = false;
   std::vector<std::pair<std::uint16_t, std::string>> formats_;
-  std::vector<std::uint16_t> xfs_;
+  std::vector<std::uint16_t> xfs_{0};
   std::vector<Sheet> sheets_;
   std::vector<SharedString> sst_;
   std::uint32_t sstReferences_ = 0;

@@ -18,9 +18,9 @@ struct UnreadableFile {
 // Writes every case into dir.
 std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir);
 
-// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes, and the same with the compound file's
-// small-stream cutoff so large that libgsf cannot find the workbook stream's sectors; libgsf
-// used to print a GLib warning for that one.
+// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes, and the
+// same with the compound file's small-stream cutoff so large that the workbook stream's sectors
+// cannot be found.
 std::string soundXlsBytes();
 std::string xlsWithAbsurdStreamCutoff();
 

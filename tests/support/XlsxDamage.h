@@ -16,11 +16,10 @@ struct UnreadablePackage {
 
 std::vector<UnreadablePackage> unreadablePackages();
 
-// The bytes of a zip archive with these parts.
-std::string zipBytes(const ZipParts& parts);
-
 // Overwrites a field of an entry's central directory record (offset within the record: 8 flags,
-// 10 method, 16 CRC, 20 compressed size, 24 size). Throws when the entry is not there.
+// 10 method, 16 CRC, 20 compressed size, 24 size, 42 local header). Throws when the entry is not there.
 std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field, const std::string& bytes);
+// A field of an entry's central directory record.
+std::uint32_t directoryField(const std::string& zip, const std::string& entry, std::size_t field);
 
 }  // namespace morvane::test

@@ -1,7 +1,6 @@
 #pragma once
 // Test workbooks in the .xlsx format: written by libxlsxwriter, or put together part by part
-// from XML text for the shapes libxlsxwriter never writes (chart sheets between worksheets,
-// prefixed namespaces, missing cell references, damage).
+// from XML text for the shapes libxlsxwriter never writes (prefixed namespaces, damage, ...).
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -37,11 +36,11 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
 
 using ZipParts = std::vector<std::pair<std::string, std::string>>;
 
-// Writes a zip archive with the parts in the given order, deflated. The huge part of the second
-// form is `head` followed by `filler` up to `size` bytes: big inflated, little compressed.
+// A zip archive with the parts in the given order, deflated. With hugeName, one more part of
+// `size` bytes: `head` then `filler` (big inflated, little compressed).
+std::string zipBytes(const ZipParts& parts, const std::string& hugeName = {}, const std::string& head = {},
+                     char filler = ' ', std::int64_t size = 0);
 void writeZip(const std::string& path, const ZipParts& parts);
-void writeZipWithHugePart(const std::string& path, const ZipParts& parts, const std::string& hugeName,
-                          const std::string& head, char filler, std::int64_t size);
 
 inline const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
 inline const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
