@@ -3,7 +3,6 @@
 // file (.xls) or a zip archive (.xlsx), and opened by content as the program opens it.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,17 @@
 
 namespace morvane::test {
 
+// The message of the WorkbookError that f raises; `none` when it raises none.
+template <typename F>
+std::string errorOf(F f, const std::string& none = {}) {
+  try {
+    f();
+  } catch (const platform::WorkbookError& error) {
+    return error.what();
+  }
+  return none;
+}
+
 // A cell and the text it reads as. A text starting with '#' is an error: reading the cell must
 // fail with a message holding the rest of the text. Row 0 stands for the sheet's name.
 struct CellIs {
@@ -22,37 +32,13 @@ struct CellIs {
   std::string text;
 };
 
-// The message of the error that reading the cell raises; empty when it reads.
-inline std::string cellError(const platform::SheetCells& sheet, int row, int col) {
-  try {
-    sheet.text(row, col);
-  } catch (const platform::WorkbookError& error) {
-    return error.what();
-  }
-  return {};
-}
-
 inline void expectCells(const platform::SheetCells& sheet, const std::vector<CellIs>& cells) {
   for (const auto& [row, col, text] : cells) {
-    const std::string at = row == 0 ? "name" : platform::cellReference(row, col);
     if (row == 0) EXPECT_EQ(sheet.name(), text);
-    else if (text.starts_with('#')) EXPECT_NE(cellError(sheet, row, col).find(text.substr(1)), std::string::npos) << at;
-    else EXPECT_EQ(sheet.text(row, col), text) << at;
+    else if (!text.starts_with('#')) EXPECT_EQ(sheet.text(row, col), text) << platform::cellReference(row, col);
+    else EXPECT_NE(errorOf([&] { sheet.text(row, col); }).find(text.substr(1)), std::string::npos) << text;
   }
 }
-
-// A workbook and what reading its sheets (by number, in this order) must give; with sheetCount
-// set, the number of worksheets it holds.
-struct SheetIs {
-  int n;
-  std::vector<CellIs> cells;
-};
-struct Book {
-  std::string what;
-  std::string bytes;
-  std::vector<SheetIs> reads;
-  int sheetCount = 0;
-};
 
 // Writes the bytes to a file of its own (kept until the tests end) and returns its path.
 inline std::string fileOf(const std::string& bytes) {
@@ -63,50 +49,36 @@ inline std::string fileOf(const std::string& bytes) {
   return path;
 }
 
-inline std::unique_ptr<platform::Workbook> openBytes(const std::string& bytes) {
-  return platform::openWorkbook(fileOf(bytes));
+inline std::string openError(const std::string& path) {
+  return errorOf([&] { platform::openWorkbook(path); }, "(opened)");
 }
+
+// A workbook and what reading its sheets (by number, in this order) must give; with sheetCount
+// set, the number of worksheets it holds.
+struct Book {
+  std::string what;
+  std::string bytes;
+  std::vector<std::pair<int, std::vector<CellIs>>> reads;
+  int sheetCount = 0;
+};
 
 inline void expectBooks(const std::vector<Book>& books) {
   for (const Book& book : books) {
     SCOPED_TRACE(book.what);
-    try {
-      const auto opened = openBytes(book.bytes);
+    const std::string error = errorOf([&] {
+      const auto opened = platform::openWorkbook(fileOf(book.bytes));
       if (book.sheetCount) {
         EXPECT_EQ(opened->sheetCount(), book.sheetCount);
         EXPECT_THROW(opened->readSheet(book.sheetCount + 1), platform::WorkbookError);
       }
       for (const auto& [n, cells] : book.reads) expectCells(opened->readSheet(n), cells);
-    } catch (const platform::WorkbookError& error) {
-      ADD_FAILURE() << error.what();
-    }
+    });
+    EXPECT_EQ(error, "");
   }
 }
 
-// Why the workbook at this path is refused; "(opened)" when it opens.
-inline std::string openError(const std::string& path) {
-  try {
-    platform::openWorkbook(path);
-  } catch (const platform::WorkbookOpenError& error) {
-    return error.what();
-  }
-  return "(opened)";
-}
-
-// The message of the error that reading sheet n raises; "(no error)" when it reads.
-inline std::string sheetError(platform::Workbook& book, int n = 1) {
-  try {
-    book.readSheet(n);
-  } catch (const platform::WorkbookError& error) {
-    return error.what();
-  }
-  return "(no error)";
-}
-
-// A compound file holding just this workbook stream.
+// A compound file holding just this workbook stream; a zip package of one worksheet.
 inline std::string xlsOf(const std::string& stream) { return BiffWriter::compoundFile({{"Workbook", stream}}); }
-
-// A zip package of one worksheet with this sheet data.
 inline std::string xlsxOf(const std::string& sheetData, const std::string& sharedStrings = {}) {
   HandPackage package;
   package.sheets = {worksheetXml(sheetData)};
@@ -125,15 +97,11 @@ inline std::vector<std::size_t> recordsOfType(const std::string& stream, unsigne
 
 // Compound files laid out as other writers do (512-byte sectors), from a sound one. The workbook
 // stream's directory entry holds its first sector at 0x74 and its size at 0x78.
-constexpr std::size_t kSector = 512;
-inline std::size_t sectorAt(std::uint32_t sector) { return kSector * (sector + 1); }
+inline std::size_t sectorAt(std::uint32_t sector) { return 512 * (sector + 1); }
 inline std::size_t fatAt(const std::string& bytes, std::uint32_t sector) { return sectorAt(u32At(bytes, 0x4C)) + 4 * sector; }
 inline std::size_t workbookEntry(const std::string& bytes) {
-  const std::size_t directory = sectorAt(u32At(bytes, 0x30));
-  for (std::size_t entry = directory; entry < directory + kSector; entry += 128) {
-    if (bytes.compare(entry, 16, std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16)) == 0) return entry;
-  }
-  throw std::logic_error("no Workbook entry");
+  const std::size_t entry = bytes.find(std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16), sectorAt(u32At(bytes, 0x30)));
+  return entry == std::string::npos ? throw std::logic_error("no Workbook entry") : entry;
 }
 
 // The workbook stream's first two sectors swapped, and its chain with them.
@@ -141,11 +109,9 @@ inline std::string withSectorsSwapped(std::string bytes) {
   const std::size_t entry = workbookEntry(bytes);
   const std::uint32_t s0 = u32At(bytes, entry + 0x74), s1 = u32At(bytes, fatAt(bytes, s0));
   const std::uint32_t s2 = u32At(bytes, fatAt(bytes, s1));
-  const std::string first = bytes.substr(sectorAt(s0), kSector);
-  bytes.replace(sectorAt(s0), kSector, bytes.substr(sectorAt(s1), kSector));
-  bytes.replace(sectorAt(s1), kSector, first);
-  bytes.replace(fatAt(bytes, s1), 4, le32(s0));
-  bytes.replace(fatAt(bytes, s0), 4, le32(s2));
+  const std::string first = bytes.substr(sectorAt(s0), 512);
+  bytes.replace(sectorAt(s0), 512, bytes.substr(sectorAt(s1), 512)).replace(sectorAt(s1), 512, first);
+  bytes.replace(fatAt(bytes, s1), 4, le32(s0)).replace(fatAt(bytes, s0), 4, le32(s2));
   return bytes.replace(entry + 0x74, 4, le32(s1));
 }
 
@@ -155,24 +121,19 @@ inline std::pair<std::string, std::size_t> withLastSectorUnpadded(std::string by
   const std::size_t entry = workbookEntry(bytes);
   std::uint32_t before = 0, last = u32At(bytes, entry + 0x74);
   for (; u32At(bytes, fatAt(bytes, last)) < 0xFFFFFFF0u; last = u32At(bytes, fatAt(bytes, last))) before = last;
-  const std::uint32_t size = u32At(bytes, entry + 0x78), used = size % kSector;
-  const auto added = static_cast<std::uint32_t>(bytes.size() / kSector - 1);
-  bytes.replace(entry + 0x78, 4, le32(size - used + kSector));
-  bytes += bytes.substr(sectorAt(last), used);
-  bytes.replace(fatAt(bytes, before), 4, le32(added));
-  bytes.replace(fatAt(bytes, added), 4, le32(0xFFFFFFFE));
+  const std::uint32_t size = u32At(bytes, entry + 0x78), used = size % 512;
+  const auto added = static_cast<std::uint32_t>(bytes.size() / 512 - 1);
+  bytes.replace(entry + 0x78, 4, le32(size - used + 512)) += bytes.substr(sectorAt(last), used);
+  bytes.replace(fatAt(bytes, before), 4, le32(added)).replace(fatAt(bytes, added), 4, le32(0xFFFFFFFE));
   return {bytes, sectorAt(added)};
 }
 
 // 110 allocation sectors: the real one first, the rest free sectors padded onto the file, the
 // last of them named in a sector of the header's continuation list; with that sector's number.
 inline std::pair<std::string, std::uint32_t> withAllocationListBeyondTheHeader(std::string bytes) {
-  const auto firstPad = static_cast<std::uint32_t>(bytes.size() / kSector - 1);
-  bytes += std::string(110 * kSector, '\xFF');
+  const auto firstPad = static_cast<std::uint32_t>(bytes.size() / 512 - 1);
+  bytes += std::string(110 * 512, '\xFF') + le32(firstPad + 109) + std::string(504, '\xFF') + le32(0xFFFFFFFE);
   for (unsigned i = 1; i < 109; ++i) bytes.replace(0x4C + 4 * i, 4, le32(firstPad + i));
-  std::string continuation = le32(firstPad + 109);
-  while (continuation.size() < kSector - 4) continuation += le32(0xFFFFFFFF);
-  bytes += continuation + le32(0xFFFFFFFE);
   bytes.replace(0x2C, 4, le32(110)).replace(0x44, 4, le32(firstPad + 110)).replace(0x48, 4, le32(1));
   return {bytes, firstPad + 110};
 }

@@ -5,6 +5,7 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
 #include <bit>
 #include <fstream>
 #include <memory>
@@ -32,16 +33,11 @@ std::u16string utf16(const std::string& utf8) {
   return out;
 }
 
-bool fitsByte(const std::u16string& units, std::size_t from, std::size_t count) {
-  for (std::size_t i = from; i < from + count; ++i) {
-    if (units[i] > 0xFF) return false;
-  }
-  return true;
-}
-
-std::string chars(const std::u16string& units, std::size_t from, std::size_t count, bool highByte) {
+// `count` characters from `from`, as bytes when they all fit one (high: 0), else as 16-bit units.
+std::string chars(const std::u16string& units, std::size_t from, std::size_t count, bool& high) {
+  high = std::any_of(units.begin() + from, units.begin() + from + count, [](char16_t u) { return u > 0xFF; });
   std::string out;
-  for (std::size_t i = from; i < from + count; ++i) out += highByte ? le16(units[i]) : std::string(1, static_cast<char>(units[i]));
+  for (std::size_t i = from; i < from + count; ++i) out += high ? le16(units[i]) : std::string(1, static_cast<char>(units[i]));
   return out;
 }
 
@@ -49,20 +45,10 @@ std::string chars(const std::u16string& units, std::size_t from, std::size_t cou
 const std::string kFormulaTail = le16(0) + le32(0) + le16(3) + std::string("\x1E\x01\x00", 3);
 
 std::string bof(bool biff5, std::uint16_t kind) {
-  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) +
-                            (biff5 ? "" : le32(0) + le32(0x06)));
+  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) + (biff5 ? "" : le32(0) + le32(6)));
 }
 
-struct Unref {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-template <typename T>
-using GRef = std::unique_ptr<T, Unref>;
-
 }  // namespace
-
-BiffWriter::BiffWriter(std::size_t maxRecordData, bool biff5, std::uint16_t codePage)
-    : maxRecordData_(maxRecordData), biff5_(biff5), codePage_(biff5 ? codePage : 1200) {}
 
 std::uint16_t BiffWriter::addFormat(const std::string& code) {
   formats_.emplace_back(static_cast<std::uint16_t>(164 + formats_.size()), code);
@@ -79,16 +65,16 @@ std::size_t BiffWriter::addSheet(const std::string& name, SheetKind kind, bool h
   return sheets_.size() - 1;
 }
 
-std::string BiffWriter::unicodeString(const std::string& text, bool longCount) const {
+std::string BiffWriter::unicode(const std::string& text, bool longCount) const {
   const std::u16string units = biff5_ ? std::u16string(text.size(), u' ') : utf16(text);
   const auto count = static_cast<unsigned>(units.size());
   const std::string length = longCount ? le16(count) : std::string(1, static_cast<char>(count));
-  if (biff5_) return length + text;
-  const bool high = !fitsByte(units, 0, units.size());
-  return length + std::string(1, high ? 1 : 0) + chars(units, 0, units.size(), high);
+  bool high = false;
+  const std::string body = biff5_ ? text : chars(units, 0, units.size(), high);
+  return length + (biff5_ ? "" : std::string(1, high)) + body;
 }
 
-void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf) {
+void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedString& text) {
   ++sstReferences_;
   auto index = static_cast<std::uint32_t>(sst_.size());
   if (uniqueStrings_ && text.richRuns == 0 && text.phonetic.empty()) {
@@ -98,47 +84,27 @@ void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedStrin
   } else {
     sst_.push_back(text);
   }
-  cell(sheet, 0x00FD, row, col, xf, le32(index));
-}
-
-void BiffWriter::label(std::size_t sheet, int row, int col, const std::string& text, std::uint16_t xf) {
-  cell(sheet, 0x0204, row, col, xf, unicodeString(text, true));
+  cell(sheet, 0x00FD, row, col, 0, le32(index));
 }
 
 void BiffWriter::number(std::size_t sheet, int row, int col, double value, std::uint16_t xf) {
   cell(sheet, 0x0203, row, col, xf, f64(value));
 }
 
-void BiffWriter::rk(std::size_t sheet, int row, int col, std::uint32_t rkValue, std::uint16_t xf) {
-  cell(sheet, 0x027E, row, col, xf, le32(rkValue));
-}
-
-void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rkValues, std::uint16_t xf) {
+void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rks, std::uint16_t xf) {
   std::string body = le16(row) + le16(firstCol);
-  for (const auto value : rkValues) body += le16(xf) + le32(value);
-  sheetRecord(sheet, 0x00BD, body + le16(firstCol + static_cast<int>(rkValues.size()) - 1));
+  for (const auto value : rks) body += le16(xf) + le32(value);
+  sheetRecord(sheet, 0x00BD, body + le16(firstCol + static_cast<int>(rks.size()) - 1));
 }
 
 void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf) {
   cell(sheet, 0x0006, row, col, xf, f64(value) + kFormulaTail);
 }
 
-void BiffWriter::formulaString(std::size_t sheet, int row, int col, const std::string* text) {
-  formulaResult(sheet, row, col, 0, 0);
-  if (text) sheetRecord(sheet, 0x0207, unicodeString(*text, true));
-}
-
-void BiffWriter::formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value) {
+void BiffWriter::formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value, const std::string* text) {
   const std::string result{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
   cell(sheet, 0x0006, row, col, 0, result + kFormulaTail);
-}
-
-void BiffWriter::boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError) {
-  cell(sheet, 0x0205, row, col, 0, std::string{static_cast<char>(value), static_cast<char>(isError ? 1 : 0)});
-}
-
-void BiffWriter::mulBlank(std::size_t sheet, int row, int firstCol, int count) {
-  sheetRecord(sheet, 0x00BE, le16(row) + le16(firstCol) + std::string(2 * count, '\0') + le16(firstCol + count - 1));
+  if (text) sheetRecord(sheet, 0x0207, unicode(*text, true));
 }
 
 void BiffWriter::sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body) {
@@ -146,10 +112,6 @@ void BiffWriter::sheetRecord(std::size_t sheet, std::uint16_t type, const std::s
 }
 
 void BiffWriter::globalRecord(std::uint16_t type, const std::string& body) { extraGlobals_ += record(type, body); }
-
-std::uint32_t BiffWriter::rkInteger(std::int32_t value, bool times100) {
-  return static_cast<std::uint32_t>(value) << 2 | 0x02 | (times100 ? 0x01 : 0x00);
-}
 
 std::uint32_t BiffWriter::rkDouble(double value, bool times100) {
   return (static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32) & 0xFFFFFFFCu) | (times100 ? 0x01u : 0x00u);
@@ -163,8 +125,8 @@ std::string BiffWriter::sharedStringTable() const {
   // As many characters as fit in `room` bytes: 8-bit when they all allow it, else 16-bit.
   auto chunk = [](const std::u16string& units, std::size_t from, std::size_t room, bool& high) {
     const std::size_t narrow = std::min(units.size() - from, room);
-    high = !(narrow > 0 && fitsByte(units, from, narrow));
-    return high ? std::min(units.size() - from, room / 2) : narrow;
+    std::string bytes = chars(units, from, narrow, high);
+    return high ? chars(units, from, std::min(units.size() - from, room / 2), high) : bytes;
   };
   for (const SharedString& string : sst_) {
     const std::u16string units = utf16(string.text);
@@ -172,21 +134,22 @@ std::string BiffWriter::sharedStringTable() const {
     // The header and a first character stay in one record.
     if (space() < headerSize + 2) newSegment();
     bool high = false;
-    std::size_t done = chunk(units, 0, space() - headerSize, high);
+    std::string part = chunk(units, 0, space() - headerSize, high);
+    std::size_t done = high ? part.size() / 2 : part.size();
     current += le16(static_cast<unsigned>(units.size())) +
                static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) | (string.richRuns ? 0x08 : 0));
     if (string.richRuns) current += le16(string.richRuns);
     if (!string.phonetic.empty()) current += le32(static_cast<unsigned>(string.phonetic.size()));
-    current += chars(units, 0, done, high);
+    current += part;
     while (done < units.size()) {
       newSegment();
-      const std::size_t n = chunk(units, done, space() - 1, high);
-      current += static_cast<char>(high ? 1 : 0) + chars(units, done, n, high);
-      done += n;
+      part = chunk(units, done, space() - 1, high);
+      current += static_cast<char>(high) + part;
+      done += high ? part.size() / 2 : part.size();
     }
-    std::string extras;
-    for (std::uint16_t run = 0; run < string.richRuns; ++run) extras += le16(run) + le16(1);
-    for (const char byte : extras + string.phonetic) {
+    std::string extras = string.phonetic;
+    for (std::uint16_t run = 0; run < string.richRuns; ++run) extras.insert(4 * run, le16(run) + le16(1));
+    for (const char byte : extras) {
       if (space() == 0) newSegment();
       current += byte;
     }
@@ -198,16 +161,15 @@ std::string BiffWriter::sharedStringTable() const {
 }
 
 std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const {
-  std::string out = bof(biff5_, 0x0005) + record(0x0042, le16(codePage_));
-  if (date1904_) out += record(0x0022, le16(1));
+  std::string out = bof(biff5_, 0x0005) + record(0x0042, le16(codePage_)) + (date1904_ ? record(0x0022, le16(1)) : "");
   for (const auto& [id, code] : formats_) {
-    out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code : unicodeString(code, true)));
+    out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code : unicode(code, true)));
   }
   for (const std::uint16_t format : xfs_) out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
   out += extraGlobals_;
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
-    out += record(0x0085, le32(offsets[i]) + std::string{static_cast<char>(sheets_[i].hidden), static_cast<char>(sheets_[i].kind)} +
-                              unicodeString(sheets_[i].name, false));
+    const std::string flags{static_cast<char>(sheets_[i].hidden), static_cast<char>(sheets_[i].kind)};
+    out += record(0x0085, le32(offsets[i]) + flags + unicode(sheets_[i].name, false));
   }
   if (!biff5_ && (!sst_.empty() || sstCountOverride_ >= 0)) out += sharedStringTable();
   return out + record(0x000A, {});
@@ -215,13 +177,12 @@ std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const
 
 std::string BiffWriter::stream() const {
   std::vector<std::string> bodies;
-  for (const Sheet& sheet : sheets_) {
-    const std::uint16_t kind = sheet.kind == SheetKind::Chart ? 0x0020 : sheet.kind == SheetKind::Macro ? 0x0040 : 0x0010;
-    bodies.push_back(bof(biff5_, kind) + sheet.records + record(0x000A, {}));
-  }
   std::vector<std::uint32_t> offsets(sheets_.size(), 0);
   auto position = static_cast<std::uint32_t>(globals(offsets).size());
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
+    const SheetKind kind = sheets_[i].kind;
+    bodies.push_back(bof(biff5_, kind == SheetKind::Chart ? 0x0020 : kind == SheetKind::Macro ? 0x0040 : 0x0010) +
+                     sheets_[i].records + record(0x000A, {}));
     offsets[i] = sheets_[i].offsetOverride >= 0 ? static_cast<std::uint32_t>(sheets_[i].offsetOverride) : position;
     position += static_cast<std::uint32_t>(bodies[i].size());
   }
@@ -236,11 +197,10 @@ void BiffWriter::save(const std::string& path) const {
 }
 
 std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
-  if (biff < 2 || biff > 4 || (workbook && biff != 4)) throw std::logic_error("no such old BIFF stream");
   const std::uint16_t bofType = biff == 2 ? 0x0009 : biff == 3 ? 0x0209 : 0x0409;
   std::string out = record(bofType, le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB)));
   // BUNDLESHEET: the sheet follows in the same file.
-  if (workbook) out += record(0x008E, le32(0) + le16(0) + std::string(1, 6) + "Sheet1");
+  if (workbook) out += record(0x008E, le32(0) + le16(0) + "\x06Sheet1");
   // LABEL: BIFF2 keeps three cell-attribute bytes and a one-byte length, later ones an XF index
   // and a two-byte length.
   out += biff == 2 ? record(0x0004, le16(2) + le16(2) + std::string(3, '\0') + "\x05Table")
@@ -250,14 +210,16 @@ std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
 
 std::string BiffWriter::compoundFile(const std::vector<std::pair<std::string, std::string>>& streams) {
   gsf_init();
-  GRef<GsfOutput> sink(gsf_output_memory_new());
-  GRef<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
+  std::unique_ptr<GsfOutput, void (*)(void*)> sink(gsf_output_memory_new(), g_object_unref);
+  GsfOutfile* ole = gsf_outfile_msole_new(sink.get());
   for (const auto& [name, bytes] : streams) {
-    GRef<GsfOutput> child(gsf_outfile_new_child(ole.get(), name.c_str(), FALSE));
-    gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
-    gsf_output_close(child.get());
+    GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
+    gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
   }
-  gsf_output_close(GSF_OUTPUT(ole.get()));
+  gsf_output_close(GSF_OUTPUT(ole));
+  g_object_unref(ole);
   return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()))),
           static_cast<std::size_t>(gsf_output_size(sink.get()))};
 }

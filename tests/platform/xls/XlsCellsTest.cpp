@@ -33,11 +33,11 @@ Book everyKindOfCellRecord() {
   writer.mulRk(s, 3, 2, {BiffWriter::rkInteger(7), BiffWriter::rkInteger(8), BiffWriter::rkDouble(0.25)});
   writer.formulaNumber(s, 4, 0, 3);
   const std::string text = "=Cover!C3 の結果";
-  writer.formulaString(s, 4, 1, &text);
+  writer.formulaResult(s, 4, 1, 0, 0, &text);
   writer.formulaResult(s, 4, 2, 1, 1);
   writer.formulaResult(s, 4, 3, 1, 0);
   writer.formulaResult(s, 4, 4, 3, 0);
-  writer.formulaString(s, 4, 5, nullptr);  // no STRING record: no cached result
+  writer.formulaResult(s, 4, 5, 0, 0);  // no STRING record: no cached result
   writer.number(s, 4, 6, 99);              // and the next cell is not taken for it
   writer.boolErr(s, 5, 0, 1, false);
   writer.boolErr(s, 5, 1, 0, false);
@@ -205,7 +205,7 @@ TEST(XlsCells, EachBookReadsAsExpected) {
   biff5.label(s, 2, 2, customer);
   biff5.label(s, 5, 3, customerId);
   biff5.number(s, 5, 4, 45292, date);
-  biff5.formulaString(s, 5, 5, &customerId);
+  biff5.formulaResult(s, 5, 5, 0, 0, &customerId);
   biff5.rk(s, 5, 6, BiffWriter::rkInteger(5));
   books.push_back({"BIFF5 in code page 932", biff5.bytes(),
                    {{1, {{0, 0, "顧客"}, {3, 3, "顧客"}, {6, 4, "顧客ID"}, {6, 5, "2024/01/01"}, {6, 6, "顧客ID"}, {6, 7, "5"}}}}});
