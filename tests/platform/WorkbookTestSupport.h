@@ -35,7 +35,8 @@ struct CellIs {
 inline void expectCells(const platform::SheetCells& sheet, const std::vector<CellIs>& cells) {
   for (const auto& [row, col, text] : cells) {
     if (row == 0) EXPECT_EQ(sheet.name(), text);
-    else if (!text.starts_with('#')) EXPECT_EQ(sheet.text(row, col), text) << platform::cellReference(row, col);
+    else if (!text.starts_with('#'))
+      EXPECT_EQ(sheet.text(row, col), text) << platform::cellReference(row, col);
     else EXPECT_NE(errorOf([&] { sheet.text(row, col); }).find(text.substr(1)), std::string::npos) << text;
   }
 }
@@ -78,7 +79,9 @@ inline void expectBooks(const std::vector<Book>& books) {
 }
 
 // A compound file holding just this workbook stream; a zip package of one worksheet.
-inline std::string xlsOf(const std::string& stream) { return BiffWriter::compoundFile({{"Workbook", stream}}); }
+inline std::string xlsOf(const std::string& stream) {
+  return BiffWriter::compoundFile({{"Workbook", stream}});
+}
 inline std::string xlsxOf(const std::string& sheetData, const std::string& sharedStrings = {}) {
   HandPackage package;
   package.sheets = {worksheetXml(sheetData)};
@@ -98,9 +101,12 @@ inline std::vector<std::size_t> recordsOfType(const std::string& stream, unsigne
 // Compound files laid out as other writers do (512-byte sectors), from a sound one. The workbook
 // stream's directory entry holds its first sector at 0x74 and its size at 0x78.
 inline std::size_t sectorAt(std::uint32_t sector) { return 512 * (sector + 1); }
-inline std::size_t fatAt(const std::string& bytes, std::uint32_t sector) { return sectorAt(u32At(bytes, 0x4C)) + 4 * sector; }
+inline std::size_t fatAt(const std::string& bytes, std::uint32_t sector) {
+  return sectorAt(u32At(bytes, 0x4C)) + 4 * sector;
+}
 inline std::size_t workbookEntry(const std::string& bytes) {
-  const std::size_t entry = bytes.find(std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16), sectorAt(u32At(bytes, 0x30)));
+  const std::size_t entry =
+      bytes.find(std::string("W\0o\0r\0k\0b\0o\0o\0k\0", 16), sectorAt(u32At(bytes, 0x30)));
   return entry == std::string::npos ? throw std::logic_error("no Workbook entry") : entry;
 }
 
@@ -120,7 +126,8 @@ inline std::string withSectorsSwapped(std::string bytes) {
 inline std::pair<std::string, std::size_t> withLastSectorUnpadded(std::string bytes) {
   const std::size_t entry = workbookEntry(bytes);
   std::uint32_t before = 0, last = u32At(bytes, entry + 0x74);
-  for (; u32At(bytes, fatAt(bytes, last)) < 0xFFFFFFF0u; last = u32At(bytes, fatAt(bytes, last))) before = last;
+  for (; u32At(bytes, fatAt(bytes, last)) < 0xFFFFFFF0u; last = u32At(bytes, fatAt(bytes, last)))
+    before = last;
   const std::uint32_t size = u32At(bytes, entry + 0x78), used = size % 512;
   const auto added = static_cast<std::uint32_t>(bytes.size() / 512 - 1);
   bytes.replace(entry + 0x78, 4, le32(size - used + 512)) += bytes.substr(sectorAt(last), used);
@@ -132,7 +139,8 @@ inline std::pair<std::string, std::size_t> withLastSectorUnpadded(std::string by
 // last of them named in a sector of the header's continuation list; with that sector's number.
 inline std::pair<std::string, std::uint32_t> withAllocationListBeyondTheHeader(std::string bytes) {
   const auto firstPad = static_cast<std::uint32_t>(bytes.size() / 512 - 1);
-  bytes += std::string(110 * 512, '\xFF') + le32(firstPad + 109) + std::string(504, '\xFF') + le32(0xFFFFFFFE);
+  bytes +=
+      std::string(110 * 512, '\xFF') + le32(firstPad + 109) + std::string(504, '\xFF') + le32(0xFFFFFFFE);
   for (unsigned i = 1; i < 109; ++i) bytes.replace(0x4C + 4 * i, 4, le32(firstPad + i));
   bytes.replace(0x2C, 4, le32(110)).replace(0x44, 4, le32(firstPad + 110)).replace(0x48, 4, le32(1));
   return {bytes, firstPad + 110};

@@ -63,8 +63,8 @@ std::string BiffWriter::encrypted(const std::string& stream, const std::string& 
   if (cryptoApi) {
     const std::string header = le32(0x04) + le32(0) + le32(0x6801) + le32(0x8004) + le32(keyBits) + le32(1) +
                                le32(0) + le32(0) + std::string("P\0\0\0", 4);
-    filePass += le16(2) + le16(2) + le32(0x04) + le32(static_cast<unsigned>(header.size())) + header + le32(16) +
-                salt + check.substr(0, 16) + le32(20) + check.substr(16);
+    filePass += le16(2) + le16(2) + le32(0x04) + le32(static_cast<unsigned>(header.size())) + header +
+                le32(16) + salt + check.substr(0, 16) + le32(20) + check.substr(16);
   } else {
     filePass += le16(1) + le16(1) + salt + check;
   }
@@ -81,8 +81,8 @@ std::string BiffWriter::encrypted(const std::string& stream, const std::string& 
       out.replace(from, 4, le32(u32At(out, from) + static_cast<unsigned>(record.size())));
       from += 4;
     }
-    const bool clear = type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 || type == 0x00E1 ||
-                       type == 0x0196 || type == 0x0138;
+    const bool clear = type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 ||
+                       type == 0x00E1 || type == 0x0196 || type == 0x0138;
     for (std::size_t at = clear ? end : from; at < end; ++at) {
       while (keyStream.size() <= at) {
         std::string block(1024, '\0');

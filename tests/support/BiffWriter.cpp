@@ -37,7 +37,8 @@ std::u16string utf16(const std::string& utf8) {
 std::string chars(const std::u16string& units, std::size_t from, std::size_t count, bool& high) {
   high = std::any_of(units.begin() + from, units.begin() + from + count, [](char16_t u) { return u > 0xFF; });
   std::string out;
-  for (std::size_t i = from; i < from + count; ++i) out += high ? le16(units[i]) : std::string(1, static_cast<char>(units[i]));
+  for (std::size_t i = from; i < from + count; ++i)
+    out += high ? le16(units[i]) : std::string(1, static_cast<char>(units[i]));
   return out;
 }
 
@@ -45,7 +46,8 @@ std::string chars(const std::u16string& units, std::size_t from, std::size_t cou
 const std::string kFormulaTail = le16(0) + le32(0) + le16(3) + std::string("\x1E\x01\x00", 3);
 
 std::string bof(bool biff5, std::uint16_t kind) {
-  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) + (biff5 ? "" : le32(0) + le32(6)));
+  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) +
+                            (biff5 ? "" : le32(0) + le32(6)));
 }
 
 }  // namespace
@@ -91,7 +93,8 @@ void BiffWriter::number(std::size_t sheet, int row, int col, double value, std::
   cell(sheet, 0x0203, row, col, xf, f64(value));
 }
 
-void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rks, std::uint16_t xf) {
+void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rks,
+                       std::uint16_t xf) {
   std::string body = le16(row) + le16(firstCol);
   for (const auto value : rks) body += le16(xf) + le32(value);
   sheetRecord(sheet, 0x00BD, body + le16(firstCol + static_cast<int>(rks.size()) - 1));
@@ -101,7 +104,8 @@ void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value
   cell(sheet, 0x0006, row, col, xf, f64(value) + kFormulaTail);
 }
 
-void BiffWriter::formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value, const std::string* text) {
+void BiffWriter::formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value,
+                               const std::string* text) {
   const std::string result{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
   cell(sheet, 0x0006, row, col, 0, result + kFormulaTail);
   if (text) sheetRecord(sheet, 0x0207, unicode(*text, true));
@@ -111,15 +115,20 @@ void BiffWriter::sheetRecord(std::size_t sheet, std::uint16_t type, const std::s
   sheets_.at(sheet).records += record(type, body);
 }
 
-void BiffWriter::globalRecord(std::uint16_t type, const std::string& body) { extraGlobals_ += record(type, body); }
+void BiffWriter::globalRecord(std::uint16_t type, const std::string& body) {
+  extraGlobals_ += record(type, body);
+}
 
 std::uint32_t BiffWriter::rkDouble(double value, bool times100) {
-  return (static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32) & 0xFFFFFFFCu) | (times100 ? 0x01u : 0x00u);
+  return (static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32) & 0xFFFFFFFCu) |
+         (times100 ? 0x01u : 0x00u);
 }
 
 std::string BiffWriter::sharedStringTable() const {
   std::vector<std::string> segments;
-  std::string current = le32(sstReferences_) + le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
+  std::string current =
+      le32(sstReferences_) +
+      le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
   auto space = [&] { return maxRecordData_ > current.size() ? maxRecordData_ - current.size() : 0; };
   auto newSegment = [&] { segments.push_back(std::exchange(current, {})); };
   // As many characters as fit in `room` bytes: 8-bit when they all allow it, else 16-bit.
@@ -137,7 +146,8 @@ std::string BiffWriter::sharedStringTable() const {
     std::string part = chunk(units, 0, space() - headerSize, high);
     std::size_t done = high ? part.size() / 2 : part.size();
     current += le16(static_cast<unsigned>(units.size())) +
-               static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) | (string.richRuns ? 0x08 : 0));
+               static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) |
+                                 (string.richRuns ? 0x08 : 0));
     if (string.richRuns) current += le16(string.richRuns);
     if (!string.phonetic.empty()) current += le32(static_cast<unsigned>(string.phonetic.size()));
     current += part;
@@ -161,11 +171,14 @@ std::string BiffWriter::sharedStringTable() const {
 }
 
 std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const {
-  std::string out = bof(biff5_, 0x0005) + record(0x0042, le16(codePage_)) + (date1904_ ? record(0x0022, le16(1)) : "");
+  std::string out =
+      bof(biff5_, 0x0005) + record(0x0042, le16(codePage_)) + (date1904_ ? record(0x0022, le16(1)) : "");
   for (const auto& [id, code] : formats_) {
-    out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code : unicode(code, true)));
+    out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code
+                                             : unicode(code, true)));
   }
-  for (const std::uint16_t format : xfs_) out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
+  for (const std::uint16_t format : xfs_)
+    out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
   out += extraGlobals_;
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     const std::string flags{static_cast<char>(sheets_[i].hidden), static_cast<char>(sheets_[i].kind)};
@@ -181,9 +194,12 @@ std::string BiffWriter::stream() const {
   auto position = static_cast<std::uint32_t>(globals(offsets).size());
   for (std::size_t i = 0; i < sheets_.size(); ++i) {
     const SheetKind kind = sheets_[i].kind;
-    bodies.push_back(bof(biff5_, kind == SheetKind::Chart ? 0x0020 : kind == SheetKind::Macro ? 0x0040 : 0x0010) +
+    bodies.push_back(bof(biff5_, kind == SheetKind::Chart   ? 0x0020
+                                 : kind == SheetKind::Macro ? 0x0040
+                                                            : 0x0010) +
                      sheets_[i].records + record(0x000A, {}));
-    offsets[i] = sheets_[i].offsetOverride >= 0 ? static_cast<std::uint32_t>(sheets_[i].offsetOverride) : position;
+    offsets[i] =
+        sheets_[i].offsetOverride >= 0 ? static_cast<std::uint32_t>(sheets_[i].offsetOverride) : position;
     position += static_cast<std::uint32_t>(bodies[i].size());
   }
   std::string out = globals(offsets);
@@ -198,7 +214,8 @@ void BiffWriter::save(const std::string& path) const {
 
 std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
   const std::uint16_t bofType = biff == 2 ? 0x0009 : biff == 3 ? 0x0209 : 0x0409;
-  std::string out = record(bofType, le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB)));
+  std::string out =
+      record(bofType, le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB)));
   // BUNDLESHEET: the sheet follows in the same file.
   if (workbook) out += record(0x008E, le32(0) + le16(0) + "\x06Sheet1");
   // LABEL: BIFF2 keeps three cell-attribute bytes and a one-byte length, later ones an XF index

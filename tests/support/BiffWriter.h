@@ -9,12 +9,16 @@
 
 namespace morvane::test {
 
-inline std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+inline std::string le16(unsigned v) {
+  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
+}
 inline std::string le32(unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); }
 inline unsigned u16At(const std::string& bytes, std::size_t at) {
   return static_cast<unsigned char>(bytes.at(at)) | static_cast<unsigned char>(bytes.at(at + 1)) << 8;
 }
-inline std::uint32_t u32At(const std::string& bytes, std::size_t at) { return u16At(bytes, at) | u16At(bytes, at + 2) << 16; }
+inline std::uint32_t u32At(const std::string& bytes, std::size_t at) {
+  return u16At(bytes, at) | u16At(bytes, at + 2) << 16;
+}
 
 class BiffWriter {
  public:
@@ -40,24 +44,33 @@ class BiffWriter {
   std::size_t addSheet(const std::string& name, SheetKind kind = SheetKind::Worksheet, bool hidden = false);
 
   void labelSst(std::size_t sheet, int row, int col, const SharedString& text);
-  void labelSst(std::size_t sheet, int row, int col, const std::string& text) { labelSst(sheet, row, col, SharedString{text}); }
+  void labelSst(std::size_t sheet, int row, int col, const std::string& text) {
+    labelSst(sheet, row, col, SharedString{text});
+  }
   // From now on a plain text given again reuses its shared string, as the spreadsheet writes its
   // table; otherwise every call adds one, so tests can lay the table out string by string.
   void keepSharedStringsUnique() { uniqueStrings_ = true; }
-  void label(std::size_t sheet, int row, int col, const std::string& text) { cell(sheet, 0x0204, row, col, 0, unicode(text, true)); }
+  void label(std::size_t sheet, int row, int col, const std::string& text) {
+    cell(sheet, 0x0204, row, col, 0, unicode(text, true));
+  }
   void number(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
-  void rk(std::size_t sheet, int row, int col, std::uint32_t rk, std::uint16_t xf = 0) { cell(sheet, 0x027E, row, col, xf, le32(rk)); }
-  void mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rks, std::uint16_t xf = 0);
+  void rk(std::size_t sheet, int row, int col, std::uint32_t rk, std::uint16_t xf = 0) {
+    cell(sheet, 0x027E, row, col, xf, le32(rk));
+  }
+  void mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rks,
+             std::uint16_t xf = 0);
   void formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
   // A cached result of kind 0 (text, in a STRING record after the FORMULA unless text is null),
   // 1 (boolean), 2 (error code) or 3 (empty).
-  void formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value, const std::string* text = nullptr);
+  void formulaResult(std::size_t sheet, int row, int col, std::uint8_t kind, std::uint8_t value,
+                     const std::string* text = nullptr);
   void boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError) {
     cell(sheet, 0x0205, row, col, 0, std::string{static_cast<char>(value), static_cast<char>(isError)});
   }
   void blank(std::size_t sheet, int row, int col) { cell(sheet, 0x0201, row, col, 0, {}); }
   void mulBlank(std::size_t sheet, int row, int firstCol, int count) {
-    sheetRecord(sheet, 0x00BE, le16(row) + le16(firstCol) + std::string(2 * count, '\0') + le16(firstCol + count - 1));
+    sheetRecord(sheet, 0x00BE,
+                le16(row) + le16(firstCol) + std::string(2 * count, '\0') + le16(firstCol + count - 1));
   }
   // Any record, as is, into a sheet or (before the sheet list) into the workbook globals.
   void sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body);
@@ -98,7 +111,8 @@ class BiffWriter {
   std::string globals(const std::vector<std::uint32_t>& offsets) const;
   std::string sharedStringTable() const;
   std::string unicode(const std::string& text, bool longCount) const;
-  void cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest) {
+  void cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf,
+            const std::string& rest) {
     sheetRecord(sheet, type, le16(row) + le16(col) + le16(xf) + rest);
   }
 

@@ -39,31 +39,35 @@ std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir) {
   encrypted.globalRecord(0x002F, le16(1) + std::string(52, '\x11'));
   add("FILEPASS", "encrypted.xls", encrypted.bytes(), kPassword);
   add("encrypted package", "encrypted.xlsx",
-      BiffWriter::compoundFile({{"EncryptionInfo", std::string(200, 'i')}, {"EncryptedPackage", std::string(5000, 'p')}}),
+      BiffWriter::compoundFile(
+          {{"EncryptionInfo", std::string(200, 'i')}, {"EncryptedPackage", std::string(5000, 'p')}}),
       kPassword);
 
   add("BIFF2", "biff2.xls", BiffWriter::oldBiffStream(2), "Excel 2.1 ワークシート (BIFF2)");
   add("BIFF3", "biff3.xls", BiffWriter::oldBiffStream(3), "Excel 3.0 ワークシート (BIFF3)");
   add("BIFF4", "biff4.xls", BiffWriter::oldBiffStream(4), "Excel 4.0 ワークシート (BIFF4)");
   add("BIFF4W", "excel4.xlw", BiffWriter::oldBiffStream(4, true), "Excel 4.0 ブック (BIFF4W)");
-  add("BIFF4 in a compound file", "biff4-compound.xls", BiffWriter::compoundFile({{"Book", BiffWriter::oldBiffStream(4)}}),
-      "Excel 4.0 ワークシート (BIFF4)");
+  add("BIFF4 in a compound file", "biff4-compound.xls",
+      BiffWriter::compoundFile({{"Book", BiffWriter::oldBiffStream(4)}}), "Excel 4.0 ワークシート (BIFF4)");
 
   const std::string sound = soundXlsBytes();
   add("header only", "header-only.xls", sound.substr(0, 512), kDamaged);
   add("cut in the header", "cut.xls", sound.substr(0, 300), kDamaged);
   // The first directory sector overwritten.
   add("directory overwritten", "directory.xls",
-      std::string(sound).replace((std::size_t{1} << sound.at(0x1E)) * (u32At(sound, 0x30) + 1), 512, std::string(512, '\xFF')),
+      std::string(sound).replace((std::size_t{1} << sound.at(0x1E)) * (u32At(sound, 0x30) + 1), 512,
+                                 std::string(512, '\xFF')),
       kDamaged);
   add("absurd small-stream cutoff", "cutoff.xls", xlsWithAbsurdStreamCutoff(), kDamaged);
 
-  add("a Word document", "letter.xls", BiffWriter::compoundFile({{"WordDocument", std::string(5000, 'w')}}), "Word 文書です");
+  add("a Word document", "letter.xls", BiffWriter::compoundFile({{"WordDocument", std::string(5000, 'w')}}),
+      "Word 文書です");
   add("no workbook stream", "other.xls", BiffWriter::compoundFile({{"Contents", std::string(100, 'c')}}),
       "Excel のブックのストリーム (Workbook) がありません");
 
   add("text", "notes.xls", "テーブル定義\tメモ\r\n顧客,顧客番号\r\n", "テキストファイルです");
-  add("HTML", "page.xls", "\xEF\xBB\xBF<!DOCTYPE html>\n<html><body><table><tr><td>1</td></tr></table></body></html>\n",
+  add("HTML", "page.xls",
+      "\xEF\xBB\xBF<!DOCTYPE html>\n<html><body><table><tr><td>1</td></tr></table></body></html>\n",
       "HTML ファイルです");
   add("XML spreadsheet 2003", "sheet2003.xls",
       "<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n"

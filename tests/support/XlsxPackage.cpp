@@ -86,7 +86,8 @@ std::string zipBytes(const ZipParts& parts, const std::string& hugeName, const s
   auto writePart = [&](const std::string& name, const std::string& bytes, std::int64_t fillTo) {
     GPtr<GsfOutput> child(gsf_outfile_new_child_full(zip.get(), name.c_str(), FALSE, "compression-level",
                                                      GSF_ZIP_DEFLATED, nullptr));
-    check(child && gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data())), name);
+    check(child && gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data())),
+          name);
     const std::string chunk(1 << 20, filler);
     for (auto left = fillTo - static_cast<std::int64_t>(bytes.size()); left > 0; left -= 1 << 20) {
       const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 20));
@@ -104,17 +105,19 @@ std::string zipBytes(const ZipParts& parts, const std::string& hugeName, const s
 void writeZip(const std::string& path, const ZipParts& parts) { writeBytes(path, zipBytes(parts)); }
 
 std::string worksheetXml(const std::string& sheetData) {
-  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") + kMainNs +
-         "\" xmlns:r=\"" + kRelNs + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
+  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") +
+         kMainNs + "\" xmlns:r=\"" + kRelNs + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
 }
 
 ZipParts HandPackage::parts() const {
   ZipParts parts = {{"[Content_Types].xml",
                      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
                      "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                     "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+                     "<Default Extension=\"rels\" "
+                     "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
                      "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>"},
-                    {"_rels/.rels", kRelsHead + relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>"}};
+                    {"_rels/.rels", kRelsHead + relationship("rId1", "officeDocument", "xl/workbook.xml") +
+                                        "</Relationships>"}};
   std::string sheetList, rels;
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const std::string n = std::to_string(i + 1);
@@ -127,9 +130,10 @@ ZipParts HandPackage::parts() const {
     rels += relationship(std::string("rId") + type, type, std::string(type) + ".xml");
     parts.emplace_back(std::string("xl/") + type + ".xml", *xml);
   }
-  parts.emplace_back("xl/workbook.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") +
-                                            kMainNs + "\" xmlns:r=\"" + kRelNs + "\">" + workbookPr + "<sheets>" +
-                                            sheetList + "</sheets></workbook>");
+  parts.emplace_back("xl/workbook.xml",
+                     std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") + kMainNs +
+                         "\" xmlns:r=\"" + kRelNs + "\">" + workbookPr + "<sheets>" + sheetList +
+                         "</sheets></workbook>");
   parts.emplace_back("xl/_rels/workbook.xml.rels", kRelsHead + rels + "</Relationships>");
   return parts;
 }

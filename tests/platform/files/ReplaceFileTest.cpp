@@ -104,7 +104,8 @@ TEST(ReplaceFile, NamesUpToTheLongestLegalOneAreWritten) {
   TempDir dir;
   std::string japanese = "kk";  // then 84 three-byte kana: the longest stem would end inside one
   while (japanese.size() < 254) japanese += "\xE3\x81\x82";
-  for (const std::string& name : {std::string(244, 'n'), std::string(245, 'n'), std::string(255, 'n'), japanese}) {
+  for (const std::string& name :
+       {std::string(244, 'n'), std::string(245, 'n'), std::string(255, 'n'), japanese}) {
     SCOPED_TRACE(std::to_string(name.size()) + " bytes");
     const std::string path = dir.file(name);
     writeBytes(path, "old");
@@ -119,7 +120,8 @@ TEST(ReplaceFile, NamesUpToTheLongestLegalOneAreWritten) {
     EXPECT_EQ(readBytes(path), "new");
   }
   EXPECT_EQ(filesIn(dir.path()).size(), 4u);
-  EXPECT_NE(failureOf(dir.file(std::string(256, 'n')), "x").find("ファイル名が長すぎます"), std::string::npos);
+  EXPECT_NE(failureOf(dir.file(std::string(256, 'n')), "x").find("ファイル名が長すぎます"),
+            std::string::npos);
   // A folder that went away before the commit is reported with the file.
   fs::create_directory(dir.path() / "out");
   PendingFile pending(dir.file("out/a.sql"));
