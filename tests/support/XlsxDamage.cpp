@@ -2,15 +2,14 @@
 
 #include <stdexcept>
 
+#include "tests/support/BiffWriter.h"
+
 namespace morvane::test {
 namespace {
 
-std::string le32(std::uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-
 std::size_t directoryRecord(const std::string& zip, const std::string& entry) {
   for (auto at = zip.find("PK\x01\x02"); at != std::string::npos; at = zip.find("PK\x01\x02", at + 4)) {
-    const std::size_t nameLength = static_cast<unsigned char>(zip[at + 28]) | static_cast<unsigned char>(zip[at + 29]) << 8;
-    if (nameLength == entry.size() && zip.compare(at + 46, nameLength, entry) == 0) return at;
+    if (u16At(zip, at + 28) == entry.size() && zip.compare(at + 46, entry.size(), entry) == 0) return at;
   }
   throw std::runtime_error("no directory entry " + entry);
 }
@@ -27,44 +26,45 @@ std::string withWorkbook(const std::string& xml) {
   return zipBytes(parts);
 }
 
-std::string officeDocument(const std::string& target, const std::string& name, const std::string& content) {
-  return zipBytes({{"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                                   "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) +
-                                       "/officeDocument\" Target=\"" + target + "\"/></Relationships>"},
-                   {name, content}});
+// A package whose office document is some other program's.
+std::string officeDocument(const std::string& target, const std::string& content) {
+  return zipBytes({{"_rels/.rels",
+                    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                    "<Relationship Id=\"rId1\" Type=\"" + std::string(kRelNs) +
+                        "/officeDocument\" Target=\"" + target + "\"/></Relationships>"},
+                   {target, content}});
 }
 
-const std::string kWorkbookHead = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"") + kMainNs +
-                                  "\" xmlns:r=\"" + kRelNs + "\">\n";
+const std::string kHead = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<workbook xmlns=\"") +
+                          kMainNs + "\" xmlns:r=\"" + kRelNs + "\">\n";
 
 }  // namespace
 
-std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field, const std::string& bytes) {
+std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field,
+                           const std::string& bytes) {
   return zip.replace(directoryRecord(zip, entry) + field, bytes.size(), bytes);
 }
 
 std::uint32_t directoryField(const std::string& zip, const std::string& entry, std::size_t field) {
-  const std::size_t at = directoryRecord(zip, entry) + field;
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(zip[at + static_cast<std::size_t>(i)]);
-  return v;
+  return u32At(zip, directoryRecord(zip, entry) + field);
 }
 
 std::vector<UnreadablePackage> unreadablePackages() {
-  const std::string sound = zipBytes(oneSheet().parts());
-  const std::string wb = "xl/workbook.xml";
+  const std::string sound = zipBytes(oneSheet().parts()), wb = "xl/workbook.xml";
   const std::uint32_t size = directoryField(sound, wb, 24);
-  auto patched = [&](std::size_t field, const std::string& bytes) { return patchDirectory(sound, wb, field, bytes); };
+  auto patched = [&](std::size_t field, const std::string& with) {
+    return patchDirectory(sound, wb, field, with);
+  };
   // A reserved block type in the first deflate block of the workbook part.
   std::string badDeflate = sound;
   const std::size_t local = directoryField(sound, wb, 42);
-  badDeflate[local + 30 + (static_cast<unsigned char>(sound[local + 26]) | static_cast<unsigned char>(sound[local + 27]) << 8) +
-             (static_cast<unsigned char>(sound[local + 28]) | static_cast<unsigned char>(sound[local + 29]) << 8)] = 0x07;
+  badDeflate[local + 30 + u16At(sound, local + 26) + u16At(sound, local + 28)] = 0x07;
   HandPackage noStrings = oneSheet(), manyStrings = oneSheet();
   noStrings.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\"/>";
   ZipParts withoutStrings = noStrings.parts();
   std::erase_if(withoutStrings, [](const auto& p) { return p.first == "xl/sharedStrings.xml"; });
-  manyStrings.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\" uniqueCount=\"400000000\"><si/></sst>";
+  manyStrings.sharedStrings =
+      std::string("<sst xmlns=\"") + kMainNs + "\" uniqueCount=\"400000000\"><si/></sst>";
   // Bombs for the scanner: nesting, attributes, namespace declarations; a duplicate among many
   // attributes; two sheets naming one part (it would be inflated for each).
   std::string deep, many, bindings, duplicate;
@@ -72,39 +72,47 @@ std::vector<UnreadablePackage> unreadablePackages() {
   for (int i = 0; i < 1100; ++i) many += " a" + std::to_string(i) + "=\"\"";
   for (int i = 0; i < 200; ++i) bindings += " xmlns:p" + std::to_string(i) + "=\"u\"";
   for (int i = 0; i < 20; ++i) duplicate += " b" + std::to_string(i % 19) + "=\"\"";
+  const std::string sheetsA = "<sheets><sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>";
   return {
       {"zip without workbook", zipBytes({{"notes/readme.txt", "hello"}}), {"zip", "Excel のブック"}},
-      {"word document", officeDocument("word/document.xml", "word/document.xml",
-                                      "<w:document xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>"), {"Word"}},
+      {"word document",
+       officeDocument("word/document.xml",
+                      "<w:document xmlns:w=\"http://schemas.openxmlformats.org/"
+                      "wordprocessingml/2006/main\"/>"),
+       {"Word"}},
       {"opendocument spreadsheet",
-       zipBytes({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", "<a/>"}}), {".ods"}},
-      {"binary workbook", officeDocument("xl/workbook.bin", "xl/workbook.bin", std::string("\x83\x01\x00", 3)), {".xlsb"}},
+       zipBytes({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}, {"content.xml", "<a/>"}}),
+       {".ods"}},
+      {"binary workbook", officeDocument("xl/workbook.bin", std::string("\x83\x01", 3)), {".xlsb"}},
       {"checksum", patched(16, le32(directoryField(sound, wb, 16) ^ 1)), {wb, "CRC"}},
       {"size smaller", patched(24, le32(size - 1)), {wb, "サイズ"}},
       {"size larger", patched(24, le32(size + 7)), {wb, "サイズ"}},
       {"cut short", sound.substr(0, sound.size() * 2 / 3), {"途中で切れています"}},
-      {"deflate data cut short", patched(20, le32(directoryField(sound, wb, 20) / 2)), {wb, "圧縮データが途中で切れています"}},
+      {"deflate data cut short", patched(20, le32(directoryField(sound, wb, 20) / 2)),
+       {wb, "圧縮データが途中で切れています"}},
       {"deflate data damaged", badDeflate, {wb, "圧縮データが壊れています"}},
       {"over the size limit", patched(24, le32(300u << 20)), {wb, "大きすぎます"}},
-      {"encrypted entry", patched(8, std::string("\x01\x00", 2)), {wb, "暗号化"}},
-      {"compression method", patched(10, std::string("\x0E\x00", 2)), {wb, "圧縮方式"}},
+      {"encrypted entry", patched(8, le16(1)), {wb, "暗号化"}},
+      {"compression method", patched(10, le16(14)), {wb, "圧縮方式"}},
       {"missing part", zipBytes(withoutStrings), {"xl/sharedStrings.xml", "ありません"}},
-      {"not well-formed", withWorkbook(kWorkbookHead + "<sheets>\n<sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>\n</sheet>\n"),
+      {"not well-formed", withWorkbook(kHead + "<sheets>\n" + sheetsA.substr(8) + "\n</sheet>\n"),
        {wb, "5 行目", "</sheet>", "<sheets>"}},
       {"Excel 2007 beta",
-       withWorkbook("<workbook xmlns=\"http://schemas.microsoft.com/office/excel/2006/2\"><sheets/></workbook>"),
+       withWorkbook("<workbook xmlns=\"http://schemas.microsoft.com/office/excel/2006/2\">"
+                    "<sheets/></workbook>"),
        {"ベータ版"}},
-      {"deep nesting", withWorkbook(kWorkbookHead + deep), {wb, "入れ子が深すぎます (256 段まで)"}},
-      {"many attributes", withWorkbook(kWorkbookHead + "<sheets" + many + "/></workbook>"),
+      {"deep nesting", withWorkbook(kHead + deep), {wb, "入れ子が深すぎます (256 段まで)"}},
+      {"many attributes", withWorkbook(kHead + "<sheets" + many + "/></workbook>"),
        {wb, "<sheets> の属性が多すぎます (1024 個まで)"}},
-      {"many namespaces", withWorkbook(kWorkbookHead + "<sheets" + bindings + "/></workbook>"), {wb, "名前空間の宣言が多すぎます"}},
-      {"duplicate attribute", withWorkbook(kWorkbookHead + "<sheets" + duplicate + "/></workbook>"), {wb, "属性 b0 が二度あります"}},
+      {"many namespaces", withWorkbook(kHead + "<sheets" + bindings + "/></workbook>"),
+       {wb, "名前空間の宣言が多すぎます"}},
+      {"duplicate attribute", withWorkbook(kHead + "<sheets" + duplicate + "/></workbook>"),
+       {wb, "属性 b0 が二度あります"}},
       {"sheets sharing a part",
-       withWorkbook(kWorkbookHead + "<sheets><sheet name=\"a\" sheetId=\"1\" r:id=\"rId1\"/>"
-                                    "<sheet name=\"b\" sheetId=\"2\" r:id=\"rId1\"/></sheets></workbook>"),
+       withWorkbook(kHead + sheetsA + "<sheet name=\"b\" sheetId=\"2\" r:id=\"rId1\"/></sheets></workbook>"),
        {"シート「a」とシート「b」が同じパーツ xl/worksheets/sheet1.xml を指しています"}},
-      {"document type", withWorkbook("<!DOCTYPE workbook>\n" + kWorkbookHead + "</workbook>"), {wb, "文書型宣言"}},
-      {"undefined entity", withWorkbook(kWorkbookHead + "<sheets>&nbsp;</sheets></workbook>"), {wb, "&nbsp;"}},
+      {"document type", withWorkbook("<!DOCTYPE workbook>\n" + kHead + "</workbook>"), {wb, "文書型宣言"}},
+      {"undefined entity", withWorkbook(kHead + "<sheets>&nbsp;</sheets></workbook>"), {wb, "&nbsp;"}},
       {"string count", zipBytes(manyStrings.parts()), {"xl/sharedStrings.xml", "400000000"}},
   };
 }

@@ -52,9 +52,9 @@ Book everyKindOfCellRecord() {
   writer.number(s, 999, 0, 1);   // row 1000: beyond what is read
   writer.number(s, 0, 99, 1);    // column 100
   // The error values, of BOOLERR and of formulas.
-  const std::pair<std::uint8_t, const char*> codes[] = {{0x00, "#NULL!"}, {0x07, "#DIV/0!"}, {0x0F, "#VALUE!"},
-                                                        {0x17, "#REF!"},  {0x1D, "#NAME?"},  {0x24, "#NUM!"},
-                                                        {0x2A, "#N/A"}};
+  const std::pair<std::uint8_t, const char*> codes[] = {{0x00, "#NULL!"}, {0x07, "#DIV/0!"},
+                                                        {0x0F, "#VALUE!"}, {0x17, "#REF!"}, {0x1D, "#NAME?"},
+                                                        {0x24, "#NUM!"}, {0x2A, "#N/A"}};
   std::vector<CellIs> cells = {
       {0, 0, "値"},      {1, 1, "共有の文字列"}, {1, 2, "LABELの文字列 "}, {2, 1, "10"},   {2, 2, "0.3"},
       {2, 3, "-12.25"}, {3, 1, "-536870912"},   {3, 2, "12.34"},          {3, 3, "1.5"},  {3, 4, "0.015"},
@@ -123,8 +123,9 @@ Book dates(bool date1904) {
   // In the 1904 system a time of day still falls on the system's first day.
   return {std::string("dates, 1904 system: ") + (date1904 ? "yes" : "no"), writer.bytes(),
           {{1,
-            {{1, 1, day}, {2, 1, day}, {3, 1, date1904 ? "1904/01/01 18:00:00" : "18:00:00"}, {4, 1, day + " 12:00:00"},
-             {5, 1, day}, {6, 1, "45292"}, {7, 1, "0.5"}, {8, 1, "-1"}, {9, 2, date1904 ? "2028/01/03" : "2024/01/02"}}}}};
+            {{1, 1, day}, {2, 1, day}, {3, 1, date1904 ? "1904/01/01 18:00:00" : "18:00:00"},
+             {4, 1, day + " 12:00:00"}, {5, 1, day}, {6, 1, "45292"}, {7, 1, "0.5"}, {8, 1, "-1"},
+             {9, 2, date1904 ? "2028/01/03" : "2024/01/02"}}}}};
 }
 
 std::vector<Book> shapesOtherReadersRead() {
@@ -145,7 +146,8 @@ std::vector<Book> shapesOtherReadersRead() {
   BiffWriter leftover(23);
   leftover.labelSst(leftover.addSheet("S"), 0, 0, "日本語のとても長いテーブル名");
   const std::string extra = std::string(1, 'x') + le16(0x003C) + le16(0);
-  leftover.setSheetOffset(0, static_cast<std::uint32_t>(recordsOfType(leftover.stream(), 0x0809)[1] + extra.size()));
+  const std::size_t sheetAt = recordsOfType(leftover.stream(), 0x0809)[1];
+  leftover.setSheetOffset(0, static_cast<std::uint32_t>(sheetAt + extra.size()));
   std::string withLeftover = leftover.stream();
   const std::size_t sst = recordsOfType(withLeftover, 0x00FC)[0], length = u16At(withLeftover, sst + 2);
   withLeftover.insert(sst + 4 + length, extra).replace(sst + 2, 2, le16(static_cast<unsigned>(length + 1)));
@@ -155,7 +157,7 @@ std::vector<Book> shapesOtherReadersRead() {
   BiffWriter notANumber;
   notANumber.number(notANumber.addSheet("S"), 0, 0, std::numeric_limits<double>::quiet_NaN());
   notANumber.formulaNumber(0, 0, 1, -std::numeric_limits<double>::infinity());
-  const std::string formulaBody = le16(0) + le16(0) + le16(0) + std::string("\0\0\0\0\0\0\x08\x40", 8) + std::string(8, '\0');
+  const std::string formulaBody = std::string(12, '\0') + "\x08\x40" + std::string(8, '\0');
   // After a number, a CONTINUE whose bytes look like a cell record is no cell; a LABEL whose
   // characters go on in a CONTINUE, from 8-bit to 16-bit characters.
   BiffWriter continued;
@@ -166,15 +168,17 @@ std::vector<Book> shapesOtherReadersRead() {
   continued.sheetRecord(c, 0x003C, std::string("\x01" "d\0e\0\x42\x30", 7));
   continued.labelSst(c, 2, 0, "後");
   return {
-      {"code page 1258 holding back the last character", withBiff5(1258, "Format"), {{1, {{1, 1, "Format"}}}}},
+      {"code page 1258 holding back a last letter", withBiff5(1258, "Format"), {{1, {{1, 1, "Format"}}}}},
       {"code page 1255", withBiff5(1255, "\xF9\xEC\xE5\xED"), {{1, {{1, 1, "שלום"}}}}},
       {"a FORMAT record whose text runs past its end", badFormat.bytes(), {{1, {{1, 1, "5"}}}}},
-      {"an empty LABEL without its option byte", withSheetRecord(0x0204, le16(0) + le16(0) + le16(0) + le16(0)),
+      {"an empty LABEL without its option byte", withSheetRecord(0x0204, std::string(8, '\0')),
        {{1, {{1, 1, ""}, {2, 1, "7"}}}}},
       {"a FORMULA record of BIFF4", withSheetRecord(0x0406, formulaBody), {{1, {{1, 1, "3"}, {2, 1, "7"}}}}},
       {"numbers that are not ones", notANumber.bytes(), {{1, {{1, 1, "#NUM!"}, {1, 2, "#NUM!"}}}}},
-      {"a leftover byte and an empty CONTINUE", xlsOf(withLeftover), {{1, {{1, 1, "日本語のとても長いテーブル名"}}}}},
-      {"CONTINUE records after cells", continued.bytes(), {{1, {{1, 1, "5"}, {2, 1, "abcdeあ"}, {3, 1, "後"}, {2, 2, ""}}}}},
+      {"a leftover byte and an empty CONTINUE", xlsOf(withLeftover),
+       {{1, {{1, 1, "日本語のとても長いテーブル名"}}}}},
+      {"CONTINUE records after cells", continued.bytes(),
+       {{1, {{1, 1, "5"}, {2, 1, "abcdeあ"}, {3, 1, "後"}, {2, 2, ""}}}}},
   };
 }
 
@@ -208,14 +212,17 @@ TEST(XlsCells, EachBookReadsAsExpected) {
   biff5.formulaResult(s, 5, 5, 0, 0, &customerId);
   biff5.rk(s, 5, 6, BiffWriter::rkInteger(5));
   books.push_back({"BIFF5 in code page 932", biff5.bytes(),
-                   {{1, {{0, 0, "顧客"}, {3, 3, "顧客"}, {6, 4, "顧客ID"}, {6, 5, "2024/01/01"}, {6, 6, "顧客ID"}, {6, 7, "5"}}}}});
+                   {{1,
+                     {{0, 0, "顧客"}, {3, 3, "顧客"}, {6, 4, "顧客ID"}, {6, 5, "2024/01/01"},
+                      {6, 6, "顧客ID"}, {6, 7, "5"}}}}});
 
   // The spreadsheet's default password opens an encrypted workbook, by either kind of RC4.
   BiffWriter secret;
   secret.labelSst(secret.addSheet("シート1"), 2, 2, "顧客");
   for (int row = 10; row < 200; ++row) secret.number(0, row, 3, row);  // past the first key's 1024 bytes
   for (const unsigned keyBits : {0u, 40u, 56u, 128u}) {
-    books.push_back({"RC4 key of " + std::to_string(keyBits), xlsOf(BiffWriter::encrypted(secret.stream(), "VelvetSweatshop", keyBits)),
+    books.push_back({"RC4 key of " + std::to_string(keyBits),
+                     xlsOf(BiffWriter::encrypted(secret.stream(), "VelvetSweatshop", keyBits)),
                      {{1, {{3, 3, "顧客"}, {11, 4, "10"}, {200, 4, "199"}}}}});
   }
   // A table claiming four billion strings holds two.
@@ -229,9 +236,10 @@ TEST(XlsCells, EachBookReadsAsExpected) {
   // sectors beyond the header, a directory of three sectors (small streams in the mini stream),
   // a directory chain looping back on itself (read up to the loop, which here is all of it).
   const std::string sound = soundXlsBytes();
-  const std::vector<CellIs> soundCells = {{3, 3, "顧客"}, {6, 4, "顧客番号"}, {7, 4, "6"}, {200, 4, "199"}, {400, 4, "399"}};
+  const std::vector<CellIs> soundCells = {
+      {3, 3, "顧客"}, {6, 4, "顧客番号"}, {7, 4, "6"}, {200, 4, "199"}, {400, 4, "399"}};
   std::vector<std::pair<std::string, std::string>> streams;
-  for (int i = 0; i < 7; ++i) streams.emplace_back("Other" + std::to_string(i), std::string(i % 2 ? 100 : 5000, 'x'));
+  for (int i = 0; i < 7; ++i) streams.emplace_back(std::to_string(i), std::string(i % 2 ? 9 : 5000, 'x'));
   BiffWriter small;
   small.labelSst(small.addSheet("表"), 2, 2, "顧客");
   streams.emplace_back("workbook", small.stream());
@@ -240,7 +248,8 @@ TEST(XlsCells, EachBookReadsAsExpected) {
            {"sectors swapped", withSectorsSwapped(sound)},
            {"last sector unpadded", withLastSectorUnpadded(sound).first},
            {"allocation list beyond the header", withAllocationListBeyondTheHeader(sound).first},
-           {"looped directory chain", std::string(sound).replace(fatAt(sound, directory), 4, le32(directory))}}) {
+           {"looped directory", std::string(sound).replace(fatAt(sound, directory), 4, le32(directory))},
+       }) {
     books.push_back({what, bytes, {{1, soundCells}}});
   }
   books.push_back({"directory of three sectors", BiffWriter::compoundFile(streams), {{1, {{3, 3, "顧客"}}}}});
@@ -268,7 +277,8 @@ TEST(XlsCells, EachBookReadsAsExpected) {
   books.push_back({"xlwt long strings", fixture("xlwt-long-strings.xls"), {{1, longStrings}}});
   books.push_back({"xlwt design", fixture("xlwt-design.xls"),
                    {{1, {{0, 0, "表紙"}, {3, 3, ""}}},
-                    {2, {{3, 3, "顧客"}, {6, 4, "ID"}, {6, 5, "int"}, {6, 6, "4"}, {6, 7, "○"}, {6, 9, ""}, {7, 4, "名前"},
+                    {2, {{3, 3, "顧客"}, {6, 4, "ID"}, {6, 5, "int"}, {6, 6, "4"}, {6, 7, "○"}, {6, 9, ""},
+                         {7, 4, "名前"},
                          {7, 6, "50"}, {7, 9, "○"}, {8, 4, "登録日"}, {8, 5, "date"}, {8, 6, ""}}},
                     {3, {{3, 3, "注文"}}}}, 3});
   expectBooks(books);
