@@ -18,7 +18,7 @@ struct Refusal {
 };
 
 void expectReason(const std::string& reason, const std::vector<std::string>& words) {
-  for (const std::string& word : words) EXPECT_NE(reason.find(word), std::string::npos) << reason << " (wanted " << word << ")";
+  for (const std::string& word : words) EXPECT_NE(reason.find(word), std::string::npos) << reason;
   EXPECT_EQ(reason.find('\n'), std::string::npos) << reason;
   EXPECT_EQ(reason.find("root:"), std::string::npos) << reason;  // no external entity was read
 }
@@ -33,9 +33,11 @@ BiffWriter smallBook() {
   return writer;
 }
 
-std::string patched(std::string bytes, std::size_t at, const std::string& with) { return bytes.replace(at, with.size(), with); }
+std::string patched(std::string bytes, std::size_t at, const std::string& with) {
+  return bytes.replace(at, with.size(), with);
+}
 
-const std::string kSheetPart = "xl/worksheets/sheet1.xml";
+const std::string kSheetPart = "xl/worksheets/sheet1.xml", kSheetBroken = kSheetPart + " が壊れています: ";
 
 ZipParts partsOf(const std::string& sheetXml) {
   HandPackage package;
@@ -45,77 +47,88 @@ ZipParts partsOf(const std::string& sheetXml) {
 
 TEST(Refusals, WhatCannotBeOpenedSaysWhy) {
   std::vector<Refusal> rows;
+  auto add = [&](const std::string& what, const std::string& bytes, const std::string& reason) {
+    rows.push_back({what, bytes, {reason}});
+  };
   TempDir dir;
-  for (const auto& file : writeUnreadableXlsFiles(dir)) rows.push_back({file.what, readBytes(dir.file(file.name)), {file.reason}});
-  for (const auto& package : unreadablePackages()) rows.push_back({package.label, package.bytes, package.words});
+  for (const auto& file : writeUnreadableXlsFiles(dir)) {
+    add(file.what, readBytes(dir.file(file.name)), file.reason);
+  }
+  for (const auto& package : unreadablePackages()) {
+    rows.push_back({package.label, package.bytes, package.words});
+  }
 
-  const std::string stream = smallBook().stream();
+  const std::string stream = smallBook().stream(), broken = "ブックの内容が壊れています: ";
   const std::size_t sst = recordsOfType(stream, 0x00FC)[0];
-  const std::string kBroken = "ブックの内容が壊れています: ", kNoBof = kBroken + "ブックがBOFレコードで始まっていません";
-  const std::string kPast = kBroken + "レコードの長さがストリームの外を指しています (位置 ";
-  const std::string kCut = kBroken + "レコードがデータの途中で終わっています";
-  rows.push_back({"globals cut at 0", xlsOf(""), {kNoBof}});
-  rows.push_back({"globals cut at 3", xlsOf(stream.substr(0, 3)),
-                  {kBroken + "ブックのストリームがレコードの途中で終わっています (位置 0)"}});
-  rows.push_back({"globals cut at 10", xlsOf(stream.substr(0, 10)), {kPast + "0)"}});
-  rows.push_back({"globals cut in the shared strings", xlsOf(stream.substr(0, sst + 7)), {kPast + std::to_string(sst) + ")"}});
-  rows.push_back({"no BOF first", xlsOf(stream.substr(4)), {kNoBof}});
-  rows.push_back({"BIFF4 version word", xlsOf(patched(stream, 4, le16(0x0400))), {"Excel 4.0 ワークシート (BIFF4)"}});
-  rows.push_back({"BIFF3 version word", xlsOf(patched(stream, 4, le16(0x0300))), {"BIFF3"}});
-  rows.push_back({"unknown version word", xlsOf(patched(stream, 4, le16(0x0700))), {"0x0700"}});
-  rows.push_back({"globals record past the end", xlsOf(patched(stream, sst + 2, le16(0xFFF0))), {kPast + std::to_string(sst) + ")"}});
+  const std::string noBof = broken + "ブックがBOFレコードで始まっていません";
+  const std::string past = broken + "レコードの長さがストリームの外を指しています (位置 ";
+  const std::string cut = broken + "レコードがデータの途中で終わっています";
+  add("globals cut at 0", xlsOf(""), noBof);
+  add("globals cut at 3", xlsOf(stream.substr(0, 3)),
+      broken + "ブックのストリームがレコードの途中で終わっています (位置 0)");
+  add("globals cut at 10", xlsOf(stream.substr(0, 10)), past + "0)");
+  add("globals cut in the shared strings", xlsOf(stream.substr(0, sst + 7)), past + std::to_string(sst));
+  add("no BOF first", xlsOf(stream.substr(4)), noBof);
+  add("BIFF4 version word", xlsOf(patched(stream, 4, le16(0x0400))), "Excel 4.0 ワークシート (BIFF4)");
+  add("BIFF3 version word", xlsOf(patched(stream, 4, le16(0x0300))), "BIFF3");
+  add("unknown version word", xlsOf(patched(stream, 4, le16(0x0700))), "0x0700");
+  add("globals record too long", xlsOf(patched(stream, sst + 2, le16(0xFFF0))), past + std::to_string(sst));
   // A string of 65535 characters whose CONTINUE records run on to the end of the stream, some
   // of them empty, the rest holding an option byte and nothing more.
-  std::string endless = stream.substr(0, recordsOfType(stream, 0x0809)[0] + 20) + le16(0x00FC) + le16(13) + le32(1) +
-                        le32(1) + le16(0xFFFF) + std::string(1, '\0') + "ab";
+  std::string endless = stream.substr(0, 20) + le16(0x00FC) + le16(13) + le32(1) + le32(1) + le16(0xFFFF) +
+                        std::string(1, '\0') + "ab";
   for (int i = 0; i < 20000; ++i) endless += le16(0x003C) + (i % 2 ? le16(0) : le16(1) + "\x01");
-  rows.push_back({"a CONTINUE chain that never ends", xlsOf(endless), {kCut}});
+  add("a CONTINUE chain that never ends", xlsOf(endless), cut);
   // A shared string no cell uses running past the table still stops the open.
   BiffWriter unused = smallBook();
   unused.labelSst(0, 200, 60, "使わない");
   const std::string unusedStream = unused.stream();
   const std::size_t at = unusedStream.find(std::string("\x7F\x4F\x8F\x30\x6A\x30\x44\x30", 8)) - 3;
   for (const unsigned count : {5u, 0xFFFFu}) {
-    rows.push_back({"shared string of " + std::to_string(count), xlsOf(patched(unusedStream, at, le16(count))), {kCut}});
+    add("shared string of " + std::to_string(count), xlsOf(patched(unusedStream, at, le16(count))), cut);
   }
   for (const unsigned keyBits : {0u, 40u, 56u, 128u}) {
-    rows.push_back({"wrong password, key of " + std::to_string(keyBits),
-                    xlsOf(BiffWriter::encrypted(smallBook().stream(), "secret", keyBits)),
-                    {"パスワードで保護されています。パスワードなしで保存し直してから読み込んでください"}});
+    add("wrong password, key of " + std::to_string(keyBits),
+        xlsOf(BiffWriter::encrypted(smallBook().stream(), "secret", keyBits)),
+        "パスワードで保護されています。パスワードなしで保存し直してから読み込んでください");
   }
 
   const std::string sound = soundXlsBytes();
-  const std::string kDamaged = "複合ファイルの構造が壊れています", kStream = "ストリーム「Workbook」を読めません";
-  rows.push_back({"directory sector outside the file", patched(sound, 0x30, le32(0x00FFFFF0)), {kDamaged}});
-  rows.push_back({"truncated", sound.substr(0, 700), {kDamaged}});
+  const std::string damaged = "複合ファイルの構造が壊れています";
+  const std::string unreadable = "ストリーム「Workbook」を読めません";
+  add("directory sector outside the file", patched(sound, 0x30, le32(0x00FFFFF0)), damaged);
+  add("truncated", sound.substr(0, 700), damaged);
   const auto [listed, list] = withAllocationListBeyondTheHeader(sound);
-  rows.push_back({"allocation sector outside", patched(listed, sectorAt(list), le32(0x00FFFFF0)), {"割り当て表"}});
-  rows.push_back({"allocation list lost", patched(listed, 0x44, le32(0xFFFFFFFE)), {"割り当て表"}});
-  rows.push_back({"more allocation sectors than sectors", patched(sound, 0x2C, le32(0x01000000)), {"割り当て表"}});
+  add("allocation sector outside", patched(listed, sectorAt(list), le32(0x00FFFFF0)), "割り当て表");
+  add("allocation list lost", patched(listed, 0x44, le32(0xFFFFFFFE)), "割り当て表");
+  add("more allocation sectors than sectors", patched(sound, 0x2C, le32(0x01000000)), "割り当て表");
   const auto [unpadded, lastSector] = withLastSectorUnpadded(sound);
-  rows.push_back({"cut before the last sector", unpadded.substr(0, lastSector), {kStream}});
+  add("cut before the last sector", unpadded.substr(0, lastSector), unreadable);
   const std::uint32_t start = u32At(sound, workbookEntry(sound) + 0x74);
-  rows.push_back({"chain ending before the stream", patched(sound, fatAt(sound, start), le32(0xFFFFFFFE)), {kStream}});
+  add("chain ending before the stream", patched(sound, fatAt(sound, start), le32(0xFFFFFFFE)), unreadable);
 
   const std::string zip = xlsxOf("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
-  const std::string kNoDirectory = "zip ファイルが壊れています: 中央ディレクトリが見つかりません (ファイルが途中で切れています)";
-  for (const std::string& bytes : {std::string("PK\x03\x04 but nothing of a zip archive follows"), zip.substr(0, zip.size() / 2),
-                                   zip.substr(0, zip.size() - 10), zip.substr(0, 40)}) {
-    rows.push_back({"zip cut to " + std::to_string(bytes.size()) + " bytes", bytes, {kNoDirectory}});
+  for (const std::string& bytes : {std::string("PK\x03\x04 but nothing of a zip archive follows"),
+                                   zip.substr(0, zip.size() / 2), zip.substr(0, zip.size() - 10),
+                                   zip.substr(0, 40)}) {
+    add("zip cut to " + std::to_string(bytes.size()) + " bytes", bytes,
+        "zip ファイルが壊れています: 中央ディレクトリが見つかりません (ファイルが途中で切れています)");
   }
-  rows.push_back({"PK", "PK", {"テキストファイルです (Excel のブックではありません)"}});
-  rows.push_back({"a word processor document", zipBytes({{"word/document.xml", "<document/>"}}),
-                  {"Word の文書 (.docx) で、Excel のブックではありません"}});
+  add("PK", "PK", "テキストファイルです (Excel のブックではありません)");
+  add("a word processor document", zipBytes({{"word/document.xml", "<document/>"}}),
+      "Word の文書 (.docx) で、Excel のブックではありません");
   HandPackage withStrings;
   withStrings.sheets = {worksheetXml("")};
   withStrings.sharedStrings = std::string("<sst xmlns=\"") + kMainNs + "\"><si><t>a</t></si></sst>";
   withStrings.styles = std::string("<styleSheet xmlns=\"") + kMainNs + "\"/>";
-  for (const char* name : {"xl/workbook.xml", "xl/_rels/workbook.xml.rels", "_rels/.rels", "xl/sharedStrings.xml", "xl/styles.xml"}) {
+  for (const char* name :
+       {"xl/workbook.xml", "xl/_rels/workbook.xml.rels", "_rels/.rels", "xl/sharedStrings.xml",
+        "xl/styles.xml"}) {
     ZipParts parts = withStrings.parts();
     part(parts, name) += "<unclosed>";
-    rows.push_back({std::string("not well-formed: ") + name, zipBytes(parts), {name}});
+    add(std::string("not well-formed: ") + name, zipBytes(parts), name);
   }
-  rows.push_back({"2 GiB declared", patchDirectory(zip, "xl/workbook.xml", 24, le32(0x7FFFFFF0)), {"xl/workbook.xml"}});
+  add("2 GiB declared", patchDirectory(zip, "xl/workbook.xml", 24, le32(0x7FFFFFF0)), "xl/workbook.xml");
 
   for (const Refusal& row : rows) {
     SCOPED_TRACE(row.what);
@@ -127,8 +140,10 @@ TEST(Refusals, WhatCannotBeOpenedSaysWhy) {
   EXPECT_EQ(openError(fileOf(zipBytes(withStrings.parts()))), "(opened)");
   // What a path may name besides a file.
   for (const auto& [path, reason] : std::vector<std::pair<std::string, std::string>>{
-           {"", "ブックのパスが指定されていません"}, {"   ", "ブックのパスが指定されていません"},
-           {dir.file("missing.xlsx"), "ファイルが見つかりません"}, {dir.path().string(), "ファイルではなくフォルダです"},
+           {"", "ブックのパスが指定されていません"},
+           {"   ", "ブックのパスが指定されていません"},
+           {dir.file("missing.xlsx"), "ファイルが見つかりません"},
+           {dir.path().string(), "ファイルではなくフォルダです"},
            {fileOf(""), "ファイルが空です (0 バイト)"}}) {
     EXPECT_EQ(openError(path), reason) << path;
   }
@@ -136,104 +151,108 @@ TEST(Refusals, WhatCannotBeOpenedSaysWhy) {
 
 TEST(Refusals, DamageInASheetShowsWhenItIsRead) {
   std::vector<Refusal> rows;
-  const std::string stream = smallBook().stream();
-  // Inside the sheet (the last cut leaves out just its EOF): the workbook opens, the sheet does not read.
+  auto add = [&](const std::string& what, const std::string& bytes, const std::string& reason) {
+    rows.push_back({what, bytes, {reason}});
+  };
+  const std::string stream = smallBook().stream(), sheet = "シート「シート1」";
+  // Inside the sheet: the workbook opens, the sheet does not read.
   const std::size_t lastNumber = recordsOfType(stream, 0x0203).back();
   for (const std::size_t cut : {lastNumber + 2, lastNumber + 9, stream.size() - 2}) {
-    rows.push_back({"sheet cut at " + std::to_string(cut), xlsOf(stream.substr(0, cut)), {"シート「シート1」"}});
+    add("sheet cut at " + std::to_string(cut), xlsOf(stream.substr(0, cut)), sheet);
   }
-  rows.push_back({"sheet record past the end", xlsOf(patched(stream, lastNumber + 2, le16(0xFFFF))),
-                  {"シート「シート1」: レコードの長さがストリームの外を指しています (位置 " + std::to_string(lastNumber) + ")"}});
-  rows.push_back({"sheet without its EOF", xlsOf(stream.substr(0, stream.size() - 4)), {"シート「シート1」がEOFレコードなしで終わっています"}});
+  add("sheet record past the end", xlsOf(patched(stream, lastNumber + 2, le16(0xFFFF))),
+      sheet + ": レコードの長さがストリームの外を指しています (位置 " + std::to_string(lastNumber) + ")");
+  add("sheet without its EOF", xlsOf(stream.substr(0, stream.size() - 4)),
+      sheet + "がEOFレコードなしで終わっています");
   for (const unsigned index : {1u, 0xFFFFFFFFu}) {
     BiffWriter writer = smallBook();
     writer.sheetRecord(0, 0x00FD, le16(7) + le16(1) + le16(0) + le32(index));
-    rows.push_back({"shared string index " + std::to_string(index), writer.bytes(), 
-                    {"シート「シート1」のセルB8が共有文字列表にない文字列 (番号 " + std::to_string(index) + ") を指しています"}});
+    add("shared string index " + std::to_string(index), writer.bytes(),
+        sheet + "のセルB8が共有文字列表にない文字列 (番号 " + std::to_string(index) + ") を指しています");
   }
   for (const unsigned offset : {0xFFFFFFF0u, 0x7FFFFFFFu, 20u}) {
     BiffWriter writer = smallBook();
     writer.setSheetOffset(0, offset);
-    rows.push_back({"sheet offset " + std::to_string(offset), writer.bytes(),
-                    {offset == 20 ? "シート「シート1」がBOFレコードで始まっていません" : "シート「シート1」の開始位置がストリームの外です"}});
+    add("sheet offset " + std::to_string(offset), writer.bytes(),
+        sheet + (offset == 20 ? "がBOFレコードで始まっていません" : "の開始位置がストリームの外です"));
   }
 
-  for (const std::string sheetData : {"<row r=\"1\"><c r=\"A1\"><v>1</v></c>", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>",
-                                      "<row r=\"1\"><c r=\"1A\"><v>1</v></c></row>", "<row r=\"one\"><c><v>1</v></c></row>",
-                                      "<row r=\"1\"><c r=\"A1\"><v>twelve</v></c></row>",
-                                      "<row r=\"1\"><c r=\"A1\" t=\"b\"><v>x</v></c></row>"}) {
+  for (const char* sheetData :
+       {"<row r=\"1\"><c r=\"A1\"><v>1</v></c>", "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>7</v></c></row>",
+        "<row r=\"1\"><c r=\"1A\"><v>1</v></c></row>", "<row r=\"one\"><c><v>1</v></c></row>",
+        "<row r=\"1\"><c r=\"A1\"><v>twelve</v></c></row>",
+        "<row r=\"1\"><c r=\"A1\" t=\"b\"><v>x</v></c></row>"}) {
     rows.push_back({sheetData, xlsxOf(sheetData), {kSheetPart, "Sheet1"}});
   }
   // The sheet's XML starts on line 2 of the part: the bad end tag is on line 4.
-  rows.push_back({"line of the damage", xlsxOf("<row r=\"1\">\n<c r=\"A1\"><v>1</v></c>\n<c r=\"B1\"><v>2</c>\n</row>"),
-                  
-                  {"シート「Sheet1」を読めません: パーツ xl/worksheets/sheet1.xml が壊れています: XML の 4 行目: 終了タグ </c> が開始タグ <v> と合いません"}});
+  add("line of the damage", xlsxOf("<row r=\"1\">\n<c r=\"A1\"><v>1</v></c>\n<c r=\"B1\"><v>2</c>\n</row>"),
+      "シート「Sheet1」を読めません: パーツ " + kSheetBroken +
+          "XML の 4 行目: 終了タグ </c> が開始タグ <v> と合いません");
   // One item more than the table holds, on the quick path for plain items and on the full one.
   for (const std::string tail : {"<si><t>b</t></si>", "<si><t>&amp;</t></si>", "<si><r><t>b</t></r></si>"}) {
-    rows.push_back({"shared string index past " + tail, xlsxOf("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>2</v></c></row>",
-                                                             std::string("<sst xmlns=\"") + kMainNs + "\"><si><t>a</t></si>" + tail + "</sst>"),
-                    {"XML の 2 行目: 共有文字列 2 がありません"}});
+    add("shared string index past " + tail,
+        xlsxOf("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>2</v></c></row>",
+               std::string("<sst xmlns=\"") + kMainNs + "\"><si><t>a</t></si>" + tail + "</sst>"),
+        "XML の 2 行目: 共有文字列 2 がありません");
   }
   ZipParts missing = partsOf(worksheetXml(""));
   std::erase_if(missing, [](const auto& p) { return p.first == kSheetPart; });
-  rows.push_back({"sheet part missing", zipBytes(missing), {"シート「Sheet1」を読めません: パーツ xl/worksheets/sheet1.xml がありません"}});
+  add("sheet part missing", zipBytes(missing),
+      "シート「Sheet1」を読めません: パーツ " + kSheetPart + " がありません");
   // Worksheet parts are inflated only when their sheet is read.
-  const std::string one = xlsxOf("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row>");
-  rows.push_back({"checksum", patchDirectory(one, kSheetPart, 16, le32(0)), {"xl/worksheets/sheet1.xml が壊れています: チェックサム (CRC) が合いません"}});
+  add("checksum", patchDirectory(xlsxOf(""), kSheetPart, 16, le32(0)),
+      kSheetBroken + "チェックサム (CRC) が合いません");
   // 300 MiB of blanks: refused by its size, not by the XML parser after inflating all of it.
-  rows.push_back({"decompression bomb",
-                  zipBytes(missing, kSheetPart, std::string("<worksheet xmlns=\"") + kMainNs + "\"><sheetData>", ' ', 300 << 20),
-
-                  {"xl/worksheets/sheet1.xml が大きすぎます (314572800 バイト、上限は 268435456 バイト)"}});
+  const std::string head = std::string("<worksheet xmlns=\"") + kMainNs + "\"><sheetData>";
+  add("decompression bomb", zipBytes(missing, kSheetPart, head, ' ', 300 << 20),
+      kSheetPart + " が大きすぎます (314572800 バイト、上限は 268435456 バイト)");
   // Varied content so that the sheet compresses into many bytes; the sheet part last, so that
   // garbling its data leaves the other parts whole.
   std::string many;
   unsigned seed = 12345;
-  for (int r = 1; r <= 300; ++r) {
-    many += "<row r=\"" + std::to_string(r) + "\">";
-    for (int c = 0; c < 5; ++c) many += "<c><v>" + std::to_string((seed = seed * 1103515245u + 12345u) % 1000003) + "</v></c>";
-    many += "</row>";
+  for (int i = 0; i < 1500; ++i) {
+    many += "<c><v>" + std::to_string((seed = seed * 1103515245u + 12345u) % 1000003) + "</v></c>";
   }
   ZipParts garbledParts = missing;
-  garbledParts.emplace_back(kSheetPart, worksheetXml(many));
+  garbledParts.emplace_back(kSheetPart, worksheetXml("<row r=\"1\">" + many + "</row>"));
   std::string garbled = zipBytes(garbledParts);
-  const std::size_t local = directoryField(garbled, kSheetPart, 42), data = local + 30 + u16At(garbled, local + 26) + u16At(garbled, local + 28);
+  const std::size_t local = directoryField(garbled, kSheetPart, 42);
+  const std::size_t data = local + 30 + u16At(garbled, local + 26) + u16At(garbled, local + 28);
   for (std::size_t i = data + 40; i < data + 200; ++i) garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
-  rows.push_back({"garbled deflate data", garbled, {"xl/worksheets/sheet1.xml が壊れています: 圧縮データが壊れています"}});
+  add("garbled deflate data", garbled, kSheetBroken + "圧縮データが壊れています");
   // Document type declarations: entity expansion, an external entity, a plain one.
   const std::string body = std::string("<worksheet xmlns=\"") + kMainNs +
-                           "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&d;&x;</t></is></c></row>"
-                           "</sheetData></worksheet>";
-  for (const std::string& sheet :
-       {"<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">"
-        "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>" + body,
+                           "\"><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&d;&x;</t></is></c>"
+                           "</row></sheetData></worksheet>";
+  for (const std::string& xml :
+       {"<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY a \"aaaaaaaaaa\">"
+        "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">"
+        "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;\">]>" + body,
         "<?xml version=\"1.0\"?><!DOCTYPE worksheet [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + body,
         std::string("<!DOCTYPE worksheet><worksheet xmlns=\"") + kMainNs + "\"><sheetData/></worksheet>"}) {
-    rows.push_back({sheet.substr(0, 60), zipBytes(partsOf(sheet)), {"XML の 1 行目: 文書型宣言 (DOCTYPE) があります"}});
+    add(xml.substr(0, 60), zipBytes(partsOf(xml)), "XML の 1 行目: 文書型宣言 (DOCTYPE) があります");
   }
 
   for (const Refusal& row : rows) {
     SCOPED_TRACE(row.what);
-    try {
+    const std::string reason = errorOf([&] {
       const auto book = platform::openWorkbook(fileOf(row.bytes));
-      const std::string reason = errorOf([&] { book->readSheet(1); }, "(no error)");
-      EXPECT_NE(reason, "(no error)");
-      expectReason(reason, row.words);
-    } catch (const platform::WorkbookOpenError& error) {
-      ADD_FAILURE() << "not opened: " << error.what();
-    }
+      EXPECT_NE(errorOf([&] { book->readSheet(1); }, "(no error)"), "(no error)");
+      expectReason(errorOf([&] { book->readSheet(1); }), row.words);
+    });
+    EXPECT_EQ(reason, "") << "not opened";
   }
 }
 
 // Another program cutting the file short after it was opened changes nothing: the file is read
 // into memory, never mapped (a mapped file cut short kills the reader with SIGBUS).
 TEST(Refusals, AWorkbookCutShortAfterItWasOpenedStillReads) {
-  for (const std::string& bytes : {xlsxOf("<row r=\"3\"><c r=\"C3\"><v>7</v></c></row>"), smallBook().bytes()}) {
+  const std::string xlsx = xlsxOf("<row r=\"3\"><c r=\"C3\" t=\"inlineStr\"><is><t>顧客</t></is></c></row>");
+  for (const std::string& bytes : {xlsx, smallBook().bytes()}) {
     const std::string path = fileOf(bytes);
     const auto book = platform::openWorkbook(path);
     std::filesystem::resize_file(path, 0);
-    EXPECT_EQ(book->readSheet(1).text(6, 4), bytes.starts_with("PK") ? "" : "1");
-    EXPECT_EQ(book->readSheet(1).text(3, 3), bytes.starts_with("PK") ? "7" : "顧客");
+    EXPECT_EQ(book->readSheet(1).text(3, 3), "顧客");
   }
 }
 
