@@ -65,6 +65,11 @@ TEST(ReplaceFile, ModesAreKeptAndReadOnlyFilesRefused) {
     EXPECT_EQ(modeOf(dir.file("new-" + std::to_string(mask))), 0666u & ~mask) << std::oct << mask;
   }
   EXPECT_NE(failureOf(dir.file("missing/a.txt"), "x"), "");
+  {
+    PendingFile abandoned(dir.file("kept-384"));  // a write given up before its commit
+    abandoned.write("partial");
+  }
+  EXPECT_EQ(readBytes(dir.file("kept-384")), "newer");
   EXPECT_EQ(filesIn(dir.path()).size(), 6u);  // and nothing left aside
 }
 
