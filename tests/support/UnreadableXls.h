@@ -9,6 +9,9 @@
 
 namespace morvane::test {
 
+// The bytes of a file under tests/fixtures.
+std::string fixtureBytes(const std::string& name);
+
 struct UnreadableFile {
   std::string what;    // for the test's trace
   std::string name;    // file name in the folder

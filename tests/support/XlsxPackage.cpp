@@ -14,6 +14,9 @@
 namespace morvane::test {
 namespace {
 
+const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+
 struct Unref {
   void operator()(void* object) const { g_object_unref(object); }
 };
@@ -77,26 +80,18 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
   worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
 }
 
-std::string zipBytes(const ZipParts& parts, const std::string& hugeName, const std::string& head, char filler,
-                     std::int64_t size) {
+std::string zipBytes(const ZipParts& parts) {
   gsf_init();
   GPtr<GsfOutput> memory(gsf_output_memory_new());
   GPtr<GsfOutfile> zip(gsf_outfile_zip_new(memory.get(), nullptr));
   check(zip != nullptr, "zip");
-  auto writePart = [&](const std::string& name, const std::string& bytes, std::int64_t fillTo) {
+  for (const auto& [name, bytes] : parts) {
     GPtr<GsfOutput> child(gsf_outfile_new_child_full(zip.get(), name.c_str(), FALSE, "compression-level",
                                                      GSF_ZIP_DEFLATED, nullptr));
     check(child && gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data())),
           name);
-    const std::string chunk(1 << 20, filler);
-    for (auto left = fillTo - static_cast<std::int64_t>(bytes.size()); left > 0; left -= 1 << 20) {
-      const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 20));
-      check(gsf_output_write(child.get(), n, reinterpret_cast<const guint8*>(chunk.data())), name);
-    }
     check(gsf_output_close(child.get()), name);
-  };
-  for (const auto& [name, content] : parts) writePart(name, content, 0);
-  if (!hugeName.empty()) writePart(hugeName, head, size);
+  }
   check(gsf_output_close(GSF_OUTPUT(zip.get())), "zip");
   return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()))),
           static_cast<std::size_t>(gsf_output_size(memory.get()))};
@@ -125,24 +120,11 @@ ZipParts HandPackage::parts() const {
     rels += relationship("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml");
     parts.emplace_back("xl/worksheets/sheet" + n + ".xml", sheets[i]);
   }
-  for (const auto& [xml, type] : {std::pair{&sharedStrings, "sharedStrings"}, std::pair{&styles, "styles"}}) {
-    if (xml->empty()) continue;
-    rels += relationship(std::string("rId") + type, type, std::string(type) + ".xml");
-    parts.emplace_back(std::string("xl/") + type + ".xml", *xml);
-  }
   parts.emplace_back("xl/workbook.xml",
                      std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") + kMainNs +
-                         "\" xmlns:r=\"" + kRelNs + "\">" + workbookPr + "<sheets>" + sheetList +
-                         "</sheets></workbook>");
+                         "\" xmlns:r=\"" + kRelNs + "\"><sheets>" + sheetList + "</sheets></workbook>");
   parts.emplace_back("xl/_rels/workbook.xml.rels", kRelsHead + rels + "</Relationships>");
   return parts;
-}
-
-std::string& part(ZipParts& parts, const std::string& name) {
-  for (auto& [partName, content] : parts) {
-    if (partName == name) return content;
-  }
-  return parts.emplace_back(name, "").second;
 }
 
 }  // namespace morvane::test

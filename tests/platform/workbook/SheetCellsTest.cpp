@@ -96,31 +96,17 @@ TEST(SheetCells, AReachKeepsItsCellsOnlyWhateverTheOrder) {
   EXPECT_EQ(empty.size() + noColumns.size(), 0u);
 }
 
-// Both backends: cells outside the reach are skipped unread, so damage there goes unseen.
+// Both backends: cells outside the reach are skipped unread, so damage there goes unseen. Each
+// book has C1, 12.5 in E2, 1 2 3 in C3:E3, damage in D4 (a LABEL running past its record) or in
+// row 9 (a reference C@9), and C9 in the .xls; the .xlsx ones have an inline string in C1 (which
+// sends the quick path back to the full one) or a shared one.
 TEST(SheetCells, BothBackendsReadWithinAReach) {
   SheetReach reach = SheetReach::rowsUpTo(8);
   reach.addColumn(3);
   reach.addColumn(5);
-  BiffWriter writer;
-  const auto s = writer.addSheet("定義");
-  writer.labelSst(s, 0, 2, "C1");
-  writer.labelSst(s, 0, 3, "D1");
-  writer.number(s, 1, 4, 12.5);
-  writer.mulRk(s, 2, 2, {BiffWriter::rkInteger(1), BiffWriter::rkInteger(2), BiffWriter::rkInteger(3)});
-  // A LABEL in D4 whose string runs past its record: damage only a reader of D4 meets.
-  writer.sheetRecord(s, 0x0204, le16(3) + le16(3) + le16(0) + le16(40) + std::string(1, '\0') + "abc");
-  writer.labelSst(s, 8, 2, "C9");
-  // Row 9 holds a reference no reader accepts. The inline string sends the quick path back to
-  // the full one, so both stop at the reach.
-  const std::string rows =
-      "<c r=\"D1\"><v>4</v></c></row><row r=\"2\"><c r=\"E2\"><v>12.5</v></c><c r=\"F2\"><v>6</v></c></row>"
-      "<row r=\"3\"><c r=\"C3\"><v>1</v></c><c r=\"E3\"><v>3</v></c></row>"
-      "<row r=\"9\"><c r=\"C@9\"><v>9</v></c></row>";
-  const std::string strings = std::string("<sst xmlns=\"") + kMainNs + "\"><si><t>C1</t></si></sst>";
-  for (const std::string& bytes :
-       {writer.bytes(), xlsxOf("<row r=\"1\"><c r=\"C1\" t=\"inlineStr\"><is><t>C1</t></is></c>" + rows),
-        xlsxOf("<row r=\"1\"><c r=\"C1\" t=\"s\"><v>0</v></c>" + rows, strings)}) {
-    const auto book = platform::openWorkbook(fileOf(bytes));
+  for (const char* file : {"xls/reach.xls", "xlsx/reach-inline.xlsx", "xlsx/reach-shared.xlsx"}) {
+    SCOPED_TRACE(file);
+    const auto book = platform::openWorkbook(fileOf(fixtureBytes(file)));
     const auto cells = book->readSheet(1, reach);
     expectCells(cells, {{1, 3, "C1"}, {1, 4, ""}, {2, 5, "12.5"}, {3, 3, "1"}, {3, 4, ""}, {3, 5, "3"}});
     EXPECT_EQ(cells.size(), 4u);
