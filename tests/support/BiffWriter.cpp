@@ -2,321 +2,97 @@
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
-#include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
-#include <bit>
-#include <cstdlib>
-#include <filesystem>
+#include <cstdint>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
-
 
 namespace morvane::test {
 namespace {
 
-std::string le16(std::uint32_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
-std::string le32(std::uint32_t v) { return le16(v & 0xFFFF) + le16(v >> 16); }
-std::string f64(double value) {
-  const auto bits = std::bit_cast<std::uint64_t>(value);
-  return le32(static_cast<std::uint32_t>(bits)) + le32(static_cast<std::uint32_t>(bits >> 32));
-}
+std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+std::string le32(unsigned v) { return le16(v & 0xFFFF) + le16(v >> 16); }
 
 std::string record(std::uint16_t type, const std::string& body) {
-  if (body.size() > 0xFFFF) throw std::logic_error("record body too long");
-  return le16(type) + le16(static_cast<std::uint32_t>(body.size())) + body;
+  return le16(type) + le16(static_cast<unsigned>(body.size())) + body;
 }
 
-std::u16string utf16(const std::string& utf8) {
+// A text as its count, the option byte and 16-bit characters.
+std::string unicode(const std::string& utf8, bool longCount) {
   glong count = 0;
   gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &count, nullptr);
   if (!units) throw std::logic_error("not UTF-8: " + utf8);
-  std::u16string out(reinterpret_cast<const char16_t*>(units), static_cast<std::size_t>(count));
+  const std::string bytes(reinterpret_cast<const char*>(units), 2 * static_cast<std::size_t>(count));
   g_free(units);
-  return out;
+  const auto n = static_cast<unsigned>(count);
+  return (longCount ? le16(n) : std::string(1, static_cast<char>(n))) + '\x01' + bytes;
 }
 
-bool fitsByte(const std::u16string& units, std::size_t from, std::size_t count) {
-  for (std::size_t i = from; i < from + count; ++i) {
-    if (units[i] > 0xFF) return false;
-  }
-  return true;
+std::string bof(std::uint16_t kind) {
+  return record(0x0809, le16(0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) + le32(0) + le32(6));
 }
-
-std::string chars(const std::u16string& units, std::size_t from, std::size_t count, bool highByte) {
-  std::string out;
-  for (std::size_t i = from; i < from + count; ++i) out += highByte ? le16(units[i]) : std::string(1, static_cast<char>(units[i]));
-  return out;
-}
-
-// A tiny formula (=1): its tokens do not matter to a reader of cached results.
-const std::string kFormulaTail = le16(0) + le32(0) + le16(3) + std::string("\x1E\x01\x00", 3);
-
-std::string bof(bool biff5, std::uint16_t kind) {
-  return record(0x0809, le16(biff5 ? 0x0500 : 0x0600) + le16(kind) + le16(0x0DBB) + le16(0x07CC) +
-                            (biff5 ? "" : le32(0) + le32(0x06)));
-}
-
-std::string nonNumericResult(std::uint8_t kind, std::uint8_t value) {
-  return std::string{static_cast<char>(kind), 0, static_cast<char>(value), 0, 0, 0, '\xFF', '\xFF'};
-}
-
-struct Unref {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-template <typename T>
-using GRef = std::unique_ptr<T, Unref>;
 
 }  // namespace
 
-BiffWriter::BiffWriter(std::size_t maxRecordData, bool biff5, std::uint16_t codePage)
-    : maxRecordData_(maxRecordData), biff5_(biff5), codePage_(biff5 ? codePage : 1200) {
-  xfs_.push_back(0);
-}
-
-std::uint16_t BiffWriter::addFormat(const std::string& code) {
-  const auto id = static_cast<std::uint16_t>(164 + formats_.size());
-  formats_.emplace_back(id, code);
-  return id;
-}
-
-std::uint16_t BiffWriter::addXf(std::uint16_t formatId) {
-  xfs_.push_back(formatId);
-  return static_cast<std::uint16_t>(xfs_.size() - 1);
-}
-
-std::size_t BiffWriter::addSheet(const std::string& name, SheetKind kind, bool hidden) {
-  sheets_.push_back(Sheet{name, kind, hidden, {}});
+std::size_t BiffWriter::addSheet(const std::string& name) {
+  sheets_.emplace_back(name, "");
   return sheets_.size() - 1;
 }
 
-std::string BiffWriter::unicodeString(const std::string& text, bool longCount) const {
-  if (biff5_) return (longCount ? le16(static_cast<std::uint32_t>(text.size())) : std::string(1, static_cast<char>(text.size()))) + text;
-  const std::u16string units = utf16(text);
-  const bool high = !fitsByte(units, 0, units.size());
-  const auto count = static_cast<std::uint32_t>(units.size());
-  return (longCount ? le16(count) : std::string(1, static_cast<char>(count))) + std::string(1, high ? 1 : 0) +
-         chars(units, 0, units.size(), high);
-}
-
-void BiffWriter::cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest) {
-  sheetRecord(sheet, type, le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(col)) + le16(xf) + rest);
-}
-
-void BiffWriter::labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf) {
-  ++sstReferences_;
-  auto index = static_cast<std::uint32_t>(sst_.size());
-  const bool plain = text.richRuns == 0 && text.phonetic.empty();
-  if (uniqueStrings_ && plain) {
-    const auto [at, added] = sstIndex_.emplace(text.text, index);
-    if (added) sst_.push_back(text);
-    index = at->second;
-  } else {
-    sst_.push_back(text);
-  }
-  cell(sheet, 0x00FD, row, col, xf, le32(index));
-}
-
-void BiffWriter::label(std::size_t sheet, int row, int col, const std::string& text, std::uint16_t xf) {
-  cell(sheet, 0x0204, row, col, xf, unicodeString(text, true));
-}
-
-void BiffWriter::number(std::size_t sheet, int row, int col, double value, std::uint16_t xf) {
-  cell(sheet, 0x0203, row, col, xf, f64(value));
-}
-
-void BiffWriter::rk(std::size_t sheet, int row, int col, std::uint32_t rkValue, std::uint16_t xf) {
-  cell(sheet, 0x027E, row, col, xf, le32(rkValue));
-}
-
-void BiffWriter::mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rkValues, std::uint16_t xf) {
-  std::string body = le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(firstCol));
-  for (const auto value : rkValues) body += le16(xf) + le32(value);
-  body += le16(static_cast<std::uint32_t>(firstCol + static_cast<int>(rkValues.size()) - 1));
-  sheetRecord(sheet, 0x00BD, body);
-}
-
-void BiffWriter::formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf) {
-  cell(sheet, 0x0006, row, col, xf, f64(value) + kFormulaTail);
-}
-
-void BiffWriter::formulaString(std::size_t sheet, int row, int col, const std::string* text) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(0, 0) + kFormulaTail);
-  if (text) sheetRecord(sheet, 0x0207, unicodeString(*text, true));
-}
-
-void BiffWriter::formulaBoolean(std::size_t sheet, int row, int col, bool value) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(1, value ? 1 : 0) + kFormulaTail);
-}
-
-void BiffWriter::formulaError(std::size_t sheet, int row, int col, std::uint8_t code) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(2, code) + kFormulaTail);
-}
-
-void BiffWriter::formulaEmpty(std::size_t sheet, int row, int col) {
-  cell(sheet, 0x0006, row, col, 0, nonNumericResult(3, 0) + kFormulaTail);
-}
-
-void BiffWriter::boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError) {
-  cell(sheet, 0x0205, row, col, 0, std::string{static_cast<char>(value), static_cast<char>(isError ? 1 : 0)});
-}
-
-void BiffWriter::blank(std::size_t sheet, int row, int col) { cell(sheet, 0x0201, row, col, 0, {}); }
-
-void BiffWriter::mulBlank(std::size_t sheet, int row, int firstCol, int count) {
-  std::string body = le16(static_cast<std::uint32_t>(row)) + le16(static_cast<std::uint32_t>(firstCol));
-  for (int i = 0; i < count; ++i) body += le16(0);
-  body += le16(static_cast<std::uint32_t>(firstCol + count - 1));
-  sheetRecord(sheet, 0x00BE, body);
-}
-
-void BiffWriter::sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body) {
-  sheets_.at(sheet).records += record(type, body);
-}
-
-void BiffWriter::globalRecord(std::uint16_t type, const std::string& body) { extraGlobals_ += record(type, body); }
-
-std::uint32_t BiffWriter::rkInteger(std::int32_t value, bool times100) {
-  return static_cast<std::uint32_t>(value) << 2 | 0x02 | (times100 ? 0x01 : 0x00);
-}
-
-std::uint32_t BiffWriter::rkDouble(double value, bool times100) {
-  return (static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32) & 0xFFFFFFFCu) | (times100 ? 0x01u : 0x00u);
-}
-
-std::string BiffWriter::sharedStringTable() const {
-  std::vector<std::string> segments;
-  std::string current = le32(sstReferences_) +
-                        le32(static_cast<std::uint32_t>(sstCountOverride_ >= 0 ? sstCountOverride_ : sst_.size()));
-  auto space = [&] { return maxRecordData_ > current.size() ? maxRecordData_ - current.size() : 0; };
-  auto newSegment = [&] {
-    segments.push_back(current);
-    current.clear();
-  };
-  // As many characters as fit in `room` bytes: 8-bit when they all allow it, else 16-bit.
-  auto chunk = [](const std::u16string& units, std::size_t from, std::size_t room, bool& high) {
-    const std::size_t narrow = std::min(units.size() - from, room);
-    if (narrow > 0 && fitsByte(units, from, narrow)) {
-      high = false;
-      return narrow;
-    }
-    high = true;
-    return std::min(units.size() - from, room / 2);
-  };
-  for (const SharedString& string : sst_) {
-    const std::u16string units = utf16(string.text);
-    std::size_t headerSize = 3 + (string.richRuns ? 2 : 0) + (string.phonetic.empty() ? 0 : 4);
-    // The header and a first character stay in one record.
-    if (space() < headerSize + 2) newSegment();
-    bool high = false;
-    std::size_t done = chunk(units, 0, space() - headerSize, high);
-    const char options = static_cast<char>((high ? 0x01 : 0) | (string.phonetic.empty() ? 0 : 0x04) | (string.richRuns ? 0x08 : 0));
-    current += le16(static_cast<std::uint32_t>(units.size())) + std::string(1, options);
-    if (string.richRuns) current += le16(string.richRuns);
-    if (!string.phonetic.empty()) current += le32(static_cast<std::uint32_t>(string.phonetic.size()));
-    current += chars(units, 0, done, high);
-    while (done < units.size()) {
-      newSegment();
-      const std::size_t n = chunk(units, done, space() - 1, high);
-      current += static_cast<char>(high ? 1 : 0);
-      current += chars(units, done, n, high);
-      done += n;
-    }
-    std::string extras;
-    for (std::uint16_t run = 0; run < string.richRuns; ++run) extras += le16(run) + le16(1);
-    extras += string.phonetic;
-    for (const char byte : extras) {
-      if (space() == 0) newSegment();
-      current += byte;
-    }
-  }
-  segments.push_back(current);
-  std::string out = record(0x00FC, segments[0]);
-  for (std::size_t i = 1; i < segments.size(); ++i) out += record(0x003C, segments[i]);
-  return out;
-}
-
-std::string BiffWriter::globals(const std::vector<std::uint32_t>& offsets) const {
-  std::string out = bof(biff5_, 0x0005);
-  out += record(0x0042, le16(codePage_));
-  if (date1904_) out += record(0x0022, le16(1));
-  for (const auto& [id, code] : formats_) {
-    out += record(0x041E, le16(id) + (biff5_ ? std::string(1, static_cast<char>(code.size())) + code : unicodeString(code, true)));
-  }
-  for (const std::uint16_t format : xfs_) {
-    out += record(0x00E0, le16(0) + le16(format) + std::string(biff5_ ? 12 : 16, '\0'));
-  }
-  out += extraGlobals_;
-  for (std::size_t i = 0; i < sheets_.size(); ++i) {
-    const Sheet& sheet = sheets_[i];
-    out += record(0x0085, le32(offsets[i]) + std::string(1, sheet.hidden ? 1 : 0) +
-                              std::string(1, static_cast<char>(sheet.kind)) + unicodeString(sheet.name, false));
-  }
-  if (!biff5_ && (!sst_.empty() || sstCountOverride_ >= 0)) out += sharedStringTable();
-  out += record(0x000A, {});
-  return out;
+void BiffWriter::labelSst(std::size_t sheet, int row, int col, const std::string& text) {
+  sheets_.at(sheet).second +=
+      record(0x00FD, le16(row) + le16(col) + le16(0) + le32(static_cast<unsigned>(strings_.size())));
+  strings_.push_back(text);
 }
 
 std::string BiffWriter::stream() const {
-  std::vector<std::string> bodies;
-  for (const Sheet& sheet : sheets_) {
-    const std::uint16_t kind = sheet.kind == SheetKind::Chart ? 0x0020 : sheet.kind == SheetKind::Macro ? 0x0040 : 0x0010;
-    bodies.push_back(bof(biff5_, kind) + sheet.records + record(0x000A, {}));
+  // The shared string table, going on in a CONTINUE record where a string would not fit.
+  const auto count = static_cast<unsigned>(strings_.size());
+  std::string table, current = le32(count) + le32(count);
+  for (const std::string& text : strings_) {
+    const std::string string = unicode(text, true);
+    if (current.size() + string.size() > 8224) {
+      table += record(table.empty() ? 0x00FC : 0x003C, current);
+      current.clear();
+    }
+    current += string;
   }
-  std::vector<std::uint32_t> offsets(sheets_.size(), 0);
-  std::uint32_t position = static_cast<std::uint32_t>(globals(offsets).size());
-  for (std::size_t i = 0; i < sheets_.size(); ++i) {
-    offsets[i] = sheets_[i].offsetOverride >= 0 ? static_cast<std::uint32_t>(sheets_[i].offsetOverride) : position;
-    position += static_cast<std::uint32_t>(bodies[i].size());
-  }
-  std::string out = globals(offsets);
-  for (const auto& body : bodies) out += body;
+  table += record(table.empty() ? 0x00FC : 0x003C, current);
+  auto globals = [&](unsigned offset) {
+    std::string out = bof(0x0005) + record(0x0042, le16(1200)) + record(0x00E0, std::string(20, '\0'));
+    for (const auto& [name, cells] : sheets_) {
+      out += record(0x0085, le32(offset) + std::string(2, '\0') + unicode(name, false));
+      offset += static_cast<unsigned>(bof(0x0010).size() + cells.size() + 4);
+    }
+    return out + table + record(0x000A, {});
+  };
+  std::string out = globals(static_cast<unsigned>(globals(0).size()));
+  for (const auto& [name, cells] : sheets_) out += bof(0x0010) + cells + record(0x000A, {});
   return out;
 }
 
 void BiffWriter::save(const std::string& path) const {
-  saveCompoundFile(path, {{biff5_ ? "Book" : "Workbook", stream()}});
-  // MORVANE_SEED_DIR collects every workbook the tests write, to seed the fuzz corpus.
-  if (const char* seeds = std::getenv("MORVANE_SEED_DIR")) {
-    static int counter = 0;
-    std::filesystem::copy_file(path, std::string(seeds) + "/biffwriter-" + std::to_string(++counter) + ".xls",
-                               std::filesystem::copy_options::overwrite_existing);
-  }
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!(file << bytes())) throw std::runtime_error("cannot write " + path);
 }
 
-std::string BiffWriter::oldBiffStream(int biff, bool workbook) {
-  if (biff < 2 || biff > 4 || (workbook && biff != 4)) throw std::logic_error("no such old BIFF stream");
-  const std::uint16_t bofType = biff == 2 ? 0x0009 : biff == 3 ? 0x0209 : 0x0409;
-  const std::string bofBody = le16(0) + le16(workbook ? 0x0100 : 0x0010) + (biff == 2 ? "" : le16(0x0DBB));
-  std::string out = record(bofType, bofBody);
-  if (workbook) {
-    // BUNDLESHEET: the sheet follows in the same file.
-    out += record(0x008E, le32(0) + le16(0) + std::string(1, 6) + "Sheet1");
-  }
-  // LABEL: BIFF2 keeps three cell-attribute bytes and a one-byte length, later ones an XF index
-  // and a two-byte length.
-  const std::string text = "Table";
-  out += biff == 2 ? record(0x0004, le16(2) + le16(2) + std::string(3, '\0') + std::string(1, static_cast<char>(text.size())) + text)
-                   : record(0x0204, le16(2) + le16(2) + le16(0) + le16(static_cast<std::uint32_t>(text.size())) + text);
-  return out + record(0x000A, {});
-}
-
-void BiffWriter::saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams) {
-  GError* error = nullptr;
-  GsfOutput* sink = gsf_output_stdio_new(path.c_str(), &error);
-  if (!sink) {
-    g_clear_error(&error);
-    throw std::runtime_error("cannot create " + path);
-  }
-  GRef<GsfOutput> sinkRef(sink);
-  GRef<GsfOutfile> ole(gsf_outfile_msole_new(sink));
+std::string BiffWriter::compoundFile(const std::vector<std::pair<std::string, std::string>>& streams) {
+  gsf_init();
+  std::unique_ptr<GsfOutput, void (*)(void*)> sink(gsf_output_memory_new(), g_object_unref);
+  GsfOutfile* ole = gsf_outfile_msole_new(sink.get());
   for (const auto& [name, bytes] : streams) {
-    GRef<GsfOutput> child(gsf_outfile_new_child(ole.get(), name.c_str(), FALSE));
-    gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
-    gsf_output_close(child.get());
+    GsfOutput* child = gsf_outfile_new_child(ole, name.c_str(), FALSE);
+    gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
   }
-  gsf_output_close(GSF_OUTPUT(ole.get()));
-  if (!gsf_output_is_closed(sink)) gsf_output_close(sink);
+  gsf_output_close(GSF_OUTPUT(ole));
+  g_object_unref(ole);
+  return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()))),
+          static_cast<std::size_t>(gsf_output_size(sink.get()))};
 }
 
 }  // namespace morvane::test

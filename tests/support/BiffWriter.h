@@ -1,8 +1,6 @@
 #pragma once
-// Writes .xls workbooks record by record, for the tests: BIFF8 (or BIFF5) streams in a
+// Writes .xls workbooks of text cells, for the design books of the tests: a BIFF8 stream in a
 // compound file made by libgsf's OLE2 writer. Rows and columns are 0-based, as in the file.
-#include <cstdint>
-#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,100 +9,21 @@ namespace morvane::test {
 
 class BiffWriter {
  public:
-  enum class SheetKind : std::uint8_t { Worksheet = 0, Macro = 1, Chart = 2 };
+  // A worksheet in workbook order; its index.
+  std::size_t addSheet(const std::string& name);
+  // A text cell through the shared string table.
+  void labelSst(std::size_t sheet, int row, int col, const std::string& text);
 
-  // A shared string with the extras the reader must skip.
-  struct SharedString {
-    SharedString(std::string text_, std::uint16_t richRuns_ = 0, std::string phonetic_ = {})
-        : text(std::move(text_)), richRuns(richRuns_), phonetic(std::move(phonetic_)) {}
-    std::string text;
-    std::uint16_t richRuns = 0;   // formatting runs, 4 bytes each
-    std::string phonetic;         // phonetic (extended) data, stored as is
-  };
-
-  // maxRecordData: the body size at which the shared string table goes on in a CONTINUE
-  // record (8224 in files written by the spreadsheet). biff5 writes a "Book" stream whose
-  // strings are bytes in codePage; the texts given are then those bytes.
-  explicit BiffWriter(std::size_t maxRecordData = 8224, bool biff5 = false, std::uint16_t codePage = 1200);
-
-  void setDate1904(bool value) { date1904_ = value; }
-  // A custom number format; its id (164 and up).
-  std::uint16_t addFormat(const std::string& code);
-  // A cell format showing the number format formatId; its XF index.
-  std::uint16_t addXf(std::uint16_t formatId);
-  // A sheet in workbook order; its index among all sheets.
-  std::size_t addSheet(const std::string& name, SheetKind kind = SheetKind::Worksheet, bool hidden = false);
-
-  void labelSst(std::size_t sheet, int row, int col, const SharedString& text, std::uint16_t xf = 0);
-  void labelSst(std::size_t sheet, int row, int col, const std::string& text) { labelSst(sheet, row, col, SharedString{text}); }
-  // From now on a plain text given again reuses its shared string, as the spreadsheet writes
-  // its table; otherwise every call adds one, so tests can lay the table out string by string.
-  void keepSharedStringsUnique() { uniqueStrings_ = true; }
-  void label(std::size_t sheet, int row, int col, const std::string& text, std::uint16_t xf = 0);
-  void number(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
-  void rk(std::size_t sheet, int row, int col, std::uint32_t rkValue, std::uint16_t xf = 0);
-  void mulRk(std::size_t sheet, int row, int firstCol, const std::vector<std::uint32_t>& rkValues, std::uint16_t xf = 0);
-  void formulaNumber(std::size_t sheet, int row, int col, double value, std::uint16_t xf = 0);
-  // The result text goes in a STRING record after the FORMULA; null: the STRING is left out.
-  void formulaString(std::size_t sheet, int row, int col, const std::string* text);
-  void formulaBoolean(std::size_t sheet, int row, int col, bool value);
-  void formulaError(std::size_t sheet, int row, int col, std::uint8_t code);
-  void formulaEmpty(std::size_t sheet, int row, int col);
-  void boolErr(std::size_t sheet, int row, int col, std::uint8_t value, bool isError);
-  void blank(std::size_t sheet, int row, int col);
-  void mulBlank(std::size_t sheet, int row, int firstCol, int count);
-  // Any record, as is, into a sheet or (before the sheet list) into the workbook globals.
-  void sheetRecord(std::size_t sheet, std::uint16_t type, const std::string& body);
-  void globalRecord(std::uint16_t type, const std::string& body);
-  // Leaves the shared string table's count as given instead of the real one.
-  void setSharedStringCount(std::uint32_t count) { sstCountOverride_ = count; }
-  // Points a sheet's BOUNDSHEET at this offset instead of its substream.
-  void setSheetOffset(std::size_t sheet, std::uint32_t offset) { sheets_.at(sheet).offsetOverride = offset; }
-
-  static std::uint32_t rkInteger(std::int32_t value, bool times100 = false);
-  // value must survive the loss of the low 34 bits of its mantissa.
-  static std::uint32_t rkDouble(double value, bool times100 = false);
-
-  // The workbook stream.
+  // The workbook stream, and the compound file holding it.
   std::string stream() const;
+  std::string bytes() const { return compoundFile({{"Workbook", stream()}}); }
   void save(const std::string& path) const;
-  // A bare BIFF2, BIFF3 or BIFF4 stream, the file format of Excel 2.1 to 4.0 (no compound
-  // file): a worksheet holding one text cell, or with workbook set an Excel 4.0 workbook
-  // whose globals name one sheet.
-  static std::string oldBiffStream(int biff, bool workbook = false);
-  // A BIFF8 workbook stream encrypted with password as the spreadsheet does it: RC4 CryptoAPI
-  // with a key of keyBits, or with keyBits 0 the older RC4 (BiffEncrypt.cpp).
-  static std::string encrypted(const std::string& stream, const std::string& password, unsigned keyBits);
   // A compound file holding the given streams (name, bytes) in its root.
-  static void saveCompoundFile(const std::string& path, const std::vector<std::pair<std::string, std::string>>& streams);
+  static std::string compoundFile(const std::vector<std::pair<std::string, std::string>>& streams);
 
  private:
-  struct Sheet {
-    std::string name;
-    SheetKind kind;
-    bool hidden;
-    std::string records;
-    std::int64_t offsetOverride = -1;
-  };
-
-  std::string globals(const std::vector<std::uint32_t>& offsets) const;
-  std::string sharedStringTable() const;
-  std::string unicodeString(const std::string& text, bool longCount) const;
-  void cell(std::size_t sheet, std::uint16_t type, int row, int col, std::uint16_t xf, const std::string& rest);
-
-  std::size_t maxRecordData_;
-  bool biff5_;
-  std::uint16_t codePage_;
-  bool date1904_ = false;
-  std::vector<std::pair<std::uint16_t, std::string>> formats_;
-  std::vector<std::uint16_t> xfs_;
-  std::vector<Sheet> sheets_;
-  std::vector<SharedString> sst_;
-  std::uint32_t sstReferences_ = 0;
-  bool uniqueStrings_ = false;
-  std::map<std::string, std::uint32_t> sstIndex_;  // plain texts, when kept unique
-  std::int64_t sstCountOverride_ = -1;
-  std::string extraGlobals_;
+  std::vector<std::pair<std::string, std::string>> sheets_;  // name, cell records
+  std::vector<std::string> strings_;
 };
 
 }  // namespace morvane::test

@@ -1,100 +1,46 @@
 #include "tests/support/UnreadableXls.h"
 
-#include <cstdlib>
-
-#include "tests/support/BiffWriter.h"
-
 namespace morvane::test {
-namespace {
 
-std::string le32(std::uint32_t v) {
-  return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF), static_cast<char>(v >> 16 & 0xFF),
-          static_cast<char>(v >> 24 & 0xFF)};
+std::string fixtureBytes(const std::string& name) {
+  return readBytes(std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/" + name);
 }
 
-BiffWriter oneTable() {
-  BiffWriter writer;
-  const auto sheet = writer.addSheet("Sheet1");
-  writer.labelSst(sheet, 2, 2, "顧客");
-  writer.labelSst(sheet, 5, 3, "顧客番号");
-  return writer;
-}
-
-std::string compoundFileBytes(const std::vector<std::pair<std::string, std::string>>& streams) {
-  TempDir scratch;
-  const std::string path = scratch.file("compound");
-  BiffWriter::saveCompoundFile(path, streams);
-  return readBytes(path);
-}
-
-// Where the compound file's first directory sector starts.
-std::size_t directoryOffset(const std::string& bytes) {
-  const unsigned shift = static_cast<unsigned char>(bytes.at(0x1E));
-  std::uint32_t sector = 0;
-  for (int i = 3; i >= 0; --i) sector = sector << 8 | static_cast<unsigned char>(bytes.at(0x30 + i));
-  return (std::size_t{1} << shift) * (sector + 1);
-}
-
-}  // namespace
-
-std::string soundXlsBytes() {
-  // Fields enough for a stream in large sectors, as real workbooks have.
-  BiffWriter writer = oneTable();
-  for (int row = 6; row < 400; ++row) writer.number(0, row, 3, row);
-  return compoundFileBytes({{"Workbook", writer.stream()}});
-}
-
-std::string xlsWithAbsurdStreamCutoff() {
-  std::string bytes = soundXlsBytes();
-  bytes.replace(0x38, 4, le32(0x10000000));
-  return bytes;
-}
+std::string soundXlsBytes() { return fixtureBytes("xls/sound.xls"); }
+std::string xlsWithAbsurdStreamCutoff() { return fixtureBytes("unreadable/cutoff.xls"); }
 
 std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir) {
-  std::vector<UnreadableFile> cases;
-  auto add = [&](std::string what, std::string name, const std::string& bytes, std::string reason) {
-    writeBytes(dir.file(name), bytes);
-    // Like BiffWriter::save, for seeding the fuzz corpus.
-    if (const char* seeds = std::getenv("MORVANE_SEED_DIR")) writeBytes(std::string(seeds) + "/unreadable-" + name, bytes);
-    cases.push_back({std::move(what), std::move(name), std::move(reason)});
-  };
   const std::string kPassword = "パスワードで保護されています";
   const std::string kDamaged = "複合ファイルの構造が壊れています";
-
-  BiffWriter encrypted = oneTable();
-  encrypted.globalRecord(0x002F, std::string("\x01\x00", 2) + std::string(52, '\x11'));
-  add("FILEPASS", "encrypted.xls", compoundFileBytes({{"Workbook", encrypted.stream()}}), kPassword);
-  add("encrypted package", "encrypted.xlsx",
-      compoundFileBytes({{"EncryptionInfo", std::string(200, 'i')}, {"EncryptedPackage", std::string(5000, 'p')}}), kPassword);
-
-  add("BIFF2", "biff2.xls", BiffWriter::oldBiffStream(2), "Excel 2.1 ワークシート (BIFF2)");
-  add("BIFF3", "biff3.xls", BiffWriter::oldBiffStream(3), "Excel 3.0 ワークシート (BIFF3)");
-  add("BIFF4", "biff4.xls", BiffWriter::oldBiffStream(4), "Excel 4.0 ワークシート (BIFF4)");
-  add("BIFF4W", "excel4.xlw", BiffWriter::oldBiffStream(4, true), "Excel 4.0 ブック (BIFF4W)");
-  add("BIFF4 in a compound file", "biff4-compound.xls", compoundFileBytes({{"Book", BiffWriter::oldBiffStream(4)}}),
-      "Excel 4.0 ワークシート (BIFF4)");
-
-  const std::string sound = soundXlsBytes();
-  add("header only", "header-only.xls", sound.substr(0, 512), kDamaged);
-  add("cut in the header", "cut.xls", sound.substr(0, 300), kDamaged);
-  std::string garbageDirectory = sound;
-  garbageDirectory.replace(directoryOffset(sound), 512, std::string(512, '\xFF'));
-  add("directory overwritten", "directory.xls", garbageDirectory, kDamaged);
-  add("absurd small-stream cutoff", "cutoff.xls", xlsWithAbsurdStreamCutoff(), kDamaged);
-
-  add("a Word document", "letter.xls", compoundFileBytes({{"WordDocument", std::string(5000, 'w')}}), "Word 文書です");
-  add("no workbook stream", "other.xls", compoundFileBytes({{"Contents", std::string(100, 'c')}}),
-      "Excel のブックのストリーム (Workbook) がありません");
-
-  add("text", "notes.xls", "テーブル定義\tメモ\r\n顧客,顧客番号\r\n", "テキストファイルです");
-  add("HTML", "page.xls", "\xEF\xBB\xBF<!DOCTYPE html>\n<html><body><table><tr><td>1</td></tr></table></body></html>\n",
-      "HTML ファイルです");
-  add("XML spreadsheet 2003", "sheet2003.xls",
-      "<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n"
-      "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"></Workbook>\n",
-      "XML スプレッドシート 2003");
-  add("PDF", "print.xls", "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", "PDF ファイルです");
-  return cases;
+  // Copied from tests/fixtures/unreadable, save the text files, written from here.
+  std::vector<std::pair<UnreadableFile, std::string>> cases = {
+      {{"a FILEPASS record in the globals", "encrypted.xls", kPassword}, {}},
+      {{"EncryptionInfo and EncryptedPackage streams", "encrypted.xlsx", kPassword}, {}},
+      {{"a bare BIFF2 stream", "biff2.xls", "Excel 2.1 ワークシート (BIFF2)"}, {}},
+      {{"a bare BIFF3 stream", "biff3.xls", "Excel 3.0 ワークシート (BIFF3)"}, {}},
+      {{"a bare BIFF4 stream", "biff4.xls", "Excel 4.0 ワークシート (BIFF4)"}, {}},
+      {{"a BIFF4 workbook naming one sheet", "excel4.xlw", "Excel 4.0 ブック (BIFF4W)"}, {}},
+      {{"a BIFF4 stream in a compound file", "biff4-compound.xls", "Excel 4.0 ワークシート (BIFF4)"}, {}},
+      {{"sound.xls's header sector only", "header-only.xls", kDamaged}, {}},
+      {{"sound.xls cut in its header", "cut.xls", kDamaged}, {}},
+      {{"sound.xls's first directory sector overwritten", "directory.xls", kDamaged}, {}},
+      {{"sound.xls with an absurd small-stream cutoff", "cutoff.xls", kDamaged}, {}},
+      {{"a WordDocument stream", "letter.xls", "Word 文書です"}, {}},
+      {{"a Contents stream only", "other.xls", "Excel のブックのストリーム (Workbook) がありません"}, {}},
+      {{"text", "notes.xls", "テキストファイルです"}, "テーブル定義\tメモ\r\n顧客,顧客番号\r\n"},
+      {{"HTML", "page.xls", "HTML ファイルです"},
+       "\xEF\xBB\xBF<!DOCTYPE html>\n<html><body><table><tr><td>1</td></tr></table></body></html>\n"},
+      {{"XML spreadsheet 2003", "sheet2003.xls", "XML スプレッドシート 2003"},
+       "<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n"
+       "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"></Workbook>\n"},
+      {{"PDF", "print.xls", "PDF ファイルです"}, "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"},
+  };
+  std::vector<UnreadableFile> files;
+  for (auto& [file, text] : cases) {
+    writeBytes(dir.file(file.name), text.empty() ? fixtureBytes("unreadable/" + file.name) : text);
+    files.push_back(std::move(file));
+  }
+  return files;
 }
 
 }  // namespace morvane::test

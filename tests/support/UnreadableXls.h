@@ -9,6 +9,9 @@
 
 namespace morvane::test {
 
+// The bytes of a file under tests/fixtures.
+std::string fixtureBytes(const std::string& name);
+
 struct UnreadableFile {
   std::string what;    // for the test's trace
   std::string name;    // file name in the folder
@@ -18,9 +21,9 @@ struct UnreadableFile {
 // Writes every case into dir.
 std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir);
 
-// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes, and the same with the compound file's
-// small-stream cutoff so large that libgsf cannot find the workbook stream's sectors; libgsf
-// used to print a GLib warning for that one.
+// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes, and the
+// same with the compound file's small-stream cutoff so large that the workbook stream's sectors
+// cannot be found.
 std::string soundXlsBytes();
 std::string xlsWithAbsurdStreamCutoff();
 

@@ -4,8 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/XlsxPackage.h"
-
 namespace morvane::test {
 
 struct UnreadablePackage {
@@ -15,12 +13,5 @@ struct UnreadablePackage {
 };
 
 std::vector<UnreadablePackage> unreadablePackages();
-
-// The bytes of a zip archive with these parts.
-std::string zipBytes(const ZipParts& parts);
-
-// Overwrites a field of an entry's central directory record (offset within the record: 8 flags,
-// 10 method, 16 CRC, 20 compressed size, 24 size). Throws when the entry is not there.
-std::string patchDirectory(std::string zip, const std::string& entry, std::size_t field, const std::string& bytes);
 
 }  // namespace morvane::test

@@ -1,8 +1,6 @@
 #pragma once
 // Test workbooks in the .xlsx format: written by libxlsxwriter, or put together part by part
-// from XML text for the shapes libxlsxwriter never writes (chart sheets between worksheets,
-// prefixed namespaces, missing cell references, damage).
-#include <cstdint>
+// from XML text for the shapes libxlsxwriter never writes.
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,30 +35,18 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
 
 using ZipParts = std::vector<std::pair<std::string, std::string>>;
 
-// Writes a zip archive with the parts in the given order, deflated. The huge part of the second
-// form is `head` followed by `filler` up to `size` bytes: big inflated, little compressed.
+// A zip archive with the parts in the given order, deflated.
+std::string zipBytes(const ZipParts& parts);
 void writeZip(const std::string& path, const ZipParts& parts);
-void writeZipWithHugePart(const std::string& path, const ZipParts& parts, const std::string& hugeName,
-                          const std::string& head, char filler, std::int64_t size);
-
-inline const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-inline const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 
 // <worksheet> around the given <sheetData> content.
 std::string worksheetXml(const std::string& sheetData);
 
-// A package with one worksheet part per entry (named "Sheet1", ... in the workbook), plus an
-// optional shared string and styles part. Parts can be replaced or added afterwards.
+// A package with one worksheet part per entry, named "Sheet1", ... in the workbook.
 struct HandPackage {
   std::vector<std::string> sheets;  // worksheet XML
-  std::string sharedStrings;        // <sst> XML, or empty for none
-  std::string styles;               // <styleSheet> XML, or empty for none
-  std::string workbookPr;           // extra <workbookPr .../> element
 
   ZipParts parts() const;
 };
-
-// A part's XML in a parts list, for altering it in place; adds it when absent.
-std::string& part(ZipParts& parts, const std::string& name);
 
 }  // namespace morvane::test
