@@ -96,6 +96,8 @@ TEST(ChangeScript, ColumnAndKeyChangesGiveTheirStatementsInOrder) {
        Lines{"ALTER TABLE dbo.Orders ADD Shipped datetime  NULL \r\n"}},
       {"widened", orders(), orders(ordersRows([](auto& r) { r[2].size = "200"; })), {},
        Lines{"ALTER TABLE dbo.Orders ALTER COLUMN Note varchar(200)  NULL \r\n"}},
+      {"made nullable", orders(), orders(ordersRows([](auto& r) { r[1].nullable = true; })), {},
+       Lines{"ALTER TABLE dbo.Orders ALTER COLUMN Customer varchar(20)  NULL \r\n"}},
       {"dropped", orders(), orders(ordersRows([](auto& r) { r.pop_back(); })), kDrop,
        Lines{"IF EXISTS (SELECT 1 FROM dbo.Orders WHERE Note IS NOT NULL) THROW 50000, N'テーブル「Orders」の列「Note」: "
              "値のある行があり、列を削除できません。このテーブルの変更は行いません', 1;\r\n",

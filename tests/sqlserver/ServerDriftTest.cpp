@@ -25,7 +25,7 @@ clsSQLServerFieldAttr teamTypes() {
   return types;
 }
 
-// Every kind, an identity, float(10) and float(53), a composite key.
+// Every kind, an identity, float(24) and float(53), a composite key.
 const std::vector<test::FieldRow> kLineRows = {{"OrderID", "int", "", false}, {"LineNo", "int", "", false}};
 clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows) {
   return test::dbOf({test::makeTable("Orders",
@@ -33,7 +33,7 @@ clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows) {
                                       {"Name", "varchar", "50", false}, {"Memo", "varchar", "max", true},
                                       {"Qty", "int", "", false}, {"Ordered", "日付", "", true},
                                       {"Price", "通貨", "", true}, {"Rate", "real", "", true},
-                                      {"Ratio", "float", "10", true}, {"Value", "float", "53", true},
+                                      {"Ratio", "float", "24", true}, {"Value", "float", "53", true},
                                       {"Unit", "decimal", "10,2", true}},
                                      {"OrderID"}),
                      test::makeTable("Lines", lineRows, {"OrderID", "LineNo"})});
@@ -101,7 +101,7 @@ TEST(ServerDrift, EachKindOfDriftAloneAndWhatIsNone) {
        {orders + "OrderID」はドキュメントでは int IDENTITY(1,1) NOT NULL、データベースでは int IDENTITY(100,1) NOT NULL"}},
       {"identity lost", [](auto& s) { columnOf(s, "OrderID").identity = false; },
        {orders + "OrderID」はドキュメントでは int IDENTITY(1,1) NOT NULL、データベースでは int NOT NULL"}},
-      {"float(10) as float", [](auto& s) { columnOf(s, "Ratio") = column("Ratio", 9, "float", {}, 53, {}, true); },
+      {"float(24) as float", [](auto& s) { columnOf(s, "Ratio") = column("Ratio", 9, "float", {}, 53, {}, true); },
        {orders + "Ratio」はドキュメントでは real NULL、データベースでは float NULL"}},
       {"scale", [](auto& s) { columnOf(s, "Unit").scale = 3; },
        {orders + "Unit」はドキュメントでは decimal(10,2) NULL、データベースでは decimal(10,3) NULL"}},

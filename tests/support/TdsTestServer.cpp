@@ -1,6 +1,7 @@
 #include "tests/support/TdsTestServer.h"
 
 #include <arpa/inet.h>
+#include <iconv.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -41,43 +42,22 @@ void putLe32(std::string& out, std::uint32_t value) {
   putLe16(out, value >> 16);
 }
 
-// UTF-8 to UTF-16LE, for the server's texts and the names it echoes back.
-std::string utf16le(const std::string& utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    std::uint32_t code = length == 1 ? c : c & (0x3F >> (length - 1));
-    for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) code = code << 6 | (utf8[i + k] & 0x3F);
-    i += length;
-    if (code >= 0x10000) {
-      putLe16(out, 0xD800 + ((code - 0x10000) >> 10));
-      putLe16(out, 0xDC00 + (code & 0x3FF));
-    } else {
-      putLe16(out, code);
-    }
-  }
+// Text between UTF-8 and UTF-16LE, the encoding TDS speaks.
+std::string convert(const std::string& text, const char* to, const char* from) {
+  const iconv_t converter = ::iconv_open(to, from);
+  std::string out(text.size() * 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  char* at = out.data();
+  std::size_t inLeft = text.size(), outLeft = out.size();
+  const std::size_t converted = ::iconv(converter, &in, &inLeft, &at, &outLeft);
+  ::iconv_close(converter);
+  if (converted == static_cast<std::size_t>(-1)) throw ProtocolError(std::string("not ") + from);
+  out.resize(out.size() - outLeft);
   return out;
 }
 
-// UTF-16LE to UTF-8; unpaired surrogates become U+FFFD.
-std::string utf8(const std::string& bytes) {
-  std::string out;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    std::uint32_t code = le16(bytes, i);
-    const std::uint32_t low = i + 3 < bytes.size() ? le16(bytes, i + 2) : 0;
-    if (code >= 0xD800 && code < 0xDC00 && low >= 0xDC00 && low < 0xE000) {
-      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-      i += 2;
-    } else if (code >= 0xD800 && code < 0xE000) {
-      code = 0xFFFD;
-    }
-    const int tail = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-    out += static_cast<char>(tail == 0 ? code : (0xFF00 >> (tail + 1) & 0xFF) | code >> (6 * tail));
-    for (int k = tail - 1; k >= 0; --k) out += static_cast<char>(0x80 | (code >> (6 * k) & 0x3F));
-  }
-  return out;
-}
+std::string utf16le(const std::string& utf8) { return convert(utf8, "UTF-16LE", "UTF-8"); }
+std::string utf8(const std::string& utf16le) { return convert(utf16le, "UTF-8", "UTF-16LE"); }
 
 // B_VARCHAR (one-byte count) or US_VARCHAR (two-byte count) of UTF-16 units, then the text.
 void putVarchar(std::string& out, const std::string& text, bool wide = false) {
@@ -488,7 +468,9 @@ void TdsTestServer::serve(int fd) {
           answer += envChange(4, "4096", "4096");
           answer += done(doneFinal, 0);
         } else {
-          if (known) answer += error(4060, 1, 11, "Cannot open database \"" + login.database + "\" requested by the login. The login failed.");
+          if (known) {
+            answer += error(4060, 1, 11, "Cannot open database \"" + login.database + "\" requested by the login. The login failed.");
+          }
           answer += error(18456, 1, 14, "Login failed for user '" + login.user + "'.");
           answer += done(doneError, 0);
           hangUp = true;
