@@ -315,6 +315,12 @@ TEST(ChangeScript, TablesNewGoneAndSharingAName) {
                                           "テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n",
                                           "DROP TABLE dbo.Audit \r\n"}));
   EXPECT_TRUE(dropped[1].warnings.empty());
+  // A name that is no token is bracketed in the statement and quoted in the message.
+  const auto odd = compareRevisions(dbOf({makeTable("It's]", {{"At", "date", "", false}})}), dbOf({}), nullptr, kDrop);
+  EXPECT_NE(odd.at(0).script.find("IF EXISTS (SELECT 1 FROM dbo.[It's]]]) THROW 50000, N'テーブル「It''s]」: 行があり、"
+                                  "テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n"),
+            std::string::npos)
+      << odd[0].script;
   // Tables picked by name leave the old revision's others alone.
   EXPECT_EQ(compareRevisions(before, dbOf({orders()}), nullptr, allowing("dg")).size(), 1u);
 
