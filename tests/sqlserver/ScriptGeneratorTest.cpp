@@ -55,8 +55,8 @@ TEST(ScriptGenerator, ColumnTextOfEveryKindAsTheNotationsResolveIt) {
       {[](auto& t) { t.setInt("Integer"); }, {"a", "INTEGER", "", false}, "a int  NOT NULL "},
       {[](auto& t) { t.setDate("日付"); }, {"a", " 日付", "", true}, "a datetime  NULL "},
       // Equal notations go to the earlier kind; empty ones match blank type cells.
-      {[](auto& t) { t = clsSQLServerFieldAttr(), t.setIdentity("INT"); }, {"a", "int", "1", false}, "a int  NOT NULL "},
-      {[](auto& t) { t.setReal("Money"), t.setFloat("money"), t.setDecimal("money"); }, {"a", "money", "1", false},
+      {[](auto& t) { t = clsSQLServerFieldAttr(); t.setIdentity("INT"); }, {"a", "int", "1", false}, "a int  NOT NULL "},
+      {[](auto& t) { t.setReal("Money"); t.setFloat("money"); t.setDecimal("money"); }, {"a", "money", "1", false},
        "a money  NOT NULL "},
       {[](auto& t) { t.setVarChar("char"); }, {"a", "char", "1", false}, "a char(1)  NOT NULL "},
       {[](auto& t) { t.setChar("x"); }, {"a", "char", "1", false}, "a varchar(1)  NOT NULL "},
