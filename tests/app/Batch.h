@@ -62,7 +62,13 @@ inline pid_t startBatch(std::vector<std::string> args, const std::vector<std::st
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  // Signals as a shell gives a job in the foreground, however the tests themselves were started.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
   if (posix_spawn(&pid, MORVANE_BATCH, &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);

@@ -33,6 +33,7 @@ std::string readLine(int fd) {
   auto say = [to](const std::string& text) {
     if (::write(to, (text + "\n").data(), text.size() + 1) != static_cast<ssize_t>(text.size() + 1)) ::_exit(3);
   };
+  ::signal(SIGINT, SIG_DFL);  // as in a foreground job, however the tests were started
   platform::removeTemporaryFilesOnSignals();
   batch::TerminalProgress progress("ドキュメント作成");
   platform::PendingFile pending(path);
@@ -87,6 +88,7 @@ TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
       ::setenv("TMPDIR", dir.path().c_str(), 1);
+      ::signal(SIGINT, SIG_DFL);
       platform::removeTemporaryFilesOnSignals();
       clsSQLServerDB db;
       db.fnOpenDB(server.address(), "販売", "sa", "pw");

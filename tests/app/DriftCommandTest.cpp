@@ -67,17 +67,15 @@ BatchRun against(const TdsTestServer& server, const std::string& workbook, std::
 TEST(DriftCommand, PrintsTheDriftPerTableWithExitOneNoneWithZeroAndAnUnreadableServerWithTwo) {
   TempDir dir;
   const std::string workbook = writeDesign(dir);
-  for (const bool asText : {false, true}) {
-    auto catalog = deployed();
-    catalog.integersAsText = asText;
-    TdsTestServer server(serverWith(catalog));
-    const BatchRun run = against(server, workbook);
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, "ブックとデータベースに違いはありません\n");
-    EXPECT_EQ(run.err, "");
-    EXPECT_EQ(server.batches().size(), 5u);  // the catalog queries, each its own batch, and nothing else
-  }
   auto catalog = deployed();
+  catalog.integersAsText = true;  // as some servers and proxies send them
+  TdsTestServer same(serverWith(catalog));
+  const BatchRun none = against(same, workbook);
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.out, "ブックとデータベースに違いはありません\n");
+  EXPECT_EQ(none.err, "");
+  EXPECT_EQ(same.batches().size(), 5u);  // the catalog queries, each its own batch, and nothing else
+  catalog = deployed();
   catalog.columns[4].length = 100;      // Orders.Name widened by hand
   catalog.columns[0].column = "LINENO";  // case only: a warning
   catalog.columns.push_back({"Audit", "At", 1, "datetime", {}, {}, {}, "NO"});

@@ -175,7 +175,7 @@ TEST(ServerCommand, PasswordsAndAServerThatStopsAnswering) {
   EXPECT_TRUE(run.err.starts_with("morvane-batch: テーブル「First」を作成できません: サーバが 1 秒以内に応答しませんでした"))
       << run.err;
   EXPECT_HAS(run.err, "テーブル「Second」を作成できません: ");
-  EXPECT_EQ(mute.batches().front(), "SET XACT_ABORT ON");
+  EXPECT_EQ(mute.batches().at(0), "SET XACT_ABORT ON");
 }
 
 }  // namespace
