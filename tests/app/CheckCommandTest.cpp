@@ -2,6 +2,7 @@
 // after an error.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "Batch.h"
@@ -53,6 +54,17 @@ TEST(CheckCommand, FindingsAsTextOrJsonAndTheExitStatus) {
       batch({"--check", "--check-format", "json", writeDesignBook(dir.file("clean.xlsx"), {{"T", {{"id", "int", "", "*"}}}})});
   EXPECT_EQ(clean.status, 0);
   EXPECT_EQ(nlohmann::json::parse(clean.out), nlohmann::json::parse(R"({"findings":[],"errors":0,"warnings":0})"));
+
+  // The example workbook of mistakes triggers each rule once.
+  std::map<std::string, int> times, once;
+  const auto example = nlohmann::json::parse(batch({"--check", "--check-format", "json", kExamples + "check-findings.xlsx"}).out);
+  for (const auto& finding : example["findings"]) ++times[finding["rule"].get<std::string>()];
+  for (const char* rule : {"undefined-type", "size-required", "size-invalid", "duplicate-field", "duplicate-table",
+                           "nullable-key", "multiple-identity", "name-too-long", "no-key", "reserved-word",
+                           "untrimmed-name", "size-ignored"}) {
+    once[rule] = 1;
+  }
+  EXPECT_EQ(times, once);
 }
 
 TEST(CheckCommand, AnErrorStopsEveryOutputAndAWarningDoesNot) {
