@@ -90,7 +90,8 @@ inline int waitFor(pid_t pid) {
 
 inline BatchRun batch(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment = {}) {
   TempDir dir;
-  const pid_t pid = startBatch(std::move(args), extraEnvironment, "/dev/null", dir.file("out"), dir.file("err"));
+  const pid_t pid =
+      startBatch(std::move(args), extraEnvironment, "/dev/null", dir.file("out"), dir.file("err"));
   return {waitFor(pid), readBytes(dir.file("out")), readBytes(dir.file("err"))};
 }
 

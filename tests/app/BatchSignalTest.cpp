@@ -76,7 +76,8 @@ TEST(BatchSignal, ASecondCtrlCOrSigtermRemovesTheTemporaryFileAndSigkillLeavesIt
     const auto left = filesIn(dir.path());
     EXPECT_EQ(left.size(), last == SIGKILL ? 2u : 1u);
     // SIGKILL cannot be caught: the temporary file stays, hidden and not under a page's name.
-    EXPECT_TRUE(last != SIGKILL || (left[0].starts_with(".a.htm.tmp") && !left[0].ends_with(".htm"))) << left[0];
+    EXPECT_TRUE(last != SIGKILL || (left[0].starts_with(".a.htm.tmp") && !left[0].ends_with(".htm")))
+        << left[0];
   }
 }
 
@@ -103,7 +104,8 @@ TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
 }
 
 std::vector<std::string> exampleArgs(std::vector<std::string> jobs) {
-  jobs.insert(jobs.begin(), {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa"});
+  jobs.insert(jobs.begin(),
+              {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa"});
   jobs.push_back(kExampleBook);
   return jobs;
 }
@@ -129,10 +131,13 @@ TEST(BatchSignal, CtrlCStopsAfterTheTableUnderWayWithTheSummaryAndNoForeignKeys)
   TempDir dir;
   auto args = login(server);
   args.insert(args.end(), {"--html", dir.file("html")});
-  const pid_t pid = startBatch(exampleArgs(args), {"MORVANE_PASSWORD=pw"}, "/dev/null", "/dev/null", dir.file("err"));
+  const pid_t pid =
+      startBatch(exampleArgs(args), {"MORVANE_PASSWORD=pw"}, "/dev/null", "/dev/null", dir.file("err"));
   // SET XACT_ABORT ON, then the first table, whose answer is held back for a second.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (server.batches().size() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  while (server.batches().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(10ms);
+  }
   ::kill(pid, SIGINT);
   EXPECT_EQ(waitFor(pid), 1);
   // However late the signal came, the tables made are those the summary counts as done.

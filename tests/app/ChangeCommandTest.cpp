@@ -69,7 +69,8 @@ TEST(ChangeCommand, WritesChangedAndNewTablesAndSummarisesEveryTable) {
   EXPECT_EQ(same.err, "");
   EXPECT_EQ(filesIn(dir.file("same")), Names{});
   writeBytes(dir.file("broken.xlsx"), "PK\x03\x04 not a zip");
-  const BatchRun broken = batch({"--since", dir.file("broken.xlsx"), "--sql", dir.file("no"), revisions.book});
+  const BatchRun broken =
+      batch({"--since", dir.file("broken.xlsx"), "--sql", dir.file("no"), revisions.book});
   EXPECT_EQ(broken.status, 2);
   EXPECT_HAS(broken.err, "broken.xlsx");
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));

@@ -96,7 +96,8 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   TdsTestServer::Config config = account();
   config.catalog = TdsTestServer::Catalog{.columns = {{"Items", "ID", 1, "int"}}};
   TdsTestServer server(config);
-  const BatchRun run = batch(serverArgs(server, {"--layout-extra", kFullLayoutExtra, book}), {"MORVANE_PASSWORD=" + kPassword});
+  const BatchRun run =
+      batch(serverArgs(server, {"--layout-extra", kFullLayoutExtra, book}), {"MORVANE_PASSWORD=" + kPassword});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, "morvane-batch: テーブル「Bad」を作成できません: フィールド「ID」の既定値「0); DROP TABLE x; --」は"
                      "数値、文字列、NULL、決まった関数のどれでもないため、サーバでは実行しません\n"
@@ -110,16 +111,18 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
 TEST(ServerCommand, HostileNamesAreRefusedOnTheServerKeptInFilesAndShownEscaped) {
   TempDir dir;
   const std::vector<Row> id = {{"ID", "int"}};
-  const std::string book = writeDesignBook(dir.file("hostile.xlsx"), {{"Good", id},
-                                                                      {"x;DROP TABLE y--", id},
-                                                                      {"Sized", {{"Name", "varchar", "10); DROP TABLE w;--"}}},
-                                                                      {"Named", {{"a int) DROP TABLE w", "int"}}},
-                                                                      {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}},
-                                                                      {"two\nlines", id},
-                                                                      {"Last", {{"ID", "int"}, {"Memo", "varchar", "max"}}}});
+  const std::string book = writeDesignBook(dir.file("hostile.xlsx"),
+                                           {{"Good", id},
+                                            {"x;DROP TABLE y--", id},
+                                            {"Sized", {{"Name", "varchar", "10); DROP TABLE w;--"}}},
+                                            {"Named", {{"a int) DROP TABLE w", "int"}}},
+                                            {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}},
+                                            {"two\nlines", id},
+                                            {"Last", {{"ID", "int"}, {"Memo", "varchar", "max"}}}});
   const std::string layout = "1,7,6,3,3,4,5,6,7,9";
   TdsTestServer server(account());
-  const BatchRun run = batch(serverArgs(server, {"--layout-values", layout, book}), {"MORVANE_PASSWORD=" + kPassword});
+  const BatchRun run =
+      batch(serverArgs(server, {"--layout-values", layout, book}), {"MORVANE_PASSWORD=" + kPassword});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(server.tables(), (std::set<std::string>{"Good", "Last"}));
   EXPECT_EQ(server.batches().size(), 3u);  // SET XACT_ABORT ON and the two tables
@@ -166,10 +169,14 @@ TEST(ServerCommand, PasswordsAndAServerThatStopsAnswering) {
   ASSERT_EQ(server.logins().size(), 2u);
   EXPECT_EQ(server.logins()[1].password, kPassword);
 
-  TdsTestServer mute({.user = "sa", .password = kPassword, .database = "販売", .mode = TdsTestServer::Mode::mute});
+  TdsTestServer::Config config = account();
+  config.mode = TdsTestServer::Mode::mute;
+  TdsTestServer mute(config);
   TempDir dir;
-  const std::string book = writeDesignBook(dir.file("two.xlsx"), {{"First", {{"ID", "int"}}}, {"Second", {{"ID", "int"}}}});
-  const BatchRun run = batch(serverArgs(mute, {"--query-timeout", "1", book}), {"MORVANE_PASSWORD=" + kPassword});
+  const std::string book =
+      writeDesignBook(dir.file("two.xlsx"), {{"First", {{"ID", "int"}}}, {"Second", {{"ID", "int"}}}});
+  const BatchRun run =
+      batch(serverArgs(mute, {"--query-timeout", "1", book}), {"MORVANE_PASSWORD=" + kPassword});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.errLines(), 2) << run.err;
   EXPECT_TRUE(run.err.starts_with("morvane-batch: テーブル「First」を作成できません: サーバが 1 秒以内に応答しませんでした"))

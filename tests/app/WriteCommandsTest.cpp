@@ -38,7 +38,8 @@ TEST(WriteCommands, ScriptsAndTheDeployScriptOfTheExample) {
   EXPECT_EQ(readBytes(ja + "/商品.sql"), readBytes(out + "/商品.sql"));
 
   // The named tables, in list order, headed by where they came from.
-  const std::string book = dir.file("design.xlsx"), scripts = dir.file("scripts/new"), deploy = dir.file("deploy.sql");
+  const std::string book = dir.file("design.xlsx"), scripts = dir.file("scripts/new");
+  const std::string deploy = dir.file("deploy.sql");
   fs::copy_file(kExampleBook, book);
   const utimbuf times{981173106, 981173106};  // 2001-02-03 04:05:06 UTC
   ASSERT_EQ(::utime(book.c_str(), &times), 0);
@@ -55,8 +56,8 @@ TEST(WriteCommands, ScriptsAndTheDeployScriptOfTheExample) {
             readBytes(scripts + "/顧客.sql") + "GO\n" + readBytes(scripts + "/商品.sql") + "GO\n");
 
   // Sizes read from the key column: identity and decimal sizes lose their comma; those tables are left out.
-  const BatchRun failed =
-      batch({"--layout-values", "1,5,6,3,3,4,5,7,7,9", "--sql", dir.file("failed"), "--deploy", deploy, kExampleBook});
+  const BatchRun failed = batch(
+      {"--layout-values", "1,5,6,3,3,4,5,7,7,9", "--sql", dir.file("failed"), "--deploy", deploy, kExampleBook});
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(filesIn(dir.file("failed")), Names{"受注.sql"});
   for (const std::string table : {"顧客", "受注明細", "商品"}) {
@@ -134,8 +135,8 @@ TEST(WriteCommands, HtmlOfTheSelectedTablesAndThePagesLeftOut) {
 
   // One line per page left out, a line break in its name shown, not obeyed; the rest is a whole set.
   const std::vector<Row> id = {{"ID", "int", "", "○"}};
-  const std::string book =
-      writeDesignBook(dir.file("tables.xlsx"), {{"ok", id}, {"x\n/../escape", id}, {"Index", id}, {"OK", id}, {"after", id}});
+  const std::string book = writeDesignBook(
+      dir.file("tables.xlsx"), {{"ok", id}, {"x\n/../escape", id}, {"Index", id}, {"OK", id}, {"after", id}});
   const std::string pages = dir.file("pages");
   const BatchRun refused = batch({"--layout-values", kExampleLayout, "--html", pages, book});
   EXPECT_EQ(refused.status, 1);
