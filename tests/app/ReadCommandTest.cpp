@@ -74,12 +74,10 @@ TEST(ReadCommand, AWorkbookThatCannotBeOpenedExitsTwoWithItsReasonInOneLine) {
       {"device.xls", {"ファイルではなくデバイスです"}},
       {"proc.xls", {"通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です"}},
       {"cutoff.xls", {"複合ファイルの構造が壊れています"}}};
+  // The readers' own reasons are theirs to pin; here one of each kind of file makes one line.
   const std::size_t exact = cases.size() - 1;  // whole reasons: all of the above but libgsf's
-  for (const UnreadablePackage& package : unreadablePackages()) {
-    cases.push_back({"package" + std::to_string(cases.size()) + ".xlsx", package.words});
-    writeBytes(dir.file(cases.back().first), package.bytes);
-  }
-  for (const auto& file : writeUnreadableXlsFiles(dir)) cases.push_back({file.name, {file.reason}});
+  cases.push_back({"package.xlsx", unreadablePackages().front().words});
+  writeBytes(dir.file("package.xlsx"), unreadablePackages().front().bytes);
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const auto& [name, words] = cases[i];
     SCOPED_TRACE(name);

@@ -35,13 +35,9 @@ TEST(ServerCommand, CreatesTheExampleForeignKeysLastThenReportsEachTableThere) {
   const BatchRun first = batch(args, {"MORVANE_PASSWORD=" + kPassword, "ODBCSYSINI=" + emptyConfig.path().string()});
   EXPECT_EQ(first.status, 0);
   EXPECT_EQ(first.err, "");
-  const auto sent = server.batches();
-  ASSERT_EQ(sent.size(), 7u);  // then a batch for each of the two tables that refer to others
-  EXPECT_EQ(sent[0], "SET XACT_ABORT ON");
-  EXPECT_TRUE(sent[1].starts_with("BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n")) << sent[1];
-  EXPECT_HAS(sent[2], "\t受注日 datetime  NOT NULL ,\r\n");
-  EXPECT_TRUE(sent[4].ends_with("COMMIT ")) << sent[4];
-  EXPECT_HAS(sent[5] + sent[6], " FOREIGN KEY (");
+  // SET XACT_ABORT ON, four tables (their notations from --types), a batch per table that refers to others.
+  ASSERT_EQ(server.batches().size(), 7u);
+  EXPECT_HAS(server.batches()[2], "\t受注日 datetime  NOT NULL ,\r\n");
   EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "受注", "受注明細", "商品"}));
 
   const BatchRun second = batch(args, {"MORVANE_PASSWORD=" + kPassword});
@@ -55,9 +51,8 @@ TEST(ServerCommand, CreatesTheExampleForeignKeysLastThenReportsEachTableThere) {
   EXPECT_EQ(server.batches().size(), 12u);
 }
 
-// Every statement a table can get, the same through --sql, --deploy and --server: the foreign
-// keys after every table, and on the server a table with an injected default refused and the
-// reference to it left out.
+// The same scripts through --sql, --deploy and --server: the foreign keys after every table, and on
+// the server a table with an injected default refused and the reference to it left out.
 TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   TempDir dir;
   const std::string book = writeDesignBook(dir.file("schema.xlsx"), schemaSheets());
@@ -65,22 +60,8 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   const BatchRun written = batch({"--layout-extra", kFullLayoutExtra, "--sql", out, "--deploy", deploy, book});
   ASSERT_EQ(written.status, 0) << written.err;
   auto file = [&](const std::string& name) { return platform::fromCp932(readBytes(out + "/" + name + ".sql")); };
-  const std::string add = "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\t";
-  const std::string describe = "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'";
-  const std::string table = "', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'顧客'";
-  const std::string column = table + ", @level2type = N'COLUMN', @level2name = N'";
-  EXPECT_EQ(file("顧客"),
-            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n\t(\r\n\tID int  NOT NULL ,\r\n\tコード char(10)  NOT NULL ,\r\n"
-            "\t支店 char(3)  NOT NULL ,\r\n\t名前 varchar(40)  NULL ,\r\n\t登録日 datetime  NOT NULL \r\n\t) ON [PRIMARY] \r\n" +
-                add + "PK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\n" +
-                add + "DF_顧客_コード DEFAULT ('000') FOR コード\r\n" + add + "DF_顧客_支店 DEFAULT (N'な''し') FOR 支店\r\n" +
-                add + "DF_顧客_登録日 DEFAULT (getdate()) FOR 登録日\r\n" +
-                add + "UQ_顧客_コード_支店 UNIQUE NONCLUSTERED \r\n\t( \r\n\tコード,\r\n\t支店\r\n\t) ON [PRIMARY] \r\n"
-                "CREATE NONCLUSTERED INDEX IX_顧客_コード_名前 ON dbo.顧客 \r\n\t( \r\n\tコード,\r\n\t名前\r\n\t) ON [PRIMARY] \r\n"
-                "CREATE NONCLUSTERED INDEX IX_顧客_登録日 ON dbo.顧客 \r\n\t( \r\n\t登録日\r\n\t) ON [PRIMARY] \r\n" +
-                describe + "顧客''s ]マスタ" + table + "\r\n" + describe + "顧客ID" + column + "ID'\r\n" + describe +
-                "コード" + column + "コード'\r\n" + describe + "O''Neil ]の名前" + column + "名前'\r\n" + describe + "登録日" +
-                column + "登録日'\r\nCOMMIT \r\n");
+  // The statements themselves are the generator's; here each file is its table's, in code page 932.
+  EXPECT_HAS(file("顧客"), "DF_顧客_支店 DEFAULT (N'な''し') FOR 支店\r\n");
   EXPECT_HAS(file("Orders"), "N'注文の番号', @level0type");
   EXPECT_HAS(file("Bad"), "\tDF_Bad_ID DEFAULT (0); DROP TABLE x; --) FOR ID\r\n");
   const std::string fk = "ALTER TABLE dbo.Orders ADD CONSTRAINT \r\n\tFK_Orders_";

@@ -123,6 +123,34 @@ TEST(ScriptGenerator, FrameWithSeveralKeysAndAFieldLeftOutWithItsStatements) {
             "COMMIT ");
 }
 
+// Every statement a table can get, in order, with quotes and brackets of the texts escaped.
+TEST(ScriptGenerator, EveryStatementOfATableWithItsTextsEscaped) {
+  clsTableInfo table = makeTable("顧客",
+                                 {{"ID", "int", "", false, "", "", "", "", "", "顧客ID"},
+                                  {"コード", "char", "10", false, "'000'", "", "U1", "IX1", "", "コード"},
+                                  {"支店", "char", "3", false, " ( N'な''し' ) ", "", "U1"},
+                                  {"名前", "varchar", "40", true, "NULL", "", "", "IX1", "", "O'Neil ]の名前"},
+                                  {"登録日", "date", "", false, "(getdate())", "", "", "IX2", "", "登録日"}},
+                                 {"ID"});
+  table.setLogicalName("顧客's ]マスタ");
+  const std::string add = "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\t";
+  const std::string describe = "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'";
+  const std::string on = "', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'顧客'";
+  const std::string column = on + ", @level2type = N'COLUMN', @level2name = N'";
+  EXPECT_EQ(clsSQLServerDB().makeCreateSQL(table),
+            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n\t(\r\n\tID int  NOT NULL ,\r\n\tコード char(10)  NOT NULL ,\r\n"
+            "\t支店 char(3)  NOT NULL ,\r\n\t名前 varchar(40)  NULL ,\r\n\t登録日 datetime  NOT NULL \r\n\t) ON [PRIMARY] \r\n" +
+                add + "PK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\n" + add +
+                "DF_顧客_コード DEFAULT ('000') FOR コード\r\n" + add + "DF_顧客_支店 DEFAULT (N'な''し') FOR 支店\r\n" + add +
+                "DF_顧客_登録日 DEFAULT (getdate()) FOR 登録日\r\n" + add +
+                "UQ_顧客_コード_支店 UNIQUE NONCLUSTERED \r\n\t( \r\n\tコード,\r\n\t支店\r\n\t) ON [PRIMARY] \r\n"
+                "CREATE NONCLUSTERED INDEX IX_顧客_コード_名前 ON dbo.顧客 \r\n\t( \r\n\tコード,\r\n\t名前\r\n\t) ON [PRIMARY] \r\n"
+                "CREATE NONCLUSTERED INDEX IX_顧客_登録日 ON dbo.顧客 \r\n\t( \r\n\t登録日\r\n\t) ON [PRIMARY] \r\n" +
+                describe + "顧客''s ]マスタ" + on + "\r\n" + describe + "顧客ID" + column + "ID'\r\n" + describe + "コード" +
+                column + "コード'\r\n" + describe + "O''Neil ]の名前" + column + "名前'\r\n" + describe + "登録日" + column +
+                "登録日'\r\nCOMMIT ");
+}
+
 TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefused) {
   const clsSQLServerFieldAttr types;
   const clsDBInfo example = test::exampleModel();

@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "document/clsExcelDBDoc.h"
+#include "sqlserver/ServerChanges.h"
 #include "sqlserver/ServerDrift.h"
 #include "sqlserver/StoredColumn.h"
 #include "sqlserver/reverse/DesignBookPlan.h"
@@ -27,7 +28,7 @@ clsSQLServerFieldAttr teamTypes() {
 
 // Every kind, an identity, float(24) and float(53), a composite key.
 const std::vector<test::FieldRow> kLineRows = {{"OrderID", "int", "", false}, {"LineNo", "int", "", false}};
-clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows) {
+clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows, std::vector<std::string> lineKeys = {"OrderID", "LineNo"}) {
   return test::dbOf({test::makeTable("Orders",
                                      {{"OrderID", "identity", "1,1", false}, {"Kind", " CHAR ", "2", true},
                                       {"Name", "varchar", "50", false}, {"Memo", "varchar", "max", true},
@@ -36,7 +37,7 @@ clsDBInfo document(std::vector<test::FieldRow> lineRows = kLineRows) {
                                       {"Ratio", "float", "24", true}, {"Value", "float", "53", true},
                                       {"Unit", "decimal", "10,2", true}},
                                      {"OrderID"}),
-                     test::makeTable("Lines", lineRows, {"OrderID", "LineNo"})});
+                     test::makeTable("Lines", lineRows, lineKeys)});
 }
 
 ServerColumn column(std::string name, int ordinal, std::string type, std::optional<long long> length,
@@ -139,6 +140,114 @@ TEST(ServerDrift, EachKindOfDriftAloneAndWhatIsNone) {
   const Drift drift = compareWithServer(document(lineRows), server, teamTypes());
   EXPECT_EQ(lines(drift), Lines{"テーブル「Lines」: 列「Code」はドキュメントでは char(abc)、データベースでは char(3) NULL"});
   EXPECT_EQ(drift.warnings, Lines{"テーブル「Lines」: textは未定義です"});
+}
+
+// Customers with a default, a two-column unique key, two indexes and descriptions; Sales with a
+// default and a reference to them. idType: the type of 顧客.ID and of Sales.CustomerID.
+clsDBInfo attributed(const std::string& code = "'000'", const std::string& idType = "int", const std::string& size = "") {
+  clsTableInfo customers = test::makeTable("顧客",
+                                           {{"ID", idType, size, false, "", "", "", "", "", "顧客ID"},
+                                            {"Code", "char", "5", false, code, "", "U1", "", "", "コード"},
+                                            {"Branch", "char", "3", false, "", "", "U1", "IX1", "", "支店"},
+                                            {"Name", "varchar", "40", false, "", "", "", "IX2", "", "名前"}},
+                                           {"ID"});
+  customers.setLogicalName("顧客マスタ");
+  return test::dbOf({std::move(customers), test::makeTable("売上",
+                                                           {{"No", "int", "", false, "0", "", "", "", "", "番号"},
+                                                            {"CustomerID", idType, size, false, "", "顧客.ID", "", "", "", "顧客"}},
+                                                           {"No"})});
+}
+
+// What the server reports once that design's scripts ran: defaults in their stored form, the key
+// and one default under system names.
+std::vector<ServerTable> attributedServer() {
+  auto col = [](std::string name, int at, std::string type, std::optional<long long> length, std::string description) {
+    ServerColumn c = column(std::move(name), at, std::move(type), length, {}, {}, false);
+    c.description = std::move(description);
+    return c;
+  };
+  ServerTable sales{"売上", {col("No", 1, "int", {}, "番号"), col("CustomerID", 2, "int", {}, "顧客")}, {"No"}, "PK_売上"};
+  sales.columns[0].defaultValue = "((0))";
+  sales.columns[0].defaultName = "DF_売上_No";
+  sales.foreignKeys = {{"FK_売上_CustomerID", {"CustomerID"}, "顧客", {"ID"}}};
+  ServerTable customers{"顧客",
+                        {col("ID", 1, "int", {}, "顧客ID"), col("Code", 2, "char", 5, "コード"), col("Branch", 3, "char", 3, "支店"),
+                         col("Name", 4, "varchar", 40, "名前")},
+                        {"ID"},
+                        "PK__顧客__3214EC27"};
+  customers.columns[1].defaultValue = "('000')";
+  customers.columns[1].defaultName = "DF__顧客__Code__5EBF139D";
+  customers.indexes = {{"IX_顧客_Branch", false, false, false, {"Branch"}},
+                       {"IX_顧客_Name", false, false, false, {"Name"}},
+                       {"UQ_顧客_Code_Branch", false, true, true, {"Code", "Branch"}}};
+  customers.description = "顧客マスタ";
+  return {sales, customers};
+}
+
+TEST(ServerDrift, EachAttributeChangedOnTheServerIsDriftAndItsStoredFormIsNot) {
+  const struct {
+    const char* what;
+    std::function<void(std::vector<ServerTable>&)> change;
+    Lines lines;
+  } cases[] = {
+      {"as deployed", [](auto&) {}, {}},
+      {"system names", [](auto& s) { s[1].indexes[0].name = "別名"; s[1].indexes[2].name = "UQ__顧客__A25C5AA7"; }, {}},
+      {"default gone", [](auto& s) { s[1].columns[1].defaultValue.reset(); },
+       {"テーブル「顧客」: 列「Code」の既定値 ('000')はドキュメントにだけあります"}},
+      {"description", [](auto& s) { s[1].columns[3].description = "氏名"; },
+       {"テーブル「顧客」: 列「Name」の説明はドキュメントでは「名前」、データベースでは「氏名」"}},
+      {"table description gone", [](auto& s) { s[1].description.clear(); },
+       {"テーブル「顧客」: テーブルの説明「顧客マスタ」はドキュメントにだけあります"}},
+      {"unique key narrowed", [](auto& s) { s[1].indexes[2].columns = {"Code"}; },
+       {"テーブル「顧客」: 一意キー (Code, Branch)はドキュメントにだけあります; 一意キー UQ_顧客_Code_Branch (Code)はデータベースにだけあります"}},
+      {"index moved", [](auto& s) { s[1].indexes[1].columns = {"Code"}; },
+       {"テーブル「顧客」: インデックス (Name)はドキュメントにだけあります; インデックス IX_顧客_Name (Code)はデータベースにだけあります"}},
+      {"default and reference", [](auto& s) { s[0].columns[0].defaultValue = "((1))"; s[0].foreignKeys[0].referencedColumns = {"Code"}; },
+       {"テーブル「売上」: 列「No」の既定値はドキュメントでは (0)、データベースでは ((1)); 外部キー (CustomerID) → 顧客 (ID)は"
+        "ドキュメントにだけあります; 外部キー FK_売上_CustomerID (CustomerID) → 顧客 (Code)はデータベースにだけあります"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto server = attributedServer();
+    c.change(server);
+    EXPECT_EQ(lines(compareWithServer(attributed(), server, teamTypes())), c.lines);
+  }
+}
+
+// A default and a key under system names are dropped by them; the new ones come as the CREATE
+// script writes them, and the foreign key to the altered key column goes first and comes back last.
+TEST(ServerDrift, ChangesFromTheServerDropBySystemNamesAndBracketOddNames) {
+  const auto types = std::make_shared<const clsSQLServerFieldAttr>(teamTypes());
+  auto scripts = [&](const std::vector<ServerTable>& server, const clsDBInfo& document, ChangeOptions options = {}) {
+    std::string all;
+    for (const auto& change : changesFromServer(server, document, types, options)) all += change.name + "\n" + change.script + "\n";
+    return all;
+  };
+  const std::string frame = "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\n", end = "COMMIT \n";
+  EXPECT_EQ(scripts(attributedServer(), attributed("'001'", "decimal", "12,0")),
+            "顧客\n" + frame + "ALTER TABLE dbo.売上 DROP CONSTRAINT FK_売上_CustomerID \r\nALTER TABLE dbo.顧客 DROP CONSTRAINT "
+            "DF__顧客__Code__5EBF139D \r\nALTER TABLE dbo.顧客 DROP CONSTRAINT PK__顧客__3214EC27 \r\n"
+            "ALTER TABLE dbo.顧客 ALTER COLUMN ID decimal(12,0)  NOT NULL \r\nALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n"
+            "\tPK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\nALTER TABLE dbo.顧客 ADD CONSTRAINT "
+            "\r\n\tDF_顧客_Code DEFAULT ('001') FOR Code\r\n" + end + "売上\n" + frame +
+            "ALTER TABLE dbo.売上 ALTER COLUMN CustomerID decimal(12,0)  NOT NULL \r\n" + end + "_foreign_keys\n" + frame +
+            "ALTER TABLE dbo.売上 ADD CONSTRAINT \r\n\tFK_売上_CustomerID FOREIGN KEY (CustomerID) REFERENCES dbo.顧客 (ID) \r\n" +
+            end);
+
+  // Names on the server that are no plain token, dropped as a script must write them.
+  auto server = deployed();
+  server[0].keyName = "PK__Lines]1";
+  Lines drops = {"ALTER TABLE dbo.Lines DROP CONSTRAINT [PK__Lines]]1] \r\n"};
+  for (const auto& [name, quoted] : std::vector<std::pair<std::string, std::string>>{
+           {"a; DROP TABLE users --", "[a; DROP TABLE users --]"}, {"sales.Customers", "[sales.Customers]"},
+           {"x]y", "[x]]y]"}, {"two\nlines", "[two\nlines]"}, {"Plain", "Plain"}}) {
+    server.push_back({name, {column("ID", 1, "int", {}, 10, 0, false)}, {}});
+    server[1].columns.push_back(column(name, 12, "int", {}, 10, 0, true));
+    drops.push_back("ALTER TABLE dbo.Orders DROP COLUMN " + quoted + " \r\n");
+    drops.push_back("DROP TABLE dbo." + quoted + " \r\n");
+  }
+  const std::string all = scripts(server, document(kLineRows, {"OrderID"}), serverChangeOptions(true));
+  for (const auto& drop : drops) EXPECT_NE(all.find(drop), std::string::npos) << drop << all;
 }
 
 TEST(ServerDrift, NamesFoldAsTheServersUsualCollationFoldsThem) {
