@@ -256,12 +256,17 @@ TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
     EXPECT_EQ(unguarded.script.find("IF EXISTS"), std::string::npos);
     EXPECT_EQ(unguarded.warnings.size(), warned ? 1u : 0u);
   }
-  // A server type the notations cannot say is checked value by value.
-  const TableChange fromServer = changeOf(makeTable("T", {{"N", "nvarchar", "100", true}}),
-                                          makeTable("T", {{"N", "varchar", "100", true}}), allowing("o"));
+  // A server type the notations cannot say is checked value by value, or warned about by name.
+  const auto nvarchar = makeTable("T", {{"N", "nvarchar", "100", true}}), varchar = makeTable("T", {{"N", "varchar", "100", true}});
+  const TableChange fromServer = changeOf(nvarchar, varchar, allowing("o"));
   ASSERT_EQ(fromServer.guards.size(), 1u);
   EXPECT_NE(fromServer.guards[0].statement.find("TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), N)) = N"),
             std::string::npos);
+  EXPECT_EQ(changeOf(nvarchar, varchar, allowing("ol")).warnings,
+            Lines{"テーブル「T」: 列「N」をデータベースの nvarchar(100) NULL から varchar(100) NULL に変えると、値が失われるか変更が"
+                  "失敗することがあります"});
+  EXPECT_EQ(changeOf(varchar, makeTable("T", {{"N", "varchar", "50", true}}), allowing("l")).warnings,
+            Lines{"テーブル「T」: 列「N」を varchar(100) NULL から varchar(50) NULL に変えると、値が失われるか変更が失敗することがあります"});
 }
 
 TEST(ChangeScript, WhatCannotBeDoneInPlaceIsRefused) {
