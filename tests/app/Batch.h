@@ -1,5 +1,4 @@
-// Runs morvane-batch as a user's shell would, but in a session of its own (no controlling
-// terminal), with input from /dev/null and without the caller's MORVANE_PASSWORD.
+// Runs morvane-batch as a user's shell would, but in a session of its own.
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -11,16 +10,23 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/support/TdsTestServer.h"
 #include "tests/support/TempDir.h"
 
 extern char** environ;
 
+// A text holds a part; the whole text is shown when it does not.
+#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
+#define EXPECT_LACKS(text, part) EXPECT_EQ((text).find(part), std::string::npos) << (text)
+
 namespace morvane::test {
+
+using Names = std::vector<std::string>;
 
 struct BatchRun {
   int status = -1;
@@ -33,81 +39,84 @@ inline const std::string kExamples = std::string(MORVANE_SOURCE_DIR) + "/example
 inline const std::string kExampleBook = kExamples + "design-document.xlsx";
 // The example's layout: five sheets, fields from row 6.
 inline const std::string kExampleLayout = "1,5,6,3,3,4,5,6,7,9";
-// The optional positions examples/design-document.edf adds to it.
-inline const std::string kExampleLayoutExtra =
-    "ColLogicalName=10,ColDefault=11,ColRemarks=8,ColUnique=12,ColIndex=13,ColReference=14,RowTableLogicalName=3,"
-    "ColTableLogicalName=5";
 
-inline std::vector<char*> pointers(std::vector<std::string>& texts) {
-  std::vector<char*> out;
-  for (auto& text : texts) out.push_back(text.data());
-  out.push_back(nullptr);
-  return out;
+// Starts morvane-batch in a session of its own, its standard files opened from the paths given
+// (a terminal's as the first makes it the controlling one), without the caller's MORVANE_PASSWORD.
+inline pid_t startBatch(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
+                        const std::string& in, const std::string& out, const std::string& err) {
+  args.insert(args.begin(), MORVANE_BATCH);
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    if (!std::string(*e).starts_with("MORVANE_PASSWORD=")) env.emplace_back(*e);
+  }
+  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
+  std::vector<char*> argv, envp;
+  for (auto& text : args) argv.push_back(text.data());
+  for (auto& text : env) envp.push_back(text.data());
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDWR, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // Signals as a shell gives a job in the foreground, however the tests themselves were started.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  posix_spawnattr_setsigdefault(&attributes, &signals);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, MORVANE_BATCH, &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return pid;
 }
 
-inline std::vector<std::string> batchEnvironment(const std::vector<std::string>& extra) {
-  std::vector<std::string> entries;
-  for (char** e = environ; *e; ++e) {
-    if (!std::string(*e).starts_with("MORVANE_PASSWORD=")) entries.emplace_back(*e);
+// The exit status, or 128 + the signal that ended it; -1 when it did not end within a minute.
+inline int waitFor(pid_t pid) {
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  entries.insert(entries.end(), extra.begin(), extra.end());
-  return entries;
+  if (pid <= 0 || std::chrono::steady_clock::now() > deadline) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 inline BatchRun batch(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment = {}) {
   TempDir dir;
-  args.insert(args.begin(), MORVANE_BATCH);
-  auto argv = pointers(args);
-  auto envTexts = batchEnvironment(extraEnvironment);
-  auto envp = pointers(envTexts);
-  const std::string outPath = dir.file("out"), errPath = dir.file("err");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  pid_t pid = 0;
-  const int spawned = posix_spawn(&pid, MORVANE_BATCH, &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  BatchRun run;
-  if (spawned != 0) return run;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = readBytes(outPath);
-  run.err = readBytes(errPath);
-  return run;
+  const pid_t pid =
+      startBatch(std::move(args), extraEnvironment, "/dev/null", dir.file("out"), dir.file("err"));
+  return {waitFor(pid), readBytes(dir.file("out")), readBytes(dir.file("err"))};
 }
 
-// Waits for the child's exit status; -1 when it did not exit by itself within a minute.
-inline int waitFor(pid_t pid) {
-  int status = 0;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// The options that log in to the test server as sa.
+inline std::vector<std::string> login(const TdsTestServer& server) {
+  return {"--server", server.address(), "--database", "販売", "--user", "sa"};
 }
 
-// Reads from a terminal's master side until the text appears (or, for none, the end) or a
-// minute has passed.
-inline std::string readUntil(int master, const std::string& wanted, std::string seen = {}) {
+// Every file of a folder, each name followed by its bytes.
+inline std::string folderBytes(const std::string& folder) {
+  std::string all;
+  if (!std::filesystem::is_directory(folder)) return "(no folder)";
+  for (const auto& name : filesIn(folder)) all += name + "\n" + readBytes(folder + "/" + name);
+  return all;
+}
+
+// Reads until the text appears (or, for none, the end) or a minute has passed.
+inline std::string readUntil(int fd, const std::string& wanted, std::string seen = {}) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (wanted.empty() || seen.find(wanted) == std::string::npos) {
     if (std::chrono::steady_clock::now() > deadline) break;
-    pollfd fd{master, POLLIN, 0};
-    if (::poll(&fd, 1, 1000) <= 0) continue;
+    pollfd poll{fd, POLLIN, 0};
+    if (::poll(&poll, 1, 1000) <= 0) continue;
     char buffer[256];
-    const ssize_t got = ::read(master, buffer, sizeof buffer);
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got <= 0) break;
     seen.append(buffer, static_cast<std::size_t>(got));
   }
@@ -118,18 +127,12 @@ inline std::string readUntil(int master, const std::string& wanted, std::string 
 // the prompt appears, the answer is typed.
 inline BatchRun batchOnTerminal(std::vector<std::string> args, const std::string& prompt = {},
                                 const std::string& answer = {}) {
-  args.insert(args.begin(), MORVANE_BATCH);
-  auto argv = pointers(args);
-  auto envTexts = batchEnvironment({});
-  auto envp = pointers(envTexts);
   BatchRun run;
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  if (pid < 0) return run;
-  if (pid == 0) {
-    ::execve(MORVANE_BATCH, argv.data(), envp.data());
-    ::_exit(127);
-  }
+  int master = -1, slave = -1;
+  char name[256];
+  if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) return run;
+  const pid_t pid = startBatch(std::move(args), {}, name, name, name);
+  ::close(slave);
   if (!prompt.empty()) {
     run.out = readUntil(master, prompt);
     if (run.out.find(prompt) != std::string::npos &&

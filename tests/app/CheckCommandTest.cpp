@@ -1,5 +1,5 @@
 // morvane-batch --check: findings on stdout in text and JSON, exit statuses, and nothing written
-// after an error; duplicate table names in --sql and --html.
+// after an error.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,122 +11,82 @@
 namespace morvane::test {
 namespace {
 
-using Names = std::vector<std::string>;
-
-class CheckCommand : public ::testing::Test {
- protected:
-  std::string book(const std::vector<DesignSheet>& sheets) { return writeDesignBook(dir_.file("design.xlsx"), sheets); }
-  std::string folder(const std::string& name) {
-    std::filesystem::create_directories(dir_.path() / name);
-    return dir_.file(name);
-  }
-  TempDir dir_;
-};
-
-TEST_F(CheckCommand, TextFindingsInSheetAndRowOrderAndTheExitStatus) {
-  const std::string path = book({{"T1", {{"id", "int", "", "*"}, {"name", "varchar", "8001"}}},
-                                 {"log", {{"at", "date", "3"}}}});
-  const BatchRun run = batch({"--check", path});
-  EXPECT_EQ(run.status, 1) << run.err;
-  const std::string expected =
-      "Sheet1!F7: エラー: 型「varchar」にサイズ「8001」は使えません。サイズに 1～8000 の長さか max を指定してください\n"
-      "Sheet2!C3: 警告: テーブル「log」に主キーがありません。スクリプトに主キー制約が入りません。主キーの列に印を付けてください\n"
-      "Sheet2!F6: 警告: 型「date」にはサイズがなく、サイズ「3」はスクリプトで使われません。サイズを空にしてください\n";
-  EXPECT_EQ(run.out, expected);
+TEST(CheckCommand, FindingsAsTextOrJsonAndTheExitStatus) {
+  TempDir dir;
+  const std::string mixed = writeDesignBook(
+      dir.file("mixed.xlsx"), {{"T1", {{"id", "int", "", "*"}, {"name", "varchar", "8001"}}}, {"log", {{"at", "date", "3"}}}});
+  const BatchRun run = batch({"--check", mixed});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "Sheet1!F7: エラー: 型「varchar」にサイズ「8001」は使えません。サイズに 1～8000 の長さか max を指定してください\n"
+            "Sheet2!C3: 警告: テーブル「log」に主キーがありません。スクリプトに主キー制約が入りません。主キーの列に印を付けてください\n"
+            "Sheet2!F6: 警告: 型「date」にはサイズがなく、サイズ「3」はスクリプトで使われません。サイズを空にしてください\n");
   EXPECT_EQ(run.err, "morvane-batch: チェック: エラー 1 件、警告 2 件\n");
-
-  // The optional cells where the layout names them; a reference may name a table not selected.
+  // Warnings alone pass; a reference may name a table that is not selected.
+  const BatchRun warned = batch({"--check", "--table", "log", mixed});
+  EXPECT_EQ(warned.status, 0);
+  EXPECT_EQ(warned.err, "morvane-batch: チェック: エラー 0 件、警告 2 件\n");
   const BatchRun full = batch({"--check", "--table", "注文", "--layout-extra", "ColDefault=8,ColUnique=11,ColReference=13",
-                               writeDesignBook(dir_.file("full.xlsx"), fullDesignSheets())});
+                               writeDesignBook(dir.file("full.xlsx"), fullDesignSheets())});
   EXPECT_EQ(full.status, 1);
-  EXPECT_TRUE(full.out.ends_with("Sheet2!M12: エラー: 参照先「顧客」は「テーブル.列」か「テーブル(列)」の形ではありません。例: 顧客.顧客ID\n"))
+  EXPECT_TRUE(full.out.ends_with("Sheet2!M12: エラー: 参照先「顧客」は「テーブル.列」か「テーブル(列)」の形ではありません。"
+                                 "例: 顧客.顧客ID\n"))
       << full.out;
   EXPECT_EQ(full.err, "morvane-batch: チェック: エラー 5 件、警告 0 件\n");
 
-  // Warnings alone pass.
-  const BatchRun warned = batch({"--check", book({{"log", {{"at", "date", "3"}}}})});
-  EXPECT_EQ(warned.status, 0) << warned.err;
-  EXPECT_EQ(std::count(warned.out.begin(), warned.out.end(), '\n'), 2);
-}
-
-TEST_F(CheckCommand, JsonParsesBackWithCountsAndNullForTableFindings) {
-  const std::string path = book({{"T1", {{"id", "int", "", "*", "x"}, {"ID", "text"}}}, {"t1", {{"id", "int", "", "*"}}}});
-  const BatchRun run = batch({"--check", "--check-format", "json", path});
-  EXPECT_EQ(run.status, 1) << run.err;
-  EXPECT_EQ(run.err, "");
-  const auto document = nlohmann::json::parse(run.out);
+  const std::string twice = writeDesignBook(
+      dir.file("twice.xlsx"), {{"T1", {{"id", "int", "", "*", "x"}, {"ID", "text"}}}, {"t1", {{"id", "int", "", "*"}}}});
+  const BatchRun json = batch({"--check", "--check-format", "json", twice});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.err, "");
+  const auto document = nlohmann::json::parse(json.out);
   EXPECT_EQ(document["errors"], 4);
   EXPECT_EQ(document["warnings"], 0);
-  const auto& findings = document["findings"];
-  ASSERT_EQ(findings.size(), 4u) << run.out;
   Names rules;
-  for (const auto& finding : findings) {
+  for (const auto& finding : document["findings"]) {
     rules.push_back(finding["sheet"].get<std::string>() + "!" + finding["cell"].get<std::string>() + " " +
-                    finding["rule"].get<std::string>() + " " + finding["severity"].get<std::string>());
+                    finding["rule"].get<std::string>() + " " + finding["severity"].get<std::string>() + " " +
+                    finding["table"].get<std::string>() + " " + finding["field"].dump());
   }
-  EXPECT_EQ(rules, (Names{"Sheet1!I6 nullable-key error", "Sheet1!D7 duplicate-field error",
-                          "Sheet1!E7 undefined-type error", "Sheet2!C3 duplicate-table error"}));
-  EXPECT_EQ(findings[1]["field"], "ID");
-  EXPECT_TRUE(findings[3]["field"].is_null());
-  EXPECT_EQ(findings[3]["table"], "t1");
+  EXPECT_EQ(rules, (Names{"Sheet1!I6 nullable-key error T1 \"id\"", "Sheet1!D7 duplicate-field error T1 \"ID\"",
+                          "Sheet1!E7 undefined-type error T1 \"ID\"", "Sheet2!C3 duplicate-table error t1 null"}));
+  const std::string sound = writeDesignBook(dir.file("clean.xlsx"), {{"T", {{"id", "int", "", "*"}}}});
+  const BatchRun clean = batch({"--check", "--check-format", "json", sound});
+  EXPECT_EQ(clean.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(clean.out), nlohmann::json::parse(R"({"findings":[],"errors":0,"warnings":0})"));
 
-  const auto clean = nlohmann::json::parse(batch({"--check", "--check-format", "json", book({{"T", {{"id", "int", "", "*"}}}})}).out);
-  EXPECT_EQ(clean, nlohmann::json::parse(R"({"findings":[],"errors":0,"warnings":0})"));
-}
-
-TEST_F(CheckCommand, AnErrorStopsEveryWriteAndAWarningDoesNot) {
-  const std::string bad = book({{"T", {{"id", "int", "", "*"}, {"memo", "varchar"}}}});
-  const std::string sql = folder("sql"), html = folder("html");
-  const BatchRun stopped = batch({"--check", "--sql", sql, "--html", html, "--deploy", dir_.file("deploy.sql"), bad});
-  EXPECT_EQ(stopped.status, 1);
-  EXPECT_NE(stopped.err.find("何も作成しません"), std::string::npos) << stopped.err;
-  EXPECT_EQ(filesIn(sql), Names{});
-  EXPECT_EQ(filesIn(html), Names{});
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("deploy.sql")));
-  // Without --check the same workbook is written as it comes.
-  EXPECT_EQ(batch({"--sql", sql, bad}).status, 0);
-  EXPECT_EQ(filesIn(sql), Names{"T.sql"});
-
-  const std::string warned = book({{"T", {{"id", "int", "4", "*"}}}});
-  const std::string out = folder("warned");
-  const BatchRun written = batch({"--check", "--sql", out, warned});
-  EXPECT_EQ(written.status, 0) << written.err;
-  EXPECT_EQ(filesIn(out), Names{"T.sql"});
-}
-
-TEST_F(CheckCommand, UnreadableInputAndMisusedOptionsExitTwo) {
-  EXPECT_EQ(batch({"--check", dir_.file("missing.xlsx")}).status, 2);
-  const std::string path = book({{"T", {{"id", "int", "", "*"}}}});
-  EXPECT_EQ(batch({"--check", "--types", dir_.file("missing.sfa"), path}).status, 2);
-  EXPECT_EQ(batch({"--check", "--check-format", "xml", path}).status, 2);
-  EXPECT_EQ(batch({"--check-format", "json", path}).status, 2);
-}
-
-TEST_F(CheckCommand, TheExampleWorkbookTriggersEachRuleOnce) {
-  const BatchRun run = batch({"--check", "--check-format", "json", kExamples + "check-findings.xlsx"});
-  EXPECT_EQ(run.status, 1) << run.err;
-  std::map<std::string, int> times;
-  const auto document = nlohmann::json::parse(run.out);
-  for (const auto& finding : document["findings"]) ++times[finding["rule"].get<std::string>()];
-  std::map<std::string, int> once;
+  // The example workbook of mistakes triggers each rule once.
+  std::map<std::string, int> times, once;
+  const auto example =
+      nlohmann::json::parse(batch({"--check", "--check-format", "json", kExamples + "check-findings.xlsx"}).out);
+  for (const auto& finding : example["findings"]) ++times[finding["rule"].get<std::string>()];
   for (const char* rule : {"undefined-type", "size-required", "size-invalid", "duplicate-field", "duplicate-table",
                            "nullable-key", "multiple-identity", "name-too-long", "no-key", "reserved-word",
                            "untrimmed-name", "size-ignored"}) {
     once[rule] = 1;
   }
-  EXPECT_EQ(times, once) << run.out;
+  EXPECT_EQ(times, once);
 }
 
-TEST_F(CheckCommand, TablesWhoseNamesDifferOnlyInCaseNeverReplaceEachOthersFiles) {
-  const std::string path = book({{"T1", {{"first", "int", "", "*"}}}, {"t1", {{"second", "int", "", "*"}}}});
-  const std::string sql = folder("sql"), html = folder("html");
-  const BatchRun scripts = batch({"--sql", sql, path});
-  EXPECT_EQ(scripts.status, 1);
-  EXPECT_EQ(filesIn(sql), Names{"T1.sql"});
-  EXPECT_NE(scripts.err.find("テーブル「t1」のスクリプトを作成できません"), std::string::npos) << scripts.err;
-  const BatchRun pages = batch({"--html", html, path});
-  EXPECT_EQ(pages.status, 1);
-  EXPECT_NE(pages.err.find("テーブル「t1」のページを作成できません"), std::string::npos) << pages.err;
+TEST(CheckCommand, AnErrorStopsEveryOutputAndAWarningDoesNot) {
+  TempDir dir;
+  const std::string bad =
+      writeDesignBook(dir.file("bad.xlsx"), {{"T", {{"id", "int", "", "*"}, {"memo", "varchar"}}}});
+  const std::string sql = dir.file("sql"), html = dir.file("html"), deploy = dir.file("deploy.sql");
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
+  std::vector<std::string> args = login(server);
+  args.insert(args.end(), {"--check", "--sql", sql, "--html", html, "--deploy", deploy, bad});
+  const BatchRun stopped = batch(args, {"MORVANE_PASSWORD=pw"});
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_HAS(stopped.err, "morvane-batch: チェックでエラーが見つかったため、何も作成しません\n");
+  EXPECT_EQ(filesIn(dir.path()), Names{"bad.xlsx"});
+  EXPECT_EQ(server.connectionCount(), 0u);
+  // Without --check the same workbook is written as it comes; a warning does not stop --check.
+  EXPECT_EQ(batch({"--sql", sql, bad}).status, 0);
+  EXPECT_EQ(filesIn(sql), Names{"T.sql"});
+  const std::string warned = writeDesignBook(dir.file("warned.xlsx"), {{"W", {{"id", "int", "4", "*"}}}});
+  EXPECT_EQ(batch({"--check", "--sql", sql, warned}).status, 0);
+  EXPECT_EQ(filesIn(sql), (Names{"T.sql", "W.sql"}));
 }
 
 }  // namespace

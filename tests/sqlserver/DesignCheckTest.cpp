@@ -44,62 +44,141 @@ TablePtr sheetTable(std::int32_t sheetNo, const std::string& name, const std::ve
   return table;
 }
 
-std::vector<Finding> check(const std::vector<TablePtr>& tables, const clsSQLServerFieldAttr& types = {}) {
+std::vector<Finding> check(const std::vector<TablePtr>& tables, const clsSQLServerFieldAttr& types = {},
+                           const clsExcelDBDocInfo& layout = {}) {
   clsDBInfo db;
   for (const auto& table : tables) db.setTable(table);
-  return checkDesign(db, types, clsExcelDBDocInfo());
+  return checkDesign(db, types, layout);
 }
 
-// The rules found, as "rule@cell".
-std::vector<std::string> found(const std::vector<Finding>& findings) {
-  std::vector<std::string> out;
-  for (const auto& finding : findings) out.push_back(finding.rule + "@" + finding.cell);
+// The rules found, as "rule@cell", blank-separated.
+std::string found(const std::vector<Finding>& findings) {
+  std::string out;
+  for (const auto& finding : findings) out += (out.empty() ? "" : " ") + finding.rule + "@" + finding.cell;
   return out;
 }
 
 // One keyed table with an id column and the field under test in row 7.
-std::vector<std::string> fieldRules(const Row& field) {
-  return found(check({sheetTable(1, "T", {{"id", "int", "", true}, field})}));
+std::string fieldRules(const Row& field) { return found(check({sheetTable(1, "T", {{"id", "int", "", true}, field})})); }
+
+TEST(DesignCheck, EachFieldRuleFiresOnItsCellOnlyPastItsEdge) {
+  const std::string invalid = "size-invalid@F7", required = "size-required@F7", ignored = "size-ignored@F7";
+  const std::string tooLong = "name-too-long@D7", undefined = "undefined-type@E7";
+  std::string kanji;
+  for (int i = 0; i < 128; ++i) kanji += "項";
+  const std::pair<Row, std::string> cases[] = {
+      {{"f", "varchar", "8000"}, ""}, {{"f", "varchar", "8001"}, invalid}, {{"f", "varchar", "1"}, ""},
+      {{"f", "varchar", "0"}, invalid}, {{"f", "varchar", "MAX"}, ""}, {{"f", "char", "max"}, invalid},
+      {{"f", "char", "8000"}, ""}, {{"f", "char", "50.5"}, invalid}, {{"f", "char", " "}, required},
+      {{"f", "varchar", ""}, required}, {{"f", "float", "53"}, ""}, {{"f", "float", "54"}, invalid},
+      {{"f", "float", ""}, required}, {{"f", "decimal", "38,38"}, ""}, {{"f", "decimal", "10,11"}, invalid},
+      {{"f", "decimal", "39,2"}, invalid}, {{"f", "decimal", "0,0"}, invalid}, {{"f", "decimal", " 10 , 2 "}, ""},
+      {{"f", "decimal", "10"}, invalid}, {{"f", "decimal", "18,4,1"}, invalid}, {{"f", "decimal", ""}, required},
+      {{"f", "identity", "1,1"}, ""}, {{"f", "identity", "-5,-1"}, ""}, {{"f", "identity", "1,0"}, invalid},
+      {{"f", "identity", "1"}, invalid}, {{"f", "identity", ",1"}, invalid}, {{"f", "identity", "2147483648,1"}, invalid},
+      {{"f", "identity", ""}, required}, {{"f", "int", "10"}, ignored}, {{"f", "int", ""}, ""},
+      {{"f", "date", "8"}, ignored}, {{"f", "money", ""}, ""}, {{"f", "real", "4"}, ignored}, {{"f", "INT ", ""}, ""},
+      // An undefined column is left out of the script: its size is not judged.
+      {{"f", "text", ""}, undefined}, {{"f", "", ""}, undefined}, {{"f", "nvarchar", "99999"}, undefined},
+      // Names up to 128 characters as the server counts them.
+      {{std::string(128, 'a'), "int", ""}, ""}, {{std::string(129, 'a'), "int", ""}, tooLong},
+      {{kanji, "int", ""}, ""}, {{kanji + "目", "int", ""}, tooLong},
+      // Blanks around a name are a warning of their own; the name is judged without them.
+      {{"id2\xE3\x80\x80", "int", ""}, "untrimmed-name@D7"}, {{" order", "int", ""}, "untrimmed-name@D7 reserved-word@D7"},
+      {{"id2", "int", ""}, ""}, {{"memo", "int", "", false, true}, ""}, {{"n", "identity", "1,1"}, ""},
+  };
+  for (const auto& [row, rules] : cases) EXPECT_EQ(fieldRules(row), rules) << row.name << " " << row.type << "(" << row.size << ")";
+
+  for (const std::string name : {"order", "USER", "Key", "current_timestamp", "a b", "1st", "a-b", "#tmp", "顧客・名", "名前（カナ）"}) {
+    const auto findings = check({sheetTable(1, "T", {{"id", "int", "", true}, {name, "int", ""}})});
+    ASSERT_EQ(found(findings), "reserved-word@D7") << name;
+    EXPECT_EQ(findings.front().severity, Severity::Warning);
+  }
+  for (const std::string name : {"orders", "user_id", "_x", "a$1", "x#y", "顧客ID", "ｶﾅ名", "Ａ１", "番号々"}) {
+    EXPECT_EQ(fieldRules({name, "int", ""}), "") << name;
+  }
 }
 
-using Rules = std::vector<std::string>;
+TEST(DesignCheck, TableRulesNameTheirCells) {
+  const Row key{"id", "int", "", true};
+  EXPECT_EQ(found(check({sheetTable(1, "table", {key})})), "reserved-word@C3");
+  // A keyed table's constraint is PK_ and its name: 125 characters is the most that fits.
+  EXPECT_EQ(found(check({sheetTable(1, std::string(125, 't'), {key})})), "");
+  EXPECT_EQ(found(check({sheetTable(1, std::string(126, 't'), {key})})), "name-too-long@C3");
+  EXPECT_EQ(found(check({sheetTable(1, "T", {{"a", "int", ""}})})), "no-key@C3");
+  EXPECT_EQ(found(check({sheetTable(1, "T", {{"id", "int", "", true, true}})})), "nullable-key@I6");
+  clsExcelDBDocInfo markMeansNotNull;
+  markMeansNotNull.setNullMarkMeansNotNull(1);
+  EXPECT_NE(check({sheetTable(1, "T", {{"id", "int", "", true, true}})}, {}, markMeansNotNull).at(0).message.find(
+                "NOT NULL の印がありません"),
+            std::string::npos);
+  EXPECT_EQ(found(check({sheetTable(1, "T", {{"a", "identity", "1,1", true}, {"b", "int", ""}, {"c", "IDENTITY", "1,1"},
+                                             {"d", "identity", "1,1"}})})),
+            "multiple-identity@E8 multiple-identity@E9");
 
-struct SizeCase {
-  std::string type, size;
-  Rules expected;
-};
+  // Duplicates ignore case and point at the second.
+  const auto fields = check({sheetTable(1, "T", {{"ID", "int", "", true}, {"name", "int", ""}, {"id ", "int", ""}})});
+  EXPECT_EQ(found(fields), "duplicate-field@D8 untrimmed-name@D8");
+  EXPECT_EQ(fields.front().field, "id ");
+  EXPECT_NE(fields.front().message.find("6 行目"), std::string::npos);
+  const auto tables = check({sheetTable(1, "T1", {key}), sheetTable(2, "T2", {key}), sheetTable(3, "t1", {key})});
+  EXPECT_EQ(found(tables), "duplicate-table@C3");
+  EXPECT_EQ(tables.front().sheet, "Sheet3");
+  EXPECT_FALSE(tables.front().field.has_value());
+  EXPECT_NE(tables.front().message.find("Sheet1"), std::string::npos);
 
-class SizeRules : public ::testing::TestWithParam<SizeCase> {};
+  // Notations in effect decide what is undefined, and the message lists them.
+  clsSQLServerFieldAttr japanese;
+  japanese.setDate("日付");
+  const auto undefined = check({sheetTable(1, "T", {key, {"a", "日付", ""}, {"b", "date", ""}})}, japanese);
+  EXPECT_EQ(found(undefined), "undefined-type@E8");
+  EXPECT_NE(undefined.front().message.find("日付"), std::string::npos);
 
-TEST_P(SizeRules, FireOnTheSizeCellOnlyWhenTheSizeIsWrong) {
-  const SizeCase& c = GetParam();
-  EXPECT_EQ(fieldRules({"f", c.type, c.size}), c.expected) << c.type << "(" << c.size << ")";
+  // Given out of sheet order: the sheet numbers decide, then the rows.
+  const Row bad{"x", "text", ""};
+  const auto ordered = check({sheetTable(2, "B", {key, bad}), sheetTable(1, "A", {bad, {"y", "varchar", ""}})});
+  EXPECT_EQ(found(ordered), "no-key@C3 undefined-type@E6 size-required@F7 undefined-type@E7");
+  EXPECT_EQ(ordered[3].sheet, "Sheet2");
+  EXPECT_EQ(ordered[3].tableIndex, 0u);
+  EXPECT_EQ(countFindings(ordered).warnings, 1u);
+
+  // The cells follow the layout.
+  clsExcelDBDocInfo layout;
+  layout.sbSetTableNmPos(2, 27);
+  layout.sbSetFieldDefPos(1, 2, 3, 4, 99);
+  EXPECT_EQ(found(check({sheetTable(1, "T", {{"id", "int", "", false, true}, {"s", "char", ""}})}, {}, layout)),
+            "no-key@AA2 size-required@C7");
+  EXPECT_EQ(columnLetters(99), "CU");
+  EXPECT_EQ(columnLetters(703), "AAA");
 }
 
-const Rules kFine{};
-const Rules kInvalid{"size-invalid@F7"};
-const Rules kRequired{"size-required@F7"};
-const Rules kIgnored{"size-ignored@F7"};
+// One mistake for each rule on the optional cells, and none on the valid forms around them.
+TEST(DesignCheck, OptionalCellsOfTheFullBook) {
+  test::TempDir dir;
+  clsExcelDBDoc reader;
+  reader.sbSetDocInfo(test::fullLayout());
+  ASSERT_TRUE(reader.fnReadDBDoc(test::writeDesignBook(dir.file("full.xlsx"), test::fullDesignSheets())));
+  const auto findings = checkDesign(reader.getDBInfo(), {}, test::fullLayout());
+  EXPECT_EQ(found(findings), "unique-nullable@K7 logical-name-missing@B9 default-invalid@H14 default-invalid@H15 "
+                             "default-invalid@H6 reference-not-key@M9 reference-type@M10 reference-unknown@M11 "
+                             "reference-syntax@M12");
+  EXPECT_EQ(countFindings(findings).warnings, 2u);
 
-INSTANTIATE_TEST_SUITE_P(
-    EdgesOfEachKind, SizeRules,
-    ::testing::Values(SizeCase{"varchar", "8000", kFine}, SizeCase{"varchar", "8001", kInvalid},
-                      SizeCase{"varchar", "1", kFine}, SizeCase{"varchar", "0", kInvalid},
-                      SizeCase{"varchar", "MAX", kFine}, SizeCase{"char", "max", kInvalid},
-                      SizeCase{"char", "8000", kFine}, SizeCase{"char", "50.5", kInvalid},
-                      SizeCase{"char", " ", kRequired}, SizeCase{"varchar", "", kRequired},
-                      SizeCase{"float", "53", kFine}, SizeCase{"float", "54", kInvalid},
-                      SizeCase{"float", "", kRequired}, SizeCase{"decimal", "38,38", kFine},
-                      SizeCase{"decimal", "10,11", kInvalid}, SizeCase{"decimal", "39,2", kInvalid},
-                      SizeCase{"decimal", "0,0", kInvalid}, SizeCase{"decimal", " 10 , 2 ", kFine},
-                      SizeCase{"decimal", "10", kInvalid}, SizeCase{"decimal", "18,4,1", kInvalid},
-                      SizeCase{"decimal", "", kRequired}, SizeCase{"identity", "1,1", kFine},
-                      SizeCase{"identity", "-5,-1", kFine}, SizeCase{"identity", "1,0", kInvalid},
-                      SizeCase{"identity", "1", kInvalid}, SizeCase{"identity", ",1", kInvalid},
-                      SizeCase{"identity", "2147483648,1", kInvalid}, SizeCase{"identity", "", kRequired},
-                      SizeCase{"int", "10", kIgnored}, SizeCase{"int", "", kFine},
-                      SizeCase{"date", "8", kIgnored}, SizeCase{"money", "", kFine},
-                      SizeCase{"real", "4", kIgnored}, SizeCase{"INT ", "", kFine}));
+  // The server refuses a foreign key between kinds (1778) or sizes (1753) that differ.
+  clsExcelDBDocInfo layout;
+  layout.setColReference(13);
+  const std::tuple<const char*, const char*, const char*, const char*, bool> references[] = {
+      {"identity", "1,1", "int", "", true},       {"char", "3", "char", "4", false},
+      {"char", "3", "varchar", "3", false},       {"decimal", "10,2", "decimal", " 10 , 2 ", true},
+      {"varchar", "max", "VARCHAR", "MAX", true}, {"int", "", "money", "", false}};
+  for (const auto& [type, size, childType, childSize, fine] : references) {
+    clsDBInfo checked, all;
+    all.setTable(sheetTable(1, "P", {{"id", type, size, true}}));
+    checked.setTable(sheetTable(2, "C", {{"id", "int", "", true}, {"p", childType, childSize, false, false, "p.ID"}}));
+    all.setTable(checked.getTables()[0]);
+    EXPECT_EQ(found(checkDesign(checked, {}, layout, all)), fine ? "" : "reference-type@M7") << childType;
+  }
+}
 
 TEST(DefaultValue, TheFormsSqlServerTakesWithoutTheirParentheses) {
   using F = DefaultForm;
@@ -123,132 +202,6 @@ TEST(DefaultValue, TheFormsSqlServerTakesWithoutTheirParentheses) {
       {"((1e2))", "100", true}, {"(NULL)", "null", true}, {"('1')", "N'1'", false}, {"('a')", "'A'", false},
       {"((1))", "2", false}, {"(-0)", "0", true}};
   for (const auto& [stored, cell, same] : pairs) EXPECT_EQ(defaultKey(stored) == defaultKey(cell), same) << stored << cell;
-}
-
-TEST(DesignCheck, UndefinedTypesFollowTheGeneratorsComparison) {
-  EXPECT_EQ(fieldRules({"f", "text", ""}), (Rules{"undefined-type@E7"}));
-  EXPECT_EQ(fieldRules({"f", "", ""}), (Rules{"undefined-type@E7"}));
-  // An undefined column is left out of the script: its size is not judged.
-  EXPECT_EQ(fieldRules({"f", "nvarchar", "99999"}), (Rules{"undefined-type@E7"}));
-  clsSQLServerFieldAttr japanese;
-  japanese.setDate("日付");
-  const auto table = sheetTable(1, "T", {{"id", "int", "", true}, {"a", "日付", ""}, {"b", "date", ""}});
-  EXPECT_EQ(found(check({table}, japanese)), (Rules{"undefined-type@E8"}));
-  // The message lists the notations in effect.
-  EXPECT_NE(check({table}, japanese).front().message.find("日付"), std::string::npos);
-}
-
-TEST(DesignCheck, DuplicateFieldsIgnoreCaseAndPointAtTheSecond) {
-  const auto twice = check({sheetTable(1, "T", {{"ID", "int", "", true}, {"name", "int", ""}, {"id ", "int", ""}})});
-  EXPECT_EQ(found(twice), (Rules{"duplicate-field@D8", "untrimmed-name@D8"}));
-  EXPECT_EQ(twice.front().field, "id ");
-  EXPECT_NE(twice.front().message.find("6 行目"), std::string::npos);
-  EXPECT_EQ(fieldRules({"id2", "int", ""}), kFine);
-}
-
-TEST(DesignCheck, DuplicateTablesIgnoreCaseAndPointAtTheSecondNameCell) {
-  const Row key{"id", "int", "", true};
-  const auto findings = check({sheetTable(1, "T1", {key}), sheetTable(2, "T2", {key}), sheetTable(3, "t1", {key})});
-  EXPECT_EQ(found(findings), (Rules{"duplicate-table@C3"}));
-  EXPECT_EQ(findings.front().sheet, "Sheet3");
-  EXPECT_FALSE(findings.front().field.has_value());
-  EXPECT_NE(findings.front().message.find("Sheet1"), std::string::npos);
-}
-
-TEST(DesignCheck, KeysAndIdentities) {
-  EXPECT_EQ(found(check({sheetTable(1, "T", {{"id", "int", "", true, true}})})), (Rules{"nullable-key@I6"}));
-  EXPECT_EQ(fieldRules({"memo", "int", "", false, true}), kFine);
-  clsDBInfo keyed;
-  keyed.setTable(sheetTable(1, "T", {{"id", "int", "", true, true}}));
-  clsExcelDBDocInfo markMeansNotNull;
-  markMeansNotNull.setNullMarkMeansNotNull(1);
-  EXPECT_NE(checkDesign(keyed, {}, markMeansNotNull).at(0).message.find("NOT NULL の印がありません"), std::string::npos);
-  EXPECT_EQ(found(check({sheetTable(1, "T", {{"a", "int", ""}})})), (Rules{"no-key@C3"}));
-  const auto identities = check({sheetTable(1, "T", {{"a", "identity", "1,1", true}, {"b", "int", ""},
-                                                     {"c", "IDENTITY", "1,1"}, {"d", "identity", "1,1"}})});
-  EXPECT_EQ(found(identities), (Rules{"multiple-identity@E8", "multiple-identity@E9"}));
-  EXPECT_EQ(fieldRules({"n", "identity", "1,1"}), kFine);
-}
-
-TEST(DesignCheck, NamesUpTo128CharactersAsTheServerCountsThem) {
-  EXPECT_EQ(fieldRules({std::string(128, 'a'), "int", ""}), kFine);
-  EXPECT_EQ(fieldRules({std::string(129, 'a'), "int", ""}), (Rules{"name-too-long@D7"}));
-  std::string japanese;
-  for (int i = 0; i < 128; ++i) japanese += "項";
-  EXPECT_EQ(fieldRules({japanese, "int", ""}), kFine);
-  EXPECT_EQ(fieldRules({japanese + "目", "int", ""}), (Rules{"name-too-long@D7"}));
-  // A keyed table's constraint is PK_ and its name: 125 characters is the most that fits.
-  const Row key{"id", "int", "", true};
-  EXPECT_EQ(found(check({sheetTable(1, std::string(125, 't'), {key})})), kFine);
-  EXPECT_EQ(found(check({sheetTable(1, std::string(126, 't'), {key})})), (Rules{"name-too-long@C3"}));
-}
-
-TEST(DesignCheck, ReservedWordsAndIrregularNamesAreWarnings) {
-  for (const std::string name : {"order", "USER", "Key", "current_timestamp", "a b", "1st", "a-b", "#tmp",
-                                 "顧客・名", "名前（カナ）"}) {
-    const auto findings = check({sheetTable(1, "T", {{"id", "int", "", true}, {name, "int", ""}})});
-    ASSERT_EQ(found(findings), (Rules{"reserved-word@D7"})) << name;
-    EXPECT_EQ(findings.front().severity, Severity::Warning);
-  }
-  for (const std::string name : {"orders", "user_id", "_x", "a$1", "x#y", "顧客ID", "ｶﾅ名", "Ａ１", "番号々"}) {
-    EXPECT_EQ(fieldRules({name, "int", ""}), kFine) << name;
-  }
-  EXPECT_EQ(found(check({sheetTable(1, "table", {{"id", "int", "", true}})})), (Rules{"reserved-word@C3"}));
-  // Blanks around a name are a warning of their own; the name is judged without them.
-  EXPECT_EQ(fieldRules({"id2\xE3\x80\x80", "int", ""}), (Rules{"untrimmed-name@D7"}));
-  EXPECT_EQ(fieldRules({" order", "int", ""}), (Rules{"untrimmed-name@D7", "reserved-word@D7"}));
-}
-
-TEST(DesignCheck, FindingsComeInSheetThenRowOrder) {
-  const Row bad{"x", "text", ""};
-  // Given out of sheet order: the sheet numbers decide.
-  const auto findings = check({sheetTable(2, "B", {{"id", "int", "", true}, bad}),
-                               sheetTable(1, "A", {bad, {"y", "varchar", ""}})});
-  EXPECT_EQ(found(findings), (Rules{"no-key@C3", "undefined-type@E6", "size-required@F7", "undefined-type@E7"}));
-  EXPECT_EQ(findings[3].sheet, "Sheet2");
-  EXPECT_EQ(findings[3].tableIndex, 0u);
-  EXPECT_EQ(countFindings(findings).warnings, 1u);
-}
-
-// One mistake for each rule on the optional cells, and none on the valid forms around them.
-TEST(DesignCheck, OptionalCellsOfTheFullBook) {
-  test::TempDir dir;
-  clsExcelDBDoc reader;
-  reader.sbSetDocInfo(test::fullLayout());
-  ASSERT_TRUE(reader.fnReadDBDoc(test::writeDesignBook(dir.file("full.xlsx"), test::fullDesignSheets())));
-  const auto findings = checkDesign(reader.getDBInfo(), {}, test::fullLayout());
-  EXPECT_EQ(found(findings), (Rules{"unique-nullable@K7", "logical-name-missing@B9", "default-invalid@H14",
-                                    "default-invalid@H15", "default-invalid@H6", "reference-not-key@M9",
-                                    "reference-type@M10", "reference-unknown@M11", "reference-syntax@M12"}));
-  EXPECT_EQ(countFindings(findings).warnings, 2u);
-}
-
-// The server refuses a foreign key between kinds (1778) or sizes (1753) that differ.
-TEST(DesignCheck, ReferenceTypesMatchAsTheServerRequires) {
-  clsExcelDBDocInfo layout;
-  layout.setColReference(13);
-  const std::tuple<const char*, const char*, const char*, const char*, bool> cases[] = {
-      {"identity", "1,1", "int", "", true},           {"char", "3", "char", "4", false},
-      {"char", "3", "varchar", "3", false},           {"decimal", "10,2", "decimal", " 10 , 2 ", true},
-      {"varchar", "max", "VARCHAR", "MAX", true},     {"int", "", "money", "", false}};
-  for (const auto& [type, size, childType, childSize, fine] : cases) {
-    clsDBInfo checked, all;
-    all.setTable(sheetTable(1, "P", {{"id", type, size, true}}));
-    checked.setTable(sheetTable(2, "C", {{"id", "int", "", true}, {"p", childType, childSize, false, false, "p.ID"}}));
-    all.setTable(checked.getTables()[0]);
-    EXPECT_EQ(found(checkDesign(checked, {}, layout, all)), fine ? Rules{} : Rules{"reference-type@M7"}) << childType;
-  }
-}
-
-TEST(DesignCheck, CellsFollowTheLayout) {
-  clsExcelDBDocInfo layout;
-  layout.sbSetTableNmPos(2, 27);
-  layout.sbSetFieldDefPos(1, 2, 3, 4, 99);
-  clsDBInfo db;
-  db.setTable(sheetTable(1, "T", {{"id", "int", "", false, true}, {"s", "char", ""}}));
-  EXPECT_EQ(found(checkDesign(db, {}, layout)), (Rules{"no-key@AA2", "size-required@C7"}));
-  EXPECT_EQ(columnLetters(99), "CU");
-  EXPECT_EQ(columnLetters(703), "AAA");
 }
 
 }  // namespace

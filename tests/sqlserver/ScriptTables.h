@@ -45,31 +45,16 @@ inline clsDBInfo dbOf(std::vector<clsTableInfo> tables) {
 // The Customer table: every kind of line, one undefined notation (text), one key.
 inline clsTableInfo customerTable() {
   return makeTable("Customer",
-                   {{"CustomerID", "identity", "1,1", false},
-                    {"Name", "varchar", "50", false},
-                    {"Rank", "Char ", "2", true},
-                    {"Balance", "decimal", "10,2", true},
-                    {"Memo", "text", "", true},
-                    {"Updated", "date", "", true}},
+                   {{"CustomerID", "identity", "1,1", false}, {"Name", "varchar", "50", false}, {"Rank", "Char ", "2", true},
+                    {"Balance", "decimal", "10,2", true}, {"Memo", "text", "", true}, {"Updated", "date", "", true}},
                    {"CustomerID"});
 }
 
 // Its script file, byte for byte.
 inline const std::string kCustomerScript =
-    "BEGIN TRANSACTION \r\n"
-    "CREATE TABLE dbo.Customer \r\n"
-    "\t(\r\n"
-    "\tCustomerID int  NOT NULL  IDENTITY (1,1) ,\r\n"
-    "\tName varchar(50)  NOT NULL ,\r\n"
-    "\tRank char(2)  NULL ,\r\n"
-    "\tBalance decimal(10,2)  NULL ,\r\n"
-    "\tUpdated datetime  NULL \r\n"
-    "\t) ON [PRIMARY] \r\n"
-    "ALTER TABLE dbo.Customer ADD CONSTRAINT \r\n"
-    "\tPK_Customer PRIMARY KEY CLUSTERED \r\n"
-    "\t( \r\n"
-    "\tCustomerID\r\n"
-    "\t) ON [PRIMARY] \r\n"
-    "COMMIT \r\n";
+    "BEGIN TRANSACTION \r\nCREATE TABLE dbo.Customer \r\n\t(\r\n\tCustomerID int  NOT NULL  IDENTITY (1,1) ,\r\n"
+    "\tName varchar(50)  NOT NULL ,\r\n\tRank char(2)  NULL ,\r\n\tBalance decimal(10,2)  NULL ,\r\n"
+    "\tUpdated datetime  NULL \r\n\t) ON [PRIMARY] \r\nALTER TABLE dbo.Customer ADD CONSTRAINT \r\n"
+    "\tPK_Customer PRIMARY KEY CLUSTERED \r\n\t( \r\n\tCustomerID\r\n\t) ON [PRIMARY] \r\nCOMMIT \r\n";
 
 }  // namespace morvane::test

@@ -1,12 +1,10 @@
 #pragma once
 // A SQL Server stand-in for the tests: enough of the server's side of TDS 7.4 for the FreeTDS
-// ODBC driver to log in and run batches. It listens on 127.0.0.1 on a free port (address() gives
-// "127.0.0.1,PORT") for as long as the object lives and records what the client sent. A wrong user
-// or password gets error 18456, a second CREATE TABLE of a name error 2714, an ALTER TABLE or DROP
-// TABLE of a table it does not hold error 4902. Given a catalog, it
-// answers the schema queries (recognised by the views they name) with result sets, and
-// acknowledges a cancel of an answer under way; a query of INFORMATION_SCHEMA.TABLES alone gets
-// the names of the tables it holds.
+// ODBC driver to log in and run batches, on 127.0.0.1 and a free port for as long as the object
+// lives, recording what the client sent. A wrong user or password gets error 18456, another
+// database 4060, a second CREATE TABLE of a name 2714, an ALTER or DROP TABLE of a table it does
+// not hold 4902. Given a catalog, it answers the schema queries (recognised by the views they
+// name) with result sets; a query of INFORMATION_SCHEMA.TABLES alone gets the tables it holds.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -22,8 +20,8 @@ namespace morvane::test {
 
 class TdsTestServer {
  public:
-  // silent: accepts connections, reads, never answers (login timeouts). mute: answers the login,
-  // then never answers a batch nor its cancel (query timeouts).
+  // silent: reads, never answers (login timeouts). mute: answers the login, then never a batch
+  // nor its cancel (query timeouts).
   enum class Mode { answer, silent, mute };
 
   // One row of the columns query; an absent value is sent as NULL.
@@ -32,54 +30,45 @@ class TdsTestServer {
     int ordinal = 0;
     std::string dataType;
     std::optional<int> length, precision, scale;
-    std::string nullable = "YES";  // IS_NULLABLE
-    int identity = 0;              // IS_IDENTITY
+    std::string nullable = "YES";
+    int identity = 0;
     std::optional<int> seed, increment;
   };
   // One key column of the keys-and-indexes query; by default of the primary key PK_<table>.
   struct CatalogKey {
     std::string table, column;
     int ordinal = 0;
-    std::string index{};  // empty: PK_<table>
+    std::string index{};
     bool primary = true, uniqueConstraint = false, unique = true;
   };
-  // One row of the defaults, foreign-keys or descriptions query, values as text in the query's
-  // column order; nothing is NULL.
+  // One row of the defaults, foreign-keys or descriptions query, in the query's column order.
   using CatalogRow = std::vector<std::optional<std::string>>;
-  // The live schema, sent row for row in the order given.
   struct Catalog {
     std::vector<CatalogColumn> columns;
     std::vector<CatalogKey> keys;
     std::vector<CatalogRow> defaults{}, foreignKeys{}, descriptions{};
-    // Integer columns as nvarchar text instead of int, as some servers and proxies send them.
-    bool integersAsText = false;
-    // Sends the columns query's metadata and first row, then closes the connection mid-message.
-    bool hangUpInColumns = false;
-    // The columns query: its last row sent again and again until the client cancels.
-    bool endlessColumns = false;
-    // The columns query answered with a count and no result set.
-    bool noResultSet = false;
+    bool integersAsText = false;   // integer columns as nvarchar text, as some proxies send them
+    bool hangUpInColumns = false;  // the columns answer's first row, then the connection closed
+    bool endlessColumns = false;   // its last row again and again until the client cancels
+    bool noResultSet = false;      // answered with a count and no result set
   };
 
   struct Config {
     std::string user = "sa";
     std::string password = "secret";
-    // When not empty, a login asking for another database is refused with error 4060.
-    std::string database;
+    std::string database;  // when not empty, the only one a login may ask for
     Mode mode = Mode::answer;
-    // How long each SQL batch waits before its answer.
-    std::chrono::milliseconds batchDelay{0};
-    // When set, the schema queries get result sets and its tables exist for CREATE TABLE.
+    std::chrono::milliseconds batchDelay{0};  // before each batch's answer
     std::optional<Catalog> catalog{};
-    // When set, the connection is closed, unanswered, at the batch after this many (a lost server).
+    // The connection closed, unanswered, at the batch after this many (a lost server).
     std::optional<std::size_t> hangUpAfterBatches{};
   };
 
-  // What one LOGIN7 carried, password de-obfuscated.
+  // What one LOGIN7 carried, and the instance its PRELOGIN named.
   struct Login {
     std::string user, password, database;
-    std::uint32_t tdsVersion = 0;  // as sent, e.g. 0x74000004 for 7.4
-    std::string instance;          // from the PRELOGIN before it
+    std::uint32_t tdsVersion = 0;
+    std::string instance;
   };
 
   explicit TdsTestServer(Config config);
@@ -89,21 +78,17 @@ class TdsTestServer {
   TdsTestServer& operator=(const TdsTestServer&) = delete;
 
   int port() const { return port_; }
-  // The text for a server box: "127.0.0.1,PORT".
-  std::string address() const;
-
-  // Each SQL batch's text, without the ALL_HEADERS block, decoded from UTF-16LE.
+  std::string address() const { return "127.0.0.1," + std::to_string(port_); }
+  // Each SQL batch's text as sent.
   std::vector<std::string> batches() const;
   std::vector<Login> logins() const;
   std::size_t connectionCount() const;
-  // Waits until that many connections came, at most the time given; false when they did not.
+  // False when that many connections did not come within the limit.
   bool waitForConnections(std::size_t count, std::chrono::seconds limit) const;
-  // Names given to CREATE TABLE by batches that succeeded, schema prefix removed, and the
-  // catalog's tables.
+  // The catalog's tables and those CREATE TABLE made, without their schema.
   std::set<std::string> tables() const;
 
  private:
-  void acceptLoop();
   void serve(int fd);
   std::string answerBatch(const std::string& sql);
 
@@ -111,7 +96,6 @@ class TdsTestServer {
   int listenFd_ = -1;
   int port_ = 0;
   std::thread acceptor_;
-
   mutable std::mutex mutex_;
   std::condition_variable stopped_;
   mutable std::condition_variable connected_;

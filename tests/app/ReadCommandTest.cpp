@@ -1,0 +1,154 @@
+// morvane-batch --list, --dump and --help, and the one line a workbook that cannot be read gets.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+
+#include "Batch.h"
+#include "tests/support/DesignBook.h"
+#include "tests/support/ExampleModel.h"
+#include "tests/support/UnreadableXls.h"
+#include "tests/support/XlsxDamage.h"
+
+namespace morvane::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ReadCommand, ListsAndDumpsWithNamesMadeVisible) {
+  TempDir dir;
+  const std::string full = writeDesignBook(dir.file("full.xlsx"), fullDesignSheets());
+  const std::string hostile = writeDesignBook(
+      dir.file("hostile.xlsx"), {{"\x1B[31mred", {{"ID", "int"}}}, {"two\nlines", {{"ID", "int"}}}, {"Plain", {}}});
+  writeBytes(dir.file("sound.xls"), soundXlsBytes());
+  const clsDBInfo model = exampleModel();
+  std::string example;
+  for (const auto& table : model.getTables()) example += table->getName() + "\n";
+  const struct {
+    std::vector<std::string> args;
+    std::string out;  // empty: a dump, compared as JSON below
+  } cases[] = {
+      {{"--layout-values", kExampleLayout, "--list", kExampleBook}, example},
+      {{"--list", kExampleBook}, "顧客\n受注\n受注明細\n"},  // the default layout ends at sheet 4
+      {{"--list", hostile}, "\\x1B[31mred\ntwo\\nlines\nPlain\n"},
+      {{"--list", dir.file("sound.xls")}, "顧客\n"},
+      {{"--help"}, "使い方: morvane-batch [--layout FILE.edf]"},
+      {{"--layout-values", kExampleLayout, "--dump", kExampleBook}, ""},
+      {{"--layout-extra", kFullLayoutExtra + ",NullMarkMeansNotNull=1", "--dump", full}, ""}};
+  std::vector<std::string> outs;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const BatchRun run = batch(c.args);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
+    outs.push_back(run.out);
+  }
+  EXPECT_EQ(nlohmann::ordered_json::parse(outs[5]), modelJson(model));
+  const std::string& dumped = outs[6];
+  // The optional cells appear under their keys when the layout names them.
+  for (const std::string part : {"\"logicalName\": \"顧客マスタ\"", "\"default\": \"N'な''し'\"", "\"reference\": \"顧客.ID\""}) {
+    EXPECT_HAS(dumped, part);
+  }
+  // A name's escape goes to JSON as \u001b, never raw to the terminal.
+  const std::string escaped = batch({"--dump", hostile}).out;
+  EXPECT_LACKS(escaped, '\x1B');
+  EXPECT_HAS(escaped, "\"\\u001b[31mred\"");
+  EXPECT_EQ(nlohmann::json::parse(escaped)["tables"][0]["name"], "\x1B[31mred");
+}
+
+TEST(ReadCommand, AWorkbookThatCannotBeOpenedExitsTwoWithItsReasonInOneLine) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.file("folder.xls"));
+  writeBytes(dir.file("empty.xls"), "");
+  ASSERT_EQ(::mkfifo(dir.file("pipe.xls").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", dir.file("device.xls"));
+  std::filesystem::create_symlink("/proc/self/status", dir.file("proc.xls"));
+  // libgsf warns through GLib for this one; nothing of that may reach the terminal.
+  writeBytes(dir.file("cutoff.xls"), xlsWithAbsurdStreamCutoff());
+  std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {"missing.xls", {"ファイルが見つかりません"}},
+      {"folder.xls", {"ファイルではなくフォルダです"}},
+      {"empty.xls", {"ファイルが空です (0 バイト)"}},
+      {"pipe.xls", {"ファイルではなく名前付きパイプ (FIFO) です"}},
+      {"device.xls", {"ファイルではなくデバイスです"}},
+      {"proc.xls", {"通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です"}},
+      {"cutoff.xls", {"複合ファイルの構造が壊れています"}}};
+  // The readers' own reasons are theirs to pin; here one of each kind of file makes one line.
+  const std::size_t exact = cases.size() - 1;  // whole reasons: all of the above but libgsf's
+  cases.push_back({"package.xlsx", unreadablePackages().front().words});
+  writeBytes(dir.file("package.xlsx"), unreadablePackages().front().bytes);
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto& [name, words] = cases[i];
+    SCOPED_TRACE(name);
+    const BatchRun run = batch({"--list", dir.file(name)});
+    const std::string start = "morvane-batch: ブック「" + dir.file(name) + "」を開けません: ";
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.errLines(), 1) << run.err;
+    EXPECT_TRUE(run.err.starts_with(start)) << run.err;
+    for (const std::string& word : words) EXPECT_HAS(run.err, word);
+    EXPECT_TRUE(i >= exact || run.err == start + words[0] + "\n") << run.err;
+  }
+
+  // A cell the reader refuses: the workbook and the cell named, in one line.
+  HandPackage package;
+  package.sheets = {worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"e\"><v>#REF!</v></c></row>")};
+  writeZip(dir.file("error.xlsx"), package.parts());
+  const BatchRun refused = batch({"--dump", dir.file("error.xlsx")});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_EQ(refused.errLines(), 1) << refused.err;
+  EXPECT_TRUE(refused.err.starts_with("morvane-batch: ブック「" + dir.file("error.xlsx") + "」を")) << refused.err;
+  EXPECT_HAS(refused.err, "C3");
+}
+
+TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
+  TempDir dir;
+  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
+  const std::string out = dir.file("out"), book = kExampleBook;
+  auto against = [&](std::vector<std::string> extra) {
+    std::vector<std::string> args = login(server);
+    args.push_back("--against-server");
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  };
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--bogus", book}, "不明なオプションです: --bogus"},
+      {{"--list", book, book}, "一度に読めるブックは 1 つだけです"},
+      {{book}, "ブックで行う処理が指定されていません"},
+      {{"--server", "s", "--list", book}, "--server、--database、--user はそろえて指定してください"},
+      {{"--list", "--table", "なし", book}, "ブックにテーブル「なし」はありません"},
+      {{"--check", "--check-format", "xml", book}, "--check-format には text か json"},
+      {{"--check-format", "json", "--list", book}, "--check-format は --check と使います"},
+      {{"--encoding", "utf8", "--sql", out, book}, "--encoding には cp932、utf-8、utf-8-bom"},
+      {{"--eol", "cr", "--sql", out, book}, "--eol には crlf か lf"},
+      {{"--eol", "lf", "--list", book}, "--encoding と --eol は --sql、--html、--deploy と使います"},
+      {{"--since", book, book}, "--since には --sql か --server が必要です"},
+      {{"--since", book, "--sql", out, "--deploy", out, book}, "--since と --deploy は同時に指定できません"},
+      {{"--allow-drop", "--sql", out, book}, "--allow-drop は --since か --against-server と使います"},
+      {{"--rename", "A=B", "--sql", out, book}, "--rename は --since か --against-server と使います"},
+      {{"--since", book, "--rename", "A", "--sql", out, book}, "--rename: 「A」は TABLE.OLD=NEW か OLD=NEW の形ではありません"},
+      {{"--apply", book}, "--apply は --against-server と使います"},
+      {{"--against-server", book}, "--against-server には --server、--database、--user が必要です"},
+      {against({"--apply", "--sql", out, book}), "--sql と --apply は同時に指定できません"},
+      {against({"--allow-drop", book}), "--allow-drop は --sql か --apply と使います"},
+      {against({"--since", book, "--sql", out, book}), "--since と --against-server は同時に指定できません"},
+      {against({"--deploy", out, book}), "--against-server と --deploy は同時に指定できません"},
+      {{"--write-workbook", out, "--list"}, "--write-workbook には --server、--database、--user が必要です"}};
+  for (const auto& [args, message] : cases) {
+    const BatchRun run = batch(args);
+    EXPECT_EQ(run.status, 2) << message;
+    EXPECT_TRUE(run.err.starts_with("morvane-batch: " + message)) << run.err;
+  }
+  for (const std::string bad : {"x", "-1", "1.5", "", "99999999999"}) {
+    const BatchRun run = batch({"--query-timeout", bad, "--list", book});
+    EXPECT_EQ(run.status, 2) << bad;
+    EXPECT_TRUE(run.err.starts_with("morvane-batch: --query-timeout: 「" + bad + "」は 0 以上の秒数ではありません\n"))
+        << run.err;
+  }
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+}  // namespace
+}  // namespace morvane::test
