@@ -14,11 +14,12 @@ enum SlotState : int { kFree = 0, kFilling = 1, kLive = 2 };
 
 struct Slot {
   std::atomic<int> state{kFree};
-  char path[4096];
+  char path[4096] = {};
 };
 
 constexpr int kSlots = 32;
-Slot slots[kSlots];
+// All zero at load: initialized at start, the 128 KiB would be touched by every run.
+constinit Slot slots[kSlots];
 
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads the slots");
 
