@@ -2,11 +2,12 @@
 // Design documents in the default layout, written by libxlsxwriter (or as .xls by BiffWriter):
 // the table name in C3, fields from row 6 in D (name), E (type), F (size), G (key mark) and
 // I (NULL mark). The optional cells, when given, go where fullLayout() reads them.
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "document/clsExcelDBDocInfo.h"
+#include "document/LayoutFile.h"
 #include "tests/support/BiffWriter.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -24,17 +25,24 @@ struct DesignSheet {
   std::string logicalName = {};  // C2
 };
 
+// The optional positions given as "Name=value,..." (morvane-batch --layout-extra's form).
+inline clsExcelDBDocInfo withLayoutExtra(clsExcelDBDocInfo layout, const std::string& extra) {
+  std::istringstream items(extra);
+  for (std::string item; std::getline(items, item, ',');) {
+    const auto equals = item.find('=');
+    (layout.*findLayoutExtra(item.substr(0, equals))->set)(std::stoi(item.substr(equals + 1)));
+  }
+  return layout;
+}
+
+// fullLayout() as morvane-batch --layout-extra takes it.
+inline const std::string kFullLayoutExtra =
+    "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+    "RowTableLogicalName=2,ColTableLogicalName=3";
+
 // The default layout with every optional position used, where the rows above put them.
 inline clsExcelDBDocInfo fullLayout(bool markMeansNotNull = false) {
-  clsExcelDBDocInfo layout;
-  layout.setColLogicalName(2);
-  layout.setColDefault(8);
-  layout.setColRemarks(10);
-  layout.setColUnique(11);
-  layout.setColIndex(12);
-  layout.setColReference(13);
-  layout.setRowTableLogicalName(2);
-  layout.setColTableLogicalName(3);
+  clsExcelDBDocInfo layout = withLayoutExtra({}, kFullLayoutExtra);
   layout.setNullMarkMeansNotNull(markMeansNotNull ? 1 : 0);
   return layout;
 }
@@ -66,11 +74,6 @@ inline std::vector<DesignSheet> fullDesignSheets() {
         {"担当", "int", "", "", "", "担当", "", "", "", "", "顧客"}},            // not a reference: mistake
        "注文"}};
 }
-
-// fullLayout() as morvane-batch --layout-extra takes it.
-inline const std::string kFullLayoutExtra =
-    "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
-    "RowTableLogicalName=2,ColTableLogicalName=3";
 
 // Tables that give every statement of a script, for fullLayout(): defaults of each kind, a
 // composite unique key, two indexes, descriptions holding ' and ] (from logical names in 顧客,
@@ -109,11 +112,6 @@ inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignShee
 }
 
 // One sheet per table, named Sheet1, Sheet2, ... by position; empty texts leave their cells empty.
-inline void writeTable(XlsxWriterBook& book, const std::string& table, const std::vector<Row>& rows) {
-  lxw_worksheet* sheet = book.addSheet();
-  for (const auto& [ref, text] : cellsOf({table, rows})) writeCell(sheet, ref, text);
-}
-
 inline std::string writeDesignBook(const std::string& path, const std::vector<DesignSheet>& sheets) {
   XlsxWriterBook book(path);
   for (const auto& sheet : sheets) {

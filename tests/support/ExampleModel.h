@@ -17,8 +17,7 @@ clsDBInfo exampleModel(bool optional = false);
 // The layout the example is read with (its layoutValues, and with optional its layoutExtra).
 clsExcelDBDocInfo exampleLayout(bool optional = false);
 
-// The model as JSON, the shape morvane-batch --dump prints, for comparisons that show the
-// difference when they fail.
+// The model as morvane-batch --dump prints it: comparisons then show the difference.
 using ::morvane::modelJson;
 
 }  // namespace morvane::test

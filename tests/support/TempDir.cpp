@@ -5,16 +5,13 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
 
 namespace morvane::test {
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "morvane-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!::mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
 }
 
 TempDir::~TempDir() {
@@ -22,8 +19,8 @@ TempDir::~TempDir() {
   // Give back write permission first: some tests make folders read-only.
   for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
   }
   std::filesystem::remove_all(path_, ignored);
 }
@@ -36,13 +33,12 @@ std::string readBytes(const std::string& path) {
 }
 
 void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::vector<std::string> filesIn(const std::filesystem::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
 }
