@@ -99,56 +99,37 @@ TEST(ReaderRules, TablesFieldsKeysAndNullMarks) {
   EXPECT_EQ(test::modelJson(read(writeBook(dir, sheets))), nlohmann::ordered_json::parse(expected));
 }
 
-// What the reader must make of the sheets: each cell's text under its key, only when written.
-nlohmann::ordered_json expectedJson(const std::vector<test::DesignSheet>& sheets, bool markMeansNotNull, bool optional) {
-  clsDBInfo db;
-  for (const auto& sheet : sheets) {
-    auto table = std::make_shared<clsTableInfo>();
-    table->setName(sheet.table);
-    table->setLogicalName(optional ? sheet.logicalName : "");
-    for (const auto& row : sheet.rows) {
-      clsFieldInfo field;
-      field.setName(row.name);
-      field.setAttr(row.type);
-      field.setSize(row.size);
-      field.setNull(isBlank(row.null) == (optional && markMeansNotNull));
-      if (!isBlank(row.key)) table->sbAddPKey(row.name);
-      if (optional) {
-        field.setLogicalName(row.logicalName);
-        field.setDefault(row.defaultValue);
-        field.setRemarks(row.remarks);
-        field.setUnique(row.unique);
-        field.setIndex(row.index);
-        field.setReference(row.reference);
-      }
-      table->setField(std::move(field));
-    }
-    db.setTable(std::move(table));
-  }
-  return test::modelJson(db);
-}
-
-// Every optional cell from .xlsx and .xls under both meanings of the NULL mark, and the same
-// books read as before when the layout does not use those cells.
+// Every optional cell, blanks kept, from .xlsx and .xls under both meanings of the NULL mark; and
+// nothing of them when the layout does not use those cells.
 TEST(ReaderRules, OptionalCellsKeysAndIndexes) {
   test::TempDir dir;
   const auto sheets = test::fullDesignSheets();
   for (const std::string& path : {test::writeDesignBook(dir.file("full.xlsx"), sheets),
                                   test::writeDesignXls(dir.file("full.xls"), sheets)}) {
-    for (const bool notNull : {false, true}) {
-      EXPECT_EQ(test::modelJson(read(path, test::fullLayout(notNull))), expectedJson(sheets, notNull, true)) << path;
+    SCOPED_TRACE(path);
+    const clsDBInfo db = read(path, test::fullLayout()), notNull = read(path, test::fullLayout(true));
+    const clsTableInfo &customer = *db.getTables()[0], &order = *db.getTables()[1];
+    EXPECT_EQ(customer.getLogicalName() + "|" + order.getLogicalName(), "顧客マスタ|注文");
+    const clsFieldInfo& f = customer.getFields()[2];
+    EXPECT_EQ(f.getLogicalName() + "|" + f.getDefault() + "|" + f.getRemarks() + "|" + f.getUnique() + "|" + f.getIndex(),
+              " 支店 |N'な''し'|本店は 000 | U1 |IX1");
+    EXPECT_EQ(order.getFields()[2].getReference(), " 顧客 ( 件数 ) ");
+    // Labels group fields whatever the blanks around them.
+    std::string groups;
+    for (const auto& keys : {uniqueKeysOf(customer), indexesOf(customer)}) {
+      for (const auto& key : keys) {
+        for (const auto field : key.fields) groups += key.label + ":" + std::to_string(field) + " ";
+      }
     }
-    EXPECT_EQ(test::modelJson(read(path)), expectedJson(sheets, false, false)) << path;
+    EXPECT_EQ(groups, "U1:1 U1:2 U2:5 IX1:2 IX1:3 IX2:4 ");
+    for (std::size_t i = 0; i < customer.getFields().size(); ++i) {
+      EXPECT_EQ(customer.getFields()[i].getNull(), !isBlank(sheets[0].rows[i].null)) << i;
+      EXPECT_EQ(notNull.getTables()[0]->getFields()[i].getNull(), isBlank(sheets[0].rows[i].null)) << i;
+    }
+    const auto plain = test::modelJson(read(path)).dump();
+    EXPECT_EQ(plain.find("顧客マスタ"), std::string::npos);
+    EXPECT_EQ(plain.find("本店"), std::string::npos);
   }
-  const auto customer = read(dir.file("full.xls"), test::fullLayout()).getTables()[0];
-  using Groups = std::vector<std::pair<std::string, std::vector<std::size_t>>>;
-  auto groups = [](const std::vector<KeyGroup>& keys) {
-    Groups result;
-    for (const auto& key : keys) result.emplace_back(key.label, key.fields);
-    return result;
-  };
-  EXPECT_EQ(groups(uniqueKeysOf(*customer)), (Groups{{"U1", {1, 2}}, {"U2", {5}}}));
-  EXPECT_EQ(groups(indexesOf(*customer)), (Groups{{"IX1", {2, 3}}, {"IX2", {4}}}));
 }
 
 TEST(ReaderRules, FieldRowsStopAfterRow99AndSheetRangesReadOnlyTheSheetsThatExist) {
