@@ -87,8 +87,8 @@ TEST(LayoutFile, ABadValueFailsWithOneLineNamingItsKeyAndChangesNothing) {
   test::TempDir dir;
   const auto before = layoutOf({1, 4, 6, 3, 3, 4, 5, 6, 7, 9}, kAllExtras);
   const std::pair<const char*, const char*> cases[] = {
-      {"ColFieldType", ""},       {"ColNull", "abc"},   {"StartSheetNo", "2147483648"},    {"ColFieldSize", "2147483647.5"},
-      {"ColPrimarykey", "7,5"},   {"EndSheetNo", " "},  {"ColDefault", "x"},               {"ColIndex", "-1"},
+      {"ColFieldType", ""}, {"ColNull", "abc"},   {"StartSheetNo", "2147483648"}, {"ColFieldSize", "2147483647.5"},
+      {"ColPrimarykey", "7,5"}, {"EndSheetNo", " "}, {"ColDefault", "x"}, {"ColIndex", "-1"},
       {"NullMarkMeansNotNull", "2"}};
   for (const auto& [key, value] : cases) {
     test::writeBytes(dir.file("bad.edf"), fileWith(key, value));

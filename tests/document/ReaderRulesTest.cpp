@@ -111,7 +111,8 @@ TEST(ReaderRules, OptionalCellsKeysAndIndexes) {
     const clsTableInfo &customer = *db.getTables()[0], &order = *db.getTables()[1];
     EXPECT_EQ(customer.getLogicalName() + "|" + order.getLogicalName(), "顧客マスタ|注文");
     const clsFieldInfo& f = customer.getFields()[2];
-    EXPECT_EQ(f.getLogicalName() + "|" + f.getDefault() + "|" + f.getRemarks() + "|" + f.getUnique() + "|" + f.getIndex(),
+    EXPECT_EQ(f.getLogicalName() + "|" + f.getDefault() + "|" + f.getRemarks() + "|" + f.getUnique() + "|" +
+                  f.getIndex(),
               " 支店 |N'な''し'|本店は 000 | U1 |IX1");
     EXPECT_EQ(order.getFields()[2].getReference(), " 顧客 ( 件数 ) ");
     // Labels group fields whatever the blanks around them.

@@ -91,7 +91,8 @@ window.addEventListener('load', function () {
   p.textContent = links.map(function (a, i) {
     var d = null; try { d = frames[i].contentDocument; } catch (e) {}
     var b = d && d.querySelector('b');
-    return [hrefs[i], b ? b.textContent : '-', (a.querySelector('text') || a).textContent].map(encodeURIComponent).join(' ');
+    var shown = (a.querySelector('text') || a).textContent;
+    return [hrefs[i], b ? b.textContent : '-', shown].map(encodeURIComponent).join(' ');
   }).join(' ');
   document.body.appendChild(p);
 });
@@ -109,7 +110,9 @@ TEST(HtmlBrowser, EveryListAndDiagramLinkOpensItsOwnPageWhateverTheNameHolds) {
   const fs::path folder = dir.path() / "doc";
   fs::create_directory(folder);
   std::vector<clsTableInfo> tables;
-  for (const auto& name : names) tables.push_back(test::makeTable(name, {{"ID", "int"}, {"ref", "", "", false, "", "Orders.ID"}}));
+  for (const auto& name : names) {
+    tables.push_back(test::makeTable(name, {{"ID", "int"}, {"ref", "", "", false, "", "Orders.ID"}}));
+  }
   clsHTMLDoc writer;
   writer.setEncoding({platform::Charset::Utf8, platform::LineEnd::CrLf});
   writer.fnWriteFile(test::dbOf(tables), folder.string());
@@ -150,7 +153,8 @@ TEST(HtmlBrowser, EveryListAndDiagramLinkOpensItsOwnPageWhateverTheNameHolds) {
       // The page heads itself with the table's name; the link shows it, a diagram box with its
       // control characters as blanks.
       std::string shown = name;
-      if (selector == "svg a") std::replace_if(shown.begin(), shown.end(), [](char c) { return c > 0 && c < ' '; }, ' ');
+      const auto control = [](char c) { return c > 0 && c < ' '; };
+      if (selector == "svg a") std::replace_if(shown.begin(), shown.end(), control, ' ');
       EXPECT_EQ(page->second, std::make_pair(name, shown));
     }
   }

@@ -26,11 +26,15 @@ using Names = std::vector<std::string>;
 TEST(HtmlDocSet, ASmallSetIsWrittenByteForByte) {
   TempDir dir;
   const std::string customer = "\xE9\xA1\xA7\xE5\xAE\xA2", customerSjis = "\x8C\xDA\x8B\x71";  // 顧客
-  const auto first = makeTable(customer, {{"ID", "identity", "1,1"}, {"Name", "varchar", "50", true}, {"Born", "date"}},
-                               {"ID"});
+  const auto first =
+      makeTable(customer, {{"ID", "identity", "1,1"}, {"Name", "varchar", "50", true}, {"Born", "date"}}, {"ID"});
   const auto second = makeTable("Orders",
-                                {{"No", "int", "   "}, {"CustomerID", "Int ", " 10", true}, {"D", "varchar", "\u3000", true},
-                                 {"ID ", "int"}, {"id", "int"}, {"Id", "int"}},
+                                {{"No", "int", "   "},
+                                 {"CustomerID", "Int ", " 10", true},
+                                 {"D", "varchar", "\u3000", true},
+                                 {"ID ", "int"},
+                                 {"id", "int"},
+                                 {"Id", "int"}},
                                 {"No", "CustomerID", "X", " ID", " Id "});
   clsHTMLDoc writer;
   writer.setTitle(customer + " DB");
@@ -43,8 +47,9 @@ TEST(HtmlDocSet, ASmallSetIsWrittenByteForByte) {
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
             listPage({{customerSjis, customerSjis}, {"Orders", "Orders"}, {"Empty", "Empty"}}));
   EXPECT_EQ(readBytes(dir.file(customer + ".htm")),
-            tablePage(customerSjis,
-                      {{"ID", "identity", "1,1", "", "y"}, {"Name", "varchar", "50", "y", ""}, {"Born", "date", "", "", ""}}));
+            tablePage(customerSjis, {{"ID", "identity", "1,1", "", "y"},
+                                     {"Name", "varchar", "50", "y", ""},
+                                     {"Born", "date", "", "", ""}}));
   EXPECT_EQ(readBytes(dir.file("Orders.htm")),
             tablePage("Orders", {{"No", "int", "", "", "y"},
                                  {"CustomerID", "Int ", " 10", "y", "y"},
@@ -79,7 +84,8 @@ TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferen
 // name but for letter case: the set is written without them, whole, and each is reported.
 TEST(HtmlDocSet, TablesWhosePageCannotBeWrittenAreLeftOutOfAWholeSet) {
   const std::string tooLong(252, 'n'), longest(251, 'm');  // with ".htm", one byte over / the longest name
-  const Names bad = {"../escape", "a/b", "a\\b", ".", "..", "", "index", "LeftFrame", "RIGHTFRAME", tooLong, "DUP", "Dup"};
+  const Names bad = {"../escape", "a/b", "a\\b", ".",       "..", "", "index", "LeftFrame", "RIGHTFRAME",
+                     tooLong,     "DUP", "Dup"};
   TempDir parent;
   const fs::path dir = parent.path() / "set";
   fs::create_directory(dir);

@@ -18,15 +18,18 @@ nlohmann::json description() {
 }
 
 // Number cells read as their plain decimal text; the description's sizes are whole numbers.
-std::string cellText(const nlohmann::json& value) { return value.is_string() ? value.get<std::string>() : value.dump(); }
+std::string cellText(const nlohmann::json& value) {
+  return value.is_string() ? value.get<std::string>() : value.dump();
+}
 
 }  // namespace
 
 std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
 
 clsDBInfo exampleModel(bool optional) {
+  const nlohmann::json doc = description();
   clsDBInfo db;
-  for (const auto& sheet : description()["sheets"]) {
+  for (const auto& sheet : doc["sheets"]) {
     if (isBlank(sheet["table"].get<std::string>())) continue;
     auto table = std::make_shared<clsTableInfo>();
     table->setName(sheet["table"].get<std::string>());
