@@ -1,7 +1,5 @@
-// Opens index.htm of a documentation set in Chromium, checks that the index renders in the left
-// frame and that each table link loads that table's page into mainFrame, that each reference link
-// of a page lands on the referenced page at that field, and, when the set has a diagram, that
-// every box of it opens its table's page.
+// Opens index.htm of a documentation set in Chromium: each list link loads its table into
+// mainFrame, each reference link lands on its field's row, each diagram box opens its table.
 // usage: node follow-links.cjs INDEX_HTM TABLE_NAME... (playwright-core on NODE_PATH)
 'use strict';
 const { chromium } = require('playwright-core');
