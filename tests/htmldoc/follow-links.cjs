@@ -24,9 +24,11 @@ const fileOf = (url) => decodeURIComponent(new URL(url).pathname).split('/').pop
     const heading = (await left.locator('td').first().innerText()).trim();
     if (heading !== 'テーブル一覧') fail(`left frame heading renders as "${heading}"`);
     if (!main.url().endsWith('/rightframe.htm')) fail(`mainFrame starts at ${main.url()}`);
-    const open = async (link, file) => {
+    // The whole URL must change: a list link to the page that a reference just landed on differs
+    // from it only by the fragment, and must not count as loaded before it is.
+    const open = async (link, file, hash = '') => {
       await link.click();
-      await main.waitForURL((url) => fileOf(url.href) === file, { timeout: 15000 });
+      await main.waitForURL((url) => fileOf(url.href) === file && url.hash === hash, { timeout: 15000 });
       await main.waitForLoadState();
     };
 
@@ -45,7 +47,7 @@ const fileOf = (url) => decodeURIComponent(new URL(url).pathname).split('/').pop
       for (let k = 0, count = await references.count(); k < count; ++k) {
         if (k > 0) await open(links.nth(i), `${tables[i]}.htm`);
         const target = new URL(await references.nth(k).getAttribute('href'), main.url());
-        await open(references.nth(k), fileOf(target.href));
+        await open(references.nth(k), fileOf(target.href), target.hash);
         const field = decodeURIComponent(target.hash.slice(1));
         const row = (await main.locator('tr:target td').first().innerText()).trim();
         if (row !== field) fail(`${target.href} lands on the row of "${row}"`);
