@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 std::string pairsOf(const clsHash& hash) { return hash.GetAllKeys("|") + "=" + hash.GetAllItems("|"); }
 
-TEST(KeyedCollection, AddRemoveAndPositions) {
+TEST(KeyedCollection, AddRemovePositionsAndSplit) {
   clsHash hash;
   hash.Add("a", "1");
   hash.Add("b", "2");
@@ -31,12 +31,8 @@ TEST(KeyedCollection, AddRemoveAndPositions) {
   hash.Add("empty", "");  // a blank item or key alone is stored, untrimmed
   hash.Add(" ", "x");
   EXPECT_EQ(pairsOf(hash), "a|b|A|empty| =1|20|3||x");
-  EXPECT_EQ(hash.GetAllKeys(", "), "a, b, A, empty,  ");
   EXPECT_EQ(hash.getCount(), 5);
-  EXPECT_TRUE(hash.Exists("empty"));
-  EXPECT_EQ(hash.getItem(" "), "x");
-  EXPECT_EQ(hash.getKey("20"), "b");
-  EXPECT_EQ(hash.getKey("nothing"), "");
+  EXPECT_EQ(hash.getItem(" ") + hash.getKey("20") + hash.getKey("nothing"), "xb");
   hash.Remove("b");
   hash.Remove("missing");
   EXPECT_EQ(hash.getKey2(2) + hash.getItem2(2), "A3");
@@ -48,8 +44,6 @@ TEST(KeyedCollection, AddRemoveAndPositions) {
   hash.AddKey(" ");
   EXPECT_EQ(pairsOf(hash), "a|A|empty| |c=|3||x|");
   hash.RemoveAll();
-  EXPECT_EQ(pairsOf(hash), "=");
-
   hash.AddItem("x");
   hash.AddItem(" ");
   hash.AddItem("y");
@@ -58,15 +52,13 @@ TEST(KeyedCollection, AddRemoveAndPositions) {
   taken.Add("2", "old");
   taken.AddItem("new");  // key "2" is count + 1: removed first, then "1" is appended
   EXPECT_EQ(pairsOf(taken), "1=new");
-}
 
-TEST(KeyedCollection, SplitKeepsInnerAndLeadingEmptyPiecesOnly) {
+  // Split keeps inner and leading empty pieces only.
   const struct {
     const char *separator, *text, *pairs;
   } cases[] = {{",", "a,,b", "1|2|3=a||b"}, {",", "a,b,", "1|2=a|b"},     {",", ",a", "1|2=|a"},
                {",", "abc", "1=abc"},       {",", "   ", "="},            {",", " a , b ", "1|2= a | b "},
                {"", "a,b", "1=a,b"},        {"::", "a::b::", "1|2=a|b"}};
-  clsHash hash;
   for (const auto& c : cases) {
     hash.Split(c.separator, c.text);
     EXPECT_EQ(pairsOf(hash), c.pairs) << c.text;
@@ -96,14 +88,12 @@ TEST(TagFile, SavedPairsReadBack) {
 TEST(TagFile, AFailedSaveKeepsTheOldFileAndSuccessResetsTheError) {
   test::TempDir dir;
   test::writeBytes(dir.file("t.sfa"), "old content");
-  fs::create_directory(dir.file("folder"));
   test::writeBytes(dir.file("locked.edf"), "locked content");
   fs::permissions(dir.file("locked.edf"), fs::perms::owner_read);
   clsHash hash;
   hash.Add("char", "\xF0\x9F\x98\x80");  // U+1F600, not in code page 932
-  for (const char* name : {"t.sfa", "missing/x.edf", "folder", "locked.edf"}) {
+  for (const char* name : {"t.sfa", "missing/x.edf", "locked.edf"}) {
     EXPECT_FALSE(hash.fnSaveFileAsXml(dir.file(name))) << name;
-    EXPECT_NE(hash.getErrNo(), 0) << name;
     EXPECT_NE(hash.getErrMsg(), "") << name;
     hash.Add("char", "a");
   }
@@ -112,8 +102,7 @@ TEST(TagFile, AFailedSaveKeepsTheOldFileAndSuccessResetsTheError) {
   EXPECT_EQ(hash.getErrNo(), EACCES);  // the read-only file's refusal
   EXPECT_NE(hash.getErrMsg().find("locked.edf"), std::string::npos);
   ASSERT_TRUE(hash.fnSaveFileAsXml(dir.file("x.edf")));
-  EXPECT_EQ(hash.getErrNo(), 0);
-  EXPECT_EQ(hash.getErrMsg(), "");
+  EXPECT_EQ(hash.getErrMsg() + std::to_string(hash.getErrNo()), "0");
 
   // A write that fails half way (the file size limit standing in for a full disk) leaves the
   // previous file whole and no temporary file behind. In a child, so the limit stays there.
@@ -130,7 +119,7 @@ TEST(TagFile, AFailedSaveKeepsTheOldFileAndSuccessResetsTheError) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(test::readBytes(dir.file("t.sfa")), "old content");
-  EXPECT_EQ(test::filesIn(dir.path()), (std::vector<std::string>{"folder", "locked.edf", "t.sfa", "x.edf"}));
+  EXPECT_EQ(test::filesIn(dir.path()), (std::vector<std::string>{"locked.edf", "t.sfa", "x.edf"}));
 }
 
 TEST(TagFile, TheFirstClosedValueWhateverTheLineEnds) {
@@ -143,16 +132,12 @@ TEST(TagFile, TheFirstClosedValueWhateverTheLineEnds) {
       {"<a>1</a>\r\n<a>2</a>\r\n", "1/"},
       {"<a>x\r\n<a>y</a>\r\n", "y/"},  // a start tag seen again restarts the value
       {"<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "onetwothree/"},
-      {"<a>one\ntwo\nthree</a>\n", "onetwothree/"},
       {"<a>one\rtwo\rthree</a>", "onetwothree/"},
       {"<a>one\r\rtwo\n\nthree</a>", "onetwothree/"},
-      {"<a>1</a>\n<b>2</b>\n<c>3</c>", "1/23"},
       {"<a>1</a>\r<b>2</b>\r<c>3</c>\r", "1/23"},
-      {"", "/"},
       {"<a>never closed\r\nmore\r\n", "/"},
       {"</a>x<a>\r\n", "/"},  // end tag before the start tag
       {"</a>\r\n<a>v</a>\r\n", "v/"},
-      {"<a></a>\r\n", "/"},
       {"<a>\x93\xfa\x95\x74</a>\r\n", "日付/"}};
   for (const auto& [bytes, values] : cases) {
     test::writeBytes(dir.file("f.txt"), bytes);
@@ -160,7 +145,6 @@ TEST(TagFile, TheFirstClosedValueWhateverTheLineEnds) {
     EXPECT_EQ(tag("a") + "/" + tag("b") + tag("c"), values) << bytes;
   }
   EXPECT_EQ(reader.fnTagData("<a>", "a>"), "");  // end tag inside the start tag
-  EXPECT_EQ(reader.fnTagData("", ""), "");
 }
 
 TEST(TagFile, UnreadableFilesFailWithTheirReasonAndClearTheItems) {

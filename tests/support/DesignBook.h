@@ -98,14 +98,14 @@ inline std::vector<DesignSheet> schemaSheets() {
 // The non-empty cells of a sheet as ("C3", text).
 inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignSheet& sheet) {
   std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};
-  int at = 6;
-  for (const auto& row : sheet.rows) {
-    const std::string n = std::to_string(at++);
-    const std::pair<const char*, const std::string*> columns[] = {
-        {"D", &row.name},          {"E", &row.type},    {"F", &row.size},          {"G", &row.key},
-        {"I", &row.null},          {"B", &row.logicalName}, {"H", &row.defaultValue}, {"J", &row.remarks},
-        {"K", &row.unique},        {"L", &row.index},   {"M", &row.reference}};
-    for (const auto& [column, text] : columns) cells.emplace_back(column + n, *text);
+  for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
+    const Row& r = sheet.rows[i];
+    const std::string n = std::to_string(6 + i);
+    for (const auto& [column, text] : {std::pair{"D", &r.name}, {"E", &r.type}, {"F", &r.size}, {"G", &r.key},
+                                       {"I", &r.null}, {"B", &r.logicalName}, {"H", &r.defaultValue},
+                                       {"J", &r.remarks}, {"K", &r.unique}, {"L", &r.index}, {"M", &r.reference}}) {
+      cells.emplace_back(column + n, *text);
+    }
   }
   std::erase_if(cells, [](const auto& cell) { return cell.second.empty(); });
   return cells;

@@ -1,9 +1,8 @@
 #include "tests/support/ExampleModel.h"
 
 #include <fstream>
-#include <memory>
 #include <sstream>
-#include <stdexcept>
+#include <nlohmann/json.hpp>
 
 #include "model/Text.h"
 #include "tests/support/DesignBook.h"
@@ -11,47 +10,35 @@
 namespace morvane::test {
 namespace {
 
-nlohmann::json description() {
-  std::ifstream file(exampleDescriptionPath());
-  if (!file) throw std::runtime_error("cannot read " + exampleDescriptionPath());
-  return nlohmann::json::parse(file);
-}
-
-// Number cells read as their plain decimal text; the description's sizes are whole numbers.
-std::string cellText(const nlohmann::json& value) {
-  return value.is_string() ? value.get<std::string>() : value.dump();
-}
+nlohmann::json description() { return nlohmann::json::parse(std::ifstream(exampleDescriptionPath())); }
 
 }  // namespace
 
 std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
 
 clsDBInfo exampleModel(bool optional) {
-  const nlohmann::json doc = description();
   clsDBInfo db;
+  const nlohmann::json doc = description();  // outlives the loop over its sheets
   for (const auto& sheet : doc["sheets"]) {
     if (isBlank(sheet["table"].get<std::string>())) continue;
     auto table = std::make_shared<clsTableInfo>();
-    table->setName(sheet["table"].get<std::string>());
+    table->setName(sheet["table"]);
     if (optional) table->setLogicalName(sheet.value("tableLogicalName", ""));
     for (const auto& json : sheet.value("fields", nlohmann::json::array())) {
-      // [name, type, size, key mark, NULL mark, remark, logical name, default, unique, index, reference]
+      // [name, type, size, key mark, NULL mark, remark, logical name, default, unique, index, reference];
+      // number cells read as their plain decimal text (the sizes are whole numbers).
       std::vector<std::string> row;
-      for (const auto& cell : json) row.push_back(cellText(cell));
+      for (const auto& cell : json) row.push_back(cell.is_string() ? cell.get<std::string>() : cell.dump());
       clsFieldInfo field;
-      field.setName(row[0]);
-      field.setAttr(row[1]);
-      field.setSize(row[2]);
+      const std::pair<void (clsFieldInfo::*)(std::string), int> cells[] = {
+          {&clsFieldInfo::setName, 0},    {&clsFieldInfo::setAttr, 1},         {&clsFieldInfo::setSize, 2},
+          {&clsFieldInfo::setRemarks, 5}, {&clsFieldInfo::setLogicalName, 6},  {&clsFieldInfo::setDefault, 7},
+          {&clsFieldInfo::setUnique, 8},  {&clsFieldInfo::setIndex, 9},        {&clsFieldInfo::setReference, 10}};
+      for (const auto& [set, at] : cells) {
+        if (at < 5 || optional) (field.*set)(row[at]);
+      }
       if (!isBlank(row[3])) table->sbAddPKey(row[0]);
       field.setNull(!isBlank(row[4]));
-      if (optional) {
-        field.setRemarks(row[5]);
-        field.setLogicalName(row[6]);
-        field.setDefault(row[7]);
-        field.setUnique(row[8]);
-        field.setIndex(row[9]);
-        field.setReference(row[10]);
-      }
       table->setField(std::move(field));
     }
     db.setTable(std::move(table));
@@ -64,12 +51,11 @@ clsExcelDBDocInfo exampleLayout(bool optional) {
   std::istringstream values(doc["layoutValues"].get<std::string>());
   std::vector<std::int32_t> v;
   for (std::string value; std::getline(values, value, ',');) v.push_back(std::stoi(value));
-  if (v.size() != 10) throw std::runtime_error("bad layoutValues in the example description");
   clsExcelDBDocInfo layout;
-  layout.sbSetPage(v[0], v[1]);
-  layout.sbSetFieldPos(v[2]);
-  layout.sbSetTableNmPos(v[3], v[4]);
-  layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  layout.sbSetPage(v.at(0), v.at(1));
+  layout.sbSetFieldPos(v.at(2));
+  layout.sbSetTableNmPos(v.at(3), v.at(4));
+  layout.sbSetFieldDefPos(v.at(5), v.at(6), v.at(7), v.at(8), v.at(9));
   return optional ? withLayoutExtra(layout, doc["layoutExtra"].get<std::string>()) : layout;
 }
 

@@ -19,18 +19,16 @@ class TempDir {
     path_ = pattern;
   }
   ~TempDir() {
+    namespace fs = std::filesystem;
     std::error_code ignored;
     // Give back write permission first: some tests make folders read-only.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
-         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
-      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                   ignored);
+    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::end(it); it.increment(ignored)) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
-    std::filesystem::remove_all(path_, ignored);
+    fs::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
 
@@ -40,9 +38,8 @@ class TempDir {
 
 // The whole content of a file as bytes; empty when it cannot be read.
 inline std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
-  content << in.rdbuf();
+  content << std::ifstream(path, std::ios::binary).rdbuf();
   return content.str();
 }
 
