@@ -21,11 +21,13 @@ using test::readBytes;
 using test::TempDir;
 using Names = std::vector<std::string>;
 
-// Sizes of blanks show U+3000 (here ""), other sizes keep their blanks; keys match fields
-// whatever the blanks around them, but not whatever the letter case.
+// Sizes of blanks show U+3000 (here ""), other sizes keep their blanks; keys match fields whatever the
+// blanks around them, but not whatever the letter case. Inserted values are escaped, links encoded and
+// characters code page 932 cannot hold (U+1F600) referenced; a page carries its name as it is.
 TEST(HtmlDocSet, ASmallSetIsWrittenByteForByte) {
   TempDir dir;
   const std::string customer = "\xE9\xA1\xA7\xE5\xAE\xA2", customerSjis = "\x8C\xDA\x8B\x71";  // 顧客
+  const std::string smile = "\xF0\x9F\x98\x80", odd = R"(R&D<"x">%#?:| 1)" + smile;
   const auto first =
       makeTable(customer, {{"ID", "identity", "1,1"}, {"Name", "varchar", "50", true}, {"Born", "date"}}, {"ID"});
   const auto second = makeTable("Orders",
@@ -36,16 +38,20 @@ TEST(HtmlDocSet, ASmallSetIsWrittenByteForByte) {
                                  {"id", "int"},
                                  {"Id", "int"}},
                                 {"No", "CustomerID", "X", " ID", " Id "});
+  const auto third = makeTable(odd, {{"a<b", "<script>alert(1)</script>", "\"5\"" + smile}}, {"a<b"});
   clsHTMLDoc writer;
-  writer.setTitle(customer + " DB");
-  EXPECT_TRUE(writer.fnWriteFile(dbOf({first, second, makeTable("Empty", {})}), dir.path().string()));
+  writer.setTitle("Q&A <draft> " + smile + customer);
+  EXPECT_TRUE(writer.fnWriteFile(dbOf({first, second, makeTable("Empty", {}), third}), dir.path().string()));
 
-  EXPECT_EQ(filesIn(dir.path()),
-            (Names{"Empty.htm", "Orders.htm", "index.htm", "leftframe.htm", "rightframe.htm", customer + ".htm"}));
-  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(customerSjis + " DB"));
-  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(customerSjis + " DB"));
+  const std::string title = "Q&amp;A &lt;draft&gt; &#x1F600;" + customerSjis;
+  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#?:| 1&#x1F600;";
+  EXPECT_EQ(filesIn(dir.path()), (Names{"Empty.htm", "Orders.htm", odd + ".htm", "index.htm", "leftframe.htm",
+                                        "rightframe.htm", customer + ".htm"}));
+  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(title));
+  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(title));
   EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
-            listPage({{customerSjis, customerSjis}, {"Orders", "Orders"}, {"Empty", "Empty"}}));
+            listPage({{customerSjis, customerSjis}, {"Orders", "Orders"}, {"Empty", "Empty"},
+                      {"R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%3A%7C%201&#x1F600;", shown}}));
   EXPECT_EQ(readBytes(dir.file(customer + ".htm")),
             tablePage(customerSjis, {{"ID", "identity", "1,1", "", "y"},
                                      {"Name", "varchar", "50", "y", ""},
@@ -58,25 +64,7 @@ TEST(HtmlDocSet, ASmallSetIsWrittenByteForByte) {
                                  {"id", "int", "", "", ""},
                                  {"Id", "int", "", "", "y"}}));
   EXPECT_EQ(readBytes(dir.file("Empty.htm")), tablePage("Empty", {}));
-}
-
-// Characters code page 932 cannot hold (U+1F600) become references.
-TEST(HtmlDocSet, InsertedValuesAreEscapedLinksEncodedAndForeignCharactersReferenced) {
-  TempDir dir;
-  const std::string smile = "\xF0\x9F\x98\x80";
-  const std::string name = R"(R&D<"x">%#?:| 1)" + smile;
-  clsHTMLDoc writer;
-  writer.setTitle("Q&A <draft> " + smile);
-  writer.fnWriteFile(dbOf({makeTable(name, {{"a<b", "<script>alert(1)</script>", "\"5\"" + smile}}, {"a<b"})}),
-                     dir.path().string());
-  const std::string title = "Q&amp;A &lt;draft&gt; &#x1F600;";
-  const std::string shown = "R&amp;D&lt;&quot;x&quot;&gt;%#?:| 1&#x1F600;";
-  EXPECT_EQ(readBytes(dir.file("index.htm")), indexPage(title));
-  EXPECT_EQ(readBytes(dir.file("rightframe.htm")), titlePage(title));
-  EXPECT_EQ(readBytes(dir.file("leftframe.htm")),
-            listPage({{"R&amp;D&lt;&quot;x&quot;&gt;%25%23%3F%3A%7C%201&#x1F600;", shown}}));
-  // The page itself carries the name as it is.
-  EXPECT_EQ(readBytes(dir.file(name + ".htm")),
+  EXPECT_EQ(readBytes(dir.file(odd + ".htm")),
             tablePage(shown, {{"a&lt;b", "&lt;script&gt;alert(1)&lt;/script&gt;", "&quot;5&quot;&#x1F600;", "", "y"}}));
 }
 
