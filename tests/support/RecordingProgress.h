@@ -15,7 +15,10 @@ class RecordingProgress final : public ProgressSink {
   explicit RecordingProgress(std::optional<std::size_t> cancelAfter = std::nullopt) : cancelAfter_(cancelAfter) {}
   void begin(std::size_t total) override { add("begin " + std::to_string(total)); }
   void step(std::size_t index, const std::string& name) override { add("step " + std::to_string(index) + " " + name); }
-  bool cancelled() override { return cancelAfter_ && calls().size() > *cancelAfter_; }
+  bool cancelled() override {
+    const std::lock_guard lock(mutex_);
+    return cancelAfter_ && steps_ >= *cancelAfter_;
+  }
   // "end done/failed/not started", as the tally says.
   void end(const ProgressTally& t) override {
     add("end " + std::to_string(t.done) + "/" + std::to_string(t.failed) + "/" + std::to_string(t.notStarted()) +
@@ -29,11 +32,13 @@ class RecordingProgress final : public ProgressSink {
  private:
   void add(std::string call) {
     const std::lock_guard lock(mutex_);
+    steps_ += call.starts_with("step ");
     calls_.push_back(std::move(call));
   }
   mutable std::mutex mutex_;
   std::vector<std::string> calls_;
   std::optional<std::size_t> cancelAfter_;
+  std::size_t steps_ = 0;
 };
 
 }  // namespace morvane::test
