@@ -16,10 +16,9 @@ inline std::string quote(const std::string& text) {
 
 struct CommandResult {
   int status = -1;
-  std::string out;
+  std::string out;  // standard output (with 2>&1 in the command, errors too)
 };
 
-// Its standard output (with 2>&1 in the command, its errors too) and exit status.
 inline CommandResult run(const std::string& command) {
   CommandResult result;
   FILE* pipe = ::popen(command.c_str(), "r");

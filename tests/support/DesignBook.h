@@ -2,11 +2,12 @@
 // Design documents in the default layout, written by libxlsxwriter (or as .xls by BiffWriter):
 // the table name in C3, fields from row 6 in D (name), E (type), F (size), G (key mark) and
 // I (NULL mark). The optional cells, when given, go where fullLayout() reads them.
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "document/clsExcelDBDocInfo.h"
+#include "document/LayoutFile.h"
 #include "tests/support/BiffWriter.h"
 #include "tests/support/XlsxPackage.h"
 
@@ -24,17 +25,24 @@ struct DesignSheet {
   std::string logicalName = {};  // C2
 };
 
+// The optional positions given as "Name=value,..." (morvane-batch --layout-extra's form).
+inline clsExcelDBDocInfo withLayoutExtra(clsExcelDBDocInfo layout, const std::string& extra) {
+  std::istringstream items(extra);
+  for (std::string item; std::getline(items, item, ',');) {
+    const auto equals = item.find('=');
+    (layout.*findLayoutExtra(item.substr(0, equals))->set)(std::stoi(item.substr(equals + 1)));
+  }
+  return layout;
+}
+
+// fullLayout() as morvane-batch --layout-extra takes it.
+inline const std::string kFullLayoutExtra =
+    "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
+    "RowTableLogicalName=2,ColTableLogicalName=3";
+
 // The default layout with every optional position used, where the rows above put them.
 inline clsExcelDBDocInfo fullLayout(bool markMeansNotNull = false) {
-  clsExcelDBDocInfo layout;
-  layout.setColLogicalName(2);
-  layout.setColDefault(8);
-  layout.setColRemarks(10);
-  layout.setColUnique(11);
-  layout.setColIndex(12);
-  layout.setColReference(13);
-  layout.setRowTableLogicalName(2);
-  layout.setColTableLogicalName(3);
+  clsExcelDBDocInfo layout = withLayoutExtra({}, kFullLayoutExtra);
   layout.setNullMarkMeansNotNull(markMeansNotNull ? 1 : 0);
   return layout;
 }
@@ -67,11 +75,6 @@ inline std::vector<DesignSheet> fullDesignSheets() {
        "注文"}};
 }
 
-// fullLayout() as morvane-batch --layout-extra takes it.
-inline const std::string kFullLayoutExtra =
-    "ColLogicalName=2,ColDefault=8,ColRemarks=10,ColUnique=11,ColIndex=12,ColReference=13,"
-    "RowTableLogicalName=2,ColTableLogicalName=3";
-
 // Tables that give every statement of a script, for fullLayout(): defaults of each kind, a
 // composite unique key, two indexes, descriptions holding ' and ] (from logical names in 顧客,
 // from remarks in Orders, which has none), references in both forms to a selected table, to a
@@ -95,25 +98,20 @@ inline std::vector<DesignSheet> schemaSheets() {
 // The non-empty cells of a sheet as ("C3", text).
 inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignSheet& sheet) {
   std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};
-  int at = 6;
-  for (const auto& row : sheet.rows) {
-    const std::string n = std::to_string(at++);
-    const std::pair<const char*, const std::string*> columns[] = {
-        {"D", &row.name},          {"E", &row.type},    {"F", &row.size},          {"G", &row.key},
-        {"I", &row.null},          {"B", &row.logicalName}, {"H", &row.defaultValue}, {"J", &row.remarks},
-        {"K", &row.unique},        {"L", &row.index},   {"M", &row.reference}};
-    for (const auto& [column, text] : columns) cells.emplace_back(column + n, *text);
+  for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
+    const Row& r = sheet.rows[i];
+    const std::string n = std::to_string(6 + i);
+    for (const auto& [column, text] : {std::pair{"D", &r.name}, {"E", &r.type}, {"F", &r.size}, {"G", &r.key},
+                                       {"I", &r.null}, {"B", &r.logicalName}, {"H", &r.defaultValue},
+                                       {"J", &r.remarks}, {"K", &r.unique}, {"L", &r.index}, {"M", &r.reference}}) {
+      cells.emplace_back(column + n, *text);
+    }
   }
   std::erase_if(cells, [](const auto& cell) { return cell.second.empty(); });
   return cells;
 }
 
 // One sheet per table, named Sheet1, Sheet2, ... by position; empty texts leave their cells empty.
-inline void writeTable(XlsxWriterBook& book, const std::string& table, const std::vector<Row>& rows) {
-  lxw_worksheet* sheet = book.addSheet();
-  for (const auto& [ref, text] : cellsOf({table, rows})) writeCell(sheet, ref, text);
-}
-
 inline std::string writeDesignBook(const std::string& path, const std::vector<DesignSheet>& sheets) {
   XlsxWriterBook book(path);
   for (const auto& sheet : sheets) {

@@ -1,64 +1,44 @@
 #include "tests/support/ExampleModel.h"
 
-#include <cstdio>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <sstream>
-#include <stdexcept>
+#include <nlohmann/json.hpp>
 
 #include "model/Text.h"
+#include "tests/support/DesignBook.h"
 
 namespace morvane::test {
 namespace {
 
-nlohmann::json description() {
-  std::ifstream file(exampleDescriptionPath());
-  if (!file) throw std::runtime_error("cannot read " + exampleDescriptionPath());
-  return nlohmann::json::parse(file);
-}
-
-// Number cells read as their plain decimal text; the description's sizes are whole numbers.
-std::string cellText(const nlohmann::json& value) {
-  return value.is_string() ? value.get<std::string>() : value.dump();
-}
+nlohmann::json description() { return nlohmann::json::parse(std::ifstream(exampleDescriptionPath())); }
 
 }  // namespace
 
 std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
 
 clsDBInfo exampleModel(bool optional) {
-  const nlohmann::json doc = description();
-  const auto& columns = doc["fieldColumns"];
-  auto position = [&](const char* letter) {
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (columns[i] == letter) return i;
-    }
-    throw std::runtime_error(std::string("no field column ") + letter);
-  };
-  const std::size_t name = position("D"), type = position("E"), size = position("F"), key = position("G"),
-                    null = position("I");
   clsDBInfo db;
+  const nlohmann::json doc = description();  // outlives the loop over its sheets
   for (const auto& sheet : doc["sheets"]) {
     if (isBlank(sheet["table"].get<std::string>())) continue;
     auto table = std::make_shared<clsTableInfo>();
-    table->setName(sheet["table"].get<std::string>());
+    table->setName(sheet["table"]);
     if (optional) table->setLogicalName(sheet.value("tableLogicalName", ""));
-    for (const auto& row : sheet.value("fields", nlohmann::json::array())) {
+    for (const auto& json : sheet.value("fields", nlohmann::json::array())) {
+      // [name, type, size, key mark, NULL mark, remark, logical name, default, unique, index, reference];
+      // number cells read as their plain decimal text (the sizes are whole numbers).
+      std::vector<std::string> row;
+      for (const auto& cell : json) row.push_back(cell.is_string() ? cell.get<std::string>() : cell.dump());
       clsFieldInfo field;
-      field.setName(cellText(row[name]));
-      field.setAttr(cellText(row[type]));
-      field.setSize(cellText(row[size]));
-      field.setNull(!isBlank(cellText(row[null])));
-      if (!isBlank(cellText(row[key]))) table->sbAddPKey(field.getName());
-      if (optional) {
-        field.setRemarks(cellText(row[position("H")]));
-        field.setLogicalName(cellText(row[position("J")]));
-        field.setDefault(cellText(row[position("K")]));
-        field.setUnique(cellText(row[position("L")]));
-        field.setIndex(cellText(row[position("M")]));
-        field.setReference(cellText(row[position("N")]));
+      const std::pair<void (clsFieldInfo::*)(std::string), int> cells[] = {
+          {&clsFieldInfo::setName, 0},    {&clsFieldInfo::setAttr, 1},         {&clsFieldInfo::setSize, 2},
+          {&clsFieldInfo::setRemarks, 5}, {&clsFieldInfo::setLogicalName, 6},  {&clsFieldInfo::setDefault, 7},
+          {&clsFieldInfo::setUnique, 8},  {&clsFieldInfo::setIndex, 9},        {&clsFieldInfo::setReference, 10}};
+      for (const auto& [set, at] : cells) {
+        if (at < 5 || optional) (field.*set)(row[at]);
       }
+      if (!isBlank(row[3])) table->sbAddPKey(row[0]);
+      field.setNull(!isBlank(row[4]));
       table->setField(std::move(field));
     }
     db.setTable(std::move(table));
@@ -68,33 +48,15 @@ clsDBInfo exampleModel(bool optional) {
 
 clsExcelDBDocInfo exampleLayout(bool optional) {
   const nlohmann::json doc = description();
-  const std::string values = doc["layoutValues"].get<std::string>();
-  int v[10];
-  if (std::sscanf(values.c_str(), "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6],
-                  &v[7], &v[8], &v[9]) != 10) {
-    throw std::runtime_error("bad layoutValues in the example description");
-  }
+  std::istringstream values(doc["layoutValues"].get<std::string>());
+  std::vector<std::int32_t> v;
+  for (std::string value; std::getline(values, value, ',');) v.push_back(std::stoi(value));
   clsExcelDBDocInfo layout;
-  layout.sbSetPage(v[0], v[1]);
-  layout.sbSetFieldPos(v[2]);
-  layout.sbSetTableNmPos(v[3], v[4]);
-  layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
-  if (!optional) return layout;
-  const std::map<std::string, void (clsExcelDBDocInfo::*)(std::int32_t)> setters = {
-      {"ColLogicalName", &clsExcelDBDocInfo::setColLogicalName},
-      {"ColDefault", &clsExcelDBDocInfo::setColDefault},
-      {"ColRemarks", &clsExcelDBDocInfo::setColRemarks},
-      {"ColUnique", &clsExcelDBDocInfo::setColUnique},
-      {"ColIndex", &clsExcelDBDocInfo::setColIndex},
-      {"ColReference", &clsExcelDBDocInfo::setColReference},
-      {"RowTableLogicalName", &clsExcelDBDocInfo::setRowTableLogicalName},
-      {"ColTableLogicalName", &clsExcelDBDocInfo::setColTableLogicalName}};
-  std::istringstream extra(doc["layoutExtra"].get<std::string>());
-  for (std::string item; std::getline(extra, item, ',');) {
-    const auto equals = item.find('=');
-    (layout.*setters.at(item.substr(0, equals)))(std::stoi(item.substr(equals + 1)));
-  }
-  return layout;
+  layout.sbSetPage(v.at(0), v.at(1));
+  layout.sbSetFieldPos(v.at(2));
+  layout.sbSetTableNmPos(v.at(3), v.at(4));
+  layout.sbSetFieldDefPos(v.at(5), v.at(6), v.at(7), v.at(8), v.at(9));
+  return optional ? withLayoutExtra(layout, doc["layoutExtra"].get<std::string>()) : layout;
 }
 
 }  // namespace morvane::test

@@ -1,9 +1,7 @@
 #pragma once
-// The model that the example design document must read into, built from the description the
-// example workbooks are generated from (examples/design-document.json).
+// The model that the example design document must read into, built from the description the example
+// workbooks are generated from (examples/design-document.json).
 #include <string>
-
-#include <nlohmann/json.hpp>
 
 #include "app/batch/ModelJson.h"
 #include "document/clsExcelDBDocInfo.h"
@@ -12,13 +10,10 @@
 namespace morvane::test {
 
 std::string exampleDescriptionPath();
-// With optional, the cells that only the optional positions read (its layoutExtra) too.
+// With optional, the cells that only the optional positions read (its layoutExtra) too, and the layout
+// the example is read with (its layoutValues, and with optional its layoutExtra).
 clsDBInfo exampleModel(bool optional = false);
-// The layout the example is read with (its layoutValues, and with optional its layoutExtra).
 clsExcelDBDocInfo exampleLayout(bool optional = false);
-
-// The model as JSON, the shape morvane-batch --dump prints, for comparisons that show the
-// difference when they fail.
-using ::morvane::modelJson;
+using ::morvane::modelJson;  // the model as morvane-batch --dump prints it: comparisons show the difference
 
 }  // namespace morvane::test

@@ -1,5 +1,10 @@
 #pragma once
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -8,11 +13,22 @@ namespace morvane::test {
 // A fresh folder under the system's temporary folder, removed with everything in it.
 class TempDir {
  public:
-  TempDir();
-  ~TempDir();
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "morvane-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    // Give back write permission first: some tests make folders read-only.
+    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::end(it); it.increment(ignored)) {
+      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(path_, ignored);
+  }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
   std::string file(const std::string& name) const { return (path_ / name).string(); }
 
@@ -21,9 +37,22 @@ class TempDir {
 };
 
 // The whole content of a file as bytes; empty when it cannot be read.
-std::string readBytes(const std::string& path);
-void writeBytes(const std::string& path, const std::string& bytes);
+inline std::string readBytes(const std::string& path) {
+  std::ostringstream content;
+  content << std::ifstream(path, std::ios::binary).rdbuf();
+  return content.str();
+}
+
+inline void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
 // The names in a folder, sorted.
-std::vector<std::string> filesIn(const std::filesystem::path& folder);
+inline std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace morvane::test

@@ -1,5 +1,5 @@
-// Feeds every file of a corpus folder to a fuzz target's entry point once, so the inputs that
-// once crashed stay fixed without needing clang's libFuzzer.
+// Feeds every file of a corpus folder to a fuzz target's entry point once, so the inputs that once
+// crashed stay fixed without needing clang's libFuzzer.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -10,10 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s CORPUS_DIR\n", argv[0]);
-    return 2;
-  }
+  if (argc != 2) return 2;  // usage: replay_TARGET CORPUS_DIR
   std::size_t count = 0;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[1])) {
     if (!entry.is_regular_file()) continue;
