@@ -4,7 +4,6 @@
 #include <charconv>
 #include <map>
 #include <set>
-#include <unordered_map>
 
 #include "model/Text.h"
 #include "sqlserver/ServerNames.h"
@@ -67,28 +66,6 @@ long long number(const Row& row, std::size_t at, const char* column) {
   return out;
 }
 
-void expectWidth(const Row& row, std::size_t width, const char* query) {
-  if (row.size() != width) {
-    throw CatalogError(std::string("サーバの") + query + "の答えの列が " + std::to_string(row.size()) + " 個です (" +
-                       std::to_string(width) + " 個のはずです)");
-  }
-}
-
-// The tables by name as the server matches names; the first of a name wins.
-class TableIndex {
- public:
-  explicit TableIndex(std::vector<ServerTable>& tables) {
-    for (auto& table : tables) index_.try_emplace(foldName(table.name), &table);
-  }
-  ServerTable* find(const std::string& name) const {
-    const auto at = index_.find(foldName(name));
-    return at == index_.end() ? nullptr : at->second;
-  }
-
- private:
-  std::unordered_map<std::string, ServerTable*> index_;
-};
-
 ServerColumn* findColumn(ServerTable& table, const std::string& name) {
   for (auto& column : table.columns) {
     if (sameName(column.name, name)) return &column;
@@ -107,7 +84,7 @@ void setOnce(std::optional<std::string>& slot, std::string value, const std::str
 
 void addCatalogAttributes(std::vector<ServerTable>& tables, const std::vector<Row>& defaults,
                           const std::vector<Row>& foreignKeys, const std::vector<Row>& descriptions) {
-  const TableIndex index(tables);
+  const FoldedIndex<ServerTable> index(tables, [](const ServerTable& table) -> const std::string& { return table.name; });
   for (const auto& row : defaults) {
     expectWidth(row, 4, "既定値一覧");
     ServerTable* table = index.find(text(row, 0, "TABLE_NAME"));

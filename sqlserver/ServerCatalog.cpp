@@ -66,13 +66,6 @@ long long required(const Row& row, std::size_t at, const char* column) {
   return *value;
 }
 
-void expectWidth(const Row& row, std::size_t width, const char* query) {
-  if (row.size() != width) {
-    throw CatalogError(std::string("サーバの") + query + "の答えの列が " + std::to_string(row.size()) + " 個です (" +
-                       std::to_string(width) + " 個のはずです)");
-  }
-}
-
 // Names that are one object on the server must come once: "テーブル「T」", "テーブル「T」の列「a」".
 class NameClaims {
  public:
@@ -95,6 +88,13 @@ class NameClaims {
 };
 
 }  // namespace
+
+void expectWidth(const Row& row, std::size_t width, const char* query) {
+  if (row.size() != width) {
+    throw CatalogError(std::string("サーバの") + query + "の答えの列が " + std::to_string(row.size()) + " 個です (" +
+                       std::to_string(width) + " 個のはずです)");
+  }
+}
 
 std::vector<ServerTable> catalogFromRows(const std::vector<Row>& columns, const std::vector<Row>& keys) {
   std::vector<ServerTable> tables;

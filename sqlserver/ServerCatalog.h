@@ -65,6 +65,9 @@ inline constexpr platform::OdbcConnection::Limits kCatalogLimits{1'000'000, 64u 
 
 // The tables in the order the columns answer first names them. Throws CatalogError, also for a
 // table or column named twice, or two names equal but for case or width (one object on the server).
+// Throws CatalogError when a row of the server's answer to query has not the width asked.
+void expectWidth(const platform::OdbcConnection::Row& row, std::size_t width, const char* query);
+
 std::vector<ServerTable> catalogFromRows(const std::vector<platform::OdbcConnection::Row>& columns,
                                          const std::vector<platform::OdbcConnection::Row>& keys);
 

@@ -1,7 +1,6 @@
 #include "sqlserver/ServerDrift.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "sqlserver/ColumnKind.h"
 #include "sqlserver/SchemaDiff.h"
@@ -10,25 +9,8 @@
 namespace morvane {
 namespace {
 
-// Names as the server compares them, each looked up once.
-template <typename Item>
-class FoldedIndex {
- public:
-  template <typename Range, typename NameOf>
-  FoldedIndex(const Range& items, NameOf nameOf) {
-    for (const auto& item : items) index_.try_emplace(foldName(nameOf(item)), &item);
-  }
-  const Item* find(const std::string& name) const {
-    const auto at = index_.find(foldName(name));
-    return at == index_.end() ? nullptr : at->second;
-  }
-
- private:
-  std::unordered_map<std::string, const Item*> index_;
-};
-
-using ColumnIndex = FoldedIndex<ServerColumn>;
-using FieldIndex = FoldedIndex<clsFieldInfo>;
+using ColumnIndex = FoldedIndex<const ServerColumn>;
+using FieldIndex = FoldedIndex<const clsFieldInfo>;
 
 ColumnIndex columnIndex(const ServerTable& table) {
   return ColumnIndex(table.columns, [](const ServerColumn& column) -> const std::string& { return column.name; });
@@ -38,9 +20,9 @@ FieldIndex fieldIndex(const clsTableInfo& table) {
   return FieldIndex(table.getFields(), [](const clsFieldInfo& field) -> const std::string& { return field.getName(); });
 }
 
-FoldedIndex<TablePtr> tableIndex(const clsDBInfo& document) {
-  return FoldedIndex<TablePtr>(document.getTables(),
-                               [](const TablePtr& table) -> const std::string& { return table->getName(); });
+FoldedIndex<const TablePtr> tableIndex(const clsDBInfo& document) {
+  return FoldedIndex<const TablePtr>(document.getTables(),
+                                     [](const TablePtr& table) -> const std::string& { return table->getName(); });
 }
 
 void warnCase(std::vector<std::string>& warnings, const std::string& what, const std::string& document,
@@ -101,8 +83,8 @@ TableDrift compareTable(const clsTableInfo& table, const ServerTable& live, cons
 Drift compareWithServer(const clsDBInfo& document, const std::vector<ServerTable>& server,
                         const clsSQLServerFieldAttr& types) {
   Drift drift;
-  const FoldedIndex<ServerTable> liveTables(server,
-                                            [](const ServerTable& table) -> const std::string& { return table.name; });
+  const FoldedIndex<const ServerTable> liveTables(server,
+                                                  [](const ServerTable& table) -> const std::string& { return table.name; });
   const auto documentTables = tableIndex(document);
   for (const auto& table : document.getTables()) {
     const ServerTable* live = liveTables.find(table->getName());

@@ -2,6 +2,7 @@
 // Names as SQL Server's usual collation sees them, and names from a server written into a script.
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace morvane {
 
@@ -10,6 +11,24 @@ namespace morvane {
 // with the same fold are one object on such a server.
 std::string foldName(std::string_view name);
 bool sameName(std::string_view a, std::string_view b);
+
+// Items by their names as the server compares them, each name folded once; the first item of a
+// name wins. Item is const for a const range.
+template <typename Item>
+class FoldedIndex {
+ public:
+  template <typename Range, typename NameOf>
+  FoldedIndex(Range& items, NameOf nameOf) {
+    for (Item& item : items) index_.try_emplace(foldName(nameOf(item)), &item);
+  }
+  Item* find(std::string_view name) const {
+    const auto at = index_.find(foldName(name));
+    return at == index_.end() ? nullptr : at->second;
+  }
+
+ private:
+  std::unordered_map<std::string, Item*> index_;
+};
 
 // What the fold module (ICU) gives: Unicode simple case folding of one code point.
 struct FoldModule {
