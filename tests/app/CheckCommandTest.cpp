@@ -1,8 +1,7 @@
 // morvane-batch --check: findings on stdout in text and JSON, exit statuses, and nothing written
-// after an error.
+// after an error. Which rule fires where is the design check's tests' concern.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <nlohmann/json.hpp>
 
 #include "Batch.h"
@@ -22,56 +21,40 @@ TEST(CheckCommand, FindingsAsTextOrJsonAndTheExitStatus) {
             "Sheet2!C3: 警告: テーブル「log」に主キーがありません。スクリプトに主キー制約が入りません。主キーの列に印を付けてください\n"
             "Sheet2!F6: 警告: 型「date」にはサイズがなく、サイズ「3」はスクリプトで使われません。サイズを空にしてください\n");
   EXPECT_EQ(run.err, "morvane-batch: チェック: エラー 1 件、警告 2 件\n");
-  // Warnings alone pass; a reference may name a table that is not selected.
+  // Warnings alone pass.
   const BatchRun warned = batch({"--check", "--table", "log", mixed});
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(warned.err, "morvane-batch: チェック: エラー 0 件、警告 2 件\n");
+  // A reference may name a table that is not selected.
   const BatchRun full = batch({"--check", "--table", "注文", "--layout-extra", "ColDefault=8,ColUnique=11,ColReference=13",
                                writeDesignBook(dir.file("full.xlsx"), fullDesignSheets())});
   EXPECT_EQ(full.status, 1);
-  EXPECT_TRUE(full.out.ends_with("Sheet2!M12: エラー: 参照先「顧客」は「テーブル.列」か「テーブル(列)」の形ではありません。"
-                                 "例: 顧客.顧客ID\n"))
-      << full.out;
   EXPECT_EQ(full.err, "morvane-batch: チェック: エラー 5 件、警告 0 件\n");
 
-  const std::string twice = writeDesignBook(
-      dir.file("twice.xlsx"), {{"T1", {{"id", "int", "", "*", "x"}, {"ID", "text"}}}, {"t1", {{"id", "int", "", "*"}}}});
-  const BatchRun json = batch({"--check", "--check-format", "json", twice});
+  const BatchRun json = batch({"--check", "--check-format", "json", mixed});
   EXPECT_EQ(json.status, 1);
   EXPECT_EQ(json.err, "");
   const auto document = nlohmann::json::parse(json.out);
-  EXPECT_EQ(document["errors"], 4);
-  EXPECT_EQ(document["warnings"], 0);
+  EXPECT_EQ(document["errors"], 1);
+  EXPECT_EQ(document["warnings"], 2);
   Names rules;
   for (const auto& finding : document["findings"]) {
     rules.push_back(finding["sheet"].get<std::string>() + "!" + finding["cell"].get<std::string>() + " " +
                     finding["rule"].get<std::string>() + " " + finding["severity"].get<std::string>() + " " +
                     finding["table"].get<std::string>() + " " + finding["field"].dump());
   }
-  EXPECT_EQ(rules, (Names{"Sheet1!I6 nullable-key error T1 \"id\"", "Sheet1!D7 duplicate-field error T1 \"ID\"",
-                          "Sheet1!E7 undefined-type error T1 \"ID\"", "Sheet2!C3 duplicate-table error t1 null"}));
-  const std::string sound = writeDesignBook(dir.file("clean.xlsx"), {{"T", {{"id", "int", "", "*"}}}});
+  EXPECT_EQ(rules, (Names{"Sheet1!F7 size-invalid error T1 \"name\"", "Sheet2!C3 no-key warning log null",
+                          "Sheet2!F6 size-ignored warning log \"at\""}));
+  EXPECT_EQ("Sheet1!F7: エラー: " + document["findings"][0]["message"].get<std::string>() + "\n", run.out.substr(0, run.out.find('\n') + 1));
+  const std::string sound = writeDesignBook(dir.file("sound.xlsx"), {{"T", {{"id", "int", "", "*"}}}});
   const BatchRun clean = batch({"--check", "--check-format", "json", sound});
   EXPECT_EQ(clean.status, 0);
   EXPECT_EQ(nlohmann::json::parse(clean.out), nlohmann::json::parse(R"({"findings":[],"errors":0,"warnings":0})"));
-
-  // The example workbook of mistakes triggers each rule once.
-  std::map<std::string, int> times, once;
-  const auto example =
-      nlohmann::json::parse(batch({"--check", "--check-format", "json", kExamples + "check-findings.xlsx"}).out);
-  for (const auto& finding : example["findings"]) ++times[finding["rule"].get<std::string>()];
-  for (const char* rule : {"undefined-type", "size-required", "size-invalid", "duplicate-field", "duplicate-table",
-                           "nullable-key", "multiple-identity", "name-too-long", "no-key", "reserved-word",
-                           "untrimmed-name", "size-ignored"}) {
-    once[rule] = 1;
-  }
-  EXPECT_EQ(times, once);
 }
 
 TEST(CheckCommand, AnErrorStopsEveryOutputAndAWarningDoesNot) {
   TempDir dir;
-  const std::string bad =
-      writeDesignBook(dir.file("bad.xlsx"), {{"T", {{"id", "int", "", "*"}, {"memo", "varchar"}}}});
+  const std::string bad = writeDesignBook(dir.file("bad.xlsx"), {{"T", {{"id", "int", "", "*"}, {"memo", "varchar"}}}});
   const std::string sql = dir.file("sql"), html = dir.file("html"), deploy = dir.file("deploy.sql");
   TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
   std::vector<std::string> args = login(server);

@@ -1,62 +1,201 @@
-// Files the scripts are written to: one per table, the deployment script, the notation file.
+// Scripts for new tables: the column texts as the notations resolve them, the statements, which
+// cell texts may go to a server, the files they are written to (one per table, the deployment
+// script, the notation file), and every kind of script the program writes parsed by a complete
+// T-SQL grammar (grammars-v4's, as npm's antlr4ts-sql ships it).
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "platform/text/Cp932.h"
+#include "sqlserver/ChangeScript.h"
 #include "sqlserver/DeployScript.h"
+#include "sqlserver/ForeignKeys.h"
+#include "sqlserver/ScriptTokens.h"
+#include "sqlserver/ServerCatalog.h"
 #include "sqlserver/TypeNotationFile.h"
 #include "sqlserver/clsSQLServerDB.h"
+#include "tests/app/Batch.h"
 #include "tests/sqlserver/ScriptTables.h"
+#include "tests/support/Command.h"
+#include "tests/support/DesignBook.h"
+#include "tests/support/ExampleModel.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
+
+// Options name only the fields that matter; the rest keep their defaults.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace morvane {
 namespace {
 
+namespace fs = std::filesystem;
 using platform::Charset;
 using platform::LineEnd;
 using platform::OutputEncoding;
+using test::dbOf;
+using test::FieldRow;
 using test::makeTable;
+
+TEST(ScriptGenerator, ColumnTextOfEveryKindAsTheNotationsResolveIt) {
+  // The generator holds the notations by reference: each step changes them for the ones after it.
+  using Set = void (*)(clsSQLServerFieldAttr&);
+  const std::string undefined = "<undefined>", failed = "<failed>";
+  const std::string fullInt = "\xEF\xBC\xA9\xEF\xBC\xAE\xEF\xBC\xB4";  // ＩＮＴ
+  const struct {
+    Set set;
+    FieldRow row;
+    std::string column;
+  } steps[] = {
+      {nullptr, {"a", "char", "10", false}, "a char(10)  NOT NULL "},
+      {nullptr, {"a", "varchar", "x y", true}, "a varchar(x y)  NULL "},
+      {nullptr, {"a", "int", "99", false}, "a int  NOT NULL "},
+      {nullptr, {"a", "identity", "100,5", false}, "a int  NOT NULL  IDENTITY (100,5) "},
+      {nullptr, {"a", "date", "8", true}, "a datetime  NULL "},
+      {nullptr, {"a", "real", "4", true}, "a real  NULL "},
+      {nullptr, {"a", "float", "53", true}, "a float(53)  NULL "},
+      {nullptr, {"a", "decimal", "18,4,1", true}, "a decimal(18,4,1)  NULL "},
+      // Sizes split at the first comma, untrimmed; Identity and Decimal fail without one.
+      {nullptr, {"a", "identity", "1, 1", true}, "a int  NULL  IDENTITY (1, 1) "},
+      {nullptr, {"a", "identity", "1", false}, failed},
+      {nullptr, {"a", "decimal", "", false}, failed},
+      // The field side is trimmed (blanks, ideographic spaces) and folded, not a tab.
+      {nullptr, {"a", "  Int ", "", false}, "a int  NOT NULL "},
+      {nullptr, {"a", "\xE3\x80\x80int\xE3\x80\x80", "", false}, "a int  NOT NULL "},
+      {nullptr, {"a", fullInt, "", false}, undefined},
+      {[](auto& t) { t.setInt("\xEF\xBD\x89\xEF\xBD\x8E\xEF\xBD\x94"); }, {"a", fullInt, "", false}, "a int  NOT NULL "},
+      // The table side is folded but not trimmed.
+      {[](auto& t) { t.setInt("int "); }, {"a", "int ", "", false}, undefined},
+      {[](auto& t) { t.setInt("Integer"); }, {"a", "INTEGER", "", false}, "a int  NOT NULL "},
+      // Equal notations go to the earlier kind; empty ones match blank type cells.
+      {[](auto& t) { t = clsSQLServerFieldAttr(); t.setIdentity("INT"); }, {"a", "int", "1", false}, "a int  NOT NULL "},
+      {[](auto& t) { t.setReal("Money"); t.setFloat("money"); t.setDecimal("money"); }, {"a", "money", "1", false},
+       "a money  NOT NULL "},
+      {[](auto& t) { t.setVarChar("char"); }, {"a", "char", "1", false}, "a char(1)  NOT NULL "},
+      {nullptr, {"a", "", "", true}, undefined},
+      {[](auto& t) { t.setReal(""); }, {"a", "", "", true}, "a real  NULL "},
+      {nullptr, {"a", "\xE3\x80\x80", "", true}, "a real  NULL "},
+  };
+  auto types = std::make_shared<clsSQLServerFieldAttr>();
+  clsSQLServerDB generator;
+  generator.sbSetFieldAttr(types);
+  for (const auto& step : steps) {
+    if (step.set) step.set(*types);
+    // The column line of a one-field table, without its TAB and line break.
+    const auto script = generator.makeCreateSQL(makeTable("T", {step.row}, {"k"}));
+    std::string column = generator.getUndefinedNotations().empty() ? failed : undefined;
+    if (script) {
+      const auto begin = script->find("\t(\r\n\t") + 5;
+      column = script->substr(begin, script->find("\r\n", begin) - begin);
+    }
+    EXPECT_EQ(column, step.column) << step.row.type << "(" << step.row.size << ")";
+    if (column == failed) {
+      EXPECT_NE(generator.getFailReason().find("カンマがありません"), std::string::npos);
+    }
+  }
+}
+
+// Every statement a table can get, in order, with quotes and brackets of the texts escaped. A field
+// left out for its type word takes its default, description, unique key and index along: on a
+// server they would fail the whole table.
+TEST(ScriptGenerator, EveryStatementOfATableWithItsTextsEscaped) {
+  clsSQLServerDB generator;
+  clsTableInfo table = makeTable("顧客",
+                                 {{"ID", "int", "", false, "", "", "", "", "", "顧客ID"},
+                                  {"コード", "char", "10", false, "'000'", "", "U1", "IX1", "", "コード"},
+                                  {"支店", "char", "3", false, " ( N'な''し' ) ", "", "U1"},
+                                  {"名前", "varchar", "40", true, "NULL", "", "", "IX1", "", "O'Neil ]の名前"},
+                                  {"登録日", "date", "", false, "(getdate())", "", "U9", "IX2", "", "登録日"},
+                                  {"メモ", "blob", "", true, "'x'", "", "U9", "IX3", "", "説明"}},
+                                 {"ID"});
+  table.setLogicalName("顧客's ]マスタ");
+  // Keys are listed as held, even when no field carries the name; fields are never reordered.
+  EXPECT_EQ(generator.makeCreateSQL(makeTable(" T 1", {{"b", "char", "1", true}, {"a", "int", "", false}}, {"a", "b", "zz"})),
+            "BEGIN TRANSACTION \r\nCREATE TABLE dbo. T 1 \r\n\t(\r\n\tb char(1)  NULL ,\r\n\ta int  NOT NULL \r\n"
+            "\t) ON [PRIMARY] \r\nALTER TABLE dbo. T 1 ADD CONSTRAINT \r\n\tPK_ T 1 PRIMARY KEY CLUSTERED \r\n"
+            "\t( \r\n\ta,\r\n\tb,\r\n\tzz\r\n\t) ON [PRIMARY] \r\nCOMMIT ");
+  const std::string add = "ALTER TABLE dbo.顧客 ADD CONSTRAINT \r\n\t";
+  const std::string describe = "EXEC sys.sp_addextendedproperty @name = N'MS_Description', @value = N'";
+  const std::string on = "', @level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'顧客'";
+  const std::string column = on + ", @level2type = N'COLUMN', @level2name = N'";
+  EXPECT_EQ(generator.makeCreateSQL(table),
+            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.顧客 \r\n\t(\r\n\tID int  NOT NULL ,\r\n\tコード char(10)  NOT NULL ,\r\n"
+            "\t支店 char(3)  NOT NULL ,\r\n\t名前 varchar(40)  NULL ,\r\n\t登録日 datetime  NOT NULL \r\n\t) ON [PRIMARY] \r\n" +
+                add + "PK_顧客 PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\n" + add +
+                "DF_顧客_コード DEFAULT ('000') FOR コード\r\n" + add + "DF_顧客_支店 DEFAULT (N'な''し') FOR 支店\r\n" + add +
+                "DF_顧客_登録日 DEFAULT (getdate()) FOR 登録日\r\n" + add +
+                "UQ_顧客_コード_支店 UNIQUE NONCLUSTERED \r\n\t( \r\n\tコード,\r\n\t支店\r\n\t) ON [PRIMARY] \r\n"
+                "CREATE NONCLUSTERED INDEX IX_顧客_コード_名前 ON dbo.顧客 \r\n\t( \r\n\tコード,\r\n\t名前\r\n\t) ON [PRIMARY] \r\n"
+                "CREATE NONCLUSTERED INDEX IX_顧客_登録日 ON dbo.顧客 \r\n\t( \r\n\t登録日\r\n\t) ON [PRIMARY] \r\n" +
+                describe + "顧客''s ]マスタ" + on + "\r\n" + describe + "顧客ID" + column + "ID'\r\n" + describe + "コード" +
+                column + "コード'\r\n" + describe + "O''Neil ]の名前" + column + "名前'\r\n" + describe + "登録日" + column +
+                "登録日'\r\nCOMMIT ");
+}
+
+TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefused) {
+  const clsSQLServerFieldAttr types;
+  const clsDBInfo example = test::exampleModel();
+  for (const auto& t : example.getTables()) EXPECT_EQ(unsafeScriptToken(*t, types), std::nullopt) << t->getName();
+  // Sizes, defaults and references in every form they may take; texts the script leaves out (an
+  // int's size, a field of an undefined notation) are not checked.
+  EXPECT_EQ(unsafeScriptToken(makeTable("Sizes", {{"A", "varchar", "max"}, {"B", "char", " MAX "}, {"C", "decimal", "10, 2"},
+                                                  {"D", "identity", "1,1"}, {"E", "float", ""}, {"社員_番号#", "varchar", "50"},
+                                                  {"F", "int", "", false, " ((-1.5e3)) ", "R.k"},
+                                                  {"G", "char", "2", false, "N'x'';--'", " R ( k ) "},
+                                                  {"H", "date", "", false, "getdate ( )", "x"}, {"I", "int", "なし; --"},
+                                                  {"b;--", "未定義", "x')", false, "1;--", "a b.c"}}),
+                              types),
+            std::nullopt);
+  const std::pair<clsTableInfo, std::string> cases[] = {
+      {makeTable("x;DROP TABLE y--", {{"A", "int"}}), "テーブル名「x;DROP TABLE y--」に「--」が含まれている"},
+      {makeTable("t'", {{"A", "int"}}), "テーブル名「t'」に「'」が含まれている"},
+      {makeTable("[t]", {{"A", "int"}}), "「[」"},
+      {makeTable("t(a int)DROP", {{"A", "int"}}), "「(」"},
+      {makeTable("t/*", {{"A", "int"}}), "「/*」"},
+      {makeTable("t x", {{"A", "int"}}), "テーブル名「t x」に空白が含まれている"},
+      {makeTable("t\x1B[31m", {{"A", "int"}}), "テーブル名「t\\x1B[31m」に制御文字が含まれている"},
+      {makeTable("T", {{"a,b", "int"}}), "フィールド名「a,b」に「,」が含まれている"},
+      {makeTable("T", {{"A", "varchar", "10); DROP TABLE w;--"}}),
+       "フィールド「A」のサイズ「10); DROP TABLE w;--」は数字、カンマ、空白か max でない"},
+      {makeTable("T", {{"A", "float", "maxi"}}), "サイズ「maxi」"},
+      {makeTable("T", {{"A", "int"}}, {"A;B"}), "主キー「A;B」に「;」"},
+      {makeTable("T", {{"A", "int", "", false, "0); DROP TABLE x; --"}}),
+       "フィールド「A」の既定値「0); DROP TABLE x; --」は数値、文字列、NULL、決まった関数のどれでもない"},
+      {makeTable("T", {{"A", "int", "", false, "", "R.k;--"}}), "参照先のフィールド名「k;--」に「--」"},
+      {makeTable("T", {{"A", "int", "", false, "", "R x(k)"}}), "参照先のテーブル名「R x」に空白"},
+  };
+  for (const auto& [table, expected] : cases) {
+    const auto reason = unsafeScriptToken(table, types);
+    ASSERT_TRUE(reason) << expected;
+    EXPECT_NE(reason->find(expected), std::string::npos) << *reason;
+    EXPECT_NE(reason->find("サーバでは実行しません"), std::string::npos) << *reason;
+  }
+}
 
 TEST(ScriptFile, ByteForByteInCodePage932AndOverwritten) {
   test::TempDir dir;
   clsSQLServerDB generator;
   ASSERT_TRUE(generator.fnSaveCreateSQL(test::customerTable(), dir.path().string()));
   EXPECT_EQ(test::readBytes(dir.file("Customer.sql")), test::kCustomerScript);
-  EXPECT_EQ(generator.getErrMsg(), "textは未定義です");
-  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable("Customer", {{"c", "money", "", true}}), dir.path().string()));
+  // Written again, in code page 932 (顧客), with no temporary file left.
+  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable("Customer", {{"顧客", "money", "", true}}), dir.path().string()));
   EXPECT_EQ(test::readBytes(dir.file("Customer.sql")),
-            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.Customer \r\n\t(\r\n\tc money  NULL \r\n\t) ON [PRIMARY] \r\nCOMMIT \r\n");
-  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);  // no temporary file left
-
-  // Table ～①, field 髙ｶﾅ (half-width katakana) of notation 日付 defined for Date.
-  const std::string table = "\xEF\xBD\x9E\xE2\x91\xA0", field = "\xE9\xAB\x99\xEF\xBD\xB6\xEF\xBE\x85";
-  auto types = std::make_shared<clsSQLServerFieldAttr>();
-  types->setDate("日付");
-  generator.sbSetFieldAttr(types);
-  ASSERT_TRUE(generator.fnSaveCreateSQL(makeTable(table, {{field, "日付", "", false}}, {field}), dir.path().string()));
-  const std::string cpTable = "\x81\x60\x87\x40", cpField = "\xFB\xFC\xB6\xC5";
-  EXPECT_EQ(test::readBytes(dir.file(table + ".sql")),
-            "BEGIN TRANSACTION \r\nCREATE TABLE dbo." + cpTable + " \r\n\t(\r\n\t" + cpField + " datetime  NOT NULL \r\n\t) ON "
-            "[PRIMARY] \r\nALTER TABLE dbo." + cpTable + " ADD CONSTRAINT \r\n\tPK_" + cpTable +
-            " PRIMARY KEY CLUSTERED \r\n\t( \r\n\t" + cpField + "\r\n\t) ON [PRIMARY] \r\nCOMMIT \r\n");
+            "BEGIN TRANSACTION \r\nCREATE TABLE dbo.Customer \r\n\t(\r\n\t\x8C\xDA\x8B\x71 money  NULL \r\n\t) ON [PRIMARY] \r\nCOMMIT \r\n");
+  EXPECT_EQ(test::filesIn(dir.path()).size(), 1u);
 }
 
 TEST(ScriptFile, WhatCannotBeBuiltOrWrittenThereTouchesNoFile) {
   test::TempDir dir;
   const std::string out = (dir.path() / "out").string();
-  std::filesystem::create_directory(out);
+  fs::create_directory(out);
   test::writeBytes(out + "/T.sql", "previous");
-  std::filesystem::create_directory(out + "/D.sql");  // a folder where the file should be
+  fs::create_directory(out + "/D.sql");  // a folder where the file should be
   const std::string emoji = "\xF0\x9F\x98\x80";
   const std::pair<clsTableInfo, std::string> cases[] = {
       {makeTable("T", {{"a", "int", "", false}, {"b", "identity", "1", false}}, {"a"}), "カンマがありません"},
       {makeTable("E", {}), "作成できる列がありません"},
       {makeTable("V", {{"a", "blob", "", false}}, {"a"}), "作成できる列がありません"},
       {makeTable("T" + emoji, {{"a", "int", "", false}}, {"a"}), "U+1F600"},
-      {makeTable("T", {{"a" + emoji, "int", "", false}}), "U+1F600"},
-      {makeTable("T", {{"a", "char", emoji, false}}), "U+1F600"},
       {makeTable("D", {{"a", "int", "", false}}), "D.sql"},
   };
   clsSQLServerDB generator;
@@ -64,7 +203,6 @@ TEST(ScriptFile, WhatCannotBeBuiltOrWrittenThereTouchesNoFile) {
     EXPECT_FALSE(generator.fnSaveCreateSQL(table, out)) << reason;
     EXPECT_NE(generator.getFailReason().find(reason), std::string::npos) << generator.getFailReason();
   }
-  EXPECT_EQ(generator.getErrMsg(), "blobは未定義です");
   // Names that leave the folder, and a folder that is not there.
   for (const std::string name : {"", ".", "..", "../T", "..\\T", "a/b", "/tmp/x"}) {
     EXPECT_FALSE(generator.fnSaveCreateSQL(makeTable(name, {{"a", "int", "", false}}, {"a"}), out)) << name;
@@ -113,42 +251,21 @@ TEST(ScriptFile, ARunNeverReplacesAnEarlierTablesScript) {
   EXPECT_TRUE(test::filesIn(keys.path()).empty());
 }
 
+// How code page 932 and LF ends are assembled is the write commands' test; here a byte order mark
+// stays at the start only.
 TEST(DeployScript, SplitAtItsGoLinesItIsThePerTableScripts) {
-  const DeployHeading heading{"\xE8\xA8\xAD\xE8\xA8\x88.xlsx", "2026-01-02 03:04:05 +0900", "9.9"};  // 設計.xlsx
-  for (const OutputEncoding encoding :
-       {OutputEncoding{}, OutputEncoding{Charset::Utf8, LineEnd::Lf}, OutputEncoding{Charset::Utf8Bom, LineEnd::CrLf}}) {
-    const std::string eol = encoding.lineEnd == LineEnd::Lf ? "\n" : "\r\n";
-    test::TempDir dir;
-    clsSQLServerDB generator;
-    DeployScript deploy(heading, encoding);
-    std::string expected;
-    for (const auto& table : {test::customerTable(), makeTable("Log", {{"At", "date", "", false}}),
-                              makeTable("\xE9\xA1\xA7\xE5\xAE\xA2", {{"No", "int", "", false}}, {"No"})}) {  // 顧客
-      const auto script = generator.fnEncodeCreateSQL(table, encoding);
-      ASSERT_TRUE(script) << generator.getFailReason();
-      deploy.add(*script);
-      ASSERT_TRUE(generator.fnSaveCreateSQL(table, dir.path().string(), encoding));
-      const std::string file = test::readBytes(dir.file(table.getName() + ".sql"));
-      ASSERT_TRUE(file.starts_with(platform::byteOrderMark(encoding)));
-      expected += file.substr(platform::byteOrderMark(encoding).size()) + "GO" + eol;
-    }
-    // The heading: comment lines naming the workbook, its time and the version, then SET XACT_ABORT ON.
-    const std::string& bytes = deploy.bytes();
-    const std::string set = "SET XACT_ABORT ON" + eol + "GO" + eol + eol;
-    ASSERT_NE(bytes.find(set), std::string::npos) << bytes;
-    EXPECT_EQ(bytes.substr(bytes.find(set) + set.size()), expected);
-    const std::string head = bytes.substr(0, bytes.find(set));
-    const std::string text = encoding.charset == Charset::Cp932 ? platform::fromCp932(head) : head;
-    for (const std::string& part : {heading.workbookName, heading.workbookModified, std::string("morvane-batch 9.9")}) {
-      EXPECT_NE(text.find(part), std::string::npos) << part;
-    }
-    for (std::size_t at = platform::byteOrderMark(encoding).size(); at < head.size(); at = head.find('\n', at) + 1) {
-      EXPECT_EQ(head.compare(at, 3, "-- "), 0) << head.substr(at);
-    }
-    EXPECT_EQ(bytes.starts_with("\xEF\xBB\xBF"), encoding.charset == Charset::Utf8Bom);
-    EXPECT_EQ(bytes.find("\xEF\xBB\xBF", 1), std::string::npos);
-    EXPECT_EQ(bytes.find('\r') == std::string::npos, encoding.lineEnd == LineEnd::Lf);
+  const OutputEncoding encoding{Charset::Utf8Bom, LineEnd::CrLf};
+  test::TempDir dir;
+  clsSQLServerDB generator;
+  DeployScript deploy({"設計.xlsx", "2026-01-02 03:04:05 +0900", "9.9"}, encoding);
+  std::string expected = "\xEF\xBB\xBF-- Morvane For SQLServer テーブル作成スクリプト (sqlcmd -i で実行します)\r\n-- ブック: 設計.xlsx\r\n"
+                         "-- ブックの更新日時: 2026-01-02 03:04:05 +0900\r\n-- 作成: morvane-batch 9.9\r\nSET XACT_ABORT ON\r\nGO\r\n\r\n";
+  for (const auto& table : {test::customerTable(), makeTable("顧客", {{"No", "int"}}, {"No"})}) {
+    deploy.add(generator.fnEncodeCreateSQL(table, encoding).value());
+    ASSERT_TRUE(generator.fnSaveCreateSQL(table, dir.path().string(), encoding));
+    expected += test::readBytes(dir.file(table.getName() + ".sql")).substr(3) + "GO\r\n";
   }
+  EXPECT_EQ(deploy.bytes(), expected);
   // A file name may hold a line break, and characters code page 932 has not: neither ends the comment.
   const DeployHeading hostile{"a\nDROP TABLE dbo.x\r\xF0\x9F\x98\x80\xE9\xB7\x97.xlsx", "t", "1"};
   EXPECT_NE(platform::fromCp932(DeployScript(hostile, {}).bytes()).find("-- \xE3\x83\x96\xE3\x83\x83\xE3\x82\xAF: a DROP TABLE dbo.x ??.xlsx\r\n"),
@@ -168,39 +285,93 @@ TEST(TypeNotationFile, WritesNineLinesInFileOrderAndReadsEachBackToItsOwnSetter)
   EXPECT_EQ(test::readBytes(dir.file("d.sfa")),
             "<char>char</char>\r\n<varchar>varchar</varchar>\r\n<date>date</date>\r\n<identity>identity</identity>\r\n"
             "<int>int</int>\r\n<float>float</float>\r\n<real>real</real>\r\n<decimal>decimal</decimal>\r\n<money>money</money>\r\n");
-  clsSQLServerFieldAttr ja;
-  ja.setDate("日付");
-  ja.setMoney("通貨");
-  ASSERT_TRUE(fnSaveDataType(ja, dir.file("ja.sfa")));
-  EXPECT_EQ(test::readBytes(dir.file("ja.sfa")), test::readBytes(MORVANE_SOURCE_DIR "/examples/types-ja.sfa"));
 
-  clsSQLServerFieldAttr written;
-  int n = 0;
-  for (auto set : {&clsSQLServerFieldAttr::setChar, &clsSQLServerFieldAttr::setVarChar, &clsSQLServerFieldAttr::setIdentity,
-                   &clsSQLServerFieldAttr::setInt, &clsSQLServerFieldAttr::setDate, &clsSQLServerFieldAttr::setReal,
-                   &clsSQLServerFieldAttr::setFloat, &clsSQLServerFieldAttr::setDecimal, &clsSQLServerFieldAttr::setMoney}) {
-    (written.*set)(n == 0 ? " 文字, 固定 " : n == 3 ? "" : "c" + std::to_string(n));
-    ++n;
-  }
-  auto readBack = [&](const std::string& file, clsSQLServerFieldAttr types) {
+  auto read = [&](const std::string& file, clsSQLServerFieldAttr& types) {
     clsXML reader;
     EXPECT_TRUE(reader.fnReadFile(dir.file(file)));
     sbReadDataType(reader, types);
     return allOf(types);
   };
-  ASSERT_TRUE(fnSaveDataType(written, dir.file("t.sfa")));
-  EXPECT_EQ(readBack("t.sfa", {}), allOf(written));
-  // A file lacking a key (decimal) stores empty text for it.
+  // Saved and read back, blanks kept and a word up to the longest taken.
+  clsSQLServerFieldAttr saved, types;
+  saved.setChar(" 文字, 固定 ");
+  saved.setReal(std::string(kMaxTypeWordBytes, 'r'));
+  ASSERT_TRUE(fnSaveDataType(saved, dir.file("t.sfa")));
+  EXPECT_EQ(read("t.sfa", types), allOf(saved));
+  // In any order; a key the file lacks (decimal) is read as empty text.
   test::writeBytes(dir.file("p.sfa"), "<money>m</money>\r\n<char>c</char>\r\n<varchar>v</varchar>\r\n<date>d</date>\r\n"
                                       "<identity>i</identity>\r\n<int>n</int>\r\n<float>f</float>\r\n<real>r</real>\r\n");
-  EXPECT_EQ(readBack("p.sfa", written), "c|v|i|n|d|r|f||m");
-  // A type word is a word: a longer value is refused, and the notations stay as they were.
-  test::writeBytes(dir.file("long.sfa"), "<char>c</char>\r\n<money>" + std::string(kMaxTypeWordBytes + 1, 'm') + "</money>\r\n");
-  clsXML reader;
-  ASSERT_TRUE(reader.fnReadFile(dir.file("long.sfa")));
-  clsSQLServerFieldAttr kept = written;
-  EXPECT_THROW(sbReadDataType(reader, kept), TypeNotationError);
-  EXPECT_EQ(allOf(kept), allOf(written));
+  EXPECT_EQ(read("p.sfa", types), "c|v|i|n|d|r|f||m");
+  // A longer word is refused, and the notations stay as they were.
+  test::writeBytes(dir.file("long.sfa"), "<char>x</char>\r\n<money>" + std::string(kMaxTypeWordBytes + 1, 'm') + "</money>\r\n");
+  EXPECT_THROW(read("long.sfa", types), TypeNotationError);
+  EXPECT_EQ(allOf(types), "c|v|i|n|d|r|f||m");
+}
+
+TEST(ScriptGrammar, AcceptsEveryScriptTheProgramWrites) {
+  if (!test::haveCommand("node") || !test::haveCommand("npm")) GTEST_SKIP() << "node and npm are needed for the T-SQL grammar";
+  // Installed beside the test program, once, and only for the tests.
+  const fs::path modules = fs::read_symlink("/proc/self/exe").parent_path() / "tsql-grammar";
+  if (!fs::exists(modules / "node_modules/antlr4ts-sql/package.json")) {
+    const auto install = test::run("timeout 300 npm install --no-audit --no-fund --no-save --prefix " +
+                                   test::quote(modules.string()) + " antlr4ts-sql@1.1.0 antlr4ts@0.5.0-alpha.4 2>&1");
+    if (install.status != 0) GTEST_SKIP() << "antlr4ts-sql could not be installed from npm:\n" << install.out;
+  }
+  test::TempDir dir;
+  // What a keyless table would give with the constraint kept: the grammar must refuse it.
+  test::writeBytes(dir.file("broken.sql"), "CREATE TABLE dbo.Log \r\n\t(\r\n\tAt datetime  NOT NULL \r\n\t) ON [PRIMARY] \r\n"
+                                           "ALTER TABLE dbo.Log ADD CONSTRAINT \r\n\tPK_Log PRIMARY KEY CLUSTERED \r\n\t(\r\n\t) \r\n");
+  // Every statement a table can get, its foreign keys' file and the deployment script in each
+  // encoding (Bad, whose default is injected text, is not selected).
+  const std::string book = test::writeDesignBook(dir.file("schema.xlsx"), test::schemaSheets());
+  for (std::vector<std::string> args : {std::vector<std::string>{"--sql", dir.file("schema"), "--deploy", dir.file("deploy.sql")},
+                                        {"--encoding", "utf-8-bom", "--eol", "lf", "--deploy", dir.file("deploy-utf8.sql")}}) {
+    args.insert(args.end(), {"--layout-extra", test::kFullLayoutExtra, "--table", "顧客", "--table", "Orders", book});
+    EXPECT_EQ(test::batch(args).status, 0);
+  }
+  // Every kind of change script: new tables (with one key, none and several), a gone one, columns added,
+  // altered and dropped, a key changed, attributes added, changed and gone, and a rebuild for an
+  // identity with a column renamed.
+  const test::FieldRow code{"Code", "char", "5", false, "'A'", "", "1", "", "", "コード"};
+  auto changes = compareRevisions(
+      dbOf({makeTable("OrderLine", {{"OrderNo", "int"}, {"LineNumber", "int"}, {"Memo", "varchar", "10", true}, code},
+                      {"OrderNo", "LineNumber"}),
+            makeTable("Audit", {{"At", "date"}})}),
+      dbOf({makeTable("OrderLine", {{"OrderNo", "int"}, {"Memo", "varchar", "max", true}, {"Rate", "float", "24", true},
+                                    {"Seq", "identity", "1,1"}, {"Code", "char", "5", false, "'B'", "", "", "1", "", "区分"}},
+                      {"OrderNo"}),
+            test::customerTable(), makeTable("Log", {{"At", "date"}, {"Amount", "money", "", true}}),
+            makeTable("Line", {{"No", "int"}, {"Item", "int"}}, {"No", "Item"})}),
+      nullptr, {.allowDrop = true});
+  const auto rebuilt = compareRevisions(
+      dbOf({makeTable("Ledger", {{"ID", "int"}, {"Name", "varchar", "10", true}, code}, {"ID"})}),
+      dbOf({makeTable("Ledger", {{"ID", "identity", "1,1"}, {"Title", "varchar", "10", true}, code}, {"ID"})}), nullptr,
+      {.renames = {{"Ledger", "Name", "Title"}}, .allowRebuild = true});
+  ASSERT_EQ(changes.size() + rebuilt.size(), 6u);
+  ASSERT_TRUE(rebuilt[0].rebuilt);
+  changes.push_back(rebuilt[0]);
+  for (const auto& change : changes) test::writeBytes(dir.file("change-" + change.name + ".sql"), change.script);
+  // The queries the server commands send (the test server only looks for the views' names).
+  int files = 0;
+  for (const char* query : {kCatalogColumnsQuery, kCatalogKeysQuery, kTableNamesQuery}) {
+    test::writeBytes(dir.file("query" + std::to_string(++files) + ".sql"), query);
+  }
+
+  std::string command = "NODE_PATH=" + test::quote((modules / "node_modules").string()) + " timeout 300 node " +
+                        test::quote(std::string(MORVANE_SOURCE_DIR) + "/tests/sqlserver/parse-tsql.cjs");
+  files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
+    if (entry.path().extension() != ".sql") continue;
+    command += " " + test::quote(entry.path().string());
+    ++files;
+  }
+  EXPECT_EQ(files, 15);
+  // Errors in broken.sql only, one a line as "FILE:LINE:COLUMN: message".
+  const std::string errors = test::run(command + " 2>&1").out;
+  ASSERT_FALSE(errors.empty());
+  for (std::size_t at = 0; at < errors.size(); at = errors.find('\n', at) + 1) {
+    EXPECT_EQ(errors.compare(at, dir.file("broken.sql:").size(), dir.file("broken.sql:")), 0) << errors.substr(at);
+  }
 }
 
 }  // namespace

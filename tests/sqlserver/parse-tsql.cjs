@@ -1,7 +1,6 @@
-// Parses T-SQL files with the grammars-v4 T-SQL grammar that antlr4ts-sql ships and prints each
-// syntax error as FILE:LINE:COLUMN: message; exits 1 when a file has one.
-// usage: node parse-tsql.cjs FILE... (antlr4ts-sql on NODE_PATH). A file is read as UTF-8, a byte
-// order mark dropped, and as code page 932 when it is not UTF-8.
+// Parses T-SQL files with the grammars-v4 T-SQL grammar that antlr4ts-sql ships (on NODE_PATH) and
+// prints each syntax error as FILE:LINE:COLUMN: message; exits 1 when a file has one. A file is read
+// as UTF-8 (a byte order mark dropped), or as code page 932 when it is not UTF-8.
 'use strict';
 const fs = require('fs');
 const { antlr4tsSQL, SQLDialect } = require('antlr4ts-sql');
@@ -22,7 +21,6 @@ for (const file of process.argv.slice(2)) {
       failed = true;
     },
   };
-  // The lexer sees the text upper-cased, as the grammar's keywords are.
   const tsql = new antlr4tsSQL(SQLDialect.TSQL);
   tsql.getParseTree(tsql.getParser(tsql.getTokens(decode(fs.readFileSync(file)), [listener]), [listener]));
 }
