@@ -103,15 +103,13 @@ TEST(ChangeScript, EachColumnKeyAndAttributeChangeGivesItsStatementsInOrder) {
       {"key column altered", orders(), orders([](auto& r) { r[0] = {"OrderNo", "decimal", "12,0"}, r.pop_back(); }), kDropLossy,
        {kDropKey, kAlter + "DROP COLUMN Note \r\n", kAlter + "ALTER COLUMN OrderNo decimal(12,0)  NOT NULL \r\n", kKey},
        "テーブル「Orders」: 変更 (列の追加 0、変更 1、削除 1、主キー変更あり)"},
-      {"key added", orders({}, {}, {}), orders(), {}, {kKey}},
-      {"key dropped", orders(), orders({}, {}, {}), {}, {kDropKey}},
+      {"key added", orders({}, {}, {}), orders(), {}, {kKey}}, {"key dropped", orders(), orders({}, {}, {}), {}, {kDropKey}},
       {"identity added", orders(), orders([](auto& r) { r.push_back({"ID", "identity", "1,1"}); }), {},
        {kAlter + "ADD ID int  NOT NULL  IDENTITY (1,1) \r\n"}, "", std::nullopt},
-      // Refused: an undefined word now, a sheet emptied of fields or left with undefined words only
-      // (as a new one is), and names the server holds as one (a drop and an add would lose the data).
+      // Refused: an undefined word now, a sheet left with undefined words only (as a new one is), and
+      // names the server holds as one (a drop and an add would lose the data).
       {"undefined", orders(), orders(memo), kDrop, {}, "テーブル「Orders」: 変更できません: 列「Note」は型が未定義のため、変更できません"},
       {"undefined in both", orders(memo), orders(memo), {}, {}, "テーブル「Orders」: 変更なし"},
-      {"emptied", orders(), orders([](auto& r) { r.clear(); }, {}, {}), kDrop, {}, "テーブル「Orders」: 変更できません: 作成できる列がありません"},
       {"undefined only", orders(), orders([](auto& r) { r = {{"OrderNo", "memo"}}; }, {}, {}), kDrop, {},
        "テーブル「Orders」: 変更できません: 作成できる列がありません"},
       {"same server name", orders(), orders([](auto& r) { r[2].name = "ＮＯＴＥ"; }), kDrop, {},
@@ -173,12 +171,10 @@ TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
       {{"N", "int", "", true}, {"N", "decimal", "9,0", true}, {"N IS NOT NULL AND CASE"}, true},
       {{"N", "varchar", "100", true}, {"N", "varchar", "10", false}, {"LEN(N) > 10", "N IS NULL"}, true},
       {{"N", "varchar", "10", true}, {"N", "varchar", "10", false}, {"N IS NULL"}, false},
-      {{"N", "varchar", "100", true}, {"N", "varchar", "max", true}, {}, false},
-      {{"N", "char", "10", false}, {"N", "varchar", "10", true}, {}, false},
-      {{"N", "decimal", "10,2", true}, {"N", "decimal", "11,3", true}, {}, false},
-      {{"N", "int", "", true}, {"N", "decimal", "10,0", true}, {}, false},
-      {{"N", "int", "", true}, {"N", "money", "", true}, {}, false},
-      {{"N", "float", "10", true}, {"N", "float", "53", true}, {}, false},
+      // Widenings: to max, the same length, more digits on both sides, and the types that hold every value.
+      {{"N", "varchar", "100", true}, {"N", "varchar", "max", true}, {}, false}, {{"N", "char", "10"}, {"N", "varchar", "10"}, {}, false},
+      {{"N", "decimal", "10,2"}, {"N", "decimal", "11,3"}, {}, false}, {{"N", "int"}, {"N", "decimal", "10,0"}, {}, false},
+      {{"N", "int"}, {"N", "money"}, {}, false}, {{"N", "float", "10"}, {"N", "float", "53"}, {}, false},
   };
   for (const auto& [before, after, conditions, warned] : cases) {
     SCOPED_TRACE(before.type + "(" + before.size + ") -> " + after.type + "(" + after.size + ")");
@@ -189,18 +185,15 @@ TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
       EXPECT_NE(change.guards[i].statement.find("dbo.T WHERE " + conditions[i]), std::string::npos) << change.guards[i].statement;
       guards += change.guards[i].statement + "\r\n";
     }
-    EXPECT_TRUE(change.script.starts_with(guards + "ALTER TABLE dbo.T ALTER COLUMN N ")) << change.script;
-    EXPECT_TRUE(change.warnings.empty());
+    EXPECT_TRUE(change.script.starts_with(guards + "ALTER TABLE dbo.T ALTER COLUMN N ") && change.warnings.empty()) << change.script;
     const TableChange unguarded = changeOf(makeTable("T", {before}), makeTable("T", {after}), kLossy);
-    EXPECT_EQ(unguarded.kind, TableChange::Kind::changed);
-    EXPECT_EQ(unguarded.script.find("IF EXISTS"), std::string::npos);
+    EXPECT_TRUE(unguarded.script.starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE")) << unguarded.script;
     EXPECT_EQ(unguarded.warnings.size(), warned ? 1u : 0u);
   }
   // A server type the notations cannot say is checked value by value, or warned about by name.
   const auto nvarchar = makeTable("T", {{"N", "nvarchar", "100", true}}), varchar = makeTable("T", {{"N", "varchar", "100", true}});
-  const TableChange fromServer = changeOf(nvarchar, varchar, {.oldIsLive = true});
-  ASSERT_EQ(fromServer.guards.size(), 1u);
-  EXPECT_NE(fromServer.guards[0].statement.find("TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), N)) = N"),
+  EXPECT_NE(changeOf(nvarchar, varchar, {.oldIsLive = true}).script.find(
+                "IF EXISTS (SELECT 1 FROM dbo.T WHERE N IS NOT NULL AND CASE WHEN TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), N)) = N"),
             std::string::npos);
   EXPECT_EQ(changeOf(nvarchar, varchar, {.oldIsLive = true, .allowDataLoss = true}).warnings,
             Lines{"テーブル「T」: 列「N」をデータベースの nvarchar(100) NULL から varchar(100) NULL に変えると、値が失われるか変更が"
@@ -242,30 +235,21 @@ TEST(ChangeScript, TablesNewGoneAndSharingAName) {
   }
 }
 
-TEST(ChangeScript, AForeignKeyInTheWayIsDroppedFirstAndTheLastScriptMakesItAgain) {
-  auto compare = [&](const std::string& from, const std::string& to, const std::string& refFrom, const std::string& refTo) {
-    auto revision = [](const std::string& size, const std::string& reference) {
-      return dbOf({makeTable("Customer", {{"Code", "char", size}}, {"Code"}),
-                   makeTable("Orders", {{"No", "int"}, {"Code", "char", size, false, "", reference}}, {"No"})});
+// A foreign key in the way of a script is dropped at its start and made again by the run's last
+// script (the server-drift tests pin that order); here the last script alone: a key that went, one new.
+TEST(ChangeScript, TheLastScriptDropsTheForeignKeysThatWentAndAddsTheNewOnes) {
+  auto last = [](const std::string& before, const std::string& after) {
+    auto revision = [](const std::string& reference) {
+      return dbOf({makeTable("Customer", {{"Code", "char", "5"}}, {"Code"}),
+                   makeTable("Orders", {{"No", "int"}, {"Code", "char", "5", false, "", reference}}, {"No"})});
     };
-    const auto changes = compareRevisions(revision(from, refFrom), revision(to, refTo), nullptr, kLossy);
-    EXPECT_EQ(changes.size(), 3u);
-    return changes;
+    return compareRevisions(revision(before), revision(after), nullptr, {}).at(2);
   };
-  // Widening a code others refer to: both sides altered, the key dropped before the first.
-  const auto changes = compare("5", "8", "Customer.Code", "Customer(Code)");
-  const std::string drop = "ALTER TABLE dbo.Orders DROP CONSTRAINT FK_Orders_Code \r\n";
-  const std::string add = "ALTER TABLE dbo.Orders ADD CONSTRAINT \r\n\tFK_Orders_Code FOREIGN KEY (Code) REFERENCES dbo.Customer (Code) \r\n";
-  EXPECT_EQ(changes[0].script, script({drop, "ALTER TABLE dbo.Customer DROP CONSTRAINT PK_Customer \r\n",
-                                       "ALTER TABLE dbo.Customer ALTER COLUMN Code char(8)  NOT NULL \r\n",
-                                       clsSQLServerDB::makeKeyConstraintSQL(makeTable("Customer", {}, {"Code"}))}));
-  EXPECT_EQ(changes[1].script.find(drop), std::string::npos);
-  EXPECT_EQ(changes[2].name, "_foreign_keys");
-  EXPECT_EQ(changes[2].script, script({add}));
-  EXPECT_EQ(changeSummary(changes[2], {}), "外部キー: 削除 0、追加 1");
-  // A key that went is dropped by the last script; one only new is added there.
-  EXPECT_EQ(compare("5", "5", "Customer.Code", "")[2].script, script({drop}));
-  EXPECT_EQ(compare("5", "5", "", "Customer.Code")[2].script, script({add}));
+  const auto added = last("", "Customer(Code)");
+  EXPECT_EQ(added.script, script({"ALTER TABLE dbo.Orders ADD CONSTRAINT \r\n\tFK_Orders_Code FOREIGN KEY (Code) REFERENCES "
+                                  "dbo.Customer (Code) \r\n"}));
+  EXPECT_EQ(changeSummary(added, {}), "外部キー: 削除 0、追加 1");
+  EXPECT_EQ(last("Customer.Code", "").script, script({"ALTER TABLE dbo.Orders DROP CONSTRAINT FK_Orders_Code \r\n"}));
 }
 
 TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) {
@@ -354,8 +338,7 @@ TEST(ChangeScript, AnIdentityChangeRebuildsTheTableWhenAllowed) {
                     "IF @last IS NOT NULL DBCC CHECKIDENT (N'dbo.T', RESEED, @last);\r\n"}));
   // No identity left: nothing to insert into it or reseed.
   EXPECT_NE(changes[1].script.find("INSERT INTO dbo.tmp_morvane_T1 (ID, Title)\r\n\tSELECT ID, Name FROM dbo.T1 "), std::string::npos);
-  EXPECT_EQ(changes[1].script.find("IDENTITY_INSERT"), std::string::npos);
-  EXPECT_EQ(changes[1].script.find("RESEED"), std::string::npos);
+  EXPECT_TRUE(changes[1].script.find("IDENTITY_INSERT") == std::string::npos && changes[1].script.find("RESEED") == std::string::npos);
   EXPECT_NE(changes[2].script.find("\tID int  NOT NULL  IDENTITY (100,5) ,"), std::string::npos);
   EXPECT_NE(changes[2].script.find("DBCC CHECKIDENT (N'dbo.T2', RESEED, @last);"), std::string::npos);
   const auto madeAgain = changes[2].script.find("\tDF_T2_Name DEFAULT ('x') FOR Name");

@@ -1,5 +1,6 @@
 #pragma once
 // Tables for the script generator's tests, built in memory.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ struct FieldRow {
   std::string name, type, size = {};
   bool nullable = false;
   std::string defaultValue = {}, reference = {}, unique = {}, index = {}, remarks = {}, logicalName = {};
+  std::int32_t row = 0;  // on its sheet
 };
 
 inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRow>& rows,
@@ -29,6 +31,7 @@ inline clsTableInfo makeTable(const std::string& name, const std::vector<FieldRo
     field.setIndex(row.index);
     field.setRemarks(row.remarks);
     field.setLogicalName(row.logicalName);
+    field.setRow(row.row);
     table.setField(field);
   }
   for (const auto& key : keys) table.sbAddPKey(key);
