@@ -21,11 +21,10 @@ TEST(CheckCommand, FindingsAsTextOrJsonAndTheExitStatus) {
             "Sheet2!C3: 警告: テーブル「log」に主キーがありません。スクリプトに主キー制約が入りません。主キーの列に印を付けてください\n"
             "Sheet2!F6: 警告: 型「date」にはサイズがなく、サイズ「3」はスクリプトで使われません。サイズを空にしてください\n");
   EXPECT_EQ(run.err, "morvane-batch: チェック: エラー 1 件、警告 2 件\n");
-  // Warnings alone pass.
+  // Warnings alone pass; a reference may name a table that is not selected.
   const BatchRun warned = batch({"--check", "--table", "log", mixed});
   EXPECT_EQ(warned.status, 0);
   EXPECT_EQ(warned.err, "morvane-batch: チェック: エラー 0 件、警告 2 件\n");
-  // A reference may name a table that is not selected.
   const BatchRun full = batch({"--check", "--table", "注文", "--layout-extra", "ColDefault=8,ColUnique=11,ColReference=13",
                                writeDesignBook(dir.file("full.xlsx"), fullDesignSheets())});
   EXPECT_EQ(full.status, 1);

@@ -128,9 +128,7 @@ TEST(DesignCheck, TableRulesNameTheirCells) {
   const Row bad{"x", "text", ""};
   const auto ordered = check({sheetTable(2, "B", {key, bad}), sheetTable(1, "A", {bad, {"y", "varchar", ""}})});
   EXPECT_EQ(found(ordered), "no-key@C3 undefined-type@E6 size-required@F7 undefined-type@E7");
-  EXPECT_EQ(ordered[3].sheet, "Sheet2");
   EXPECT_EQ(ordered[3].tableIndex, 0u);
-  EXPECT_EQ(countFindings(ordered).warnings, 1u);
 
   // The cells follow the layout.
   clsExcelDBDocInfo layout;
