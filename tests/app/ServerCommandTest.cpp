@@ -28,27 +28,17 @@ BatchRun onServer(const TdsTestServer& server, std::vector<std::string> args, st
   return batch(args, env);
 }
 
-TEST(ServerCommand, CreatesTheExampleInItsNotations) {
-  TdsTestServer server(account());
-  // The driver library is found even where no ODBC driver is registered.
-  TempDir emptyConfig;
-  const BatchRun run = onServer(
-      server, {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa", kExampleBook},
-      {"ODBCSYSINI=" + emptyConfig.path().string()});
-  EXPECT_EQ(std::tie(run.status, run.err), std::tuple(0, ""));
-  // SET XACT_ABORT ON, four tables (their notations from --types), a batch per table that refers to others.
-  ASSERT_EQ(server.batches().size(), 7u);
-  EXPECT_HAS(server.batches()[2], "\t受注日 datetime  NOT NULL ,\r\n");
-  EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "受注", "受注明細", "商品"}));
-}
-
-// The same scripts through --sql, --deploy and --server: the foreign keys after every table, and on
-// the server a table with an injected default refused and the reference to it left out.
+// The same scripts through --sql, --deploy and --server, in the notations of --types (where "date"
+// is none): the foreign keys after every table, and on the server a table with an injected default
+// refused and the reference to it left out.
 TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   TempDir dir;
   const std::string book = writeDesignBook(dir.file("schema.xlsx"), schemaSheets());
   const std::string out = dir.file("out"), deploy = dir.file("deploy.sql");
-  const BatchRun written = batch({"--layout-extra", kFullLayoutExtra, "--sql", out, "--deploy", deploy, book});
+  const std::vector<std::string> args = {"--layout-extra", kFullLayoutExtra, "--types", kExamples + "types-ja.sfa"};
+  std::vector<std::string> toFiles = {"--sql", out, "--deploy", deploy, book};
+  toFiles.insert(toFiles.begin(), args.begin(), args.end());
+  const BatchRun written = batch(toFiles);
   ASSERT_EQ(written.status, 0) << written.err;
   // Each file is its table's, in code page 932.
   auto file = [&](const std::string& name) { return platform::fromCp932(readBytes(out + "/" + name + ".sql")); };
@@ -65,9 +55,12 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   TdsTestServer::Config config = account();
   config.catalog = TdsTestServer::Catalog{.columns = {{"Items", "ID", 1, "int"}}};
   TdsTestServer server(config);
-  const BatchRun run = onServer(server, {"--layout-extra", kFullLayoutExtra, book});
+  // The driver library is found even where no ODBC driver is registered.
+  TempDir emptyConfig;
+  const BatchRun run = onServer(server, {args[0], args[1], args[2], args[3], book}, {"ODBCSYSINI=" + emptyConfig.path().string()});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "morvane-batch: テーブル「Bad」を作成できません: フィールド「ID」の既定値「0); DROP TABLE x; --」は"
+  EXPECT_EQ(run.err, "morvane-batch: テーブル「顧客」: dateは未定義です\n"
+                     "morvane-batch: テーブル「Bad」を作成できません: フィールド「ID」の既定値「0); DROP TABLE x; --」は"
                      "数値、文字列、NULL、決まった関数のどれでもないため、サーバでは実行しません\n"
                      "morvane-batch: 外部キー「FK_Orders_BadID」を作りません: 参照先のテーブル「Bad」を作成できませんでした\n");
   auto sent = [&](const std::string& name) { return file(name).substr(0, file(name).size() - 2); };
@@ -97,7 +90,6 @@ TEST(ServerCommand, HostileNamesAreRefusedOnTheServerAndShownEscaped) {
   EXPECT_EQ(run.errLines(), 6) << run.err;
   for (const std::string table : {"x;DROP TABLE y--", "Sized", "Named"}) {
     const auto at = run.err.find("morvane-batch: テーブル「" + table + "」を作成できません: ");
-    ASSERT_NE(at, std::string::npos) << run.err;
     EXPECT_LT(run.err.find("サーバでは実行しません", at), run.err.find('\n', at)) << run.err;
   }
   EXPECT_HAS(run.err, "テーブル「\\x1B[31mred」を作成できません: テーブル名「\\x1B[31mred」に制御文字");

@@ -1,10 +1,8 @@
 #pragma once
-// A SQL Server stand-in for the tests: enough of the server's side of TDS 7.4 for the FreeTDS
-// ODBC driver to log in and run batches, on 127.0.0.1 and a free port for as long as the object
-// lives, recording what the client sent. A wrong user or password gets error 18456, another
-// database 4060, a second CREATE TABLE of a name 2714, an ALTER or DROP TABLE of a table it does
-// not hold 4902. Given a catalog, it answers the schema queries (recognised by the views they
-// name) with result sets; a query of INFORMATION_SCHEMA.TABLES alone gets the tables it holds.
+// A SQL Server stand-in for the tests: enough of TDS 7.4 for the FreeTDS ODBC driver to log in and
+// run batches, on 127.0.0.1 and a free port while it lives, recording what came. A wrong login gets
+// error 18456, another database 4060, a second CREATE TABLE 2714, an ALTER or DROP TABLE of a table
+// it does not hold 4902; the schema queries get the catalog, the table-names query the tables held.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
