@@ -137,10 +137,9 @@ TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactlyAndLoadNothing) {
   test::TempDir dir;
   const std::string marker = dir.file("loaded"), library = MORVANE_MARKER_LIBRARY;
   ASSERT_EQ(::setenv("MORVANE_MARKER_FILE", marker.c_str(), 1), 0);
-  const Lines values = {"a;b", "k=v;PWD=x", "{x", "x{", "a}b", "a}}b", "x}", "x}}", "}", "{x}", " spaced ", "パスワード",
-                        "ﾊﾟｽ}", "", "a;{b}=c", "𠮷", "a};b", "};", "}DRIVER={x};", "a}};PWD={b", "};UID=other;", ";x", "#x",
-                        "[x]", "}DRIVER={" + library + "}", "};DRIVER={" + library + "};", ";DRIVER=" + library + ";",
-                        "x}};DRIVER={" + library + "}", "}DSN=x;DRIVER={" + library + "}", "{" + library + "}"};
+  const Lines values = {"a;b", "k=v;PWD=x", "{x", "x}}", "a}b", " spaced ", "ﾊﾟｽ}", "", "𠮷", "a}};PWD={b", "};UID=other;",
+                        "#x", "[x]", "}DRIVER={" + library + "}", "};DRIVER={" + library + "};", ";DRIVER=" + library + ";",
+                        "}DSN=x;DRIVER={" + library + "}", "{" + library + "}"};
   for (const auto& value : values) {
     // An empty user name would make FreeTDS try a Kerberos login; a database name cannot begin
     // or end with a blank.
