@@ -193,12 +193,14 @@ TEST(ServerCatalog, ReadsTablesColumnsKeysAndAttributes) {
   const ServerTable &order = tables[0], &line = tables[1];
   ASSERT_EQ(order.columns.size(), 3u);
   const ServerColumn &id = order.columns[0], &memo = order.columns[1], &sum = order.columns[2];
-  EXPECT_EQ(Lines({order.name, memo.name, sum.defaultValue.value_or("-"), sum.defaultName, order.description, memo.description}),
+  EXPECT_EQ(Lines({order.name, memo.name, sum.defaultValue.value_or("-"), sum.defaultName, order.description,
+                   memo.description}),
             Lines({"受注", "備考", "((0))", "DF__受注__金額__5EBF139D", "受注", "メモ"}));
   EXPECT_EQ(std::tuple(memo.length, memo.precision, line.columns[1].length), std::tuple(-1, std::nullopt, 2));
   EXPECT_TRUE(memo.nullable && id.identity && !id.nullable);
   // The table's seed comes with every row; only the identity column keeps it.
-  EXPECT_EQ(std::tuple(id.seed, id.increment, sum.seed, sum.precision, sum.scale), std::tuple(100, 5, std::nullopt, 10, 2));
+  EXPECT_EQ(std::tuple(id.seed, id.increment, sum.seed, sum.precision, sum.scale),
+            std::tuple(100, 5, std::nullopt, 10, 2));
   EXPECT_EQ(std::tuple(order.keys, line.keys, line.keyName), std::tuple(Lines{"受注ID"}, Lines{"受注ID", "行"}, "PK_明細"));
   ASSERT_EQ(line.indexes.size(), 2u);
   const auto& unique = line.indexes[1];
