@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/odbc/Odbc.h"
@@ -136,10 +137,9 @@ TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactlyAndLoadNothing) {
   test::TempDir dir;
   const std::string marker = dir.file("loaded"), library = MORVANE_MARKER_LIBRARY;
   ASSERT_EQ(::setenv("MORVANE_MARKER_FILE", marker.c_str(), 1), 0);
-  const Lines values = {"a;b", "k=v;PWD=x", "{x", "x{", "a}b", "a}}b", "x}", "x}}", "}", "{x}", " spaced ", "パスワード",
-                        "ﾊﾟｽ}", "", "a;{b}=c", "𠮷", "a};b", "};", "}DRIVER={x};", "a}};PWD={b", "};UID=other;", ";x", "#x",
-                        "[x]", "}DRIVER={" + library + "}", "};DRIVER={" + library + "};", ";DRIVER=" + library + ";",
-                        "x}};DRIVER={" + library + "}", "}DSN=x;DRIVER={" + library + "}", "{" + library + "}"};
+  const Lines values = {"a;b", "k=v;PWD=x", "{x", "x}}", "a}b", " spaced ", "ﾊﾟｽ}", "", "𠮷", "a}};PWD={b", "};UID=other;",
+                        "#x", "[x]", "}DRIVER={" + library + "}", "};DRIVER={" + library + "};", ";DRIVER=" + library + ";",
+                        "}DSN=x;DRIVER={" + library + "}", "{" + library + "}"};
   for (const auto& value : values) {
     // An empty user name would make FreeTDS try a Kerberos login; a database name cannot begin
     // or end with a blank.
@@ -163,7 +163,9 @@ TEST(ServerOdbc, ValuesWithSeparatorsAndBracesArriveExactlyAndLoadNothing) {
 }
 
 // Japanese names, an identity, NULLs, a composite key; rows of one table out of ordinal order.
-TdsTestServer::Catalog sampleCatalog() {
+// A system-named default, a two-column foreign key out of order, descriptions; rows of a table
+// the columns answer does not hold are passed over.
+TdsTestServer::Config sampleCatalog() {
   TdsTestServer::Catalog catalog;
   catalog.columns = {
       {"受注", "受注ID", 1, "int", {}, 10, 0, "NO", 1, 100, 5}, {"受注", "金額", 3, "decimal", {}, 10, 2, "YES", 0, 100, 5},
@@ -171,12 +173,10 @@ TdsTestServer::Catalog sampleCatalog() {
       {"明細", "行", 2, "char", 2, {}, {}, "NO", 0, {}, {}},
   };
   catalog.keys = {{"受注", "受注ID", 1}, {"明細", "行", 2}, {"明細", "受注ID", 1}, {"明細", "行", 1, "UQ_行", false, true}};
-  // A system-named default, a two-column foreign key out of order, descriptions; rows of a table
-  // the columns answer does not hold are passed over.
   catalog.defaults = {{"受注", "金額", "DF__受注__金額__5EBF139D", "((0))"}, {"他", "x", "DF_x", "(1)"}};
   catalog.foreignKeys = {{"明細", "FK_明細", "行", "受注", "備考", "2"}, {"明細", "FK_明細", "受注ID", "受注", "受注ID", "1"}};
   catalog.descriptions = {{"受注", std::nullopt, "受注"}, {"受注", "備考", "メモ"}};
-  return catalog;
+  return {.user = "sa", .password = "pw", .database = "販売", .catalog = catalog};
 }
 
 std::vector<ServerTable> readFrom(TdsTestServer& server) {
@@ -184,64 +184,51 @@ std::vector<ServerTable> readFrom(TdsTestServer& server) {
   return readServerCatalog(connection);
 }
 
-TEST(ServerCatalog, ReadsTablesColumnsKeysAndAttributesWhetherIntegersComeAsIntOrText) {
-  for (const bool asText : {false, true}) {
-    SCOPED_TRACE(asText);
-    auto catalog = sampleCatalog();
-    catalog.integersAsText = asText;
-    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
-    const auto tables = readFrom(server);
-    EXPECT_EQ(server.batches(), (Lines{kCatalogColumnsQuery, kCatalogKeysQuery, kCatalogDefaultsQuery,
-                                       kCatalogForeignKeysQuery, kCatalogDescriptionsQuery}));
-    ASSERT_EQ(tables.size(), 2u);
-    const ServerTable& order = tables[0];
-    EXPECT_EQ(order.name, "受注");
-    ASSERT_EQ(order.columns.size(), 3u);
-    const ServerColumn &id = order.columns[0], &memo = order.columns[1], &sum = order.columns[2];
-    EXPECT_EQ(memo.name, "備考");
-    EXPECT_EQ(memo.length, -1);
-    EXPECT_EQ(memo.precision, std::nullopt);
-    EXPECT_TRUE(memo.nullable && id.identity && !id.nullable);
-    EXPECT_EQ(std::pair(id.seed, id.increment), std::pair(std::optional<long long>(100), std::optional<long long>(5)));
-    // The table's seed comes with every row; only the identity column keeps it.
-    EXPECT_EQ(sum.seed, std::nullopt);
-    EXPECT_EQ(std::pair(sum.precision, sum.scale), std::pair(std::optional<long long>(10), std::optional<long long>(2)));
-    EXPECT_EQ(sum.defaultValue, "((0))");
-    EXPECT_EQ(sum.defaultName, "DF__受注__金額__5EBF139D");
-    EXPECT_EQ(order.description, "受注");
-    EXPECT_EQ(memo.description, "メモ");
-    EXPECT_EQ(order.keys, Lines{"受注ID"});
-    EXPECT_EQ(tables[1].keys, (Lines{"受注ID", "行"}));
-    EXPECT_EQ(tables[1].keyName, "PK_明細");
-    EXPECT_EQ(tables[1].columns[1].length, 2);
-    ASSERT_EQ(tables[1].indexes.size(), 2u);
-    const auto& unique = tables[1].indexes[1];
-    EXPECT_EQ(unique.name, "UQ_行");
-    EXPECT_TRUE(unique.uniqueConstraint && unique.unique && !unique.primaryKey);
-    EXPECT_EQ(unique.columns, Lines{"行"});
-    ASSERT_EQ(tables[1].foreignKeys.size(), 1u);
-    EXPECT_EQ(tables[1].foreignKeys[0].columns, (Lines{"受注ID", "行"}));
-    EXPECT_EQ(tables[1].foreignKeys[0].referencedColumns, (Lines{"受注ID", "備考"}));
-    EXPECT_EQ(tables[1].columns[0].referenceTable, "");  // two columns: no reference cell can say it
-  }
+TEST(ServerCatalog, ReadsTablesColumnsKeysAndAttributes) {
+  TdsTestServer server(sampleCatalog());
+  const auto tables = readFrom(server);
+  EXPECT_EQ(server.batches(), (Lines{kCatalogColumnsQuery, kCatalogKeysQuery, kCatalogDefaultsQuery,
+                                     kCatalogForeignKeysQuery, kCatalogDescriptionsQuery}));
+  ASSERT_EQ(tables.size(), 2u);
+  const ServerTable &order = tables[0], &line = tables[1];
+  ASSERT_EQ(order.columns.size(), 3u);
+  const ServerColumn &id = order.columns[0], &memo = order.columns[1], &sum = order.columns[2];
+  EXPECT_EQ(Lines({order.name, memo.name, sum.defaultValue.value_or("-"), sum.defaultName, order.description,
+                   memo.description}),
+            Lines({"受注", "備考", "((0))", "DF__受注__金額__5EBF139D", "受注", "メモ"}));
+  EXPECT_EQ(std::tuple(memo.length, memo.precision, line.columns[1].length), std::tuple(-1, std::nullopt, 2));
+  EXPECT_TRUE(memo.nullable && id.identity && !id.nullable);
+  // The table's seed comes with every row; only the identity column keeps it.
+  EXPECT_EQ(std::tuple(id.seed, id.increment, sum.seed, sum.precision, sum.scale),
+            std::tuple(100, 5, std::nullopt, 10, 2));
+  EXPECT_EQ(std::tuple(order.keys, line.keys, line.keyName), std::tuple(Lines{"受注ID"}, Lines{"受注ID", "行"}, "PK_明細"));
+  ASSERT_EQ(line.indexes.size(), 2u);
+  const auto& unique = line.indexes[1];
+  EXPECT_EQ(unique.name, "UQ_行");
+  EXPECT_TRUE(unique.uniqueConstraint && unique.unique && !unique.primaryKey && unique.columns == Lines{"行"});
+  ASSERT_EQ(line.foreignKeys.size(), 1u);
+  EXPECT_EQ(std::pair(line.foreignKeys[0].columns, line.foreignKeys[0].referencedColumns),
+            std::pair(Lines{"受注ID", "行"}, Lines{"受注ID", "備考"}));
+  EXPECT_EQ(line.columns[0].referenceTable, "");  // two columns: no reference cell can say it
 }
 
-TEST(ServerCatalog, AnswersThatEndBadlyAreErrorsAndAnEmptyDatabaseIsNot) {
+TEST(ServerCatalog, AnswersThatEndBadlyOrRunOverTheLimitsAreErrorsAndAnEmptyDatabaseIsNot) {
   TdsTestServer empty({.user = "sa", .password = "pw", .database = "販売", .catalog = TdsTestServer::Catalog{}});
   EXPECT_TRUE(readFrom(empty).empty());
   // Closed mid-answer, or no result set at all (not an empty database).
   for (const bool hangUp : {true, false}) {
-    auto catalog = sampleCatalog();
-    catalog.hangUpInColumns = hangUp;
-    catalog.noResultSet = !hangUp;
-    TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+    auto config = sampleCatalog();
+    config.catalog->hangUpInColumns = hangUp;
+    config.catalog->noResultSet = !hangUp;
+    TdsTestServer server(config);
     EXPECT_THROW(readFrom(server), OdbcError) << hangUp;
   }
-  // An answer without end is cancelled at its limit and the connection goes on.
-  auto catalog = sampleCatalog();
-  catalog.endlessColumns = true;
-  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売", .catalog = catalog});
+  // 1000 rows are read, the 1001st is cancelled, and the connection goes on.
+  auto config = sampleCatalog();
+  config.catalog->repeatLastColumn = 996;
+  TdsTestServer server(config);
   OdbcConnection connection({server.address(), "販売", "sa", "pw"}, 15, 10);
+  EXPECT_EQ(connection.query(kCatalogColumnsQuery, {1001, SIZE_MAX}).size(), 1001u);
   EXPECT_NE(errorOf([&] { connection.query(kCatalogColumnsQuery, {1000, SIZE_MAX}); }).find("1000 行を超えた"), std::string::npos);
   EXPECT_NE(errorOf([&] { connection.query(kCatalogColumnsQuery, {SIZE_MAX, 5000}); }).find("5000 バイトを超えた"), std::string::npos);
   EXPECT_EQ(connection.query(kCatalogKeysQuery).size(), 4u);

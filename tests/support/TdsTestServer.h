@@ -1,10 +1,8 @@
 #pragma once
-// A SQL Server stand-in for the tests: enough of the server's side of TDS 7.4 for the FreeTDS
-// ODBC driver to log in and run batches, on 127.0.0.1 and a free port for as long as the object
-// lives, recording what the client sent. A wrong user or password gets error 18456, another
-// database 4060, a second CREATE TABLE of a name 2714, an ALTER or DROP TABLE of a table it does
-// not hold 4902. Given a catalog, it answers the schema queries (recognised by the views they
-// name) with result sets; a query of INFORMATION_SCHEMA.TABLES alone gets the tables it holds.
+// A SQL Server stand-in for the tests: enough of TDS 7.4 for the FreeTDS ODBC driver to log in and
+// run batches, on 127.0.0.1 and a free port while it lives, recording what came. A wrong login gets
+// error 18456, another database 4060, a second CREATE TABLE 2714, an ALTER or DROP TABLE of a table
+// it does not hold 4902; the schema queries get the catalog, the table-names query the tables held.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -47,10 +45,9 @@ class TdsTestServer {
     std::vector<CatalogColumn> columns;
     std::vector<CatalogKey> keys;
     std::vector<CatalogRow> defaults{}, foreignKeys{}, descriptions{};
-    bool integersAsText = false;   // integer columns as nvarchar text, as some proxies send them
-    bool hangUpInColumns = false;  // the columns answer's first row, then the connection closed
-    bool endlessColumns = false;   // its last row again and again until the client cancels
-    bool noResultSet = false;      // answered with a count and no result set
+    bool hangUpInColumns = false;     // the columns answer's first row, then the connection closed
+    bool noResultSet = false;         // the columns query answered with a count and no result set
+    std::size_t repeatLastColumn = 0;  // the columns answer's last row sent this many times more
   };
 
   struct Config {
@@ -80,17 +77,22 @@ class TdsTestServer {
   int port() const { return port_; }
   std::string address() const { return "127.0.0.1," + std::to_string(port_); }
   // Each SQL batch's text as sent.
-  std::vector<std::string> batches() const;
-  std::vector<Login> logins() const;
-  std::size_t connectionCount() const;
+  std::vector<std::string> batches() const { return locked(batches_); }
+  std::vector<Login> logins() const { return locked(logins_); }
+  std::size_t connectionCount() const { return locked(connections_); }
   // False when that many connections did not come within the limit.
   bool waitForConnections(std::size_t count, std::chrono::seconds limit) const;
   // The catalog's tables and those CREATE TABLE made, without their schema.
-  std::set<std::string> tables() const;
+  std::set<std::string> tables() const { return locked(tables_); }
 
  private:
+  template <class T>
+  T locked(const T& value) const {
+    std::lock_guard lock(mutex_);
+    return value;
+  }
   void serve(int fd);
-  std::string answerBatch(const std::string& sql);
+  std::string answerBatch(const std::string& sql, bool& hangUp);
 
   Config config_;
   int listenFd_ = -1;
