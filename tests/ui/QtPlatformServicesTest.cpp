@@ -58,31 +58,16 @@ class QtPlatformServicesTest : public QObject {
     QVERIFY2(loadQtJapanese(), "Qt's Japanese translations (qt6-translations-l10n) are missing");
   }
 
-  void typingASpecialFileIntoTheSaveDialogDoesNotHang() {
-    // Reading /proc/kmsg waits for the next kernel message, for ever once the log is read.
-    if (!QFileInfo::exists(QStringLiteral("/proc/kmsg"))) QSKIP("no /proc/kmsg");
-    QString caption;
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-      caption = dialog->windowTitle();
-      typePath(dialog, QStringLiteral("/proc/kmsg"));
-      QMetaObject::invokeMethod(dialog, "accept");
-    });
-    // The filter's extension is added, so saving then fails like any unwritable path.
-    QCOMPARE(services_.saveFileName(nullptr, "Excel設計書定義ファイル|*.edf"), QStringLiteral("/proc/kmsg.edf"));
-    QCOMPARE(caption, QStringLiteral("名前を付けて保存"));
-  }
-
-  // The list shows a folder, a size in KB and a date with the year first, under Japanese heads,
-  // and never opens a file to show it.
-  void fileDialogsShowTheFilesWithoutOpeningThem() {
+  // The list shows a folder, a size in KB and a date with the year first, under Japanese heads, and
+  // never opens a file to show it; a cancel gives nothing, and a folder is chosen as a folder.
+  void fileDialogsNeverReadTheFilesTheyShow() {
     // A file whose name does not tell its type: guessing the type would mean reading it.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("layout-notes"));
     morvane::test::writeBytes(path.toStdString(), "#!/bin/sh\necho plain text\n" + std::string(2022, ' '));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
     const int watch = inotify_init1(IN_NONBLOCK);
-    QVERIFY(watch >= 0);
-    QVERIFY(inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN | IN_ACCESS) >= 0);
+    QVERIFY(watch >= 0 && inotify_add_watch(watch, QFile::encodeName(path).constData(), IN_OPEN | IN_ACCESS) >= 0);
     QString shown;
     whenShown<QFileDialog>([&](QFileDialog* dialog) {
       shown = dialog->nameFilters().join('|') + "|";
@@ -101,9 +86,34 @@ class QtPlatformServicesTest : public QObject {
     QCOMPARE(services_.openFileName(nullptr, QStringLiteral("すべて|*;*.edf")), path);
     QCOMPARE(shown, "すべて (* *.edf)|2.0 KB||フォルダ|" + QDate::currentDate().toString("yyyy/MM/dd ") + "|更新日時");
     char events[4096];
-    const ssize_t got = read(watch, events, sizeof events);
+    QCOMPARE(read(watch, events, sizeof events), ssize_t{-1});
     close(watch);
-    QCOMPARE(got, ssize_t{-1});
+
+    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
+    QVERIFY(services_.openFileName(nullptr, QStringLiteral("すべて|*")).isEmpty());
+    // A folder is chosen as a folder; with no name typed, the folder shown is the one chosen.
+    bool foldersOnly = false;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+      foldersOnly = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
+      dialog->setDirectory(dir.filePath("sub"));
+      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->clear();
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    QCOMPARE(services_.chooseFolder(nullptr), dir.filePath("sub"));
+    QVERIFY(foldersOnly);
+
+    // Typed into the save dialog, /proc/kmsg is not read either: that waits for the next kernel
+    // message, for ever once the log is read.
+    if (!QFileInfo::exists(QStringLiteral("/proc/kmsg"))) QSKIP("no /proc/kmsg");
+    QString caption;
+    whenShown<QFileDialog>([&](QFileDialog* dialog) {
+      caption = dialog->windowTitle();
+      typePath(dialog, QStringLiteral("/proc/kmsg"));
+      QMetaObject::invokeMethod(dialog, "accept");
+    });
+    // The filter's extension is added, so saving then fails like any unwritable path.
+    QCOMPARE(services_.saveFileName(nullptr, "Excel設計書定義ファイル|*.edf"), QStringLiteral("/proc/kmsg.edf"));
+    QCOMPARE(caption, QStringLiteral("名前を付けて保存"));
   }
 
   // The whole title, the icon asked for and only OK; a long line with a path keeps its words whole,
@@ -129,27 +139,11 @@ class QtPlatformServicesTest : public QObject {
     }
     const QString expected = QStringLiteral("Morvane For SQLServer|%1|%2|%3|fits|arrow");
     QCOMPARE(shown, (QStringList{expected.arg("未入力です").arg(QMessageBox::Warning).arg(QMessageBox::Ok),
-                                 expected.arg("保存失敗しました\n" + line).arg(QMessageBox::NoIcon).arg(QMessageBox::Ok)}));
+                                 expected.arg("保存失敗しました\n" + line).arg(QMessageBox::NoIcon)
+                                     .arg(QMessageBox::Ok)}));
     QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
     services_.endBusy();
     QVERIFY(QApplication::overrideCursor() == nullptr);
-  }
-
-  void fileDialogsGiveNothingOnCancelAndChooseFolders() {
-    whenShown<QFileDialog>([](QFileDialog* dialog) { dialog->reject(); });
-    QVERIFY(services_.openFileName(nullptr, QStringLiteral("Excelﾌｧｲﾙ|*.xls")).isEmpty());
-    QTemporaryDir dir;
-    // A folder is chosen as a folder; with no name typed, the folder shown is the one chosen.
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
-    bool foldersOnly = false;
-    whenShown<QFileDialog>([&](QFileDialog* dialog) {
-      foldersOnly = dialog->fileMode() == QFileDialog::Directory && dialog->testOption(QFileDialog::ShowDirsOnly);
-      dialog->setDirectory(dir.filePath("sub"));
-      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->clear();
-      QMetaObject::invokeMethod(dialog, "accept");
-    });
-    QCOMPARE(services_.chooseFolder(nullptr), dir.filePath("sub"));
-    QVERIFY(foldersOnly);
   }
 
   void progressShowsAfterHalfASecondAndItsCancelReachesTheRun() {
@@ -161,8 +155,7 @@ class QtPlatformServicesTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&owner));
     QElapsedTimer clock;
     clock.start();
-    const std::unique_ptr<morvane::ProgressSink> progress =
-        services_.startProgress(&owner, QStringLiteral("テーブル作成"));
+    const auto progress = services_.startProgress(&owner, QStringLiteral("テーブル作成"));
     auto* dialog = owner.findChild<QProgressDialog*>();
     QVERIFY(dialog != nullptr);
     // Once the dialog shows: a click on the window behind it is held back while the run goes on,

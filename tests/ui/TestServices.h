@@ -5,7 +5,6 @@
 #include "tests/support/DesignBook.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
-#include "ui/PlatformServices.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmTableList.h"
@@ -70,14 +69,12 @@ inline void press(const QObject& window, const QString& button) {
 }
 
 // The ten number boxes of the layout window in window order, and the default layout.
-inline const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTableNmRow", "txtTableNmCol",
-                                         "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
-                                         "txtPKey",       "txtNull"};
+inline const QStringList kNumberBoxes = {"txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart",
+                                         "txtFieldNm", "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull"};
 inline const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
 inline const QStringList kServerBoxes = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
-inline const QStringList kOptionalBoxes = {
-    "txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
-    "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
+inline const QStringList kOptionalBoxes = {"txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex",
+                                           "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
 
 inline QStringList texts(const QObject& window, const QStringList& boxes) {
   QStringList shown;
