@@ -1,53 +1,34 @@
 #pragma once
-#include <QAction>
-#include <QApplication>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QSettings>
-#include <QTemporaryDir>
+#include <QtWidgets>
 #include <QtTest>
-#include <deque>
 
 #include "tests/support/DesignBook.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
-#include "ui/PlatformServices.h"
 #include "ui/WindowHub.h"
 #include "ui/frmDBDef.h"
 #include "ui/frmTableList.h"
 
 namespace morvane::ui::test {
 
-struct ShownMessage {
-  QString prompt;
-  MessageIcon icon;
-  int busyDepth;  // the busy pointers up when it was shown
-};
-
-struct AskedDialog {
-  char kind;  // 'O'pen, 'S'ave or 'F'older
-  QString filter;
-  QWidget* owner;
-};
-
-// Records every message and dialog; dialogs take their answers from a queue (an exhausted
-// queue answers like a cancel).
+// Records every message (a warning's marked with "!") and dialog (its kind, 'O'pen, 'S'ave or
+// 'F'older, then its filter) and every progress title. Dialogs take their answers from a queue (an
+// exhausted queue answers like a cancel), and a run cancels once cancelAfter tables started.
 class TestServices final : public PlatformServices {
  public:
-  std::vector<ShownMessage> messages;
-  std::vector<AskedDialog> dialogs;
-  std::deque<QString> answers;
-  int busyDepth = 0;
-  // Every run's progress, in order, with its title; a run cancels once cancelAfter tables started.
-  std::vector<std::pair<QString, std::shared_ptr<morvane::test::RecordingProgress>>> runs;
+  QStringList messages, dialogs;
+  std::vector<QWidget*> dialogOwners;
+  QStringList answers;
+  int busyDepth = 0, busyMessages = 0;  // busy pointers up, and messages shown under one
+  QStringList runs;
   std::optional<std::size_t> cancelAfter;
   // Settings in a folder of the test's own, never the user's.
   QTemporaryDir settingsFolder;
   QSettings userSettings{settingsFolder.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
 
   void showMessage(QWidget*, const QString& prompt, MessageIcon icon) override {
-    messages.push_back({prompt, icon, busyDepth});
+    messages << (icon == MessageIcon::Exclamation ? "!" : "") + prompt;
+    busyMessages += busyDepth > 0;
   }
   QString openFileName(QWidget* owner, const QString& filter, const QString& = {}) override {
     return answer('O', filter, owner);
@@ -57,32 +38,16 @@ class TestServices final : public PlatformServices {
   void beginBusy() override { ++busyDepth; }
   void endBusy() override { --busyDepth; }
   std::unique_ptr<ProgressSink> startProgress(QWidget*, const QString& title) override {
-    auto recording = std::make_shared<morvane::test::RecordingProgress>(cancelAfter);
-    runs.emplace_back(title, recording);
-    return std::make_unique<Forward>(recording);
+    runs << title;
+    return std::make_unique<morvane::test::RecordingProgress>(cancelAfter);
   }
   QSettings& settings() override { return userSettings; }
 
  private:
-  // The window owns the sink it is given; the recording outlives it for the test to read.
-  class Forward final : public ProgressSink {
-   public:
-    explicit Forward(std::shared_ptr<ProgressSink> to) : to_(std::move(to)) {}
-    void begin(std::size_t total) override { to_->begin(total); }
-    void step(std::size_t index, const std::string& name) override { to_->step(index, name); }
-    bool cancelled() override { return to_->cancelled(); }
-    void end(const ProgressTally& tally) override { to_->end(tally); }
-
-   private:
-    std::shared_ptr<ProgressSink> to_;
-  };
-
   QString answer(char kind, const QString& filter, QWidget* owner) {
-    dialogs.push_back({kind, filter, owner});
-    if (answers.empty()) return {};
-    QString next = answers.front();
-    answers.pop_front();
-    return next;
+    dialogs << QChar::fromLatin1(kind) + filter;
+    dialogOwners.push_back(owner);
+    return answers.isEmpty() ? QString() : answers.takeFirst();
   }
 };
 
@@ -99,16 +64,17 @@ inline void setBoxes(const QObject& window, const QStringList& names, const QStr
 }
 
 inline void trigger(const QObject& window, const QString& action) { child<QAction>(window, action)->trigger(); }
+inline void press(const QObject& window, const QString& button) {
+  QTest::mouseClick(child<QPushButton>(window, button), Qt::LeftButton);
+}
 
 // The ten number boxes of the layout window in window order, and the default layout.
-inline const QStringList kNumberBoxes = {"txtSSheet",     "txtESheet",  "txtTableNmRow", "txtTableNmCol",
-                                         "txtFieldStart", "txtFieldNm", "txtFieldAttr",  "txtFieldSize",
-                                         "txtPKey",       "txtNull"};
+inline const QStringList kNumberBoxes = {"txtSSheet", "txtESheet", "txtTableNmRow", "txtTableNmCol", "txtFieldStart",
+                                         "txtFieldNm", "txtFieldAttr", "txtFieldSize", "txtPKey", "txtNull"};
 inline const QStringList kDefaults = {"1", "4", "3", "3", "6", "4", "5", "6", "7", "9"};
 inline const QStringList kServerBoxes = {"txtServer", "txtDB", "txtUser", "txtPasswd"};
-inline const QStringList kOptionalBoxes = {
-    "txtLogicalNm", "txtDefault",   "txtRemarks",           "txtUnique",
-    "txtIndex",     "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
+inline const QStringList kOptionalBoxes = {"txtLogicalNm", "txtDefault", "txtRemarks", "txtUnique", "txtIndex",
+                                           "txtReference", "txtTableLogicalNmRow", "txtTableLogicalNmCol"};
 
 inline QStringList texts(const QObject& window, const QStringList& boxes) {
   QStringList shown;
@@ -129,28 +95,19 @@ struct Windows {
   QString path(const std::string& name) { return QString::fromStdString(dir.file(name)); }
   QString bookPath() { return path("design.xlsx"); }
 
-  // The messages shown so far, a warning's marked with "!", and forgets them.
-  QStringList take() {
-    QStringList all;
-    for (const ShownMessage& message : services.messages) {
-      all << (message.icon == MessageIcon::Exclamation ? "!" : "") + message.prompt;
-    }
-    services.messages.clear();
-    return all;
-  }
+  // The messages shown so far, and forgets them.
+  QStringList take() { return std::exchange(services.messages, {}); }
   // The layout window filled with a path and a layout, then Next.
   void next(const QString& path, const QStringList& numbers = kDefaults) {
     layout().sbShow();
-    setBoxes(layout(), kNumberBoxes, numbers);
-    child(layout(), "txtFile")->setText(path);
-    QTest::mouseClick(child<QPushButton>(layout(), "cmdOK"), Qt::LeftButton);
+    setBoxes(layout(), kNumberBoxes + QStringList{"txtFile"}, numbers + QStringList{path});
+    press(layout(), "cmdOK");
   }
   // A workbook of these sheets, read into the table list.
   void open(const std::vector<morvane::test::DesignSheet>& sheets) {
     morvane::test::writeDesignBook(bookPath().toStdString(), sheets);
     next(bookPath());
-    QVERIFY(tables().isLoaded());
-    QVERIFY(QTest::qWaitForWindowExposed(&tables()));
+    QVERIFY(tables().isLoaded() && QTest::qWaitForWindowExposed(&tables()));
   }
   // Clicks a line (1-based) as the user does; with Ctrl it is added to the selection.
   void click(int line, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -165,10 +122,9 @@ struct Windows {
     return rows;
   }
   // An output folder for the next folder dialog.
-  std::string outFolder() {
+  void outFolder() {
     std::filesystem::create_directories(dir.file("out"));
-    services.answers.push_back(QString::fromStdString(dir.file("out")));
-    return dir.file("out");
+    services.answers.push_back(path("out"));
   }
 };
 
