@@ -1,5 +1,5 @@
 #pragma once
-// Design documents in the default layout, written by libxlsxwriter (or as .xls by BiffWriter):
+// Design documents in the default layout, written by libxlsxwriter (or as .xls):
 // the table name in C3, fields from row 6 in D (name), E (type), F (size), G (key mark) and
 // I (NULL mark). The optional cells, when given, go where fullLayout() reads them.
 #include <sstream>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "document/LayoutFile.h"
-#include "tests/support/BiffWriter.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/XlsxPackage.h"
 
 namespace morvane::test {
@@ -75,10 +75,9 @@ inline std::vector<DesignSheet> fullDesignSheets() {
        "注文"}};
 }
 
-// Tables that give every statement of a script, for fullLayout(): defaults of each kind, a
-// composite unique key, two indexes, descriptions holding ' and ] (from logical names in 顧客,
-// from remarks in Orders, which has none), references in both forms to a selected table, to a
-// table that is not selected and to Bad, whose default is injected text.
+// Tables that give every statement of a script, for fullLayout(): each kind of default, a composite
+// unique key, two indexes, descriptions holding ' and ] (logical names in 顧客, remarks in Orders),
+// references in both forms to a selected table, to an unselected one and to Bad (injected default).
 inline std::vector<DesignSheet> schemaSheets() {
   return {{"顧客",
            {{"ID", "int", "", "○", "", "顧客ID"},
@@ -100,12 +99,9 @@ inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignShee
   std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};
   for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
     const Row& r = sheet.rows[i];
-    const std::string n = std::to_string(6 + i);
-    for (const auto& [column, text] : {std::pair{"D", &r.name}, {"E", &r.type}, {"F", &r.size}, {"G", &r.key},
-                                       {"I", &r.null}, {"B", &r.logicalName}, {"H", &r.defaultValue},
-                                       {"J", &r.remarks}, {"K", &r.unique}, {"L", &r.index}, {"M", &r.reference}}) {
-      cells.emplace_back(column + n, *text);
-    }
+    const std::string texts[] = {r.logicalName, "", r.name, r.type, r.size, r.key, r.defaultValue, r.null,
+                                 r.remarks, r.unique, r.index, r.reference};  // columns B to M
+    for (char col = 'B'; col <= 'M'; ++col) cells.emplace_back(col + std::to_string(6 + i), texts[col - 'B']);
   }
   std::erase_if(cells, [](const auto& cell) { return cell.second.empty(); });
   return cells;
@@ -124,14 +120,13 @@ inline std::string writeDesignBook(const std::string& path, const std::vector<De
 
 // The same book as .xls, every cell a text.
 inline std::string writeDesignXls(const std::string& path, const std::vector<DesignSheet>& sheets) {
-  BiffWriter writer;
-  for (std::size_t i = 0; i < sheets.size(); ++i) {
-    const std::size_t s = writer.addSheet("Sheet" + std::to_string(i + 1));
-    for (const auto& [ref, text] : cellsOf(sheets[i])) {
-      writer.labelSst(s, std::stoi(ref.substr(1)) - 1, ref[0] - 'A', text);
-    }
+  std::vector<XlsSheet> xls;
+  for (const auto& sheet : sheets) {
+    xls.push_back({"Sheet" + std::to_string(xls.size() + 1), {}});
+    for (const auto& [ref, text] : cellsOf(sheet))
+      xls.back().cells.emplace_back(std::stoi(ref.substr(1)) - 1, ref[0] - 'A', text);
   }
-  writer.save(path);
+  writeBytes(path, compoundFile({{"Workbook", xlsStream(xls)}}));
   return path;
 }
 

@@ -9,38 +9,34 @@ std::string fixtureBytes(const std::string& name) {
 std::string soundXlsBytes() { return fixtureBytes("xls/sound.xls"); }
 std::string xlsWithAbsurdStreamCutoff() { return fixtureBytes("unreadable/cutoff.xls"); }
 
-std::vector<UnreadableFile> writeUnreadableXlsFiles(const TempDir& dir) {
-  const std::string kPassword = "パスワードで保護されています";
-  const std::string kDamaged = "複合ファイルの構造が壊れています";
-  // Copied from tests/fixtures/unreadable, save the text files, written from here.
-  std::vector<std::pair<UnreadableFile, std::string>> cases = {
-      {{"a FILEPASS record in the globals", "encrypted.xls", kPassword}, {}},
-      {{"EncryptionInfo and EncryptedPackage streams", "encrypted.xlsx", kPassword}, {}},
-      {{"a bare BIFF2 stream", "biff2.xls", "Excel 2.1 ワークシート (BIFF2)"}, {}},
-      {{"a bare BIFF3 stream", "biff3.xls", "Excel 3.0 ワークシート (BIFF3)"}, {}},
-      {{"a bare BIFF4 stream", "biff4.xls", "Excel 4.0 ワークシート (BIFF4)"}, {}},
-      {{"a BIFF4 workbook naming one sheet", "excel4.xlw", "Excel 4.0 ブック (BIFF4W)"}, {}},
-      {{"a BIFF4 stream in a compound file", "biff4-compound.xls", "Excel 4.0 ワークシート (BIFF4)"}, {}},
-      {{"sound.xls's header sector only", "header-only.xls", kDamaged}, {}},
-      {{"sound.xls cut in its header", "cut.xls", kDamaged}, {}},
-      {{"sound.xls's first directory sector overwritten", "directory.xls", kDamaged}, {}},
-      {{"sound.xls with an absurd small-stream cutoff", "cutoff.xls", kDamaged}, {}},
-      {{"a WordDocument stream", "letter.xls", "Word 文書です"}, {}},
-      {{"a Contents stream only", "other.xls", "Excel のブックのストリーム (Workbook) がありません"}, {}},
-      {{"text", "notes.xls", "テキストファイルです"}, "テーブル定義\tメモ\r\n顧客,顧客番号\r\n"},
-      {{"HTML", "page.xls", "HTML ファイルです"},
-       "\xEF\xBB\xBF<!DOCTYPE html>\n<html><body><table><tr><td>1</td></tr></table></body></html>\n"},
-      {{"XML spreadsheet 2003", "sheet2003.xls", "XML スプレッドシート 2003"},
-       "<?xml version=\"1.0\"?>\n<?mso-application progid=\"Excel.Sheet\"?>\n"
-       "<Workbook xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"></Workbook>\n"},
-      {{"PDF", "print.xls", "PDF ファイルです"}, "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"},
+// "Patched" ones are a sound one-sheet package with a field of xl/workbook.xml's central
+// directory record changed.
+std::vector<UnreadablePackage> unreadablePackages() {
+  const std::string wb = "xl/workbook.xml", size = "サイズ";
+  std::vector<UnreadablePackage> packages = {
+      {"zip-without-workbook", {}, {"zip", "Excel のブック"}},
+      {"word-document", {}, {"Word"}}, {"opendocument-spreadsheet", {}, {".ods"}},  // word/document.xml
+      {"binary-workbook", {}, {".xlsb"}},                                          // xl/workbook.bin
+      {"checksum", {}, {wb, "CRC"}},                                               // patched: one CRC bit flipped
+      {"size-smaller", {}, {wb, size}}, {"size-larger", {}, {wb, size}},           // patched: one less, seven more
+      {"cut-short", {}, {"途中で切れています"}},                                   // the file's first two thirds
+      {"deflate-data-cut-short", {}, {wb, "圧縮データが途中で切れています"}},      // patched: half
+      {"deflate-data-damaged", {}, {wb, "圧縮データが壊れています"}},              // a reserved block type
+      {"over-the-size-limit", {}, {wb, "大きすぎます"}},                           // patched: 300 MiB declared
+      {"encrypted-entry", {}, {wb, "暗号化"}}, {"compression-method", {}, {wb, "圧縮方式"}},  // patched: 1, 14
+      {"missing-part", {}, {"xl/sharedStrings.xml", "ありません"}},                // related, not in the zip
+      {"not-well-formed", {}, {wb, "5 行目", "</sheet>", "<sheets>"}},             // </sheet> closing <sheets>
+      {"excel-2007-beta", {}, {"ベータ版"}},                                       // the 2006/2 namespace
+      {"deep-nesting", {}, {wb, "入れ子が深すぎます (256 段まで)"}},               // 300 nested elements
+      {"many-attributes", {}, {wb, "<sheets> の属性が多すぎます (1024 個まで)"}},  // 1100
+      {"many-namespaces", {}, {wb, "名前空間の宣言が多すぎます"}},                 // 200 prefixes declared
+      {"duplicate-attribute", {}, {wb, "属性 b0 が二度あります"}},                 // the last of 20 attributes
+      {"sheets-sharing-a-part", {}, {"シート「a」とシート「b」が同じパーツ xl/worksheets/sheet1.xml を指しています"}},
+      {"document-type", {}, {wb, "文書型宣言"}}, {"undefined-entity", {}, {wb, "&nbsp;"}},
+      {"string-count", {}, {"xl/sharedStrings.xml", "400000000"}},  // the uniqueCount of one item
   };
-  std::vector<UnreadableFile> files;
-  for (auto& [file, text] : cases) {
-    writeBytes(dir.file(file.name), text.empty() ? fixtureBytes("unreadable/" + file.name) : text);
-    files.push_back(std::move(file));
-  }
-  return files;
+  for (auto& package : packages) package.bytes = fixtureBytes("unreadable/" + package.label + ".xlsx");
+  return packages;
 }
 
 }  // namespace morvane::test

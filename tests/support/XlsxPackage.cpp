@@ -1,11 +1,13 @@
 #include "tests/support/XlsxPackage.h"
 
+#include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile-zip.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 #include <xlsxwriter.h>
 
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 
@@ -14,32 +16,57 @@
 namespace morvane::test {
 namespace {
 
-const char* kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-const char* kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-
-struct Unref {
-  void operator()(void* object) const { g_object_unref(object); }
-};
-template <typename T>
-using GPtr = std::unique_ptr<T, Unref>;
-
-void check(bool ok, const std::string& what) {
-  if (!ok) throw std::runtime_error("writing a test zip failed: " + what);
-}
+const std::string kMainNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+const std::string kRelNs = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+const std::string kRelsHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+                              "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
 
 std::string relationship(const std::string& id, const std::string& type, const std::string& target) {
   return "<Relationship Id=\"" + id + "\" Type=\"" + kRelNs + "/" + type + "\" Target=\"" + target + "\"/>";
 }
 
-const std::string kRelsHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-                              "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+// The bytes of a zip archive or a compound file holding the given entries.
+std::string archive(bool zip, const ZipParts& entries) {
+  gsf_init();
+  std::unique_ptr<GsfOutput, void (*)(void*)> memory(gsf_output_memory_new(), g_object_unref);
+  GsfOutfile* out = zip ? gsf_outfile_zip_new(memory.get(), nullptr) : gsf_outfile_msole_new(memory.get());
+  bool ok = out != nullptr;
+  for (const auto& [name, bytes] : entries) {
+    GsfOutput* child = zip ? gsf_outfile_new_child_full(out, name.c_str(), FALSE, "compression-level",
+                                                        GSF_ZIP_DEFLATED, nullptr)
+                           : gsf_outfile_new_child(out, name.c_str(), FALSE);
+    ok = ok && child && gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data())) &&
+         gsf_output_close(child);
+    if (child) g_object_unref(child);
+  }
+  ok = ok && gsf_output_close(GSF_OUTPUT(out));
+  if (out) g_object_unref(out);
+  if (!ok) throw std::runtime_error("writing a test archive failed");
+  return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()))),
+          static_cast<std::size_t>(gsf_output_size(memory.get()))};
+}
+
+std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
+
+std::string record(unsigned type, const std::string& body) {
+  return le16(type) + le16(static_cast<unsigned>(body.size())) + body;
+}
+
+// A text as its count (of 8 or 16 bits), the option byte and 16-bit characters.
+std::string unicode(const std::string& utf8, bool longCount) {
+  glong count = 0;
+  gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &count, nullptr);
+  const std::string bytes(reinterpret_cast<const char*>(units), 2 * static_cast<std::size_t>(count));
+  g_free(units);
+  const auto n = static_cast<unsigned>(count);
+  return (longCount ? le16(n) : std::string(1, static_cast<char>(n))) + '\x01' + bytes;
+}
+
+std::string bof(unsigned kind) { return record(0x0809, le16(0x0600) + le16(kind) + std::string(12, '\0')); }
 
 }  // namespace
 
-XlsxWriterBook::XlsxWriterBook(const std::string& path, bool constantMemory) {
-  lxw_workbook_options options = {};
-  options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
-  book_ = workbook_new_opt(path.c_str(), &options);
+XlsxWriterBook::XlsxWriterBook(const std::string& path) : book_(workbook_new(path.c_str())) {
   if (book_ == nullptr) throw std::runtime_error("libxlsxwriter cannot create " + path);
 }
 
@@ -53,12 +80,6 @@ lxw_worksheet* XlsxWriterBook::addSheet(const std::string& name) {
   return sheet;
 }
 
-lxw_format* XlsxWriterBook::numberFormat(const std::string& code) {
-  lxw_format* format = workbook_add_format(book_);
-  format_set_num_format(format, code.c_str());
-  return format;
-}
-
 void XlsxWriterBook::close() {
   const lxw_error status = workbook_close(book_);
   book_ = nullptr;
@@ -68,40 +89,22 @@ void XlsxWriterBook::close() {
 void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& text) {
   const lxw_row_t row = lxw_name_to_row(ref.c_str());
   const lxw_col_t col = lxw_name_to_col(ref.c_str());
-  std::size_t used = 0;
-  try {
-    const double number = std::stod(text, &used);
-    if (used == text.size() && text.find_first_of(" \t") == std::string::npos) {
-      worksheet_write_number(sheet, row, col, number, nullptr);
-      return;
-    }
-  } catch (const std::exception&) {
+  char* end = nullptr;
+  const double number = std::strtod(text.c_str(), &end);
+  if (!text.empty() && *end == '\0' && text.find_first_of(" \t") == std::string::npos) {
+    worksheet_write_number(sheet, row, col, number, nullptr);
+  } else {
+    worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
   }
-  worksheet_write_string(sheet, row, col, text.c_str(), nullptr);
 }
 
-std::string zipBytes(const ZipParts& parts) {
-  gsf_init();
-  GPtr<GsfOutput> memory(gsf_output_memory_new());
-  GPtr<GsfOutfile> zip(gsf_outfile_zip_new(memory.get(), nullptr));
-  check(zip != nullptr, "zip");
-  for (const auto& [name, bytes] : parts) {
-    GPtr<GsfOutput> child(gsf_outfile_new_child_full(zip.get(), name.c_str(), FALSE, "compression-level",
-                                                     GSF_ZIP_DEFLATED, nullptr));
-    check(child && gsf_output_write(child.get(), bytes.size(), reinterpret_cast<const guint8*>(bytes.data())),
-          name);
-    check(gsf_output_close(child.get()), name);
-  }
-  check(gsf_output_close(GSF_OUTPUT(zip.get())), "zip");
-  return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()))),
-          static_cast<std::size_t>(gsf_output_size(memory.get()))};
-}
+void writeZip(const std::string& path, const ZipParts& parts) { writeBytes(path, archive(true, parts)); }
 
-void writeZip(const std::string& path, const ZipParts& parts) { writeBytes(path, zipBytes(parts)); }
+std::string compoundFile(const ZipParts& streams) { return archive(false, streams); }
 
 std::string worksheetXml(const std::string& sheetData) {
-  return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"") +
-         kMainNs + "\" xmlns:r=\"" + kRelNs + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"" + kMainNs +
+         "\" xmlns:r=\"" + kRelNs + "\"><sheetData>" + sheetData + "</sheetData></worksheet>";
 }
 
 ZipParts HandPackage::parts() const {
@@ -120,11 +123,28 @@ ZipParts HandPackage::parts() const {
     rels += relationship("rId" + n, "worksheet", "worksheets/sheet" + n + ".xml");
     parts.emplace_back("xl/worksheets/sheet" + n + ".xml", sheets[i]);
   }
-  parts.emplace_back("xl/workbook.xml",
-                     std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"") + kMainNs +
-                         "\" xmlns:r=\"" + kRelNs + "\"><sheets>" + sheetList + "</sheets></workbook>");
+  parts.emplace_back("xl/workbook.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><workbook xmlns=\"" + kMainNs +
+                                            "\" xmlns:r=\"" + kRelNs + "\"><sheets>" + sheetList +
+                                            "</sheets></workbook>");
   parts.emplace_back("xl/_rels/workbook.xml.rels", kRelsHead + rels + "</Relationships>");
   return parts;
+}
+
+std::string xlsStream(const std::vector<XlsSheet>& sheets) {
+  // The globals (BOF, one BOUNDSHEET per sheet naming where its BOF is, EOF), then the sheets.
+  std::size_t globals = bof(0x0005).size() + 4;
+  for (const XlsSheet& sheet : sheets) globals += 10 + unicode(sheet.name, false).size();
+  std::string sheetList, body;
+  for (const XlsSheet& sheet : sheets) {
+    const std::size_t at = globals + body.size();
+    sheetList += record(0x0085, le16(at & 0xFFFF) + le16(at >> 16) + le16(0) + unicode(sheet.name, false));
+    body += bof(0x0010);
+    for (const auto& [row, col, text] : sheet.cells) {
+      body += record(0x0204, le16(row) + le16(col) + le16(0) + unicode(text, true));
+    }
+    body += record(0x000A, {});
+  }
+  return bof(0x0005) + sheetList + record(0x000A, {}) + body;
 }
 
 }  // namespace morvane::test

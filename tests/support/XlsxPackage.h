@@ -1,30 +1,25 @@
 #pragma once
-// Test workbooks in the .xlsx format: written by libxlsxwriter, or put together part by part
-// from XML text for the shapes libxlsxwriter never writes.
+// Test workbooks: .xlsx written by libxlsxwriter or put together part by part from XML text for
+// the shapes libxlsxwriter never writes, and .xls of text cells (LABEL records) in a BIFF8 stream.
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 struct lxw_workbook;
 struct lxw_worksheet;
-struct lxw_format;
 
 namespace morvane::test {
 
 // A libxlsxwriter workbook that is written when closed (or destroyed).
 class XlsxWriterBook {
  public:
-  // constantMemory writes every text as an inline string instead of a shared one.
-  explicit XlsxWriterBook(const std::string& path, bool constantMemory = false);
+  explicit XlsxWriterBook(const std::string& path);
   ~XlsxWriterBook();
   XlsxWriterBook(const XlsxWriterBook&) = delete;
   XlsxWriterBook& operator=(const XlsxWriterBook&) = delete;
-
-  lxw_workbook* get() const { return book_; }
   lxw_worksheet* addSheet(const std::string& name = "");
-  lxw_format* numberFormat(const std::string& code);
-  // Writes the file; throws when libxlsxwriter fails.
-  void close();
+  void close();  // throws when libxlsxwriter fails
 
  private:
   lxw_workbook* book_ = nullptr;
@@ -35,9 +30,10 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
 
 using ZipParts = std::vector<std::pair<std::string, std::string>>;
 
-// A zip archive with the parts in the given order, deflated.
-std::string zipBytes(const ZipParts& parts);
+// A zip archive with the parts (name, bytes) in the given order, deflated; a compound file with
+// the streams (name, bytes) in its root.
 void writeZip(const std::string& path, const ZipParts& parts);
+std::string compoundFile(const ZipParts& streams);
 
 // <worksheet> around the given <sheetData> content.
 std::string worksheetXml(const std::string& sheetData);
@@ -45,8 +41,15 @@ std::string worksheetXml(const std::string& sheetData);
 // A package with one worksheet part per entry, named "Sheet1", ... in the workbook.
 struct HandPackage {
   std::vector<std::string> sheets;  // worksheet XML
-
   ZipParts parts() const;
 };
+
+// An .xls worksheet: its name and its cells (row and column 0-based as in the file, text); the
+// workbook stream of such sheets.
+struct XlsSheet {
+  std::string name;
+  std::vector<std::tuple<int, int, std::string>> cells;
+};
+std::string xlsStream(const std::vector<XlsSheet>& sheets);
 
 }  // namespace morvane::test
