@@ -4,7 +4,6 @@
 
 #include "htmldoc/clsHTMLDoc.h"
 #include "platform/files/Files.h"
-#include "tests/htmldoc/HtmlDocExpected.h"
 #include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
@@ -13,13 +12,74 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace test::html;
 using test::dbOf;
 using test::filesIn;
 using test::makeTable;
 using test::readBytes;
 using test::TempDir;
 using Names = std::vector<std::string>;
+
+// The documentation pages as they must come out, written out by hand from their pieces in code
+// page 932 bytes, so that the writer is checked against something it did not compute itself.
+const std::string kSpace3000 = "\x81\x40";                                          // U+3000
+const std::string kTableList = "\x83\x65\x81\x5B\x83\x75\x83\x8B\x88\xEA\x97\x97";  // テーブル一覧
+
+std::string head(const std::string& title) {
+  return "<html> <head> <title>" + title + "</title> " +
+         R"(<meta http-equiv="Content-Type" content="text/html; charset=Shift_JIS"> </head> )";
+}
+const std::string kListBody =
+    R"(<body bgcolor="#FFFFFF" text="#996699" link="#3333FF" alink="#0000CC" vlink="#333366"> )";
+
+std::string indexPage(const std::string& title) {
+  return head(title) + R"(<frameset cols="258,*" frameborder="YES" border="1" framespacing="1" rows="*">  )" +
+         R"(  <frame name="leftFrame" noresize src="leftframe.htm" scrolling="AUTO"> )" +
+         R"(  <frame name="mainFrame" src="rightframe.htm" scrolling="AUTO"> </frameset> )" +
+         R"(<noframes><body bgcolor="#FFFFFF" text="#000000"> </body></noframes> </html> )" + "\r\n";
+}
+
+std::string titlePage(const std::string& title) {
+  return head(title) + kListBody + R"(<p align="left"><font size="4"><b><NOBR>)" + title + "</NOBR></b></font></p> " +
+         R"(<p><b><font size="4"><a href="https://morvane.example/">https://morvane.example/  )" +
+         "  </a></font></b></p> </body> </html> \r\n";
+}
+
+// The list page: its lines as (link, name).
+std::string listPage(const std::vector<std::pair<std::string, std::string>>& lines) {
+  std::string page = head(kTableList) + kListBody +
+                     R"(<table width="238" border="1" cellspacing="0" cellpadding="2" align="left">   <tr>  )" +
+                     R"(    <td bgcolor="#6633CC"><font color="#FFFFFF"><b><font size="3">)" + kTableList +
+                     "</font></b></font></td>   </tr> ";
+  for (const auto& [link, name] : lines) {
+    page += R"(  <tr>      <td bgcolor="#CCFF99">        <div align="left"><font size="2"><a href=")" + link +
+            R"(.htm" target="mainFrame">)" + name + "</a></font></div>     </td>   </tr> ";
+  }
+  return page + "</table><p>" + kSpace3000 + "</p></body></html>\r\n";
+}
+
+// A table's page: its rows of five cells (field, attribute, size, null, key).
+std::string tablePage(const std::string& name, const std::vector<std::vector<std::string>>& rows) {
+  std::string page = head(name) + R"(<body bgcolor="#FFFFFF" text="#000000"> )" +
+                     R"(<table width="400" border="2" cellspacing="0" cellpadding="2"> )" +
+                     R"(  <tr bgcolor="#6633CC" align="center">      <td align="center" colspan="5">  )" +
+                     R"(      <div align="left"><font size="3" color="#FFFFFF"><b>)" + name + "</b></font></div> " +
+                     R"(    </td>   </tr>   <tr bgcolor="#6633CC" align="center">  )" +
+                     R"(    <td align="center"><b><font color="white" size="2">Field</font></b></td> )";
+  for (const char* heading : {"Attribute", "Size", "Null", "PrimaryKey"}) {
+    page += std::string(R"(    <td><b><font color="white" size="2">)") + heading + "</font></b></td> ";
+  }
+  page += "  </tr> ";
+  for (const auto& row : rows) {
+    page += R"(  <tr bgcolor="#CCFF99">  )";
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      page += std::string(i == 0 ? R"(    <td align="center">  )" : "    <td>  ") +
+              R"(      <div align="center"><font size="2">)" + (row[i].empty() ? kSpace3000 : row[i]) +
+              "</font></div>     </td> ";
+    }
+    page += "  </tr> ";
+  }
+  return page + "</table></body></html>\r\n";
+}
 
 // Sizes of blanks show U+3000 (here ""), other sizes keep their blanks; keys match fields whatever the
 // blanks around them, but not whatever the letter case. Inserted values are escaped, links encoded and
