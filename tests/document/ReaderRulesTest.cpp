@@ -135,16 +135,6 @@ TEST(ReaderRules, FieldRowsStopAfterRow99AndSheetRangesReadOnlyTheSheetsThatExis
       {pages(2, 10), {"二", "三"}}, {pages(-1, 1), {"長い表"}}, {pages(3, 2), {}}, {pages(4, 9), {}},
       {pages(1, 1000), all},        {pages(INT32_MIN, INT32_MAX), all}};
   for (const auto& [range, tables] : ranges) EXPECT_EQ(names(read(path, range)), tables) << range.getStartPage();
-
-  // A second read appends to the same model; one that cannot open the workbook leaves it alone.
-  test::writeBytes(dir.file("notes.xlsx"), "not a workbook at all");
-  clsExcelDBDoc reader;
-  ASSERT_TRUE(reader.fnReadDBDoc(writeBook(dir, {{{"C3", "零"}}}, "first.xlsx")));
-  ASSERT_TRUE(reader.fnReadDBDoc(path));
-  for (const std::string& bad : {std::string(), std::string("  "), dir.file("missing.xlsx"), dir.file("notes.xlsx")}) {
-    EXPECT_FALSE(reader.fnReadDBDoc(bad)) << bad;
-  }
-  EXPECT_EQ(names(reader.getDBInfo()), (Names{"零", "長い表", "二", "三"}));
 }
 
 TEST(ReaderRules, LayoutPositionsBeyondTheCellLimitsReadAsEmpty) {
