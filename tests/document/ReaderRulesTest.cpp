@@ -7,6 +7,7 @@
 
 #include "document/LayoutFile.h"
 #include "document/clsExcelDBDoc.h"
+#include "model/KeyLabels.h"
 #include "model/Text.h"
 #include "platform/workbook/Workbook.h"
 #include "tests/support/DesignBook.h"
@@ -111,6 +112,14 @@ TEST(ReaderRules, OptionalCellsKeepTheirBlanksAndTheNullMarkMayMeanNotNull) {
   EXPECT_EQ(customer.getLogicalName() + "|" + order.getLogicalName() + "|" + f.getLogicalName() + "|" + f.getDefault() +
                 "|" + f.getRemarks() + "|" + f.getUnique() + "|" + f.getIndex() + "|" + order.getFields()[2].getReference(),
             "顧客マスタ|注文| 支店 |N'な''し'|本店は 000 | U1 |IX1| 顧客 ( 件数 ) ");
+  // Labels group fields whatever the blanks around them.
+  std::string groups;
+  for (const auto& keys : {uniqueKeysOf(customer), indexesOf(customer)}) {
+    for (const auto& key : keys) {
+      for (const auto field : key.fields) groups += key.label + ":" + std::to_string(field) + " ";
+    }
+  }
+  EXPECT_EQ(groups, "U1:1 U1:2 U2:5 IX1:2 IX1:3 IX2:4 ");
   for (std::size_t i = 0; i < customer.getFields().size(); ++i) {
     EXPECT_EQ(customer.getFields()[i].getNull(), !isBlank(sheets[0].rows[i].null)) << i;
     EXPECT_EQ(notNull.getTables()[0]->getFields()[i].getNull(), isBlank(sheets[0].rows[i].null)) << i;
