@@ -41,15 +41,14 @@ inline const std::string kExampleBook = kExamples + "design-document.xlsx";
 inline const std::string kExampleLayout = "1,5,6,3,3,4,5,6,7,9";
 
 // Starts morvane-batch in a session of its own, its standard files opened from the paths given
-// (a terminal's as the first makes it the controlling one), without the caller's MORVANE_PASSWORD.
-inline pid_t startBatch(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment,
-                        const std::string& in, const std::string& out, const std::string& err) {
+// (a terminal's as the first makes it the controlling one), with the environment given before the
+// caller's, less its MORVANE_PASSWORD.
+inline pid_t startBatch(std::vector<std::string> args, std::vector<std::string> env, const std::string& in,
+                        const std::string& out, const std::string& err) {
   args.insert(args.begin(), MORVANE_BATCH);
-  std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
     if (!std::string(*e).starts_with("MORVANE_PASSWORD=")) env.emplace_back(*e);
   }
-  env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
   std::vector<char*> argv, envp;
   for (auto& text : args) argv.push_back(text.data());
   for (auto& text : env) envp.push_back(text.data());

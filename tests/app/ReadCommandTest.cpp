@@ -1,4 +1,5 @@
-// morvane-batch --list, --dump and --help, and the one line a workbook that cannot be read gets.
+// morvane-batch --list, --dump and --help, the one line a workbook that cannot be read gets, the options
+// refused, and the settings files (--layout/--types, --save-layout/--save-types).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -15,26 +16,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What is read is the reader's to pin; here the layouts reach it and the names reach the terminal made visible.
 TEST(ReadCommand, ListsAndDumpsWithNamesMadeVisible) {
   TempDir dir;
   const std::string full = writeDesignBook(dir.file("full.xlsx"), fullDesignSheets());
   const std::string hostile = writeDesignBook(
       dir.file("hostile.xlsx"), {{"\x1B[31mred", {{"ID", "int"}}}, {"two\nlines", {{"ID", "int"}}}, {"Plain", {}}});
   writeBytes(dir.file("sound.xls"), soundXlsBytes());
-  const clsDBInfo model = exampleModel();
-  std::string example;
-  for (const auto& table : model.getTables()) example += table->getName() + "\n";
   const struct {
     std::vector<std::string> args;
-    std::string out;  // empty: a dump, compared as JSON below
+    std::string out;  // how the output starts
   } cases[] = {
-      {{"--layout-values", kExampleLayout, "--list", kExampleBook}, example},
       {{"--list", kExampleBook}, "顧客\n受注\n受注明細\n"},  // the default layout ends at sheet 4
       {{"--list", hostile}, "\\x1B[31mred\ntwo\\nlines\nPlain\n"},
       {{"--list", dir.file("sound.xls")}, "顧客\n"},
       {{"--help"}, "使い方: morvane-batch [--layout FILE.edf]"},
-      {{"--layout-values", kExampleLayout, "--dump", kExampleBook}, ""},
-      {{"--layout-extra", kFullLayoutExtra + ",NullMarkMeansNotNull=1", "--dump", full}, ""}};
+      {{"--dump", hostile}, ""},
+      {{"--layout-extra", kFullLayoutExtra, "--dump", full}, ""}};
   std::vector<std::string> outs;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.back());
@@ -44,64 +42,41 @@ TEST(ReadCommand, ListsAndDumpsWithNamesMadeVisible) {
     EXPECT_EQ(run.out.substr(0, c.out.size()), c.out);
     outs.push_back(run.out);
   }
-  EXPECT_EQ(nlohmann::ordered_json::parse(outs[5]), modelJson(model));
-  const std::string& dumped = outs[6];
+  EXPECT_HAS(outs[4], "\"\\u001b[31mred\"");  // JSON's escape, never the raw one to the terminal
+  EXPECT_LACKS(outs[4], '\x1B');
   // The optional cells appear under their keys when the layout names them.
   for (const std::string part : {"\"logicalName\": \"顧客マスタ\"", "\"default\": \"N'な''し'\"", "\"reference\": \"顧客.ID\""}) {
-    EXPECT_HAS(dumped, part);
+    EXPECT_HAS(outs[5], part);
   }
-  // A name's escape goes to JSON as \u001b, never raw to the terminal.
-  const std::string escaped = batch({"--dump", hostile}).out;
-  EXPECT_LACKS(escaped, '\x1B');
-  EXPECT_HAS(escaped, "\"\\u001b[31mred\"");
-  EXPECT_EQ(nlohmann::json::parse(escaped)["tables"][0]["name"], "\x1B[31mred");
+  const BatchRun dumped = batch({"--layout-values", kExampleLayout, "--dump", kExampleBook});
+  EXPECT_EQ(nlohmann::ordered_json::parse(dumped.out), modelJson(exampleModel()));
 }
 
-TEST(ReadCommand, AWorkbookThatCannotBeOpenedExitsTwoWithItsReasonInOneLine) {
+// The readers' own reasons are theirs to pin; here each way a read fails makes one line, the name escaped.
+TEST(ReadCommand, AWorkbookThatCannotBeReadExitsTwoWithItsReasonInOneLine) {
   TempDir dir;
-  std::filesystem::create_directory(dir.file("folder.xls"));
-  writeBytes(dir.file("empty.xls"), "");
   ASSERT_EQ(::mkfifo(dir.file("pipe.xls").c_str(), 0600), 0);
-  std::filesystem::create_symlink("/dev/null", dir.file("device.xls"));
-  std::filesystem::create_symlink("/proc/self/status", dir.file("proc.xls"));
-  writeBytes(dir.file("cutoff.xls"), xlsWithAbsurdStreamCutoff());
-  std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {"missing.xls", {"ファイルが見つかりません"}},
-      {"line\nbreak.xls", {"ファイルが見つかりません"}},  // the name shown escaped, on one line
-      {"folder.xls", {"ファイルではなくフォルダです"}},
-      {"empty.xls", {"ファイルが空です (0 バイト)"}},
-      {"pipe.xls", {"ファイルではなく名前付きパイプ (FIFO) です"}},
-      {"device.xls", {"ファイルではなくデバイスです"}},
-      {"proc.xls", {"通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です"}},
-      {"cutoff.xls", {"複合ファイルの構造が壊れています"}}};
-  // The readers' own reasons are theirs to pin; here one of each kind of file makes one line.
-  const std::size_t exact = cases.size() - 1;  // whole reasons: all of the above but the last
-  cases.push_back({"package.xlsx", unreadablePackages().front().words});
   writeBytes(dir.file("package.xlsx"), unreadablePackages().front().bytes);
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    const auto& [name, words] = cases[i];
-    SCOPED_TRACE(name);
-    const BatchRun run = batch({"--list", dir.file(name)});
-    std::string shown = dir.file(name);
-    if (const auto at = shown.find('\n'); at != std::string::npos) shown.replace(at, 1, "\\n");
-    const std::string start = "morvane-batch: ブック「" + shown + "」を開けません: ";
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.errLines(), 1) << run.err;
-    EXPECT_TRUE(run.err.starts_with(start)) << run.err;
-    for (const std::string& word : words) EXPECT_HAS(run.err, word);
-    EXPECT_TRUE(i >= exact || run.err == start + words[0] + "\n") << run.err;
-  }
-
-  // A cell the reader refuses: the workbook and the cell named, in one line.
   HandPackage package;
   package.sheets = {worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"e\"><v>#REF!</v></c></row>")};
   writeZip(dir.file("error.xlsx"), package.parts());
-  const BatchRun refused = batch({"--dump", dir.file("error.xlsx")});
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.errLines(), 1) << refused.err;
-  EXPECT_TRUE(refused.err.starts_with("morvane-batch: ブック「" + dir.file("error.xlsx") + "」を")) << refused.err;
-  EXPECT_HAS(refused.err, "C3");
+  const struct {
+    std::string name, shown, reason;  // reason: the whole rest of the line, or else words it holds
+    std::vector<std::string> words;
+  } cases[] = {{"line\nbreak.xls", "line\\nbreak.xls", "を開けません: ファイルが見つかりません\n", {}},
+               {"pipe.xls", "pipe.xls", "を開けません: ファイルではなく名前付きパイプ (FIFO) です\n", {}},
+               {"package.xlsx", "package.xlsx", "", unreadablePackages().front().words},
+               {"error.xlsx", "error.xlsx", "", {"」を読めません: ", "C3"}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const BatchRun run = batch({"--dump", dir.file(c.name)});
+    const std::string start = "morvane-batch: ブック「" + dir.file(c.shown) + "」";
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.errLines(), 1) << run.err;
+    EXPECT_TRUE(c.reason.empty() ? run.err.starts_with(start) : run.err == start + c.reason) << run.err;
+    for (const std::string& word : c.words) EXPECT_HAS(run.err, word);
+  }
 }
 
 TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
@@ -150,6 +125,63 @@ TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
   }
   EXPECT_FALSE(fs::exists(out));
   EXPECT_EQ(server.connectionCount(), 0u);
+}
+
+// What a layout file holds is its own tests'; here the options reach it.
+TEST(SettingsCommands, SavedSettingsLoadBackUnchanged) {
+  TempDir dir;
+  const std::string x = dir.file("x.edf"), y = dir.file("y.edf"), t = dir.file("t.sfa");
+  auto save = [&](std::vector<std::string> args, const std::string& to) {
+    args.insert(args.end(), {to.ends_with(".sfa") ? "--save-types" : "--save-layout", to});
+    const BatchRun run = batch(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return readBytes(to);
+  };
+  // The example's layout file is the tool's own output.
+  EXPECT_EQ(save({"--layout-values", kExampleLayout, "--layout-extra",
+                  "ColLogicalName=10,ColDefault=11,ColRemarks=8,ColUnique=12,ColIndex=13,ColReference=14,"
+                  "RowTableLogicalName=3,ColTableLogicalName=5"},
+                 x),
+            readBytes(kExamples + "design-document.edf"));
+  // Values given on the command line win over the file's.
+  EXPECT_HAS(save({"--layout", x, "--layout-values", "1,4,6,3,3,4,5,6,7,9"}, y), "<EndSheetNo>4</EndSheetNo>");
+  EXPECT_TRUE(save({"--layout-extra", "NullMarkMeansNotNull=1,ColDefault= 8 "}, x)
+                  .ends_with("<ColNull>9</ColNull>\r\n<ColDefault>8</ColDefault>\r\n"
+                             "<NullMarkMeansNotNull>1</NullMarkMeansNotNull>\r\n"));
+  EXPECT_EQ(save({"--layout", x}, y), readBytes(x));
+  EXPECT_EQ(save({"--types", kExamples + "types-ja.sfa"}, t), readBytes(kExamples + "types-ja.sfa"));
+}
+
+// Why a file is refused is its reader's to pin; here each kind stops the tool with exit two.
+TEST(SettingsCommands, UnreadableFilesAndUnusablePositionsStopWithExitTwo) {
+  TempDir dir;
+  writeBytes(dir.file("bad.edf"), "<StartSheetNo>1</StartSheetNo>\r\n<EndSheetNo>x</EndSheetNo>\r\n");
+  writeBytes(dir.file("utf8.sfa"), "<date>\xE6\x97\xA5\xE4\xBB\x98</date>\r\n");
+  writeBytes(dir.file("long.sfa"), "<int>" + std::string(300, 'i') + "</int>\r\n");
+  const struct {
+    std::vector<std::string> args;
+    std::string named;
+    bool usage;  // the reason, then how to use the tool
+  } cases[] = {{{"--layout", dir.file("none.edf")}, "レイアウトファイルを読めません: " + dir.file("none.edf"), false},
+               {{"--layout", dir.file("bad.edf")}, "レイアウトファイルが正しくありません: ", false},
+               {{"--types", dir.file("utf8.sfa")}, "型表記ファイルを読めません: " + dir.file("utf8.sfa"), false},
+               {{"--types", dir.file("long.sfa")}, "正しくありません: " + dir.file("long.sfa") + ": int の値が長すぎます (256 バイトまで)", false},
+               {{"--save-layout", dir.file("no/folder.edf")}, "レイアウトファイルを保存できません: ", false},
+               {{"--layout-extra", "ColDefault=8,colDefault=1"}, "「colDefault」は位置の名前", true},
+               {{"--layout-extra", "ColIndex=x"}, "ColIndex の「x」は数値ではありません", true},
+               {{"--layout-extra", "ColIndex"}, "「ColIndex」は位置の名前", true},
+               {{"--layout-extra", "ColIndex=-1"}, "ColIndex の「-1」は0 以上の数値ではありません", true},
+               {{"--layout-extra", "NullMarkMeansNotNull=2"}, "NullMarkMeansNotNull の「2」は0 か 1 ではありません", true}};
+  for (auto c : cases) {
+    SCOPED_TRACE(c.named);
+    if (c.args[0] != "--save-layout") c.args.insert(c.args.end(), {"--save-layout", dir.file("out.edf")});
+    const BatchRun run = batch(c.args);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_HAS(run.err.substr(0, run.err.find('\n')), c.named);
+    EXPECT_EQ(run.errLines() == 1, !c.usage) << run.err;
+    EXPECT_EQ(run.err.find("\n使い方: ") != std::string::npos, c.usage) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.file("out.edf")));
 }
 
 }  // namespace

