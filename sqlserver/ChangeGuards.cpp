@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "sqlserver/SchemaStatements.h"
 #include "sqlserver/ServerNames.h"
 
 namespace morvane {
@@ -94,15 +95,6 @@ std::string guardSummary(const std::vector<DataLossGuard>& guards) {
     text += guards[i].column.empty() ? "テーブルの" + guards[i].what : "列 " + guards[i].column + " (" + guards[i].what + ")";
   }
   return text;
-}
-
-std::string unicodeLiteral(const std::string& text) {
-  std::string literal = "N'";
-  for (const char c : text) {
-    literal += c;
-    if (c == '\'') literal += '\'';
-  }
-  return literal + "'";
 }
 
 }  // namespace morvane

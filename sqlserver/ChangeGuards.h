@@ -24,7 +24,4 @@ DataLossGuard dropTableGuard(const std::string& table);
 // "; データ消失の確認: 列 Note (長さ)、列 Memo (削除)", or nothing without guards.
 std::string guardSummary(const std::vector<DataLossGuard>& guards);
 
-// The text as an N'...' literal, quotes doubled.
-std::string unicodeLiteral(const std::string& text);
-
 }  // namespace morvane

@@ -4,6 +4,7 @@
 
 #include "model/Text.h"
 #include "sqlserver/ChangeGuards.h"
+#include "sqlserver/SchemaStatements.h"
 #include "sqlserver/StoredColumn.h"
 
 namespace morvane {
