@@ -99,7 +99,9 @@ class TableComparison {
       if (!old) {
         change_.added.push_back(field.getName());
         addLines.push_back(statement(after.getName(), withDefault(field, "ADD " + *text)));
-        if (!field.getNull() && !hasDefault(field)) {
+        // The server fills an identity column itself, so it adds to a table with rows.
+        const auto stored = storedColumn(field, types_);
+        if (!field.getNull() && !hasDefault(field) && !(stored && stored->identity)) {
           change_.warnings.push_back("テーブル「" + after.getName() + "」: 列「" + field.getName() +
                                      "」は NOT NULL で追加します。行のあるテーブルでは失敗します");
         }
