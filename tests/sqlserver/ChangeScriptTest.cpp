@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <tuple>
 
 #include "sqlserver/ChangeScript.h"
@@ -25,7 +24,8 @@ using Lines = std::vector<std::string>;
 using Rows = std::vector<FieldRow>;
 using Cells = std::vector<std::tuple<int, char, std::string>>;
 
-const ChangeOptions kDrop{.allowDrop = true}, kLossy{.allowDataLoss = true}, kDropLossy{.allowDrop = true, .allowDataLoss = true};
+const ChangeOptions kDrop{.allowDrop = true}, kLossy{.allowDataLoss = true};
+const ChangeOptions kDropLossy{.allowDrop = true, .allowDataLoss = true};
 
 // Orders (OrderNo int key, Customer varchar(20), Note varchar(100) NULL), its rows edited, then cells set as
 // {row, cell, text}: D default, U unique, I index, L logical name, R reference; row -1: the table's logical name.
@@ -58,16 +58,17 @@ std::string script(const Lines& lines) {
 }
 
 const std::string kAlter = "ALTER TABLE dbo.Orders ", kDropKey = kAlter + "DROP CONSTRAINT PK_Orders \r\n";
-const std::string kKey = kAlter + "ADD CONSTRAINT \r\n\tPK_Orders PRIMARY KEY CLUSTERED \r\n\t( \r\n\tOrderNo\r\n\t) ON [PRIMARY] \r\n";
+const std::string kKey =
+    kAlter + "ADD CONSTRAINT \r\n\tPK_Orders PRIMARY KEY CLUSTERED \r\n\t( \r\n\tOrderNo\r\n\t) ON [PRIMARY] \r\n";
 
 TEST(ChangeScript, EachColumnKeyAndAttributeChangeGivesItsStatementsInOrder) {
   const FieldRow shipped{"Shipped", "date", "", true};
   const std::string addDefault = kAlter + "ADD CONSTRAINT \r\n\tDF_Orders_Customer DEFAULT ('y') FOR Customer\r\n";
   const std::string dropDefault = kAlter + "DROP CONSTRAINT DF_Orders_Customer \r\n";
   const std::string dropIndex = "DROP INDEX IX_Orders_Note ON dbo.Orders \r\n";
-  const std::string property = " @name = N'MS_Description', ";
-  const std::string on = "@level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'Orders'";
-  const std::string onNote = on + ", @level2type = N'COLUMN', @level2name = N'Note'\r\n";
+  auto property = [](const char* verb, const char* value, const char* column = "") {
+    return test::description(verb, "Orders", value, column);
+  };
   auto memo = [](auto& r) { r[2].type = "memo"; };
   const struct {
     const char* what;
@@ -75,73 +76,71 @@ TEST(ChangeScript, EachColumnKeyAndAttributeChangeGivesItsStatementsInOrder) {
     ChangeOptions options;
     Lines lines;                               // empty: no script
     std::string summary = {};                  // empty: not checked
-    std::optional<Lines> warnings = Lines{};  // none: not checked
+    Lines warnings = {};
   } cases[] = {
       // Dropped, widened, added; with a default NOT NULL fits a table with rows.
-      {"several", orders(), orders([&](auto& r) { r = {r[0], {"Customer", "varchar", "30"}, shipped, {"Qty", "int", "", false, "0"}}; }),
+      {"several", orders(),
+       orders([&](auto& r) { r = {r[0], {"Customer", "varchar", "30"}, shipped, {"Qty", "int", "", false, "0"}}; }),
        kDrop,
        {"IF EXISTS (SELECT 1 FROM dbo.Orders WHERE Note IS NOT NULL) THROW 50000, N'テーブル「Orders」の列「Note」: "
         "値のある行があり、列を削除できません。このテーブルの変更は行いません', 1;\r\n",
         kAlter + "DROP COLUMN Note \r\n", kAlter + "ALTER COLUMN Customer varchar(30)  NOT NULL \r\n",
-        kAlter + "ADD Shipped datetime  NULL \r\n", kAlter + "ADD Qty int  NOT NULL CONSTRAINT DF_Orders_Qty DEFAULT (0) \r\n"},
+        kAlter + "ADD Shipped datetime  NULL \r\n",
+        kAlter + "ADD Qty int  NOT NULL CONSTRAINT DF_Orders_Qty DEFAULT (0) \r\n"},
        "テーブル「Orders」: 変更 (列の追加 2、変更 1、削除 1); データ消失の確認: 列 Note (削除)"},
       // Type words compare as the generator resolves them; a field's row is not part of its column.
       {"spelled and moved", orders(),
-       orders([](auto& r) { r = {{"Note", "VARCHAR ", "100", true}, {"OrderNo", "Int"}, {"Customer", "varchar", "20"}}; }), {},
-       {}, "テーブル「Orders」: 変更なし"},
+       orders([](auto& r) { r = {{"Note", "VARCHAR ", "100", true}, {"OrderNo", "Int"}, r[1]}; }), {}, {},
+       "テーブル「Orders」: 変更なし"},
       {"a gone column, kept", orders(), orders([](auto& r) { r.erase(r.begin() + 1); }), {}, {}, "",
        Lines{"テーブル「Orders」: 列「Customer」はなくなりましたが、削除しません"}},
       {"not null without default", orders(), orders([](auto& r) { r.push_back({"Total", "money"}); }), {},
        {kAlter + "ADD Total money  NOT NULL \r\n"}, "",
        Lines{"テーブル「Orders」: 列「Total」は NOT NULL で追加します。行のあるテーブルでは失敗します"}},
       // A dropped column's description and default go before it.
-      {"dropped with attributes", orders([](auto& r) { r.push_back({"Qty", "int", "", false, "0", "", "", "", "", "数"}); }),
-       orders(), kDropLossy,
-       {"EXEC sys.sp_dropextendedproperty" + property + on + ", @level2type = N'COLUMN', @level2name = N'Qty'\r\n",
-        kAlter + "DROP CONSTRAINT DF_Orders_Qty \r\n", kAlter + "DROP COLUMN Qty \r\n"}},
+      {"dropped with attributes",
+       orders([](auto& r) { r.push_back({"Qty", "int", "", false, "0", "", "", "", "", "数"}); }), orders(), kDropLossy,
+       {property("drop", "", "Qty"), kAlter + "DROP CONSTRAINT DF_Orders_Qty \r\n", kAlter + "DROP COLUMN Qty \r\n"}},
       // The server refuses to alter a column inside a key.
-      {"key column altered", orders(), orders([](auto& r) { r[0] = {"OrderNo", "decimal", "12,0"}, r.pop_back(); }), kDropLossy,
+      {"key column altered", orders(), orders([](auto& r) { r[0] = {"OrderNo", "decimal", "12,0"}, r.pop_back(); }),
+       kDropLossy,
        {kDropKey, kAlter + "DROP COLUMN Note \r\n", kAlter + "ALTER COLUMN OrderNo decimal(12,0)  NOT NULL \r\n", kKey},
        "テーブル「Orders」: 変更 (列の追加 0、変更 1、削除 1、主キー変更あり)"},
-      {"key added", orders({}, {}, {}), orders(), {}, {kKey}}, {"key dropped", orders(), orders({}, {}, {}), {}, {kDropKey}},
-      {"identity added", orders(), orders([](auto& r) { r.push_back({"ID", "identity", "1,1"}); }), {},
-       {kAlter + "ADD ID int  NOT NULL  IDENTITY (1,1) \r\n"}, "", std::nullopt},
-      // Refused: an undefined word now, a sheet left with undefined words only (as a new one is), and
-      // names the server holds as one (a drop and an add would lose the data).
-      {"undefined", orders(), orders(memo), kDrop, {}, "テーブル「Orders」: 変更できません: 列「Note」は型が未定義のため、変更できません"},
+      {"key added", orders({}, {}, {}), orders(), {}, {kKey}},
+      {"key dropped", orders(), orders({}, {}, {}), {}, {kDropKey}},
+      // Refused: an undefined word, undefined words only, two names the server holds as one (data lost).
+      {"undefined", orders(), orders(memo), kDrop, {},
+       "テーブル「Orders」: 変更できません: 列「Note」は型が未定義のため、変更できません"},
       {"undefined in both", orders(memo), orders(memo), {}, {}, "テーブル「Orders」: 変更なし"},
       {"undefined only", orders(), orders([](auto& r) { r = {{"OrderNo", "memo"}}; }, {}, {}), kDrop, {},
        "テーブル「Orders」: 変更できません: 作成できる列がありません"},
       {"same server name", orders(), orders([](auto& r) { r[2].name = "ＮＯＴＥ"; }), kDrop, {},
        "テーブル「Orders」: 変更できません: 列「Note」と「ＮＯＴＥ」はサーバでは同じ名前のため、削除と追加はできません"},
-      // Attributes alone and together; an altered column's index goes first and comes back, its description stays.
-      {"default added", orders(), orders({}, {{1, 'D', "'y'"}}), {}, {addDefault}},
-      {"default dropped", orders({}, {{1, 'D', "'x'"}}), orders(), {}, {dropDefault}},
+      // Attributes; a default changed is dropped and added; an altered column's index goes and comes back.
       {"defaults said two ways", orders({}, {{0, 'D', "((0))"}, {1, 'D', "(N'な')"}}),
        orders({}, {{0, 'D', "0.0"}, {1, 'D', "n'な'"}}), {}, {}},
       {"unique widened", orders({}, {{1, 'U', "U1"}}), orders({}, {{1, 'U', "U1"}, {2, 'U', "U1"}}), {},
        {kAlter + "DROP CONSTRAINT UQ_Orders_Customer \r\n",
-        kAlter + "ADD CONSTRAINT \r\n\tUQ_Orders_Customer_Note UNIQUE NONCLUSTERED \r\n\t( \r\n\tCustomer,\r\n\tNote\r\n\t) ON [PRIMARY] \r\n"}},
+        kAlter + "ADD CONSTRAINT \r\n\tUQ_Orders_Customer_Note UNIQUE NONCLUSTERED \r\n\t( \r\n\tCustomer,\r\n"
+                 "\tNote\r\n\t) ON [PRIMARY] \r\n"}},
       {"index labels are not names", orders({}, {{2, 'I', "A"}}), orders({}, {{2, 'I', "B"}}), {}, {}},
-      {"index dropped", orders({}, {{2, 'I', "A"}}), orders(), {}, {dropIndex}},
-      {"table described", orders(), orders({}, {{-1, 'L', "受注"}}), {},
-       {"EXEC sys.sp_addextendedproperty" + property + "@value = N'受注', " + on + "\r\n"}},
+      {"table described", orders(), orders({}, {{-1, 'L', "受注"}}), {}, {property("add", "受注")}},
       {"description changed", orders({}, {{2, 'L', "備考"}}), orders({}, {{2, 'L', "It's"}}), {},
-       {"EXEC sys.sp_updateextendedproperty" + property + "@value = N'It''s', " + onNote}},
-      {"description dropped", orders({}, {{2, 'L', "備考"}}), orders(), {}, {"EXEC sys.sp_dropextendedproperty" + property + onNote}},
+       {property("update", "It''s", "Note")}},
+      {"description dropped", orders({}, {{2, 'L', "備考"}}), orders(), {}, {property("drop", "", "Note")}},
       {"altered with index", orders({}, {{2, 'I', "A"}, {2, 'L', "備考"}}),
        orders([](auto& r) { r[2].size = "200"; }, {{2, 'I', "A"}, {2, 'L', "備考"}}), {},
        {dropIndex, kAlter + "ALTER COLUMN Note varchar(200)  NULL \r\n",
         "CREATE NONCLUSTERED INDEX IX_Orders_Note ON dbo.Orders \r\n\t( \r\n\tNote\r\n\t) ON [PRIMARY] \r\n"}},
       {"together", orders({}, {{1, 'D', "'x'"}, {2, 'I', "A"}}), orders({}, {{1, 'D', "'y'"}, {2, 'L', "備考"}}), {},
-       {dropDefault, dropIndex, addDefault, "EXEC sys.sp_addextendedproperty" + property + "@value = N'備考', " + onNote}},
+       {dropDefault, dropIndex, addDefault, property("add", "備考", "Note")}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     const TableChange change = changeOf(c.before, c.after, c.options);
     EXPECT_EQ(change.script, c.lines.empty() ? "" : script(c.lines));
     EXPECT_EQ(c.summary.empty() ? "" : changeSummary(change, c.options), c.summary);
-    EXPECT_EQ(change.warnings, c.warnings.value_or(change.warnings));
+    EXPECT_EQ(change.warnings, c.warnings);
   }
   // An undefined word is reported as the CREATE scripts report it, in a refused change too.
   for (const auto& after : {orders(memo), orders([](auto& r) { r = {{"OrderNo", "memo"}}; }, {}, {})}) {
@@ -149,79 +148,71 @@ TEST(ChangeScript, EachColumnKeyAndAttributeChangeGivesItsStatementsInOrder) {
   }
 }
 
-// Each change that can lose values is checked row by row first, and only then; with
-// --allow-data-loss it is written unchecked, with a warning instead.
+// A change that can lose values is checked row by row first; with --allow-data-loss it goes unchecked, warned.
 TEST(ChangeScript, EachLossyChangeIsGuardedFirstAndNoWideningIs) {
+  auto n = [](const char* type, const char* size, bool nullable = true) { return FieldRow{"N", type, size, nullable}; };
   const struct {
     FieldRow before, after;
     Lines conditions;  // one guard each, in this order
     bool warned;
   } cases[] = {
-      {{"N", "varchar", "100", true}, {"N", "varchar", "50", true}, {"LEN(N) > 50"}, true},
-      {{"N", "varchar", "max", true}, {"N", "varchar", "8000", true}, {"LEN(N) > 8000"}, true},
-      {{"N", "decimal", "10,2", true}, {"N", "decimal", "8,2", true}, {"ABS(N) >= 1000000"}, true},
-      {{"N", "decimal", "10,2", true}, {"N", "decimal", "10,1", true}, {"N <> ROUND(N, 1)"}, true},
-      {{"N", "varchar", "100", true}, {"N", "int", "", true},
+      {n("varchar", "100"), n("varchar", "50"), {"LEN(N) > 50"}, true},
+      {n("varchar", "max"), n("varchar", "8000"), {"LEN(N) > 8000"}, true},
+      {n("decimal", "10,2"), n("decimal", "8,2"), {"ABS(N) >= 1000000"}, true},
+      {n("decimal", "10,2"), n("decimal", "10,1"), {"N <> ROUND(N, 1)"}, true},
+      {n("varchar", "100"), n("int", ""),
        {"N IS NOT NULL AND CASE WHEN TRY_CONVERT(varchar(100), TRY_CONVERT(int, N)) = N THEN 0 ELSE 1 END = 1"}, true},
-      {{"N", "float", "53", true}, {"N", "float", "10", true}, {"N IS NOT NULL AND CASE WHEN TRY_CONVERT(float, TRY_CONVERT(real, N))"}, true},
-      {{"N", "int", "", true}, {"N", "decimal", "9,0", true}, {"N IS NOT NULL AND CASE"}, true},
-      {{"N", "varchar", "100", true}, {"N", "varchar", "10", false}, {"LEN(N) > 10", "N IS NULL"}, true},
-      {{"N", "varchar", "10", true}, {"N", "varchar", "10", false}, {"N IS NULL"}, false},
+      {n("float", "53"), n("float", "10"), {"N IS NOT NULL AND CASE WHEN TRY_CONVERT(float, TRY_CONVERT(real,"}, true},
+      {n("int", ""), n("decimal", "9,0"), {"N IS NOT NULL AND CASE"}, true},
+      {n("varchar", "100"), n("varchar", "10", false), {"LEN(N) > 10", "N IS NULL"}, true},
+      {n("varchar", "10"), n("varchar", "10", false), {"N IS NULL"}, false},
       // Widenings: to max, the same length, more digits on both sides, and the types that hold every value.
-      {{"N", "varchar", "100", true}, {"N", "varchar", "max", true}, {}, false}, {{"N", "char", "10"}, {"N", "varchar", "10"}, {}, false},
-      {{"N", "decimal", "10,2"}, {"N", "decimal", "11,3"}, {}, false}, {{"N", "int"}, {"N", "decimal", "10,0"}, {}, false},
-      {{"N", "int"}, {"N", "money"}, {}, false}, {{"N", "float", "10"}, {"N", "float", "53"}, {}, false},
+      {n("varchar", "100"), n("varchar", "max"), {}, false}, {n("char", "10"), n("varchar", "10"), {}, false},
+      {n("decimal", "10,2"), n("decimal", "11,3"), {}, false}, {n("int", ""), n("decimal", "10,0"), {}, false},
+      {n("int", ""), n("money", ""), {}, false}, {n("float", "10"), n("float", "53"), {}, false},
   };
+  const std::string begin = "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\n";
   for (const auto& [before, after, conditions, warned] : cases) {
     SCOPED_TRACE(before.type + "(" + before.size + ") -> " + after.type + "(" + after.size + ")");
     const TableChange change = changeOf(makeTable("T", {before}), makeTable("T", {after}));
     ASSERT_EQ(change.guards.size(), conditions.size());
-    std::string guards = "SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\n";
+    std::string guards = begin;
     for (std::size_t i = 0; i < conditions.size(); ++i) {
-      EXPECT_NE(change.guards[i].statement.find("dbo.T WHERE " + conditions[i]), std::string::npos) << change.guards[i].statement;
+      EXPECT_HAS(change.guards[i].statement, "dbo.T WHERE " + conditions[i]);
       guards += change.guards[i].statement + "\r\n";
     }
-    EXPECT_TRUE(change.script.starts_with(guards + "ALTER TABLE dbo.T ALTER COLUMN N ") && change.warnings.empty()) << change.script;
+    EXPECT_TRUE(change.script.starts_with(guards + "ALTER TABLE dbo.T ALTER COLUMN N ")) << change.script;
+    EXPECT_TRUE(change.warnings.empty());
     const TableChange unguarded = changeOf(makeTable("T", {before}), makeTable("T", {after}), kLossy);
-    EXPECT_TRUE(unguarded.script.starts_with("SET XACT_ABORT ON \r\nBEGIN TRANSACTION \r\nALTER TABLE")) << unguarded.script;
+    EXPECT_TRUE(unguarded.script.starts_with(begin + "ALTER TABLE")) << unguarded.script;
     EXPECT_EQ(unguarded.warnings.size(), warned ? 1u : 0u);
   }
   // A server type the notations cannot say is checked value by value, or warned about by name.
-  const auto nvarchar = makeTable("T", {{"N", "nvarchar", "100", true}}), varchar = makeTable("T", {{"N", "varchar", "100", true}});
-  EXPECT_NE(changeOf(nvarchar, varchar, {.oldIsLive = true}).script.find(
-                "IF EXISTS (SELECT 1 FROM dbo.T WHERE N IS NOT NULL AND CASE WHEN TRY_CONVERT(nvarchar(100), TRY_CONVERT(varchar(100), N)) = N"),
-            std::string::npos);
+  const auto nvarchar = makeTable("T", {n("nvarchar", "100")}), varchar = makeTable("T", {n("varchar", "100")});
+  EXPECT_HAS(changeOf(nvarchar, varchar, {.oldIsLive = true}).script,
+             "IF EXISTS (SELECT 1 FROM dbo.T WHERE N IS NOT NULL AND CASE WHEN TRY_CONVERT(nvarchar(100), "
+             "TRY_CONVERT(varchar(100), N)) = N");
+  const std::string lossy = " NULL に変えると、値が失われるか変更が失敗することがあります";
   EXPECT_EQ(changeOf(nvarchar, varchar, {.oldIsLive = true, .allowDataLoss = true}).warnings,
-            Lines{"テーブル「T」: 列「N」をデータベースの nvarchar(100) NULL から varchar(100) NULL に変えると、値が失われるか変更が"
-                  "失敗することがあります"});
-  EXPECT_EQ(changeOf(varchar, makeTable("T", {{"N", "varchar", "50", true}}), kLossy).warnings,
-            Lines{"テーブル「T」: 列「N」を varchar(100) NULL から varchar(50) NULL に変えると、値が失われるか変更が失敗することがあります"});
+            Lines{"テーブル「T」: 列「N」をデータベースの nvarchar(100) NULL から varchar(100)" + lossy});
+  EXPECT_EQ(changeOf(varchar, makeTable("T", {n("varchar", "50")}), kLossy).warnings,
+            Lines{"テーブル「T」: 列「N」を varchar(100) NULL から varchar(50)" + lossy});
 }
 
 TEST(ChangeScript, TablesNewGoneAndSharingAName) {
   const auto created = compareRevisions(dbOf({}), dbOf({test::customerTable()}), nullptr, {}).at(0);
-  EXPECT_EQ(created.kind, TableChange::Kind::added);
   EXPECT_EQ(created.script + "\r\n", test::kCustomerScript);
   EXPECT_EQ(created.undefinedNotations, Lines{"text"});
 
-  // A gone table is kept with a warning, or dropped when allowed and empty.
+  // A gone table is kept with a warning (the change command's test), or dropped when allowed and empty.
   const clsDBInfo before = dbOf({orders(), makeTable("Audit", {{"At", "date"}})});
-  const auto kept = compareRevisions(before, dbOf({orders()}), nullptr, {});
-  ASSERT_EQ(kept.size(), 2u);
-  EXPECT_EQ(kept[1].warnings, Lines{"テーブル「Audit」は新しいブックにありませんが、削除しません"});
-  EXPECT_EQ(changeSummary(kept[1], {}), "テーブル「Audit」: 新しいブックにありません (削除しません)");
-  const auto dropped = compareRevisions(before, dbOf({orders()}), nullptr, kDrop);
-  EXPECT_EQ(dropped.at(1).script, script({"IF EXISTS (SELECT 1 FROM dbo.Audit) THROW 50000, N'テーブル「Audit」: 行があり、"
-                                          "テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n",
-                                          "DROP TABLE dbo.Audit \r\n"}));
+  const std::string refusal = ": 行があり、テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n";
+  EXPECT_EQ(compareRevisions(before, dbOf({orders()}), nullptr, kDrop).at(1).script,
+            script({"IF EXISTS (SELECT 1 FROM dbo.Audit) THROW 50000, N'テーブル「Audit」" + refusal,
+                    "DROP TABLE dbo.Audit \r\n"}));
   // A name that is no token is bracketed in the statement and quoted in the message.
-  const auto odd = compareRevisions(dbOf({makeTable("It's]", {{"At", "date"}})}), dbOf({}), nullptr, kDrop);
-  EXPECT_NE(odd.at(0).script.find("IF EXISTS (SELECT 1 FROM dbo.[It's]]]) THROW 50000, N'テーブル「It''s]」: 行があり、"
-                                  "テーブルを削除できません。このテーブルの変更は行いません', 1;\r\n"),
-            std::string::npos)
-      << odd[0].script;
-  // Tables picked by name leave the old revision's others alone.
-  EXPECT_EQ(compareRevisions(before, dbOf({orders()}), nullptr, {.allowDrop = true, .includeGone = false}).size(), 1u);
+  EXPECT_HAS(compareRevisions(dbOf({makeTable("It's]", {{"At", "date"}})}), dbOf({}), nullptr, kDrop).at(0).script,
+             "IF EXISTS (SELECT 1 FROM dbo.[It's]]]) THROW 50000, N'テーブル「It''s]」" + refusal);
 
   // Names the server holds as one: a create and a drop would lose the data.
   for (const auto& change : compareRevisions(dbOf({makeTable("Étude", {{"A", "int"}})}),
@@ -230,8 +221,7 @@ TEST(ChangeScript, TablesNewGoneAndSharingAName) {
   }
 }
 
-// A foreign key in the way of a script is dropped at its start and made again by the run's last
-// script (the server-drift tests pin that order); here the last script alone: a key that went, one new.
+// The run's last script (the server-drift tests pin the run's order): a foreign key that went, one new.
 TEST(ChangeScript, TheLastScriptDropsTheForeignKeysThatWentAndAddsTheNewOnes) {
   auto last = [](const std::string& before, const std::string& after) {
     auto revision = [](const std::string& reference) {
@@ -241,10 +231,10 @@ TEST(ChangeScript, TheLastScriptDropsTheForeignKeysThatWentAndAddsTheNewOnes) {
     return compareRevisions(revision(before), revision(after), nullptr, {}).at(2);
   };
   const auto added = last("", "Customer(Code)");
-  EXPECT_EQ(added.script, script({"ALTER TABLE dbo.Orders ADD CONSTRAINT \r\n\tFK_Orders_Code FOREIGN KEY (Code) REFERENCES "
-                                  "dbo.Customer (Code) \r\n"}));
+  EXPECT_EQ(added.script, script({kAlter + "ADD CONSTRAINT \r\n\tFK_Orders_Code FOREIGN KEY (Code) REFERENCES "
+                                           "dbo.Customer (Code) \r\n"}));
   EXPECT_EQ(changeSummary(added, {}), "外部キー: 削除 0、追加 1");
-  EXPECT_EQ(last("Customer.Code", "").script, script({"ALTER TABLE dbo.Orders DROP CONSTRAINT FK_Orders_Code \r\n"}));
+  EXPECT_EQ(last("Customer.Code", "").script, script({kAlter + "DROP CONSTRAINT FK_Orders_Code \r\n"}));
 }
 
 TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) {
@@ -257,15 +247,16 @@ TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) 
   sales.setName("Sales");
   const auto renamed = changeOf(orders(), sales, options);
   EXPECT_EQ(renamed.script,
-            script({"IF EXISTS (SELECT 1 FROM dbo.Orders WHERE LEN(Note) > 50) THROW 50000, N'テーブル「Orders」の列「Note」: "
-                    "長さ 50 を超える値があり、varchar(50) にできません。このテーブルの変更は行いません', 1;\r\n",
-                    "EXEC sp_rename N'dbo.Orders.Note', N'Remark', N'COLUMN';\r\n", "EXEC sp_rename N'dbo.Orders', N'Sales';\r\n",
-                    "IF OBJECT_ID(N'dbo.PK_Orders') IS NOT NULL EXEC sp_rename N'dbo.PK_Orders', N'PK_Sales', N'OBJECT';\r\n",
+            script({"IF EXISTS (SELECT 1 FROM dbo.Orders WHERE LEN(Note) > 50) THROW 50000, N'テーブル「Orders」の列"
+                    "「Note」: 長さ 50 を超える値があり、varchar(50) にできません。このテーブルの変更は行いません', 1;\r\n",
+                    "EXEC sp_rename N'dbo.Orders.Note', N'Remark', N'COLUMN';\r\n",
+                    "EXEC sp_rename N'dbo.Orders', N'Sales';\r\n", "IF OBJECT_ID(N'dbo.PK_Orders') IS NOT NULL "
+                    "EXEC sp_rename N'dbo.PK_Orders', N'PK_Sales', N'OBJECT';\r\n",
                     "ALTER TABLE dbo.Sales ALTER COLUMN Remark varchar(50)  NULL \r\n",
                     "ALTER TABLE dbo.Sales ADD Shipped datetime  NULL \r\n"}));
   EXPECT_EQ(changeSummary(renamed, options),
-            "テーブル「Sales」: 変更 (列の追加 1、変更 1、削除 0); テーブル名の変更 Orders → Sales; 列名の変更 Note → Remark; "
-            "データ消失の確認: 列 Note (長さ)");
+            "テーブル「Sales」: 変更 (列の追加 1、変更 1、削除 0); テーブル名の変更 Orders → Sales; "
+            "列名の変更 Note → Remark; データ消失の確認: 列 Note (長さ)");
 
   // Without the rename the pair is only suggested: the same kind and size, or the same logical name.
   const auto remark = [](const std::string& size, const std::string& logical) {
@@ -292,67 +283,68 @@ TEST(ChangeScript, RenamesComeFirstAndTheRestOfTheChangeFollowsUnderTheNewName) 
     const auto found = renameProblems(dbOf({orders()}), dbOf({remark("99", "")}), {*rename});
     EXPECT_EQ(found, problem.empty() ? Lines{} : Lines{"--rename " + text + ": " + problem});
   }
-  for (const std::string bad : {"Orders", "=Sales", "Orders.=X", "Orders.Note=", "Orders="}) EXPECT_FALSE(parseRename(bad)) << bad;
+  for (const std::string bad : {"Orders", "=Sales", "Orders.=X", "Orders.Note=", "Orders="}) {
+    EXPECT_FALSE(parseRename(bad)) << bad;
+  }
 }
 
 // An identity change is refused, or rebuilds the table in one transaction when allowed.
 TEST(ChangeScript, AnIdentityChangeRebuildsTheTableWhenAllowed) {
+  const FieldRow name{"Name", "varchar", "10", true}, named{"Name", "varchar", "10", true, "'x'"};
   const struct {
     Rows before, after;
     std::vector<Rename> renames;
   } cases[] = {
-      // Gained (the key on it), lost (a column renamed on the way), reseeded (a default made again under its own name).
-      {{{"ID", "int", "", true}, {"Name", "varchar", "10", true}}, {{"ID", "identity", "1,1"}, {"Name", "varchar", "10", true}}, {}},
-      {{{"ID", "identity", "1,1"}, {"Name", "varchar", "10", true}}, {{"ID", "int"}, {"Title", "varchar", "10", true}},
-       {{"T1", "Name", "Title"}}},
-      {{{"ID", "identity", "1,1"}, {"Name", "varchar", "10", true, "'x'"}},
-       {{"ID", "identity", "100,5"}, {"Name", "varchar", "10", true, "'x'"}}, {}},
+      // Gained (key on it), lost (a column renamed too), reseeded (a default made again under its name).
+      {{{"ID", "int", "", true}, name}, {{"ID", "identity", "1,1"}, name}, {}},
+      {{{"ID", "identity", "1,1"}, name}, {{"ID", "int"}, {"Title", "varchar", "10", true}}, {{"T1", "Name", "Title"}}},
+      {{{"ID", "identity", "1,1"}, named}, {{"ID", "identity", "100,5"}, named}, {}},
   };
   std::vector<TableChange> changes;
   for (const auto& [before, after, renames] : cases) {
-    const std::string name = changes.empty() ? "T" : "T" + std::to_string(changes.size());
+    const std::string table = changes.empty() ? "T" : "T" + std::to_string(changes.size());
     const ChangeOptions options{.renames = renames, .allowRebuild = true};
-    const auto refused = changeOf(makeTable(name, before, {"ID"}), makeTable(name, after, {"ID"}), {.renames = renames});
-    EXPECT_NE(refused.reason.find("ALTER COLUMN ではできません (--allow-rebuild でテーブルを作り直せます)"), std::string::npos);
-    changes.push_back(changeOf(makeTable(name, before, {"ID"}), makeTable(name, after, {"ID"}), options));
+    const auto old = makeTable(table, before, {"ID"}), now = makeTable(table, after, {"ID"});
+    EXPECT_HAS(changeOf(old, now, {.renames = renames}).reason,
+               "ALTER COLUMN ではできません (--allow-rebuild でテーブルを作り直せます)");
+    changes.push_back(changeOf(old, now, options));
     EXPECT_TRUE(changes.back().rebuilt);
-    EXPECT_NE(changeSummary(changes.back(), options).find("変更 (テーブルの作り直し、列の追加 0、変更 1"), std::string::npos);
+    EXPECT_HAS(changeSummary(changes.back(), options), "変更 (テーブルの作り直し、列の追加 0、変更 1");
   }
   EXPECT_EQ(changes[0].script,
             script({"IF EXISTS (SELECT 1 FROM dbo.T WHERE ID IS NULL) THROW 50000, N'テーブル「T」の列「ID」: NULL の行があり、"
                     "NOT NULL にできません。このテーブルの変更は行いません', 1;\r\n",
                     "CREATE TABLE dbo.tmp_morvane_T \r\n\t(\r\n\tID int  NOT NULL  IDENTITY (1,1) ,\r\n",
-                    "\tName varchar(10)  NULL \r\n\t) ON [PRIMARY] \r\n", "ALTER TABLE dbo.tmp_morvane_T ADD CONSTRAINT \r\n",
+                    "\tName varchar(10)  NULL \r\n\t) ON [PRIMARY] \r\n",
+                    "ALTER TABLE dbo.tmp_morvane_T ADD CONSTRAINT \r\n",
                     "\tPK_tmp_morvane_T PRIMARY KEY CLUSTERED \r\n\t( \r\n\tID\r\n\t) ON [PRIMARY] \r\n",
                     "SET IDENTITY_INSERT dbo.tmp_morvane_T ON;\r\n", "INSERT INTO dbo.tmp_morvane_T (ID, Name)\r\n",
-                    "\tSELECT ID, Name FROM dbo.T WITH (TABLOCKX, HOLDLOCK);\r\n", "SET IDENTITY_INSERT dbo.tmp_morvane_T OFF;\r\n",
+                    "\tSELECT ID, Name FROM dbo.T WITH (TABLOCKX, HOLDLOCK);\r\n",
+                    "SET IDENTITY_INSERT dbo.tmp_morvane_T OFF;\r\n",
                     "DECLARE @last int;\r\nSELECT @last = MAX(ID) FROM dbo.tmp_morvane_T;\r\n", "DROP TABLE dbo.T;\r\n",
-                    "EXEC sp_rename N'dbo.tmp_morvane_T', N'T';\r\n", "EXEC sp_rename N'dbo.PK_tmp_morvane_T', N'PK_T', N'OBJECT';\r\n",
+                    "EXEC sp_rename N'dbo.tmp_morvane_T', N'T';\r\n",
+                    "EXEC sp_rename N'dbo.PK_tmp_morvane_T', N'PK_T', N'OBJECT';\r\n",
                     "IF @last IS NOT NULL DBCC CHECKIDENT (N'dbo.T', RESEED, @last);\r\n"}));
   // No identity left: nothing to insert into it or reseed.
-  EXPECT_NE(changes[1].script.find("INSERT INTO dbo.tmp_morvane_T1 (ID, Title)\r\n\tSELECT ID, Name FROM dbo.T1 "), std::string::npos);
-  EXPECT_TRUE(changes[1].script.find("IDENTITY_INSERT") == std::string::npos && changes[1].script.find("RESEED") == std::string::npos);
-  EXPECT_NE(changes[2].script.find("\tID int  NOT NULL  IDENTITY (100,5) ,"), std::string::npos);
+  EXPECT_HAS(changes[1].script, "INSERT INTO dbo.tmp_morvane_T1 (ID, Title)\r\n\tSELECT ID, Name FROM dbo.T1 ");
+  EXPECT_EQ(changes[1].script.find("IDENTITY_INSERT"), changes[1].script.find("RESEED"));  // neither there
+  EXPECT_HAS(changes[2].script, "\tID int  NOT NULL  IDENTITY (100,5) ,");
   const auto madeAgain = changes[2].script.find("\tDF_T2_Name DEFAULT ('x') FOR Name");
   ASSERT_NE(madeAgain, std::string::npos) << changes[2].script;
   EXPECT_GT(madeAgain, changes[2].script.find("EXEC sp_rename N'dbo.tmp_morvane_T2'"));
   EXPECT_EQ(changes[2].script.find("DF_tmp_morvane"), std::string::npos);
 }
 
-// How a run reaches the server (one batch a table, a failure not stopping the rest) is the change
-// command's test; here what no run may do.
+// How a run reaches the server is the change command's test; here what no run may do.
 TEST(ChangeScript, SavedAndRunScripts) {
-  // Saved: no script overwrites another's.
+  // Saved: no script overwrites another's (the file-name clash's text is the script file test's).
   test::TempDir dir;
   const auto changes = compareRevisions(dbOf({}), dbOf({orders(), makeTable("ORDERS", {{"X", "int"}})}), nullptr, {});
   clsSQLServerDB db;
-  std::vector<std::pair<std::string, std::string>> reports;
-  auto report = [&](const TableChange& change, bool ok, const std::string& why) { reports.emplace_back(change.name, ok ? "ok" : why); };
+  std::string last;  // the last table's report
+  auto report = [&](const TableChange&, bool ok, const std::string& why) { last = ok ? "ok" : why; };
   test::RecordingProgress progress;
   EXPECT_EQ(fnSaveChangeSQLs(db, changes, dir.path().string(), progress, report).failed, 1u);
-  EXPECT_EQ(reports, (std::vector<std::pair<std::string, std::string>>{
-                         {"Orders", "ok"},
-                         {"ORDERS", "テーブル名「ORDERS」は先のテーブル「Orders」と同じファイル名になるため、書きません (大文字小文字は区別されません)"}}));
   EXPECT_EQ(test::readBytes(dir.file("Orders.sql")), changes[0].script + "\r\n");
   EXPECT_EQ(test::filesIn(dir.path()), Lines{"Orders.sql"});
 
@@ -360,13 +352,13 @@ TEST(ChangeScript, SavedAndRunScripts) {
   test::TdsTestServer server;
   ASSERT_TRUE(db.fnOpenDB(server.address(), "master", "sa", "secret")) << db.getFailReason();
   const std::size_t sent = server.batches().size();
-  for (const auto& unsafe : {compareRevisions(dbOf({makeTable("x;DROP TABLE y--", {{"A", "int"}})}), dbOf({}), nullptr, kDrop),
-                             compareRevisions(dbOf({orders()}), dbOf({orders({}, {{1, 'D', "0); DROP TABLE x; --"}})}), nullptr, {}),
-                             compareRevisions(dbOf({orders()}), dbOf({orders({}, {{1, 'R', "x;DROP TABLE y.z"}})}), nullptr, {})}) {
+  for (const auto& [old, now] : {std::pair{makeTable("x;DROP TABLE y--", {{"A", "int"}}), makeTable("", {})},
+                                  {orders(), orders({}, {{1, 'D', "0); DROP TABLE x; --"}})},
+                                  {orders(), orders({}, {{1, 'R', "x;DROP TABLE y.z"}})}}) {
+    const auto unsafe = compareRevisions(dbOf({old}), now.getName().empty() ? dbOf({}) : dbOf({now}), nullptr, kDrop);
     ASSERT_NE(unsafe.back().script, "");
-    reports.clear();
     fnRunChanges(db, unsafe, progress, report);
-    EXPECT_NE(reports.back().second.find("サーバでは実行しません"), std::string::npos) << reports.back().second;
+    EXPECT_HAS(last, "サーバでは実行しません");
   }
   db.fnCloseDB();
   EXPECT_EQ(server.batches().size(), sent);

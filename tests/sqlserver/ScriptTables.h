@@ -6,6 +6,10 @@
 
 #include "model/clsDBInfo.h"
 
+#ifndef EXPECT_HAS
+#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
+#endif
+
 namespace morvane::test {
 
 struct FieldRow {
@@ -48,9 +52,19 @@ inline clsDBInfo dbOf(std::vector<clsTableInfo> tables) {
 // The Customer table: every kind of line, one undefined notation (text), one key.
 inline clsTableInfo customerTable() {
   return makeTable("Customer",
-                   {{"CustomerID", "identity", "1,1", false}, {"Name", "varchar", "50", false}, {"Rank", "Char ", "2", true},
-                    {"Balance", "decimal", "10,2", true}, {"Memo", "text", "", true}, {"Updated", "date", "", true}},
+                   {{"CustomerID", "identity", "1,1", false}, {"Name", "varchar", "50", false},
+                    {"Rank", "Char ", "2", true}, {"Balance", "decimal", "10,2", true}, {"Memo", "text", "", true},
+                    {"Updated", "date", "", true}},
                    {"CustomerID"});
+}
+
+// The statement that adds, updates or drops the description of a table or, named, of its column.
+inline std::string description(const std::string& verb, const std::string& table, const std::string& value,
+                               const std::string& column = "") {
+  return "EXEC sys.sp_" + verb + "extendedproperty @name = N'MS_Description', " +
+         (value.empty() ? "" : "@value = N'" + value + "', ") +
+         "@level0type = N'SCHEMA', @level0name = N'dbo', @level1type = N'TABLE', @level1name = N'" + table + "'" +
+         (column.empty() ? "" : ", @level2type = N'COLUMN', @level2name = N'" + column + "'") + "\r\n";
 }
 
 // Its script file, byte for byte.
