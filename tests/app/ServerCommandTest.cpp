@@ -68,22 +68,20 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
                                      "BEGIN TRANSACTION \r\n" + toCustomer + toItems + "COMMIT "}));
 }
 
-// Cell text that would be T-SQL on a server, and control characters on the way to the terminal;
-// each refusal's reason is pinned in ScriptGeneratorTest.
+// Control characters on the way to the terminal; the refusal's reason is pinned in ScriptGeneratorTest,
+// and a refused table leaving the others to go is shown above.
 TEST(ServerCommand, HostileNamesAreRefusedOnTheServerAndShownEscaped) {
   TempDir dir;
   const std::vector<Row> id = {{"ID", "int"}};
-  const std::string book = writeDesignBook(dir.file("hostile.xlsx"), {{"Good", id}, {"x;DROP TABLE y--", id},
-                                                                     {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}},
-                                                                     {"Last", id}});
+  const std::string book = writeDesignBook(dir.file("hostile.xlsx"),
+                                           {{"Good", id}, {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}}, {"Last", id}});
   const std::vector<std::string> layout = {"--layout-values", "1,4,6,3,3,4,5,6,7,9", book};
   TdsTestServer server(account());
   const BatchRun run = onServer(server, layout);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(server.tables(), (std::set<std::string>{"Good", "Last"}));
   EXPECT_LACKS(run.err, '\x1B');
-  EXPECT_EQ(run.errLines(), 3) << run.err;
-  EXPECT_HAS(run.err, "morvane-batch: テーブル「x;DROP TABLE y--」を作成できません: テーブル名「x;DROP TABLE y--」に");
+  EXPECT_EQ(run.errLines(), 2) << run.err;
   EXPECT_HAS(run.err, "morvane-batch: テーブル「\\x1B[31mred」: \\x1B]xは未定義です\n");
   EXPECT_HAS(run.err, "テーブル「\\x1B[31mred」を作成できません: テーブル名「\\x1B[31mred」に制御文字");
   EXPECT_HAS(batch({layout[0], layout[1], "--deploy", dir.file("all.sql"), book}).err,
