@@ -47,10 +47,9 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
   const std::string toItems = fk + "ItemID FOREIGN KEY (ItemID) REFERENCES dbo.Items (ID) \r\n";
   EXPECT_EQ(file("_foreign_keys"), "BEGIN TRANSACTION \r\n" + toCustomer + fk +
                                        "BadID FOREIGN KEY (BadID) REFERENCES dbo.Bad (ID) \r\n" + toItems + "COMMIT \r\n");
-  const std::string text = platform::fromCp932(readBytes(deploy));
-  EXPECT_HAS(text, " " MORVANE_VERSION "\r\nSET XACT_ABORT ON\r\nGO\r\n\r\n");
-  EXPECT_EQ(text.substr(text.find("\r\n\r\n") + 4), file("顧客") + "GO\r\n" + file("Orders") + "GO\r\n" + file("Bad") +
-                                                       "GO\r\n" + file("_foreign_keys") + "GO\r\n");
+  // Its header is pinned in WriteCommandsTest.
+  EXPECT_TRUE(platform::fromCp932(readBytes(deploy)).ends_with("\r\n\r\n" + file("顧客") + "GO\r\n" + file("Orders") +
+                                                               "GO\r\n" + file("Bad") + "GO\r\n" + file("_foreign_keys") + "GO\r\n"));
 
   TdsTestServer::Config config = account();
   config.catalog = TdsTestServer::Catalog{.columns = {{"Items", "ID", 1, "int"}}};
@@ -69,23 +68,20 @@ TEST(ServerCommand, BuildsTheWholeSchemaForeignKeysLast) {
                                      "BEGIN TRANSACTION \r\n" + toCustomer + toItems + "COMMIT "}));
 }
 
-// Cell text that would be T-SQL on a server, and control characters on the way to the terminal;
-// each refusal's reason is pinned in ScriptGeneratorTest.
+// Control characters on the way to the terminal; the refusal's reason is pinned in ScriptGeneratorTest,
+// and a refused table leaving the others to go is shown above.
 TEST(ServerCommand, HostileNamesAreRefusedOnTheServerAndShownEscaped) {
   TempDir dir;
   const std::vector<Row> id = {{"ID", "int"}};
-  const std::string book = writeDesignBook(dir.file("hostile.xlsx"), {{"Good", id}, {"x;DROP TABLE y--", id},
-                                                                     {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}},
-                                                                     {"Last", id}});
+  const std::string book = writeDesignBook(dir.file("hostile.xlsx"),
+                                           {{"Good", id}, {"\x1B[31mred", {{"ID", "int"}, {"M", "\x1B]x"}}}, {"Last", id}});
   const std::vector<std::string> layout = {"--layout-values", "1,4,6,3,3,4,5,6,7,9", book};
   TdsTestServer server(account());
   const BatchRun run = onServer(server, layout);
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(server.tables(), (std::set<std::string>{"Good", "Last"}));
-  EXPECT_EQ(server.batches().size(), 3u);  // SET XACT_ABORT ON and the two tables
   EXPECT_LACKS(run.err, '\x1B');
-  EXPECT_EQ(run.errLines(), 3) << run.err;
-  EXPECT_HAS(run.err, "morvane-batch: テーブル「x;DROP TABLE y--」を作成できません: テーブル名「x;DROP TABLE y--」に");
+  EXPECT_EQ(run.errLines(), 2) << run.err;
   EXPECT_HAS(run.err, "morvane-batch: テーブル「\\x1B[31mred」: \\x1B]xは未定義です\n");
   EXPECT_HAS(run.err, "テーブル「\\x1B[31mred」を作成できません: テーブル名「\\x1B[31mred」に制御文字");
   EXPECT_HAS(batch({layout[0], layout[1], "--deploy", dir.file("all.sql"), book}).err,

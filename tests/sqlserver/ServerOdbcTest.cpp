@@ -107,7 +107,7 @@ TEST(ServerOdbc, LoginsThatFailOrCannotBePassedSayWhy) {
   EXPECT_EQ(server.logins()[4].tdsVersion, 0x74000004u);
 }
 
-TEST(ServerOdbc, SilentAndMuteServersTimeOutButSlowBatchesDoNot) {
+TEST(ServerOdbc, ASilentServerTimesOutButSlowBatchesDoNot) {
   auto config = account("sa", "secret");
   config.mode = TdsTestServer::Mode::silent;
   TdsTestServer silent(config);
@@ -120,15 +120,7 @@ TEST(ServerOdbc, SilentAndMuteServersTimeOutButSlowBatchesDoNot) {
   OdbcConnection connection({slow.address(), "", "sa", "secret"}, 1);
   EXPECT_NO_THROW(connection.execute("CREATE TABLE dbo.Slow (a int)"));
   EXPECT_EQ(slow.tables(), std::set<std::string>{"Slow"});
-
-  config.mode = TdsTestServer::Mode::mute;
-  TdsTestServer mute(config);
-  OdbcConnection muted({mute.address(), "", "sa", "secret"}, 15, 1);
-  const std::string first = errorOf([&] { muted.execute("CREATE TABLE dbo.A (a int)"); });
-  EXPECT_NE(first.find("1 秒以内に応答しませんでした"), std::string::npos) << first;
-  // The connection is then of no use, but says so instead of waiting.
-  EXPECT_NE(errorOf([&] { muted.query("SELECT 1"); }), "(no error)");
-  EXPECT_EQ(mute.batches(), Lines{"CREATE TABLE dbo.A (a int)"});
+  // A query timeout, and the connection after it, are pinned in ServerCommandTest.
 }
 
 // Separators, braces and values that would end a braced value all log in exactly; none makes the
@@ -187,8 +179,6 @@ std::vector<ServerTable> readFrom(TdsTestServer& server) {
 TEST(ServerCatalog, ReadsTablesColumnsKeysAndAttributes) {
   TdsTestServer server(sampleCatalog());
   const auto tables = readFrom(server);
-  EXPECT_EQ(server.batches(), (Lines{kCatalogColumnsQuery, kCatalogKeysQuery, kCatalogDefaultsQuery,
-                                     kCatalogForeignKeysQuery, kCatalogDescriptionsQuery}));
   ASSERT_EQ(tables.size(), 2u);
   const ServerTable &order = tables[0], &line = tables[1];
   ASSERT_EQ(order.columns.size(), 3u);
@@ -215,17 +205,16 @@ TEST(ServerCatalog, ReadsTablesColumnsKeysAndAttributes) {
 TEST(ServerCatalog, AnswersThatEndBadlyOrRunOverTheLimitsAreErrorsAndAnEmptyDatabaseIsNot) {
   TdsTestServer empty({.user = "sa", .password = "pw", .database = "販売", .catalog = TdsTestServer::Catalog{}});
   EXPECT_TRUE(readFrom(empty).empty());
-  // Closed mid-answer, or no result set at all (not an empty database).
-  for (const bool hangUp : {true, false}) {
-    auto config = sampleCatalog();
-    config.catalog->hangUpInColumns = hangUp;
-    config.catalog->noResultSet = !hangUp;
-    TdsTestServer server(config);
-    EXPECT_THROW(readFrom(server), OdbcError) << hangUp;
+  // Closed mid-answer, or no result set at all (a server without a catalog): not an empty database.
+  auto config = sampleCatalog();
+  config.catalog->hangUpInColumns = true;
+  for (const auto& bad : {config, account("sa", "pw", "販売")}) {
+    TdsTestServer server(bad);
+    EXPECT_THROW(readFrom(server), OdbcError);
   }
   // 1000 rows are read, the 1001st is cancelled, and the connection goes on.
-  auto config = sampleCatalog();
-  config.catalog->repeatLastColumn = 996;
+  config = sampleCatalog();
+  config.catalog->columns.insert(config.catalog->columns.end(), 996, config.catalog->columns.back());
   TdsTestServer server(config);
   OdbcConnection connection({server.address(), "販売", "sa", "pw"}, 15, 10);
   EXPECT_EQ(connection.query(kCatalogColumnsQuery, {1001, SIZE_MAX}).size(), 1001u);
@@ -273,10 +262,6 @@ clsTableInfo customers(const std::string& name, const std::string& idSize = "1,1
 TEST(ServerTables, EachTableIsOneBatchAndAFailureSaysWhy) {
   TdsTestServer server(account("sa", "a};b", "販売"));
   clsSQLServerDB db;
-  EXPECT_FALSE(db.fnMakeTable(customers("顧客")));  // not open: fails silently
-  EXPECT_EQ(db.getFailReason(), "");
-  EXPECT_FALSE(db.fnOpenDB("127.0.0.1;Port=1," + std::to_string(server.port()), "販売", "sa", "a};b"));
-  EXPECT_NE(db.getFailReason().find("サーバ名に「;」"), std::string::npos) << db.getFailReason();
   ASSERT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "a};b")) << db.getFailReason();
   EXPECT_TRUE(db.fnMakeTable(customers("顧客"))) << db.getFailReason();
   EXPECT_FALSE(db.fnMakeTable(customers("顧客")));
@@ -295,7 +280,6 @@ TEST(ServerTables, EachTableIsOneBatchAndAFailureSaysWhy) {
   EXPECT_TRUE(tally.cancelled);
   EXPECT_TRUE(db.fnCloseDB());
   const std::string first = db.makeCreateSQL(customers("顧客")).value();
-  EXPECT_TRUE(first.ends_with(") ON [PRIMARY] \r\nCOMMIT ")) << "nothing may follow the script";
   // Each table all or nothing: set once for the connection, before its first script.
   EXPECT_EQ(server.batches(), (Lines{"SET XACT_ABORT ON", first, first, db.makeCreateSQL(customers("受注")).value()}));
   EXPECT_EQ(server.tables(), (std::set<std::string>{"顧客", "受注"}));
@@ -305,7 +289,7 @@ TEST(ServerTables, EachTableIsOneBatchAndAFailureSaysWhy) {
   ASSERT_TRUE(db.fnOpenDB(server.address(), "販売", "sa", "a};b"));
   EXPECT_FALSE(db.fnOpenDB(other.address(), "販売", "sa", "wrong"));
   EXPECT_NE(db.getFailReason().find("Login failed for user 'sa'."), std::string::npos) << db.getFailReason();
-  EXPECT_FALSE(db.fnMakeTable(customers("顧客")));
+  EXPECT_FALSE(db.fnMakeTable(customers("顧客")));  // not open: fails silently
   EXPECT_EQ(db.getFailReason(), "");
   EXPECT_EQ(server.batches().size(), 4u);
   EXPECT_TRUE(other.batches().empty());

@@ -1,8 +1,6 @@
 #pragma once
-// A SQL Server stand-in for the tests: enough of TDS 7.4 for the FreeTDS ODBC driver to log in and
-// run batches, on 127.0.0.1 and a free port while it lives, recording what came. A wrong login gets
-// error 18456, another database 4060, a second CREATE TABLE 2714, an ALTER or DROP TABLE of a table
-// it does not hold 4902; the schema queries get the catalog, the table-names query the tables held.
+// A SQL Server stand-in: enough of TDS 7.4 for the FreeTDS ODBC driver, on 127.0.0.1 and a free
+// port, recording what came and answering with the errors a real server gives (see answerBatch).
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -18,11 +16,10 @@ namespace morvane::test {
 
 class TdsTestServer {
  public:
-  // silent: reads, never answers (login timeouts). mute: answers the login, then never a batch
-  // nor its cancel (query timeouts).
+  // silent: never answers (login timeouts); mute: answers the login only (query timeouts).
   enum class Mode { answer, silent, mute };
 
-  // One row of the columns query; an absent value is sent as NULL.
+  // An absent value is sent as NULL.
   struct CatalogColumn {
     std::string table, column;
     int ordinal = 0;
@@ -32,22 +29,19 @@ class TdsTestServer {
     int identity = 0;
     std::optional<int> seed, increment;
   };
-  // One key column of the keys-and-indexes query; by default of the primary key PK_<table>.
+  // By default a column of the primary key PK_<table>.
   struct CatalogKey {
     std::string table, column;
     int ordinal = 0;
     std::string index{};
     bool primary = true, uniqueConstraint = false, unique = true;
   };
-  // One row of the defaults, foreign-keys or descriptions query, in the query's column order.
-  using CatalogRow = std::vector<std::optional<std::string>>;
   struct Catalog {
     std::vector<CatalogColumn> columns;
     std::vector<CatalogKey> keys;
-    std::vector<CatalogRow> defaults{}, foreignKeys{}, descriptions{};
-    bool hangUpInColumns = false;     // the columns answer's first row, then the connection closed
-    bool noResultSet = false;         // the columns query answered with a count and no result set
-    std::size_t repeatLastColumn = 0;  // the columns answer's last row sent this many times more
+    // Rows of the defaults, foreign-keys and descriptions queries, in their column order.
+    std::vector<std::vector<std::optional<std::string>>> defaults{}, foreignKeys{}, descriptions{};
+    bool hangUpInColumns = false;  // the columns answer's first row, then the connection closed
   };
 
   struct Config {
@@ -57,11 +51,9 @@ class TdsTestServer {
     Mode mode = Mode::answer;
     std::chrono::milliseconds batchDelay{0};  // before each batch's answer
     std::optional<Catalog> catalog{};
-    // The connection closed, unanswered, at the batch after this many (a lost server).
-    std::optional<std::size_t> hangUpAfterBatches{};
+    std::optional<std::size_t> hangUpAfterBatches{};  // then the connection closed (a lost server)
   };
 
-  // What one LOGIN7 carried, and the instance its PRELOGIN named.
   struct Login {
     std::string user, password, database;
     std::uint32_t tdsVersion = 0;
@@ -71,18 +63,14 @@ class TdsTestServer {
   explicit TdsTestServer(Config config);
   TdsTestServer() : TdsTestServer(Config{}) {}
   ~TdsTestServer();
-  TdsTestServer(const TdsTestServer&) = delete;
-  TdsTestServer& operator=(const TdsTestServer&) = delete;
 
   int port() const { return port_; }
   std::string address() const { return "127.0.0.1," + std::to_string(port_); }
-  // Each SQL batch's text as sent.
   std::vector<std::string> batches() const { return locked(batches_); }
   std::vector<Login> logins() const { return locked(logins_); }
   std::size_t connectionCount() const { return locked(connections_); }
-  // False when that many connections did not come within the limit.
   bool waitForConnections(std::size_t count, std::chrono::seconds limit) const;
-  // The catalog's tables and those CREATE TABLE made, without their schema.
+  // The catalog's tables and those made since, without their schema.
   std::set<std::string> tables() const { return locked(tables_); }
 
  private:
