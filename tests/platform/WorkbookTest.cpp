@@ -263,7 +263,7 @@ TEST(WorkbookCells, EachBookReadsAsExpected) {
 
   // A sheet whose relationship is empty or missing keeps its place as one that does not exist.
   add("xlsx/sheet-without-a-part.xlsx",
-      {{1, {{-1, 0, "の参照  が"}}}, {2, {{1, 1, "2"}}}, {3, {{-1, 0, "「無」の参照 rId99 が"}}}}, 3);
+      {{1, {{-1, 0, "の参照  が"}}}, {2, {{1, 1, "2"}}}, {3, {{-1, 0, "「無」の参照 rId99 がありません"}}}}, 3);
   for (const char* file : {"xlsx/cut-short-later.xlsx", "xls/small.xls"}) add1(file, {{3, 3, "顧客"}});
   add1("xlsx/small.xlsx", {{1, 1, ""}});  // the package the refused ones are made from
 
