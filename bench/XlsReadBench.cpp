@@ -1,5 +1,5 @@
 // Reading a large .xls design document into the model: 300 table sheets of 99 fields.
-// The workbook is written once with the tests' BIFF writer and kept at the printed path, so
+// The workbook is written once with the tests' .xls writer and kept at the printed path, so
 // bench/compare_peers.py can time the other readers on the very same file.
 #include <benchmark/benchmark.h>
 
@@ -8,12 +8,14 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "document/clsExcelDBDoc.h"
 #include "bench/BenchWorkbooks.h"
 #include "document/clsExcelDBDocInfo.h"
 // The writer lives with the tests; the benchmark program has no library of test helpers.
-#include "tests/support/BiffWriter.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/XlsxPackage.h"
 
 namespace {
 
@@ -27,23 +29,21 @@ std::string benchWorkbook(int sheets) {
   auto& path = written[sheets];
   if (!path.empty()) return path;
   path = morvane::bench::benchDirectory() + "/morvane-bench-" + std::to_string(sheets) + "x99.xls";
-  morvane::test::BiffWriter writer;
-  // Each text once in the shared string table, as the spreadsheet saves it.
-  writer.keepSharedStringsUnique();
+  std::vector<morvane::test::XlsSheet> book;
   for (int s = 0; s < sheets; ++s) {
-    const auto sheet = writer.addSheet("テーブル" + std::to_string(s + 1));
-    // Table name in J1, fields from row 1 to row 99 in columns D to I.
-    writer.labelSst(sheet, 0, 9, "テーブル" + std::to_string(s + 1));
+    const std::string table = "テーブル" + std::to_string(s + 1);
+    // Table name in J1, fields from row 1 to row 99 in columns D to I (every cell a text).
+    auto& cells = book.emplace_back(morvane::test::XlsSheet{table, {{0, 9, table}}}).cells;
     for (int r = 0; r < kFields; ++r) {
-      writer.labelSst(sheet, r, 3, "フィールド" + std::to_string(s + 1) + "_" + std::to_string(r + 1));
-      writer.labelSst(sheet, r, 4, r % 3 ? "varchar" : "int");
-      writer.rk(sheet, r, 5, morvane::test::BiffWriter::rkInteger(r + 10));
-      if (r == 0) writer.labelSst(sheet, r, 6, "○");
-      writer.labelSst(sheet, r, 7, "備考の文字列");
-      if (r % 2) writer.labelSst(sheet, r, 8, "○");
+      cells.emplace_back(r, 3, "フィールド" + std::to_string(s + 1) + "_" + std::to_string(r + 1));
+      cells.emplace_back(r, 4, r % 3 ? "varchar" : "int");
+      cells.emplace_back(r, 5, std::to_string(r + 10));
+      if (r == 0) cells.emplace_back(r, 6, "○");
+      cells.emplace_back(r, 7, "備考の文字列");
+      if (r % 2) cells.emplace_back(r, 8, "○");
     }
   }
-  writer.save(path);
+  morvane::test::writeBytes(path, morvane::test::compoundFile({{"Workbook", morvane::test::xlsStream(book)}}));
   std::fprintf(stderr, "benchmark workbook: %s\n", path.c_str());
   return path;
 }

@@ -1,6 +1,5 @@
-// Cell values as text, code page 932, UTF-8, the output encodings and file names (tables of inputs
-// and the exact text or bytes they give), and replacing a file: what the user set on it stays, and a
-// failure is never silent and never leaves a partial file (signals ending a write: tests/app).
+// Cell values as text, code page 932, UTF-8, output encodings and file names; replacing a file keeps
+// what the user set on it, and a failure is never silent nor leaves a partial file.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -22,7 +21,7 @@
 namespace morvane::platform {
 namespace {
 
-TEST(CellText, NumbersAndDateSerials) {
+TEST(CellText, NumbersDateSerialsAndDateFormats) {
   const std::pair<double, const char*> numbers[] = {
       {10, "10"}, {1.5, "1.5"}, {0.1 + 0.2, "0.3"}, {-0.0, "0"}, {-12.25, "-12.25"}, {1e15, "1E+15"},
       {123456789012345.0, "123456789012345"}, {1234567890123456.0, "1.23456789012346E+15"},
@@ -36,9 +35,7 @@ TEST(CellText, NumbersAndDateSerials) {
       {45292.4999943, false, "2024/01/01 12:00:00"}, {45292.4999936, false, "2024/01/01 11:59:59"}};
   for (const auto& [serial, in1904, text] : dates) EXPECT_EQ(formatDateSerial(serial, in1904), text) << text;
   EXPECT_THROW(formatDateSerial(-1, false), WorkbookError);
-}
-
-TEST(CellText, DateFormatsAreToldFromNumberFormats) {
+  // Which number formats are dates.
   for (const int id : {14, 21, 22, 45, 57}) EXPECT_TRUE(isBuiltinDateFormat(id)) << id;
   for (const int id : {0, 2, 10, 49}) EXPECT_FALSE(isBuiltinDateFormat(id)) << id;
   for (const char* code : {"yyyy/m/d", "[$-411]ggge\"年\"m\"月\"d\"日\"", "[h]:mm", "h:mm AM/PM"}) {
@@ -49,7 +46,7 @@ TEST(CellText, DateFormatsAreToldFromNumberFormats) {
   }
 }
 
-TEST(Cp932, RoundTripsWhatItHoldsAndRefusesTheRest) {
+TEST(Cp932AndUtf8, RoundTripsWhatItHoldsAndRefusesTheRest) {
   // ～ ① 髙 and half-width katakana ｶﾅ, which plain Shift_JIS rejects, and the ideographic space.
   const std::pair<std::string, std::string> held[] = {
       {"\xEF\xBD\x9E\xE2\x91\xA0\xE9\xAB\x99\xEF\xBD\xB6\xEF\xBE\x85", "\x81\x60\x87\x40\xFB\xFC\xB6\xC5"},
@@ -66,9 +63,7 @@ TEST(Cp932, RoundTripsWhatItHoldsAndRefusesTheRest) {
   }
   EXPECT_THROW(fromCp932("\x81"), Cp932Error);
   EXPECT_EQ(toCp932WithCharRefs("a\xF0\x9F\x98\x80\xE3\x81\x82"), "a&#x1F600;\x82\xA0");
-}
-
-TEST(Utf8, DecodingIsStrictAndUtf16PairsMaySpanPushes) {
+  // UTF-8 decoding is strict, and UTF-16 pairs may span pushes.
   char32_t code = 0;
   EXPECT_EQ(decodeUtf8("\xF0\x9F\x98\x80", code), 4u);
   EXPECT_EQ(code, U'\U0001F600');
@@ -80,24 +75,19 @@ TEST(Utf8, DecodingIsStrictAndUtf16PairsMaySpanPushes) {
   EXPECT_EQ(text.take(), "a\xF0\x9F\x98\x80\xEF\xBF\xBD\xEF\xBF\xBD");
 }
 
-TEST(OutputEncoding, NamesOfTheCommandLineOnly) {
-  EXPECT_EQ(parseCharset("cp932"), Charset::Cp932);
-  EXPECT_EQ(parseCharset("utf-8"), Charset::Utf8);
-  EXPECT_EQ(parseCharset("utf-8-bom"), Charset::Utf8Bom);
-  for (const char* other : {"", "UTF-8", "utf8", "sjis", "utf-8-BOM"}) EXPECT_FALSE(parseCharset(other));
-  EXPECT_EQ(parseLineEnd("crlf"), LineEnd::CrLf);
-  EXPECT_EQ(parseLineEnd("lf"), LineEnd::Lf);
-  for (const char* other : {"", "CRLF", "cr", "LF"}) EXPECT_FALSE(parseLineEnd(other)) << other;
+TEST(OutputEncoding, NamesOfTheCommandLineOnlyAndTheBytesOfEachCode) {
+  EXPECT_TRUE(parseCharset("cp932") == Charset::Cp932 && parseCharset("utf-8") == Charset::Utf8 &&
+              parseCharset("utf-8-bom") == Charset::Utf8Bom && parseLineEnd("crlf") == LineEnd::CrLf &&
+              parseLineEnd("lf") == LineEnd::Lf);
+  for (const char* other : {"", "UTF-8", "utf8", "sjis", "utf-8-BOM", "CRLF", "cr", "LF"}) {
+    EXPECT_FALSE(parseCharset(other) || parseLineEnd(other)) << other;
+  }
   EXPECT_EQ(charsetLabel(Charset::Cp932), "Shift_JIS");
   EXPECT_EQ(charsetLabel(Charset::Utf8Bom), "UTF-8");
-}
-
-TEST(OutputEncoding, EachCodeGivesItsOwnBytes) {
   const std::string kana = "A \xE3\x82\xAB\xE3\x83\x8A\r\n";
   const std::string lines = "a\r\nb\rc\r\n\r\n";
   const OutputEncoding cp932{}, utf8{Charset::Utf8, LineEnd::CrLf}, bom{Charset::Utf8Bom, LineEnd::CrLf};
-  // Text, encoding, whether a whole file, bytes. The mark opens a file, never a piece of one; LF
-  // takes a line end's CR only.
+  // Text, encoding, whole file or not, bytes: the mark opens a file only; LF takes a line end's CR only.
   const std::tuple<std::string, OutputEncoding, bool, std::string> cases[] = {
       {kana, cp932, true, "A \x83\x4A\x83\x69\r\n"}, {kana, utf8, true, kana}, {kana, bom, true, "\xEF\xBB\xBF" + kana},
       {kana, bom, false, kana}, {lines, {Charset::Cp932, LineEnd::Lf}, false, "a\nb\rc\n\n"},
@@ -152,13 +142,13 @@ mode_t modeOf(const std::string& path) {
 std::string failureOf(const std::string& path, const std::string& bytes) {
   try {
     replaceFile(path, bytes);
+    return {};
   } catch (const FileError& error) {
     return error.what();
   }
-  return {};
 }
 
-TEST(ReplaceFile, ModesAreKeptAndReadOnlyFilesRefused) {
+TEST(ReplaceFile, ModesAreKeptReadOnlyFilesRefusedAndNamesUpToTheLongestLegalOneWritten) {
   TempDir dir;
   const std::string locked = dir.file("locked.sql");
   writeBytes(locked, "old");
@@ -189,6 +179,32 @@ TEST(ReplaceFile, ModesAreKeptAndReadOnlyFilesRefused) {
   }
   EXPECT_EQ(readBytes(dir.file("kept-384")), "newer");
   EXPECT_EQ(filesIn(dir.path()).size(), 6u);  // and nothing left aside
+  // The temporary name is hidden and never longer than the longest legal name.
+  std::string japanese = "kk";  // then 84 three-byte kana: the longest stem would end inside one
+  while (japanese.size() < 254) japanese += "\xE3\x81\x82";
+  for (const std::string& name : {std::string(244, 'n'), std::string(245, 'n'), std::string(255, 'n'), japanese}) {
+    SCOPED_TRACE(std::to_string(name.size()) + " bytes");
+    const std::string path = dir.file(name);
+    writeBytes(path, "old");
+    PendingFile pending(path);
+    const std::string temp = fs::path(pending.temporaryPath()).filename().string();
+    const std::size_t stem = name.size() <= 244 ? name.size() : name.front() == 'k' ? 242 : 244;
+    EXPECT_EQ(temp.substr(0, stem + 5), "." + name.substr(0, stem) + ".tmp") << temp;
+    EXPECT_EQ(temp.size(), stem + 11) << temp;
+    pending.write("new");
+    EXPECT_EQ(readBytes(path), "old");  // untouched until committed
+    pending.commit();
+    EXPECT_EQ(readBytes(path), "new");
+  }
+  EXPECT_EQ(filesIn(dir.path()).size(), 10u);
+  EXPECT_NE(failureOf(dir.file(std::string(256, 'n')), "x").find("ファイル名が長すぎます"), std::string::npos);
+  // A folder that went away before the commit is reported with the file.
+  fs::create_directory(dir.path() / "out");
+  PendingFile pending(dir.file("out/a.sql"));
+  pending.write("x");
+  fs::rename(dir.path() / "out", dir.path() / "moved");
+  EXPECT_THROW(pending.commit(), FileError);
+  EXPECT_FALSE(fs::exists(dir.file("out/a.sql")));
 }
 
 TEST(ReplaceFile, SymbolicLinksAreFollowedAndWhatIsNoRegularFileIsRefused) {
@@ -219,36 +235,6 @@ TEST(ReplaceFile, SymbolicLinksAreFollowedAndWhatIsNoRegularFileIsRefused) {
   }
   EXPECT_EQ(readBytes(target), "new");
   EXPECT_TRUE(fs::is_directory(dir.path() / "real") && fs::is_fifo(dir.file("pipe.sql")));
-}
-
-// The temporary name is hidden and never longer than the longest legal name.
-TEST(ReplaceFile, NamesUpToTheLongestLegalOneAreWritten) {
-  TempDir dir;
-  std::string japanese = "kk";  // then 84 three-byte kana: the longest stem would end inside one
-  while (japanese.size() < 254) japanese += "\xE3\x81\x82";
-  for (const std::string& name : {std::string(244, 'n'), std::string(245, 'n'), std::string(255, 'n'), japanese}) {
-    SCOPED_TRACE(std::to_string(name.size()) + " bytes");
-    const std::string path = dir.file(name);
-    writeBytes(path, "old");
-    PendingFile pending(path);
-    const std::string temp = fs::path(pending.temporaryPath()).filename().string();
-    const std::size_t stem = name.size() <= 244 ? name.size() : name.front() == 'k' ? 242 : 244;
-    EXPECT_EQ(temp.substr(0, stem + 5), "." + name.substr(0, stem) + ".tmp") << temp;
-    EXPECT_EQ(temp.size(), stem + 11) << temp;
-    pending.write("new");
-    EXPECT_EQ(readBytes(path), "old");  // untouched until committed
-    pending.commit();
-    EXPECT_EQ(readBytes(path), "new");
-  }
-  EXPECT_EQ(filesIn(dir.path()).size(), 4u);
-  EXPECT_NE(failureOf(dir.file(std::string(256, 'n')), "x").find("ファイル名が長すぎます"), std::string::npos);
-  // A folder that went away before the commit is reported with the file.
-  fs::create_directory(dir.path() / "out");
-  PendingFile pending(dir.file("out/a.sql"));
-  pending.write("x");
-  fs::rename(dir.path() / "out", dir.path() / "moved");
-  EXPECT_THROW(pending.commit(), FileError);
-  EXPECT_FALSE(fs::exists(dir.file("out/a.sql")));
 }
 
 // A tmpfs of 64 KiB fills up; only root may mount one, so elsewhere the case is skipped.

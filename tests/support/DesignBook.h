@@ -1,10 +1,8 @@
 #pragma once
-// Design documents in the default layout, written by libxlsxwriter (or as .xls):
-// the table name in C3, fields from row 6 in D (name), E (type), F (size), G (key mark) and
-// I (NULL mark). The optional cells, when given, go where fullLayout() reads them.
+// Design documents in the default layout, written by libxlsxwriter: the table name in C3, fields from
+// row 6 in D (name), E (type), F (size), G (key mark), I (NULL mark); optional cells where fullLayout() reads.
 #include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "document/LayoutFile.h"
@@ -94,39 +92,24 @@ inline std::vector<DesignSheet> schemaSheets() {
           {"Bad", {{"ID", "int", "", "○", "", "", "0); DROP TABLE x; --"}}}};
 }
 
-// The non-empty cells of a sheet as ("C3", text).
-inline std::vector<std::pair<std::string, std::string>> cellsOf(const DesignSheet& sheet) {
-  std::vector<std::pair<std::string, std::string>> cells = {{"C3", sheet.table}, {"C2", sheet.logicalName}};
-  for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
-    const Row& r = sheet.rows[i];
-    const std::string texts[] = {r.logicalName, "", r.name, r.type, r.size, r.key, r.defaultValue, r.null,
-                                 r.remarks, r.unique, r.index, r.reference};  // columns B to M
-    for (char col = 'B'; col <= 'M'; ++col) cells.emplace_back(col + std::to_string(6 + i), texts[col - 'B']);
-  }
-  std::erase_if(cells, [](const auto& cell) { return cell.second.empty(); });
-  return cells;
-}
-
 // One sheet per table, named Sheet1, Sheet2, ... by position; empty texts leave their cells empty.
 inline std::string writeDesignBook(const std::string& path, const std::vector<DesignSheet>& sheets) {
   XlsxWriterBook book(path);
   for (const auto& sheet : sheets) {
     lxw_worksheet* worksheet = book.addSheet();
-    for (const auto& [ref, text] : cellsOf(sheet)) writeCell(worksheet, ref, text);
+    auto write = [&](const std::string& ref, const std::string& text) {
+      if (!text.empty()) writeCell(worksheet, ref, text);
+    };
+    write("C3", sheet.table);
+    write("C2", sheet.logicalName);
+    for (std::size_t i = 0; i < sheet.rows.size(); ++i) {
+      const Row& r = sheet.rows[i];
+      const std::string texts[] = {r.logicalName, "", r.name, r.type, r.size, r.key, r.defaultValue, r.null,
+                                   r.remarks, r.unique, r.index, r.reference};  // columns B to M
+      for (char col = 'B'; col <= 'M'; ++col) write(col + std::to_string(6 + i), texts[col - 'B']);
+    }
   }
   book.close();
-  return path;
-}
-
-// The same book as .xls, every cell a text.
-inline std::string writeDesignXls(const std::string& path, const std::vector<DesignSheet>& sheets) {
-  std::vector<XlsSheet> xls;
-  for (const auto& sheet : sheets) {
-    xls.push_back({"Sheet" + std::to_string(xls.size() + 1), {}});
-    for (const auto& [ref, text] : cellsOf(sheet))
-      xls.back().cells.emplace_back(std::stoi(ref.substr(1)) - 1, ref[0] - 'A', text);
-  }
-  writeBytes(path, compoundFile({{"Workbook", xlsStream(xls)}}));
   return path;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Workbooks kept under tests/fixtures for the backend, batch and window tests: a sound .xls, and
-// ones that cannot be opened, each with the words the reason for refusing it must hold.
+// an .xlsx that cannot be opened with the words the reason for refusing it must hold.
 #include <string>
 #include <vector>
 
@@ -11,10 +11,8 @@ namespace morvane::test {
 // The bytes of a file under tests/fixtures.
 std::string fixtureBytes(const std::string& name);
 
-// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes, and the
-// same with the compound file's small-stream cutoff so large that the stream cannot be found.
+// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes.
 std::string soundXlsBytes();
-std::string xlsWithAbsurdStreamCutoff();
 
 struct UnreadablePackage {
   std::string label;
@@ -22,7 +20,7 @@ struct UnreadablePackage {
   std::vector<std::string> words;
 };
 
-// .xlsx files that cannot be opened, from tests/fixtures/unreadable/<label>.xlsx.
+// A zip archive without a workbook (tests/fixtures/unreadable/<label>.xlsx).
 std::vector<UnreadablePackage> unreadablePackages();
 
 }  // namespace morvane::test

@@ -108,14 +108,8 @@ std::string worksheetXml(const std::string& sheetData) {
 }
 
 ZipParts HandPackage::parts() const {
-  ZipParts parts = {{"[Content_Types].xml",
-                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
-                     "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                     "<Default Extension=\"rels\" "
-                     "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                     "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>"},
-                    {"_rels/.rels", kRelsHead + relationship("rId1", "officeDocument", "xl/workbook.xml") +
-                                        "</Relationships>"}};
+  ZipParts parts = {  // no [Content_Types].xml: the reader never looks at it
+      {"_rels/.rels", kRelsHead + relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>"}};
   std::string sheetList, rels;
   for (std::size_t i = 0; i < sheets.size(); ++i) {
     const std::string n = std::to_string(i + 1);

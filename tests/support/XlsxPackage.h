@@ -30,8 +30,7 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
 
 using ZipParts = std::vector<std::pair<std::string, std::string>>;
 
-// A zip archive with the parts (name, bytes) in the given order, deflated; a compound file with
-// the streams (name, bytes) in its root.
+// A zip archive of the parts (name, bytes) in order, deflated; a compound file of root streams.
 void writeZip(const std::string& path, const ZipParts& parts);
 std::string compoundFile(const ZipParts& streams);
 
@@ -44,8 +43,7 @@ struct HandPackage {
   ZipParts parts() const;
 };
 
-// An .xls worksheet: its name and its cells (row and column 0-based as in the file, text); the
-// workbook stream of such sheets.
+// An .xls worksheet: name and text cells (row, column 0-based); the workbook stream of such sheets.
 struct XlsSheet {
   std::string name;
   std::vector<std::tuple<int, int, std::string>> cells;
