@@ -52,8 +52,7 @@ inline pid_t startBatch(std::vector<std::string> args, std::vector<std::string> 
   std::vector<char*> argv, envp;
   for (auto& text : args) argv.push_back(text.data());
   for (auto& text : env) envp.push_back(text.data());
-  argv.push_back(nullptr);
-  envp.push_back(nullptr);
+  argv.push_back(nullptr), envp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDWR, 0);
@@ -63,13 +62,11 @@ inline pid_t startBatch(std::vector<std::string> args, std::vector<std::string> 
   posix_spawnattr_init(&attributes);
   // Signals as a shell gives a job in the foreground, however the tests themselves were started.
   sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
+  sigfillset(&signals);
   posix_spawnattr_setsigdefault(&attributes, &signals);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  if (posix_spawn(&pid, MORVANE_BATCH, &actions, &attributes, argv.data(), envp.data()) != 0) pid = -1;
+  if (posix_spawn(&pid, MORVANE_BATCH, &actions, &attributes, argv.data(), envp.data())) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   return pid;
@@ -89,8 +86,7 @@ inline int waitFor(pid_t pid) {
 
 inline BatchRun batch(std::vector<std::string> args, const std::vector<std::string>& extraEnvironment = {}) {
   TempDir dir;
-  const pid_t pid =
-      startBatch(std::move(args), extraEnvironment, "/dev/null", dir.file("out"), dir.file("err"));
+  const pid_t pid = startBatch(std::move(args), extraEnvironment, "/dev/null", dir.file("out"), dir.file("err"));
   return {waitFor(pid), readBytes(dir.file("out")), readBytes(dir.file("err"))};
 }
 
@@ -110,8 +106,7 @@ inline std::string folderBytes(const std::string& folder) {
 // Reads until the text appears (or, for none, the end) or a minute has passed.
 inline std::string readUntil(int fd, const std::string& wanted, std::string seen = {}) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (wanted.empty() || seen.find(wanted) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > deadline) break;
+  while ((wanted.empty() || seen.find(wanted) == std::string::npos) && std::chrono::steady_clock::now() < deadline) {
     pollfd poll{fd, POLLIN, 0};
     if (::poll(&poll, 1, 1000) <= 0) continue;
     char buffer[256];

@@ -94,24 +94,19 @@ TEST(BatchSignal, ASignalDuringTheLoginTakesThePrivateDataSourceAway) {
   }
 }
 
-std::vector<std::string> exampleArgs(std::vector<std::string> jobs) {
-  jobs.insert(jobs.begin(),
-              {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa"});
-  jobs.push_back(kExampleBook);
-  return jobs;
-}
+// The example with its layout and type notations, so that no warning interleaves with the progress.
+const Names kExampleRun = {"--layout", kExamples + "design-document.edf", "--types", kExamples + "types-ja.sfa",
+                           kExampleBook};
 
 TEST(BatchSignal, TheTerminalSeesOneLineRewrittenPerTableThenTheSummary) {
   TempDir sql;
-  const BatchRun run = batchOnTerminal(exampleArgs({"--sql", sql.path().string()}));
+  Names args = kExampleRun;
+  args.insert(args.begin(), {"--sql", sql.path().string()});
+  const BatchRun run = batchOnTerminal(args);
   EXPECT_EQ(run.status, 0) << run.out;
-  std::size_t at = 0;
-  for (const std::string line : {"\r\x1b[Kスクリプト作成 1 / 4 顧客", "\r\x1b[Kスクリプト作成 2 / 4 ",
-                                 "\r\x1b[Kスクリプト作成 4 / 4 ", "\r\x1b[K"}) {
-    at = run.out.find(line, at);
-    ASSERT_NE(at, std::string::npos) << "missing in order: " << line << "\n" << run.out;
-    at += line.size();
-  }
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("\r\x1b\\[Kスクリプト作成 1 / 4 顧客[\\s\\S]*\r\x1b\\[Kスクリプト作成 2 / 4 "
+                                                     "[\\s\\S]*\r\x1b\\[Kスクリプト作成 4 / 4 [\\s\\S]*\r\x1b\\[K")))
+      << run.out;
   EXPECT_EQ(run.out.substr(run.out.rfind("\x1b[K") + 3),
             "morvane-batch: スクリプト作成を終了しました (完了 4、失敗 0、未処理 0)\r\n");
   EXPECT_EQ(filesIn(sql.path()).size(), 5u);  // with _foreign_keys.sql
@@ -122,13 +117,11 @@ TEST(BatchSignal, CtrlCStopsAfterTheTableUnderWayWithTheSummaryAndNoForeignKeys)
   TempDir dir;
   auto args = login(server);
   args.insert(args.end(), {"--html", dir.file("html")});
-  const pid_t pid =
-      startBatch(exampleArgs(args), {"MORVANE_PASSWORD=pw"}, "/dev/null", "/dev/null", dir.file("err"));
+  args.insert(args.end(), kExampleRun.begin(), kExampleRun.end());
+  const pid_t pid = startBatch(args, {"MORVANE_PASSWORD=pw"}, "/dev/null", "/dev/null", dir.file("err"));
   // SET XACT_ABORT ON, then the first table, whose answer is held back for a second.
   const auto deadline = std::chrono::steady_clock::now() + 60s;
-  while (server.batches().size() < 2 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(10ms);
-  }
+  while (server.batches().size() < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(10ms);
   ::kill(pid, SIGINT);
   EXPECT_EQ(waitFor(pid), 1);
   // However late the signal came, the tables made are those the summary counts as done.

@@ -1,13 +1,15 @@
 // A documentation set opened in a real browser (Debian's chromium, headless): every link resolves.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "htmldoc/clsHTMLDoc.h"
 #include "model/FieldReference.h"
 #include "tests/sqlserver/ScriptTables.h"
-#include "tests/support/Command.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
 
@@ -15,21 +17,36 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-using test::quote;
-using test::run;
+
+std::string quote(const std::string& text) {  // for /bin/sh
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// The exit status and standard output of a shell command.
+std::pair<int, std::string> run(const std::string& command) {
+  std::pair<int, std::string> result{-1, ""};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.second.append(buffer, n);
+  const int status = pipe ? ::pclose(pipe) : -1;
+  if (pipe && WIFEXITED(status)) result.first = WEXITSTATUS(status);
+  return result;
+}
 
 // The example with its optional cells (logical names, keys, references, a diagram), then names that a
 // link could misread, each referring to Orders: every list link, reference and box opens its own page.
 TEST(HtmlBrowser, EveryListReferenceAndDiagramLinkOpensItsOwnPage) {
-  for (const char* tool : {"chromium", "node", "npm", "xmllint"}) {
-    if (!test::haveCommand(tool)) GTEST_SKIP() << tool << " is needed to drive the browser";
+  for (const std::string tool : {"chromium", "node", "npm", "xmllint"}) {
+    if (run("command -v " + tool).first != 0) GTEST_SKIP() << tool << " is needed to drive the browser";
   }
   // Installed beside the test program, once, and only for the tests.
   const fs::path modules = fs::read_symlink("/proc/self/exe").parent_path() / "browser-driver";
   if (!fs::exists(modules / "node_modules/playwright-core/package.json")) {
     const auto install = run("timeout 300 npm install --no-audit --no-fund --no-save --prefix " +
                              quote(modules.string()) + " playwright-core@1 2>&1");
-    if (install.status != 0) GTEST_SKIP() << "playwright-core could not be installed from npm:\n" << install.out;
+    if (install.first != 0) GTEST_SKIP() << "playwright-core could not be installed from npm:\n" << install.second;
   }
   clsDBInfo db = test::exampleModel(true);
   for (const char* name : {"javascript:document.write('<b>ran')", "JavaScript:void(0)", " javascript:void(2)",
@@ -48,17 +65,18 @@ TEST(HtmlBrowser, EveryListReferenceAndDiagramLinkOpensItsOwnPage) {
   const std::size_t svg = diagram.find("<svg"), svgEnd = diagram.rfind("</svg>");
   ASSERT_TRUE(svg != std::string::npos && svgEnd != std::string::npos);
   test::writeBytes(dir.file("diagram.svg"), diagram.substr(svg, svgEnd + 6 - svg));
-  EXPECT_EQ(run("xmllint --noout " + quote(dir.file("diagram.svg"))).status, 0);
+  EXPECT_EQ(run("xmllint --noout " + quote(dir.file("diagram.svg"))).first, 0);
 
   std::string command = "NODE_PATH=" + quote((modules / "node_modules").string()) + " timeout 300 node " +
                         quote(std::string(MORVANE_SOURCE_DIR) + "/tests/htmldoc/follow-links.cjs") + " " +
                         quote(dir.file("index.htm"));
   for (const auto& table : db.getTables()) command += " " + quote(table->getName());
   const auto result = run(command + " 2>&1");
-  ASSERT_EQ(result.status, 0) << result.out;
+  const std::string& out = result.second;
+  ASSERT_EQ(result.first, 0) << out;
   // Each reference lands on the row it names and back on the row it came from.
   const auto said = [&](const std::string& what, const nlohmann::json& value) {
-    EXPECT_NE(result.out.find(what + " " + value.dump()), std::string::npos) << what << " " << value.dump();
+    EXPECT_NE(out.find(what + " " + value.dump()), std::string::npos) << what << " " << value.dump();
   };
   std::size_t references = 0;
   for (const auto& table : db.getTables()) {
@@ -72,7 +90,7 @@ TEST(HtmlBrowser, EveryListReferenceAndDiagramLinkOpensItsOwnPage) {
     }
   }
   const std::string counts = std::to_string(db.getTables().size()) + " boxes " + std::to_string(references);
-  EXPECT_NE(result.out.find("diagram " + counts + " arrows"), std::string::npos) << result.out;
+  EXPECT_NE(out.find("diagram " + counts + " arrows"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -10,11 +10,11 @@
 namespace morvane::test {
 namespace {
 
-nlohmann::json description() { return nlohmann::json::parse(std::ifstream(exampleDescriptionPath())); }
+nlohmann::json description() {
+  return nlohmann::json::parse(std::ifstream(std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"));
+}
 
 }  // namespace
-
-std::string exampleDescriptionPath() { return std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"; }
 
 clsDBInfo exampleModel(bool optional) {
   clsDBInfo db;

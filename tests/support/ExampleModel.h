@@ -9,7 +9,6 @@
 
 namespace morvane::test {
 
-std::string exampleDescriptionPath();
 // With optional, the cells that only the optional positions read (its layoutExtra) too, and the layout
 // the example is read with (its layoutValues, and with optional its layoutExtra).
 clsDBInfo exampleModel(bool optional = false);
