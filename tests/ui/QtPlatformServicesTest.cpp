@@ -116,8 +116,7 @@ class QtPlatformServicesTest : public QObject {
 
   // The whole title, the icon asked for, only OK, a long path line whole; a busy pointer gives way to the box.
   void messageBoxHasTheWholeTitleAnIconAndOnlyOk() {
-    const QString line =
-        QStringLiteral("/home/someone/design-documents/layout-file.edf: ファイルまたはフォルダがありません");
+    const QString line = QStringLiteral("/home/someone/design-documents/layout-file.edf: ファイルまたはフォルダがありません");
     services_.beginBusy();
     using Row = std::tuple<MessageIcon, QString, QMessageBox::Icon>;
     for (const auto& [icon, text, boxIcon] : {Row{MessageIcon::Exclamation, "未入力です", QMessageBox::Warning},
