@@ -11,16 +11,12 @@
 
 namespace morvane::ui::test {
 
-// Records every message (a warning's marked with "!") and dialog (its kind, 'O'pen, 'S'ave or
-// 'F'older, then its filter) and every progress title. Dialogs take their answers from a queue (an
-// exhausted queue answers like a cancel), and a run cancels once cancelAfter tables started.
+// Records messages (a warning marked "!"), dialogs ('O'pen, 'S'ave or 'F'older, then the filter) and progress
+// titles. Dialogs answer from a queue (empty: a cancel); a run cancels once cancelAfter tables started.
 class TestServices final : public PlatformServices {
  public:
-  QStringList messages, dialogs;
-  std::vector<QWidget*> dialogOwners;
-  QStringList answers;
+  QStringList messages, dialogs, answers, runs;
   int busyDepth = 0, busyMessages = 0;  // busy pointers up, and messages shown under one
-  QStringList runs;
   std::optional<std::size_t> cancelAfter;
   // Settings in a folder of the test's own, never the user's.
   QTemporaryDir settingsFolder;
@@ -30,11 +26,9 @@ class TestServices final : public PlatformServices {
     messages << (icon == MessageIcon::Exclamation ? "!" : "") + prompt;
     busyMessages += busyDepth > 0;
   }
-  QString openFileName(QWidget* owner, const QString& filter, const QString& = {}) override {
-    return answer('O', filter, owner);
-  }
-  QString saveFileName(QWidget* owner, const QString& filter) override { return answer('S', filter, owner); }
-  QString chooseFolder(QWidget* owner) override { return answer('F', QString(), owner); }
+  QString openFileName(QWidget*, const QString& filter, const QString&) override { return answer('O', filter); }
+  QString saveFileName(QWidget*, const QString& filter) override { return answer('S', filter); }
+  QString chooseFolder(QWidget*) override { return answer('F', QString()); }
   void beginBusy() override { ++busyDepth; }
   void endBusy() override { --busyDepth; }
   std::unique_ptr<ProgressSink> startProgress(QWidget*, const QString& title) override {
@@ -44,9 +38,8 @@ class TestServices final : public PlatformServices {
   QSettings& settings() override { return userSettings; }
 
  private:
-  QString answer(char kind, const QString& filter, QWidget* owner) {
+  QString answer(char kind, const QString& filter) {
     dialogs << QChar::fromLatin1(kind) + filter;
-    dialogOwners.push_back(owner);
     return answers.isEmpty() ? QString() : answers.takeFirst();
   }
 };
@@ -95,7 +88,6 @@ struct Windows {
   QString path(const std::string& name) { return QString::fromStdString(dir.file(name)); }
   QString bookPath() { return path("design.xlsx"); }
 
-  // The messages shown so far, and forgets them.
   QStringList take() { return std::exchange(services.messages, {}); }
   // The layout window filled with a path and a layout, then Next.
   void next(const QString& path, const QStringList& numbers = kDefaults) {
