@@ -36,8 +36,7 @@ TEST(ScriptGenerator, ColumnTextOfEveryKindAsTheNotationsResolveIt) {
   } steps[] = {
       // The other kinds' texts are the statement tests'; sizes a kind does not take are left out.
       {nullptr, "int", "99", false, "int  NOT NULL "}, {nullptr, "date", "8", true, "datetime  NULL "},
-      {nullptr, "float", "53", true, "float(53)  NULL "},
-      {nullptr, "decimal", "18,4,1", true, "decimal(18,4,1)  NULL "},
+      {nullptr, "float", "53", true, "float(53)  NULL "}, {nullptr, "decimal", "18,4,1", true, "decimal(18,4,1)  NULL "},
       // Sizes split at the first comma, untrimmed; Identity and Decimal fail without one.
       {nullptr, "identity", "1, 1", true, "int  NULL  IDENTITY (1, 1) "},
       {nullptr, "identity", "1", false, failed}, {nullptr, "decimal", "", false, failed},
