@@ -93,7 +93,7 @@ TEST(DesignCheck, EachFieldRuleFiresOnItsCellOnlyPastItsEdge) {
   EXPECT_EQ(reserved.at(0).severity, Severity::Warning);
 }
 
-TEST(DesignCheck, TableRulesNameTheirCells) {
+TEST(DesignCheck, TableAndOptionalCellRulesNameTheirCells) {
   const Row key{"id", "int", "", true};
   // A keyed table's constraint is PK_ and its name: 125 characters is the most that fits.
   const std::pair<TablePtr, std::string> cases[] = {
@@ -139,10 +139,8 @@ TEST(DesignCheck, TableRulesNameTheirCells) {
   EXPECT_EQ(found(check({sheetTable(1, "T", {{"id", "int", "", false, true}, {"s", "char", ""}})}, {}, layout)),
             "no-key@AA2 size-required@C7");
   EXPECT_EQ(columnLetters(703), "AAA");
-}
 
-// One mistake for each rule on the optional cells, and none on the valid forms around them.
-TEST(DesignCheck, OptionalCellsOfTheFullBook) {
+  // One mistake for each rule on the optional cells of the full book, and none on the valid forms around them.
   test::TempDir dir;
   clsExcelDBDoc reader;
   reader.sbSetDocInfo(test::fullLayout());
@@ -154,7 +152,7 @@ TEST(DesignCheck, OptionalCellsOfTheFullBook) {
   EXPECT_EQ(countFindings(findings).warnings, 2u);
 
   // The server refuses a foreign key between kinds (1778) or sizes (1753) that differ.
-  clsExcelDBDocInfo layout;
+  layout = {};
   layout.setColReference(13);
   const std::tuple<const char*, const char*, const char*, const char*, bool> references[] = {
       {"identity", "1,1", "int", "", true}, {"char", "3", "char", "4", false}, {"char", "3", "varchar", "3", false},

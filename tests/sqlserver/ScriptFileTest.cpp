@@ -10,7 +10,6 @@
 #include "sqlserver/TypeNotationFile.h"
 #include "sqlserver/clsSQLServerDB.h"
 #include "tests/sqlserver/ScriptTables.h"
-#include "tests/support/ExampleModel.h"
 #include "tests/support/RecordingProgress.h"
 #include "tests/support/TempDir.h"
 
@@ -37,8 +36,7 @@ TEST(ScriptGenerator, ColumnTextOfEveryKindAsTheNotationsResolveIt) {
   } steps[] = {
       // The other kinds' texts are the statement tests'; sizes a kind does not take are left out.
       {nullptr, "int", "99", false, "int  NOT NULL "}, {nullptr, "date", "8", true, "datetime  NULL "},
-      {nullptr, "float", "53", true, "float(53)  NULL "},
-      {nullptr, "decimal", "18,4,1", true, "decimal(18,4,1)  NULL "},
+      {nullptr, "float", "53", true, "float(53)  NULL "}, {nullptr, "decimal", "18,4,1", true, "decimal(18,4,1)  NULL "},
       // Sizes split at the first comma, untrimmed; Identity and Decimal fail without one.
       {nullptr, "identity", "1, 1", true, "int  NULL  IDENTITY (1, 1) "},
       {nullptr, "identity", "1", false, failed}, {nullptr, "decimal", "", false, failed},
@@ -109,8 +107,6 @@ TEST(ScriptGenerator, EveryStatementOfATableWithItsTextsEscaped) {
 
 TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefused) {
   const clsSQLServerFieldAttr types;
-  const clsDBInfo example = test::exampleModel();
-  for (const auto& t : example.getTables()) EXPECT_EQ(unsafeScriptToken(*t, types), std::nullopt) << t->getName();
   // Every form of size, default and reference; texts the script leaves out (int's size, undefined) are not checked.
   const auto forms = makeTable("Forms", {{"A", "varchar", "max"}, {"B", "char", " MAX "}, {"C", "decimal", "10, 2"},
       {"D", "identity", "1,1"}, {"E", "float", ""}, {"社員_番号#", "varchar", "50"}, {"I", "int", "なし; --"},
@@ -143,7 +139,7 @@ TEST(ScriptTokens, EveryInsertedTextThatCouldEndOrCommentOutTheStatementIsRefuse
   }
 }
 
-TEST(ScriptFile, ByteForByteInCodePage932AndWhatCannotBeBuiltOrWrittenThereTouchesNoFile) {
+TEST(ScriptFile, ByteForByteInCodePage932WhatCannotBeWrittenTouchesNoFileAndNoneReplacesAnother) {
   test::TempDir dir;
   const std::string out = (dir.path() / "out").string();
   clsSQLServerDB generator;
@@ -177,24 +173,21 @@ TEST(ScriptFile, ByteForByteInCodePage932AndWhatCannotBeBuiltOrWrittenThereTouch
   EXPECT_EQ(test::readBytes(out + "/T.sql"), "previous");
   EXPECT_EQ(test::filesIn(out), (Names{"D.sql", "T.sql"}));
   EXPECT_EQ(test::filesIn(dir.path()), (Names{"Customer.sql", "out"}));
-}
 
-// A run over tables writes the first of two names that differ only in case and fails the later.
-TEST(ScriptFile, ARunNeverReplacesAnEarlierTablesScript) {
-  test::TempDir dir;
+  // A run over tables writes the first of two names that differ only in case and fails the later.
+  test::TempDir run;
   clsDBInfo db;
   for (const auto& [name, column] : {std::pair{"T1", "first"}, {"T2", "other"}, {"t1", "second"}, {"T1", "third"}}) {
     db.setTable(std::make_shared<clsTableInfo>(makeTable(name, {{column, "int", "", false}}, {column})));
   }
-  clsSQLServerDB generator;
   test::RecordingProgress progress;
   Names reports;
   auto report = [&](const clsTableInfo& t, bool ok) {
     reports.push_back(t.getName() + ": " + (ok ? "ok" : generator.getFailReason()));
   };
-  EXPECT_EQ(generator.fnSaveCreateSQLs(db, dir.path().string(), progress, report).failed, 2u);
-  EXPECT_EQ(test::filesIn(dir.path()), (Names{"T1.sql", "T2.sql"}));
-  EXPECT_HAS(test::readBytes(dir.file("T1.sql")), "first");
+  EXPECT_EQ(generator.fnSaveCreateSQLs(db, run.path().string(), progress, report).failed, 2u);
+  EXPECT_EQ(test::filesIn(run.path()), (Names{"T1.sql", "T2.sql"}));
+  EXPECT_HAS(test::readBytes(run.file("T1.sql")), "first");
   const std::string clash = "」は先のテーブル「T1」と同じファイル名になるため、書きません (大文字小文字は区別されません)";
   EXPECT_EQ(reports, (Names{"T1: ok", "T2: ok", "t1: テーブル名「t1" + clash, "T1: テーブル名「T1" + clash}));
   // Another run starts with no name taken.
@@ -234,25 +227,22 @@ std::string allOf(const clsSQLServerFieldAttr& t) {
          t.getReal() + "|" + t.getFloat() + "|" + t.getDecimal() + "|" + t.getMoney();
 }
 
-TEST(TypeNotationFile, WritesNineLinesInFileOrderAndReadsEachBackToItsOwnSetter) {
-  // The file's bytes are the read command's test (an example file saved again as it was).
+// Saved and read back, blanks kept and a word up to the longest taken; a longer word is refused, nothing changed.
+// The file's bytes are the read command's test (an example file saved again as it was).
+TEST(TypeNotationFile, ReadsBackWhatItWroteAndRefusesAWordPastTheLongest) {
   test::TempDir dir;
-  auto read = [&](const std::string& file, clsSQLServerFieldAttr& types) {
-    clsXML reader;
-    EXPECT_TRUE(reader.fnReadFile(dir.file(file)));
-    sbReadDataType(reader, types);
-    return allOf(types);
-  };
-  // Saved and read back, blanks kept and a word up to the longest taken.
   clsSQLServerFieldAttr saved, types;
   saved.setChar(" 文字, 固定 ");
   saved.setReal(std::string(kMaxTypeWordBytes, 'r'));
   ASSERT_TRUE(fnSaveDataType(saved, dir.file("t.sfa")));
-  EXPECT_EQ(read("t.sfa", types), allOf(saved));
-  // A longer word is refused, and the notations stay as they were.
+  clsXML reader;
+  ASSERT_TRUE(reader.fnReadFile(dir.file("t.sfa")));
+  sbReadDataType(reader, types);
+  EXPECT_EQ(allOf(types), allOf(saved));
   const std::string longer(kMaxTypeWordBytes + 1, 'm');
   test::writeBytes(dir.file("long.sfa"), "<char>x</char>\r\n<money>" + longer + "</money>\r\n");
-  EXPECT_THROW(read("long.sfa", types), TypeNotationError);
+  ASSERT_TRUE(reader.fnReadFile(dir.file("long.sfa")));
+  EXPECT_THROW(sbReadDataType(reader, types), TypeNotationError);
   EXPECT_EQ(allOf(types), allOf(saved));
 }
 
