@@ -317,8 +317,10 @@ TEST(Refusals, WhatCannotBeOpenedSaysWhy) {
       {"refused/shared-string-of-5.xls", cut}, {"refused/shared-string-of-65535.xls", cut},
       {"refused/directory-sector-outside-the-file.xls", damaged}, {"refused/truncated.xls", damaged},
       {"refused/more-allocation-sectors-than-sectors.xls", allocation},
-      // The allocation sector in the header's continuation list (at 65536) outside the file, or the list lost.
-      {"refused/allocation-sector-outside.xls", allocation}, {"refused/allocation-list-lost.xls", allocation},
+      // The allocation sector in the header's continuation list (at 65536) outside the file; the list itself
+      // outside it, or lost.
+      {"refused/allocation-sector-outside.xls", allocation}, {"refused/allocation-list-outside.xls", allocation},
+      {"refused/allocation-list-lost.xls", allocation},
       // A string of 65535 characters in CONTINUE records of nothing or an option byte, to the end.
       {"refused/endless-continue-records.xls", cut},
       {"refused/cut-before-the-last-sector.xls", unreadable},
