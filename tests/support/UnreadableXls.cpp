@@ -6,8 +6,6 @@ std::string fixtureBytes(const std::string& name) {
   return readBytes(std::string(MORVANE_SOURCE_DIR) + "/tests/fixtures/" + name);
 }
 
-std::string soundXlsBytes() { return fixtureBytes("xls/sound.xls"); }
-
 std::vector<UnreadablePackage> unreadablePackages() {
   return {{"zip-without-workbook", fixtureBytes("unreadable/zip-without-workbook.xlsx"), {"zip", "Excel のブック"}}};
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Workbooks kept under tests/fixtures for the backend, batch and window tests: a sound .xls, and
-// an .xlsx that cannot be opened with the words the reason for refusing it must hold.
+// Workbooks kept under tests/fixtures for the backend, batch and window tests, and an .xlsx that
+// cannot be opened with the words the reason for refusing it must hold.
 #include <string>
 #include <vector>
 
@@ -10,9 +10,6 @@ namespace morvane::test {
 
 // The bytes of a file under tests/fixtures.
 std::string fixtureBytes(const std::string& name);
-
-// A sound one-sheet .xls (table name in C3, a workbook stream of some 7 KB) as bytes.
-std::string soundXlsBytes();
 
 struct UnreadablePackage {
   std::string label;

@@ -1,6 +1,5 @@
 #include "tests/support/XlsxPackage.h"
 
-#include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile-zip.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
@@ -25,16 +24,15 @@ std::string relationship(const std::string& id, const std::string& type, const s
   return "<Relationship Id=\"" + id + "\" Type=\"" + kRelNs + "/" + type + "\" Target=\"" + target + "\"/>";
 }
 
-// The bytes of a zip archive or a compound file holding the given entries.
-std::string archive(bool zip, const ZipParts& entries) {
+// The bytes of a zip archive holding the given entries.
+std::string zipBytes(const ZipParts& entries) {
   gsf_init();
   std::unique_ptr<GsfOutput, void (*)(void*)> memory(gsf_output_memory_new(), g_object_unref);
-  GsfOutfile* out = zip ? gsf_outfile_zip_new(memory.get(), nullptr) : gsf_outfile_msole_new(memory.get());
+  GsfOutfile* out = gsf_outfile_zip_new(memory.get(), nullptr);
   bool ok = out != nullptr;
   for (const auto& [name, bytes] : entries) {
-    GsfOutput* child = zip ? gsf_outfile_new_child_full(out, name.c_str(), FALSE, "compression-level",
-                                                        GSF_ZIP_DEFLATED, nullptr)
-                           : gsf_outfile_new_child(out, name.c_str(), FALSE);
+    GsfOutput* child =
+        gsf_outfile_new_child_full(out, name.c_str(), FALSE, "compression-level", GSF_ZIP_DEFLATED, nullptr);
     ok = ok && child && gsf_output_write(child, bytes.size(), reinterpret_cast<const guint8*>(bytes.data())) &&
          gsf_output_close(child);
     if (child) g_object_unref(child);
@@ -45,24 +43,6 @@ std::string archive(bool zip, const ZipParts& entries) {
   return {reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(memory.get()))),
           static_cast<std::size_t>(gsf_output_size(memory.get()))};
 }
-
-std::string le16(unsigned v) { return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)}; }
-
-std::string record(unsigned type, const std::string& body) {
-  return le16(type) + le16(static_cast<unsigned>(body.size())) + body;
-}
-
-// A text as its count (of 8 or 16 bits), the option byte and 16-bit characters.
-std::string unicode(const std::string& utf8, bool longCount) {
-  glong count = 0;
-  gunichar2* units = g_utf8_to_utf16(utf8.data(), static_cast<glong>(utf8.size()), nullptr, &count, nullptr);
-  const std::string bytes(reinterpret_cast<const char*>(units), 2 * static_cast<std::size_t>(count));
-  g_free(units);
-  const auto n = static_cast<unsigned>(count);
-  return (longCount ? le16(n) : std::string(1, static_cast<char>(n))) + '\x01' + bytes;
-}
-
-std::string bof(unsigned kind) { return record(0x0809, le16(0x0600) + le16(kind) + std::string(12, '\0')); }
 
 }  // namespace
 
@@ -98,9 +78,7 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
   }
 }
 
-void writeZip(const std::string& path, const ZipParts& parts) { writeBytes(path, archive(true, parts)); }
-
-std::string compoundFile(const ZipParts& streams) { return archive(false, streams); }
+void writeZip(const std::string& path, const ZipParts& parts) { writeBytes(path, zipBytes(parts)); }
 
 std::string worksheetXml(const std::string& sheetData) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<worksheet xmlns=\"" + kMainNs +
@@ -122,23 +100,6 @@ ZipParts HandPackage::parts() const {
                                             "</sheets></workbook>");
   parts.emplace_back("xl/_rels/workbook.xml.rels", kRelsHead + rels + "</Relationships>");
   return parts;
-}
-
-std::string xlsStream(const std::vector<XlsSheet>& sheets) {
-  // The globals (BOF, one BOUNDSHEET per sheet naming where its BOF is, EOF), then the sheets.
-  std::size_t globals = bof(0x0005).size() + 4;
-  for (const XlsSheet& sheet : sheets) globals += 10 + unicode(sheet.name, false).size();
-  std::string sheetList, body;
-  for (const XlsSheet& sheet : sheets) {
-    const std::size_t at = globals + body.size();
-    sheetList += record(0x0085, le16(at & 0xFFFF) + le16(at >> 16) + le16(0) + unicode(sheet.name, false));
-    body += bof(0x0010);
-    for (const auto& [row, col, text] : sheet.cells) {
-      body += record(0x0204, le16(row) + le16(col) + le16(0) + unicode(text, true));
-    }
-    body += record(0x000A, {});
-  }
-  return bof(0x0005) + sheetList + record(0x000A, {}) + body;
 }
 
 }  // namespace morvane::test

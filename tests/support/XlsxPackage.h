@@ -1,8 +1,7 @@
 #pragma once
 // Test workbooks: .xlsx written by libxlsxwriter or put together part by part from XML text for
-// the shapes libxlsxwriter never writes, and .xls of text cells (LABEL records) in a BIFF8 stream.
+// the shapes libxlsxwriter never writes.
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -30,9 +29,8 @@ void writeCell(lxw_worksheet* sheet, const std::string& ref, const std::string& 
 
 using ZipParts = std::vector<std::pair<std::string, std::string>>;
 
-// A zip archive of the parts (name, bytes) in order, deflated; a compound file of root streams.
+// A zip archive of the parts (name, bytes) in order, deflated.
 void writeZip(const std::string& path, const ZipParts& parts);
-std::string compoundFile(const ZipParts& streams);
 
 // <worksheet> around the given <sheetData> content.
 std::string worksheetXml(const std::string& sheetData);
@@ -42,12 +40,5 @@ struct HandPackage {
   std::vector<std::string> sheets;  // worksheet XML
   ZipParts parts() const;
 };
-
-// An .xls worksheet: name and text cells (row, column 0-based); the workbook stream of such sheets.
-struct XlsSheet {
-  std::string name;
-  std::vector<std::tuple<int, int, std::string>> cells;
-};
-std::string xlsStream(const std::vector<XlsSheet>& sheets);
 
 }  // namespace morvane::test
