@@ -3,13 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <nlohmann/json.hpp>
-
 #include "Batch.h"
 #include "tests/support/DesignBook.h"
-#include "tests/support/ExampleModel.h"
-#include "tests/support/UnreadableXls.h"
-#include "tests/support/XlsxDamage.h"
 
 namespace morvane::test {
 namespace {
@@ -46,24 +41,19 @@ TEST(ReadCommand, ListsAndDumpsWithNamesMadeVisible) {
   for (const std::string part : {"\"logicalName\": \"顧客マスタ\"", "\"default\": \"N'な''し'\"", "\"reference\": \"顧客.ID\""}) {
     EXPECT_HAS(outs[4], part);
   }
-  const BatchRun dumped = batch({"--layout-values", kExampleLayout, "--dump", kExampleBook});
-  EXPECT_EQ(nlohmann::ordered_json::parse(dumped.out), modelJson(exampleModel()));
 }
 
-// The readers' own reasons are theirs to pin; here each way a read fails makes one line, the name escaped.
+// The readers' own reasons are theirs to pin; here an open and a read that fail each make one line.
 TEST(ReadCommand, AWorkbookThatCannotBeReadExitsTwoWithItsReasonInOneLine) {
   TempDir dir;
-  ASSERT_EQ(::mkfifo(dir.file("pipe.xls").c_str(), 0600), 0);
-  writeBytes(dir.file("package.xlsx"), unreadablePackages().front().bytes);
+  ASSERT_EQ(::mkfifo(dir.file("pipe\nline.xls").c_str(), 0600), 0);  // a FIFO would wait for a writer for ever
   HandPackage package;
   package.sheets = {worksheetXml("<row r=\"3\"><c r=\"C3\" t=\"e\"><v>#REF!</v></c></row>")};
   writeZip(dir.file("error.xlsx"), package.parts());
   const struct {
     std::string name, shown, reason;  // reason: the whole rest of the line, or else words it holds
     std::vector<std::string> words;
-  } cases[] = {{"line\nbreak.xls", "line\\nbreak.xls", "を開けません: ファイルが見つかりません\n", {}},
-               {"pipe.xls", "pipe.xls", "を開けません: ファイルではなく名前付きパイプ (FIFO) です\n", {}},
-               {"package.xlsx", "package.xlsx", "", unreadablePackages().front().words},
+  } cases[] = {{"pipe\nline.xls", "pipe\\nline.xls", "を開けません: ファイルではなく名前付きパイプ (FIFO) です\n", {}},
                {"error.xlsx", "error.xlsx", "", {"」を読めません: ", "C3"}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -79,13 +69,11 @@ TEST(ReadCommand, AWorkbookThatCannotBeReadExitsTwoWithItsReasonInOneLine) {
 
 TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
   TempDir dir;
-  TdsTestServer server({.user = "sa", .password = "pw", .database = "販売"});
   const std::string out = dir.file("out"), book = kExampleBook;
-  auto against = [&](std::vector<std::string> extra) {
-    std::vector<std::string> args = login(server);
-    args.push_back("--against-server");
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+  // A port nobody listens on: a check made after connecting would show the connection's error instead.
+  auto against = [](std::vector<std::string> extra) {
+    extra.insert(extra.begin(), {"--server", "127.0.0.1,1", "--database", "d", "--user", "u", "--against-server"});
+    return extra;
   };
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--bogus", book}, "不明なオプションです: --bogus"},
@@ -100,7 +88,6 @@ TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
       {{"--eol", "lf", "--list", book}, "--encoding と --eol は --sql、--html、--deploy と使います"},
       {{"--since", book, book}, "--since には --sql か --server が必要です"},
       {{"--since", book, "--sql", out, "--deploy", out, book}, "--since と --deploy は同時に指定できません"},
-      {{"--allow-drop", "--sql", out, book}, "--allow-drop は --since か --against-server と使います"},
       {{"--rename", "A=B", "--sql", out, book}, "--rename は --since か --against-server と使います"},
       {{"--since", book, "--rename", "A", "--sql", out, book}, "--rename: 「A」は TABLE.OLD=NEW か OLD=NEW の形ではありません"},
       {{"--apply", book}, "--apply は --against-server と使います"},
@@ -122,7 +109,6 @@ TEST(ReadCommand, OptionsThatDoNotGoTogetherAreRefusedBeforeAnythingIsDone) {
         << run.err;
   }
   EXPECT_FALSE(fs::exists(out));
-  EXPECT_EQ(server.connectionCount(), 0u);
 }
 
 // What a layout file holds is its own tests'; here the options reach it.

@@ -154,7 +154,7 @@ TEST(KeyedCollection, AddRemovePositionsAndSplit) {
   }
 }
 
-// One line per pair in code page 932, values written as they are and read back unchanged; a failed
+// One line per pair in code page 932, values written as they are; a failed
 // save keeps the old file (a full disk is the file replacement's to try), and a good one resets the error.
 TEST(TagFile, SavedPairsReadBackAndAFailedSaveKeepsTheOldFile) {
   test::TempDir dir;
@@ -164,12 +164,6 @@ TEST(TagFile, SavedPairsReadBackAndAFailedSaveKeepsTheOldFile) {
   ASSERT_TRUE(hash.fnSaveFileAsXml(dir.file("t.sfa")));
   EXPECT_EQ(test::readBytes(dir.file("t.sfa")), "<k0>\x95\xb6\x8e\x9a</k0>\r\n<k1></k1>\r\n<k2>a<b>&c, d</k2>\r\n"
                                                 "<k3> leading and trailing </k3>\r\n<k4>a,\"b\", c</k4>\r\n");
-  clsXML reader;
-  ASSERT_TRUE(reader.fnReadFile(dir.file("t.sfa")));
-  for (std::size_t i = 0; i < std::size(values); ++i) {
-    const std::string key = "k" + std::to_string(i);
-    EXPECT_EQ(reader.fnTagData("<" + key + ">", "</" + key + ">"), values[i]);
-  }
   ASSERT_TRUE(clsHash().fnSaveFileAsXml(dir.file("t.sfa")));
   EXPECT_EQ(fs::file_size(dir.file("t.sfa")), 0u);
 
@@ -195,17 +189,13 @@ TEST(TagFile, TheFirstClosedValueAndTheFilesRefused) {
   test::TempDir dir;
   clsXML reader;
   const auto tag = [&](const std::string& key) { return reader.fnTagData("<" + key + ">", "</" + key + ">"); };
-  // The value of a, then those of b and c.
+  // The value of a, then those of b and c. A start tag seen again restarts the value; an end tag before
+  // the start tag is no value; values are kept as a save writes them.
   const std::pair<std::string, std::string> cases[] = {
-      {"<a>1</a>\r\n<a>2</a>\r\n", "1/"},
-      {"<a>x\r\n<a>y</a>\r\n", "y/"},  // a start tag seen again restarts the value
-      {"<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "onetwothree/"},
-      {"<a>one\r\rtwo\n\nthree</a>", "onetwothree/"},
-      {"<a>1</a>\r<b>2</b>\r<c>3</c>\r", "1/23"},
-      {"<a>never closed\r\nmore\r\n", "/"},
-      {"</a>x<a>\r\n", "/"},  // end tag before the start tag
-      {"</a>\r\n<a>v</a>\r\n", "v/"},
-      {"<a>\x93\xfa\x95\x74</a>\r\n", "日付/"}};
+      {"<a>1</a>\r\n<a>2</a>\r\n", "1/"},  {"<a>x\r\n<a>y</a>\r\n", "y/"}, {"<a>1</a>\r<b>2</b>\r<c>3</c>\r", "1/23"},
+      {"<a>one\r\ntwo\r\n\r\nthree</a>tail\r\n", "onetwothree/"}, {"<a>one\r\rtwo\n\nthree</a>", "onetwothree/"},
+      {"<a>never closed\r\nmore\r\n", "/"}, {"</a>x<a>\r\n", "/"}, {"</a>\r\n<a>v</a>\r\n", "v/"},
+      {"<a>\x93\xfa\x95\x74</a>\r\n", "日付/"}, {"<a> a<b>&c, \"d\" </a>\r\n<b></b>\r\n", " a<b>&c, \"d\" /"}};
   for (const auto& [bytes, values] : cases) {
     test::writeBytes(dir.file("f.txt"), bytes);
     ASSERT_TRUE(reader.fnReadFile(dir.file("f.txt"))) << bytes;
@@ -221,13 +211,9 @@ TEST(TagFile, TheFirstClosedValueAndTheFilesRefused) {
   ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", dir.file("device"));
   fs::create_symlink("/proc/self/environ", dir.file("proc"));
-  const std::pair<const char*, const char*> refused[] = {
-      {"missing", "ありません"},
-      {"", "フォルダです"},  // the folder itself
-      {"huge", "設定ファイルとしては大きすぎます (64 KiB まで)"},
-      {"utf8.sfa", "932"},
-      {"pipe", ": ファイルではなく名前付きパイプ (FIFO) です"},
-      {"device", ": ファイルではなくデバイスです"},
+  const std::pair<const char*, const char*> refused[] = {  // "": the folder itself
+      {"missing", "ありません"}, {"", "フォルダです"}, {"huge", "設定ファイルとしては大きすぎます (64 KiB まで)"},
+      {"utf8.sfa", "932"}, {"pipe", ": ファイルではなく名前付きパイプ (FIFO) です"}, {"device", ": ファイルではなくデバイスです"},
       {"proc", ": 通常のファイルではなくシステムの疑似ファイル (/proc, /sys) です"}};
   for (const auto& [name, reason] : refused) {
     ASSERT_TRUE(reader.fnReadFile(dir.file("f.txt")));

@@ -8,13 +8,9 @@
 #include "tests/support/DesignBook.h"
 
 namespace morvane::test {
-namespace {
-
-nlohmann::json description() {
-  return nlohmann::json::parse(std::ifstream(std::string(MORVANE_SOURCE_DIR) + "/examples/design-document.json"));
+static nlohmann::json description() {
+  return nlohmann::json::parse(std::ifstream(MORVANE_SOURCE_DIR "/examples/design-document.json"));
 }
-
-}  // namespace
 
 clsDBInfo exampleModel(bool optional) {
   clsDBInfo db;
@@ -46,17 +42,22 @@ clsDBInfo exampleModel(bool optional) {
   return db;
 }
 
+clsExcelDBDocInfo layoutOf(const std::array<std::int32_t, 10>& v, const std::string& extra) {
+  clsExcelDBDocInfo layout;
+  layout.sbSetPage(v[0], v[1]);
+  layout.sbSetFieldPos(v[2]);
+  layout.sbSetTableNmPos(v[3], v[4]);
+  layout.sbSetFieldDefPos(v[5], v[6], v[7], v[8], v[9]);
+  return withLayoutExtra(layout, extra);
+}
+
 clsExcelDBDocInfo exampleLayout(bool optional) {
   const nlohmann::json doc = description();
   std::istringstream values(doc["layoutValues"].get<std::string>());
-  std::vector<std::int32_t> v;
-  for (std::string value; std::getline(values, value, ',');) v.push_back(std::stoi(value));
-  clsExcelDBDocInfo layout;
-  layout.sbSetPage(v.at(0), v.at(1));
-  layout.sbSetFieldPos(v.at(2));
-  layout.sbSetTableNmPos(v.at(3), v.at(4));
-  layout.sbSetFieldDefPos(v.at(5), v.at(6), v.at(7), v.at(8), v.at(9));
-  return optional ? withLayoutExtra(layout, doc["layoutExtra"].get<std::string>()) : layout;
+  std::array<std::int32_t, 10> v{};
+  char comma = 0;
+  for (auto& value : v) values >> value >> comma;
+  return layoutOf(v, optional ? doc["layoutExtra"].get<std::string>() : "");
 }
 
 }  // namespace morvane::test

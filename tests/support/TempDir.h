@@ -19,13 +19,8 @@ class TempDir {
     path_ = pattern;
   }
   ~TempDir() {
-    namespace fs = std::filesystem;
     std::error_code ignored;
-    // Give back write permission first: some tests make folders read-only.
-    for (auto it = fs::recursive_directory_iterator(path_, ignored); it != fs::end(it); it.increment(ignored)) {
-      fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-    }
-    fs::remove_all(path_, ignored);
+    std::filesystem::remove_all(path_, ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
