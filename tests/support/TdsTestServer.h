@@ -57,7 +57,6 @@ class TdsTestServer {
   struct Login {
     std::string user, password, database;
     std::uint32_t tdsVersion = 0;
-    std::string instance;
   };
 
   explicit TdsTestServer(Config config);
