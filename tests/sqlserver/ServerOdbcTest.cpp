@@ -117,7 +117,6 @@ TEST(ServerOdbc, ASilentServerTimesOutButSlowBatchesDoNot) {
   OdbcConnection connection({slow.address(), "", "sa", "secret"}, 1);
   EXPECT_NO_THROW(connection.execute("CREATE TABLE dbo.Slow (a int)"));
   EXPECT_EQ(slow.tables(), std::set<std::string>{"Slow"});
-  // A query timeout, and the connection after it, are pinned in ServerCommandTest.
 }
 
 // Values the data source file could take for a comment, a section, a separator or a driver log in
