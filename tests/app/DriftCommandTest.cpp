@@ -129,8 +129,8 @@ TEST(DriftCommand, WorkbookWrittenFromTheServerReadsBackWithoutDrift) {
 
   // No dbo table: said, and nothing written; nor where two cells of a field overlap.
   TdsTestServer empty({.user = "sa", .password = "pw", .database = "販売", .catalog = Catalog{}});
-  const std::vector<std::string> toEmpty = {"--write-workbook", dir.file("empty.xlsx"), "--server", empty.address(),
-                                            "--database", "販売", "--user", "sa"};
+  auto toEmpty = login(empty);
+  toEmpty.insert(toEmpty.end(), {"--write-workbook", dir.file("empty.xlsx")});
   const BatchRun none = batch(toEmpty, {"MORVANE_PASSWORD=pw"});
   EXPECT_EQ(std::tie(none.status, none.err),
             std::tuple(1, "morvane-batch: データベース「販売」に dbo のテーブルがないため、何も書きません\n"));

@@ -2,6 +2,7 @@
 // difference is.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <tuple>
 
@@ -56,10 +57,7 @@ std::vector<ServerTable> deployed() {
 }
 
 ServerColumn& columnOf(std::vector<ServerTable>& server, const std::string& name) {
-  for (auto& c : server[1].columns) {
-    if (c.name == name) return c;
-  }
-  throw std::logic_error(name);
+  return *std::ranges::find(server[1].columns, name, &ServerColumn::name);  // Orders's
 }
 
 Lines lines(const Drift& drift) {

@@ -79,18 +79,7 @@ std::string error(std::uint32_t number, const std::string& message) {
   return token('\xAA', body);
 }
 
-// The instance name a PRELOGIN asks for (its option 2, big-endian offset and length); empty if none.
-std::string preloginInstance(const std::string& payload) {
-  for (std::size_t at = 0; at + 5 <= payload.size() && payload[at] != '\xFF'; at += 5) {
-    if (payload[at] != 0x02) continue;
-    const std::size_t offset = getLe(payload, at + 1, 1) << 8 | getLe(payload, at + 2, 1);
-    const std::string value = payload.substr(offset, getLe(payload, at + 3, 1) << 8 | getLe(payload, at + 4, 1));
-    return value.substr(0, value.find('\0'));
-  }
-  return {};
-}
-
-TdsTestServer::Login parseLogin7(const std::string& payload, const std::string& instance) {
+TdsTestServer::Login parseLogin7(const std::string& payload) {
   auto field = [&](std::size_t at) { return payload.substr(getLe(payload, at, 2), getLe(payload, at + 2, 2) * 2u); };
   // The client hides the password by swapping each byte's nibbles and XORing it with 0xA5.
   std::string password = field(44);
@@ -98,7 +87,7 @@ TdsTestServer::Login parseLogin7(const std::string& payload, const std::string& 
     const auto b = static_cast<unsigned char>(static_cast<unsigned char>(c) ^ 0xA5);
     c = static_cast<char>(((b & 0x0F) << 4) | (b >> 4));
   }
-  return {utf8(field(40)), utf8(password), utf8(field(68)), getLe(payload, 4, 4), instance};
+  return {utf8(field(40)), utf8(password), utf8(field(68)), getLe(payload, 4, 4)};
 }
 
 // The SQL text of a batch follows the ALL_HEADERS block, whose first four bytes give its length.
@@ -130,10 +119,7 @@ std::string resultSet(std::size_t width, const std::vector<Values>& rows, bool c
   return out + done(doneCount, rows.size());
 }
 
-struct Message {
-  std::uint8_t type = 0;
-  std::string payload;
-};
+struct Message { std::uint8_t type = 0; std::string payload; };
 
 std::optional<Message> readMessage(int fd) {
   auto readExactly = [fd](char* buffer, std::size_t size) {
@@ -192,9 +178,7 @@ TdsTestServer::TdsTestServer(Config config) : config_(std::move(config)) {
     throw std::runtime_error(std::string("TdsTestServer: cannot listen: ") + std::strerror(errno));
   }
   port_ = ntohs(address.sin_port);
-  if (config_.catalog) {
-    for (const auto& column : config_.catalog->columns) tables_.insert(column.table);
-  }
+  for (const auto& column : config_.catalog.value_or(Catalog{}).columns) tables_.insert(column.table);
   acceptor_ = std::thread([this] {
     for (;;) {
       const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
@@ -295,18 +279,16 @@ std::string TdsTestServer::answerBatch(const std::string& sql, bool& hangUp) {
 void TdsTestServer::serve(int fd) {
   try {
     bool loggedIn = false;
-    std::string instance;
     while (auto message = readMessage(fd)) {
       if (config_.mode == Mode::silent) continue;
       std::string answer;
       bool hangUp = false;
       if (message->type == prelogin) {
-        instance = preloginInstance(message->payload);
         // Version 16.0, ENCRYPT_NOT_SUP (anything else makes the client start TLS), no instance, no MARS.
         answer = std::string{"\x00\x00\x15\x00\x06\x01\x00\x1B\x00\x01\x02\x00\x1C\x00\x01\x04\x00\x1D\x00\x01\xFF", 21} +
                  std::string{"\x10\x00\x00\x00\x00\x00\x02\x00\x00", 9};
       } else if (message->type == login7) {
-        const Login login = parseLogin7(message->payload, instance);
+        const Login login = parseLogin7(message->payload);
         const bool known = login.user == config_.user && login.password == config_.password;
         loggedIn = known && (config_.database.empty() || login.database == config_.database);
         std::lock_guard lock(mutex_);

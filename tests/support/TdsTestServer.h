@@ -27,7 +27,7 @@ class TdsTestServer {
     std::optional<int> length, precision, scale;
     std::string nullable = "YES";
     int identity = 0;
-    std::optional<int> seed, increment;
+    std::optional<int> seed{}, increment{};
   };
   // By default a column of the primary key PK_<table>.
   struct CatalogKey {
@@ -57,7 +57,6 @@ class TdsTestServer {
   struct Login {
     std::string user, password, database;
     std::uint32_t tdsVersion = 0;
-    std::string instance;
   };
 
   explicit TdsTestServer(Config config);
