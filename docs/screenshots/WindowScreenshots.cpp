@@ -28,7 +28,7 @@ bool save(QWidget& window, const QDir& folder, const QString& name) {
     // The screen where the window stands, its frame and title bar as the window manager drew them.
     window.show();
     window.raise();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window)) QTextStream(stderr) << name << ": the window was not shown in time\n";
     QTest::qWait(300);
     const QRect frame = window.frameGeometry();
     picture = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
@@ -61,7 +61,7 @@ bool run(Windows& w, const QDir& folder) {
   frmDBDef& layout = w.layout();
   frmTableList& tables = w.tables();
   // The pictures show a path relative to the checkout, wherever it lies.
-  QDir::setCurrent(QFileInfo(QString::fromStdString(morvane::test::exampleDescriptionPath())).dir().filePath(".."));
+  QDir::setCurrent(MORVANE_SOURCE_DIR);
   layout.sbShow();
   setBoxes(layout, QStringList{"txtFile"} + kNumberBoxes,
            {"examples/design-document.xlsx", "1", "5", "3", "3", "6", "4", "5", "6", "7", "9"});
