@@ -1,4 +1,5 @@
-// Runs morvane-batch as a user's shell would, but in a session of its own.
+// Runs morvane-batch as a user's shell would, but in a session of its own; and shell commands for
+// the tests that drive outside tools (node, a browser, xmllint).
 #pragma once
 #include <fcntl.h>
 #include <poll.h>
@@ -10,9 +11,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "tests/support/TdsTestServer.h"
@@ -138,6 +141,24 @@ inline BatchRun batchOnTerminal(std::vector<std::string> args, const std::string
   ::close(master);
   run.status = waitFor(pid);
   return run;
+}
+
+// The text in single quotes for /bin/sh.
+inline std::string quote(const std::string& text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// The exit status (-1 when it did not exit) and the standard output of a shell command.
+inline std::pair<int, std::string> run(const std::string& command) {
+  std::pair<int, std::string> result{-1, ""};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.second.append(buffer, n);
+  const int status = pipe ? ::pclose(pipe) : -1;
+  if (pipe && WIFEXITED(status)) result.first = WEXITSTATUS(status);
+  return result;
 }
 
 }  // namespace morvane::test

@@ -1,14 +1,12 @@
 // A documentation set opened in a real browser (Debian's chromium, headless): every link resolves.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "htmldoc/clsHTMLDoc.h"
 #include "model/FieldReference.h"
+#include "tests/app/Batch.h"
 #include "tests/sqlserver/ScriptTables.h"
 #include "tests/support/ExampleModel.h"
 #include "tests/support/TempDir.h"
@@ -17,23 +15,8 @@ namespace morvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string quote(const std::string& text) {  // for /bin/sh
-  std::string out = "'";
-  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-// The exit status and standard output of a shell command.
-std::pair<int, std::string> run(const std::string& command) {
-  std::pair<int, std::string> result{-1, ""};
-  FILE* pipe = ::popen(command.c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; pipe && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.second.append(buffer, n);
-  const int status = pipe ? ::pclose(pipe) : -1;
-  if (pipe && WIFEXITED(status)) result.first = WEXITSTATUS(status);
-  return result;
-}
+using test::quote;
+using test::run;
 
 // The example with its optional cells (logical names, keys, references, a diagram), then names that a
 // link could misread, each referring to Orders: every list link, reference and box opens its own page.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 
 #include "sqlserver/CatalogAttributes.h"
@@ -21,18 +20,16 @@ namespace fs = std::filesystem;
 using test::makeTable;
 
 TEST(ScriptGrammar, AcceptsEveryScriptTheProgramWrites) {
-  test::TempDir dir;
-  const auto shell = [&](const std::string& command) {  // its output goes to dir/out
-    return std::system(("(" + command + ") > '" + dir.file("out") + "' 2>&1").c_str());
-  };
-  if (shell("command -v node && command -v npm") != 0) GTEST_SKIP() << "node and npm are needed for the grammar";
+  if (test::run("command -v node && command -v npm").first != 0) GTEST_SKIP() << "node and npm are needed";
   // Installed beside the test program, once, and only for the tests.
   const fs::path modules = fs::read_symlink("/proc/self/exe").parent_path() / "tsql-grammar";
-  if (!fs::exists(modules / "node_modules/antlr4ts-sql/package.json") &&
-      shell("timeout 300 npm install --no-audit --no-fund --no-save --prefix '" + modules.string() +
-            "' antlr4ts-sql@1.1.0 antlr4ts@0.5.0-alpha.4") != 0) {
-    GTEST_SKIP() << "antlr4ts-sql could not be installed from npm:\n" << test::readBytes(dir.file("out"));
+  if (!fs::exists(modules / "node_modules/antlr4ts-sql/package.json")) {
+    const auto [status, out] = test::run("timeout 300 npm install --no-audit --no-fund --no-save --prefix " +
+                                         test::quote(modules.string()) +
+                                         " antlr4ts-sql@1.1.0 antlr4ts@0.5.0-alpha.4 2>&1");
+    if (status != 0) GTEST_SKIP() << "antlr4ts-sql could not be installed from npm:\n" << out;
   }
+  test::TempDir dir;
   // What a keyless table would give with the constraint kept: the grammar must refuse it.
   test::writeBytes(dir.file("broken.sql"), "CREATE TABLE dbo.Log (At datetime NOT NULL)\r\n"
                                            "ALTER TABLE dbo.Log ADD CONSTRAINT PK_Log PRIMARY KEY CLUSTERED ( )\r\n");
@@ -79,20 +76,19 @@ TEST(ScriptGrammar, AcceptsEveryScriptTheProgramWrites) {
                             makeTable("Line", {{"No", "int"}, {"Item", "int"}}, {"No", "Item"})}) {
     ASSERT_TRUE(generator.fnSaveCreateSQL(table, dir.path().string()));
   }
-  std::string command = "NODE_PATH='" + (modules / "node_modules").string() + "' timeout 300 node '" MORVANE_SOURCE_DIR
-                        "/tests/sqlserver/parse-tsql.cjs'";
+  std::string command = "NODE_PATH=" + test::quote((modules / "node_modules").string()) + " timeout 300 node " +
+                        test::quote(MORVANE_SOURCE_DIR "/tests/sqlserver/parse-tsql.cjs");
   files = 0;
   for (const auto& entry : fs::recursive_directory_iterator(dir.path())) {
     if (entry.path().extension() != ".sql") continue;
-    command += " '" + entry.path().string() + "'";
+    command += " " + test::quote(entry.path().string());
     ++files;
   }
   // broken.sql; in each encoding two tables, their foreign keys and the deploy script; the changes,
   // queries and generated tables.
   EXPECT_EQ(files, 1 + 2 * 4 + 5 + 6 + 3);
   // Errors in broken.sql only, one a line as "FILE:LINE:COLUMN: message".
-  shell(command);
-  const std::string errors = test::readBytes(dir.file("out"));
+  const std::string errors = test::run(command + " 2>&1").second;
   ASSERT_FALSE(errors.empty());
   for (std::size_t at = 0; at < errors.size(); at = errors.find('\n', at) + 1) {
     EXPECT_EQ(errors.compare(at, dir.file("broken.sql:").size(), dir.file("broken.sql:")), 0) << errors.substr(at);
