@@ -17,6 +17,7 @@
 #include "document/clsExcelDBDoc.h"
 #include "bench/BenchWorkbooks.h"
 #include "document/clsExcelDBDocInfo.h"
+#include "platform/text/Utf8.h"
 
 namespace {
 
@@ -31,13 +32,11 @@ std::string bof(unsigned kind) { return record(0x0809, le16(0x0600) + le16(kind)
 // UTF-16LE of the benchmark's texts (none beyond the BMP).
 std::string utf16(const std::string& utf8) {
   std::string out;
-  for (std::size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const int length = c < 0x80 ? 1 : c < 0xE0 ? 2 : 3;
-    unsigned code = length == 1 ? c : c & (length == 2 ? 0x1F : 0x0F);
-    for (int k = 1; k < length; ++k) code = code << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+  char32_t code = 0;
+  for (std::size_t i = 0, n = 0; i < utf8.size(); i += n) {
+    n = morvane::platform::decodeUtf8(std::string_view(utf8).substr(i), code);
+    if (n == 0) std::abort();  // the texts below are all valid UTF-8
     out += le16(code);
-    i += static_cast<std::size_t>(length);
   }
   return out;
 }
